@@ -1,0 +1,53 @@
+// com.h: COM's base interfaces, apartments, BSTRs and per-thread error information.
+#pragma once
+
+#include "types.h"
+
+// Interface identifiers, with their documented values.
+inline constexpr IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr IID IID_IDispatch = {0x00020400, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr IID IID_IErrorInfo = {0x1CF2B120, 0x547D, 0x101B, {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}};
+
+struct IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) = 0;
+    virtual ULONG STDMETHODCALLTYPE AddRef() = 0;
+    virtual ULONG STDMETHODCALLTYPE Release() = 0;
+};
+
+struct ITypeInfo;
+struct DISPPARAMS;
+struct EXCEPINFO;
+
+struct IDispatch : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
+                                                    DISPID* rgDispId) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
+                                             DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
+                                             UINT* puArgErr) = 0;
+};
+
+struct IErrorInfo : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetGUID(GUID* pGUID) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetSource(BSTR* pBstrSource) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetDescription(BSTR* pBstrDescription) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR* pBstrHelpFile) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetHelpContext(DWORD* pdwHelpContext) = 0;
+};
+
+extern "C" {
+WINEMU_API HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit);
+WINEMU_API void CoUninitialize();
+WINEMU_API HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext, REFIID riid,
+                                    LPVOID* ppv);
+
+WINEMU_API BSTR SysAllocStringLen(const OLECHAR* strIn, UINT ui);
+WINEMU_API UINT SysStringLen(BSTR pbstr);
+WINEMU_API void SysFreeString(BSTR bstrString);
+
+WINEMU_API void VariantInit(VARIANT* pvarg);
+
+WINEMU_API HRESULT GetErrorInfo(ULONG dwReserved, IErrorInfo** pperrinfo);
+WINEMU_API HRESULT SetErrorInfo(ULONG dwReserved, IErrorInfo* perrinfo);
+}

@@ -1,0 +1,63 @@
+/* control.h: the emulator's control API, for native tests and for morvane.emulator (over ctypes).
+ *
+ * Plain C functions with C types only, so that ctypes can call them. Texts are UTF-8 and
+ * NUL-terminated. Every function may be called from any thread, with or without an apartment. */
+#pragma once
+
+#include "types.h"
+
+extern "C" {
+
+/* The task library: a directory. Until set, it is $MORVANE_TASK_LIBRARY, else
+ * $XDG_STATE_HOME/morvane/tasks, else ~/.local/state/morvane/tasks.
+ * winemu_task_library copies the path into buffer (NUL-terminated when it fits) and returns
+ * its length in bytes without the NUL; call with capacity 0 to learn the length. */
+WINEMU_API size_t winemu_task_library(char* buffer, size_t capacity);
+/* Returns 0, or -1 when path is null or empty. The directory is created on first use. */
+WINEMU_API int winemu_set_task_library(const char* path);
+
+/* Queues a one-shot fault: the next call of the platform function named `call`, on any thread,
+ * fails with `hresult`. hresult 0 means "reports success but hands back no object"; an allocator
+ * returns null whatever the value. When `description` is not null, the failing call first leaves a
+ * restricted error object (error code `hresult`, restricted description `description`) on the
+ * calling thread; else when `plain_description` is not null, a plain IErrorInfo with that
+ * description. Faults for the same call are taken in the order they were queued. */
+WINEMU_API void winemu_fail_next(const char* call, HRESULT hresult, const char* description,
+                                 const char* plain_description);
+WINEMU_API void winemu_clear_faults(void);
+/* Number of faults still queued. */
+WINEMU_API size_t winemu_pending_faults(void);
+
+/* Seconds added to each call into the Task Scheduler service. */
+WINEMU_API void winemu_set_latency(double seconds);
+
+/* What is allocated and not yet released, over all threads. */
+typedef struct winemu_outstanding_counts {
+    long long objects;    /* COM objects alive */
+    long long bstrs;      /* BSTRs allocated and not freed */
+    long long apartments; /* successful CoInitializeEx calls not yet balanced */
+    long long buffers;    /* FormatMessageW buffers and HSTRINGs not yet freed */
+} winemu_outstanding_counts;
+WINEMU_API winemu_outstanding_counts winemu_outstanding(void);
+
+/* The start records of a task (name as given to GetTask), as a JSON array of objects
+ * {"time": float seconds since the epoch, "argv": [str], "pid": int or null, "error": str or null},
+ * one object per started Exec action, oldest first. Copies like winemu_task_library; returns
+ * (size_t)-1 when the name is invalid. */
+WINEMU_API size_t winemu_runs(const char* task_name, char* buffer, size_t capacity);
+
+/* Enter (CoInitializeEx) and leave (CoUninitialize) an apartment on the calling thread. */
+WINEMU_API HRESULT winemu_enter_apartment(int multithreaded);
+WINEMU_API void winemu_leave_apartment(void);
+
+/* Leave an error object on the calling thread, as a failing call of the platform would:
+ * a restricted one (GetErrorDetails gives description, error, restricted_description and no
+ * capability SID; null texts give null BSTRs), or a plain IErrorInfo. */
+WINEMU_API void winemu_set_restricted_error(HRESULT error, const char* description,
+                                            const char* restricted_description);
+WINEMU_API void winemu_set_plain_error(const char* description);
+
+/* How many times the named platform function has been called since the process started, on any
+ * thread (faulted calls included); lets tests check that a call was, or was not, made. */
+WINEMU_API long long winemu_call_count(const char* call);
+}

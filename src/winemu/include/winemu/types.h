@@ -1,0 +1,162 @@
+// types.h: the Windows SDK's basic types, HRESULT codes and GUIDs, as winemu provides them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#define WINEMU_API __attribute__((visibility("default")))
+#define WINAPI
+#define STDMETHODCALLTYPE
+#define STDAPI extern "C" WINEMU_API HRESULT
+
+using HRESULT = std::int32_t;
+using LONG = std::int32_t;
+using ULONG = std::uint32_t;
+using DWORD = std::uint32_t;
+using UINT = unsigned int;
+using UINT32 = std::uint32_t;
+using INT = int;
+using BOOL = int;
+using WORD = std::uint16_t;
+using BYTE = std::uint8_t;
+using LONGLONG = std::int64_t;
+using SHORT = std::int16_t;
+
+using WCHAR = char16_t;
+using OLECHAR = WCHAR;
+using LPOLESTR = OLECHAR*;
+using LPCOLESTR = const OLECHAR*;
+using LPWSTR = WCHAR*;
+using LPCWSTR = const WCHAR*;
+using PCNZWCH = const WCHAR*;
+using LPSTR = char*;
+using LPCSTR = const char*;
+using BSTR = OLECHAR*;
+
+using LPVOID = void*;
+using LPCVOID = const void*;
+using HANDLE = void*;
+using HLOCAL = void*;
+using HMODULE = struct HINSTANCE__*;
+using FARPROC = std::intptr_t (*)();
+using HSTRING = struct HSTRING__*;
+
+using VARIANT_BOOL = SHORT;
+using VARTYPE = unsigned short;
+using DATE = double;
+using LCID = DWORD;
+using DISPID = LONG;
+
+inline constexpr BOOL TRUE = 1;
+inline constexpr BOOL FALSE = 0;
+inline constexpr VARIANT_BOOL VARIANT_TRUE = -1;
+inline constexpr VARIANT_BOOL VARIANT_FALSE = 0;
+
+// ---- HRESULT ---------------------------------------------------------------
+
+#define SUCCEEDED(hr) (static_cast<HRESULT>(hr) >= 0)
+#define FAILED(hr) (static_cast<HRESULT>(hr) < 0)
+
+constexpr HRESULT hresult_of(std::uint32_t bits) { return static_cast<HRESULT>(bits); }
+
+constexpr HRESULT HRESULT_FROM_WIN32(std::uint32_t error) {
+    return static_cast<HRESULT>(error) <= 0 ? static_cast<HRESULT>(error)
+                                            : hresult_of((error & 0x0000FFFFu) | 0x80070000u);
+}
+
+inline constexpr HRESULT S_OK = 0;
+inline constexpr HRESULT S_FALSE = 1;
+inline constexpr HRESULT E_NOTIMPL = hresult_of(0x80004001u);
+inline constexpr HRESULT E_NOINTERFACE = hresult_of(0x80004002u);
+inline constexpr HRESULT E_POINTER = hresult_of(0x80004003u);
+inline constexpr HRESULT E_FAIL = hresult_of(0x80004005u);
+inline constexpr HRESULT E_UNEXPECTED = hresult_of(0x8000FFFFu);
+inline constexpr HRESULT E_ACCESSDENIED = hresult_of(0x80070005u);
+inline constexpr HRESULT E_OUTOFMEMORY = hresult_of(0x8007000Eu);
+inline constexpr HRESULT E_INVALIDARG = hresult_of(0x80070057u);
+inline constexpr HRESULT CLASS_E_NOAGGREGATION = hresult_of(0x80040110u);
+inline constexpr HRESULT REGDB_E_CLASSNOTREG = hresult_of(0x80040154u);
+inline constexpr HRESULT CO_E_NOTINITIALIZED = hresult_of(0x800401F0u);
+inline constexpr HRESULT RPC_E_CHANGED_MODE = hresult_of(0x80010106u);
+
+inline constexpr DWORD ERROR_SUCCESS = 0;
+inline constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
+inline constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
+inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
+inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+inline constexpr DWORD ERROR_INVALID_NAME = 123;
+inline constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
+inline constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
+inline constexpr DWORD ERROR_ALREADY_EXISTS = 183;
+inline constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
+inline constexpr DWORD ERROR_ONLY_IF_CONNECTED = 1251;
+
+inline constexpr HRESULT SCHED_E_UNEXPECTEDNODE = hresult_of(0x80041316u);
+inline constexpr HRESULT SCHED_E_NAMESPACE = hresult_of(0x80041317u);
+inline constexpr HRESULT SCHED_E_INVALIDVALUE = hresult_of(0x80041318u);
+inline constexpr HRESULT SCHED_E_MISSINGNODE = hresult_of(0x80041319u);
+inline constexpr HRESULT SCHED_E_MALFORMEDXML = hresult_of(0x8004131Au);
+
+// ---- GUIDs -------------------------------------------------------------------
+
+struct GUID {
+    std::uint32_t Data1;
+    std::uint16_t Data2;
+    std::uint16_t Data3;
+    std::uint8_t Data4[8];
+};
+using IID = GUID;
+using CLSID = GUID;
+using REFGUID = const GUID&;
+using REFIID = const IID&;
+using REFCLSID = const CLSID&;
+
+constexpr bool IsEqualGUID(REFGUID a, REFGUID b) {
+    if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) return false;
+    for (int i = 0; i < 8; ++i)
+        if (a.Data4[i] != b.Data4[i]) return false;
+    return true;
+}
+constexpr bool IsEqualIID(REFIID a, REFIID b) { return IsEqualGUID(a, b); }
+constexpr bool operator==(const GUID& a, const GUID& b) { return IsEqualGUID(a, b); }
+
+// ---- VARIANT -----------------------------------------------------------------
+
+enum VARENUM : VARTYPE { VT_EMPTY = 0, VT_NULL = 1, VT_I4 = 3, VT_BSTR = 8, VT_BOOL = 11 };
+
+struct IUnknown;
+
+struct VARIANT {
+    VARTYPE vt;
+    WORD wReserved1;
+    WORD wReserved2;
+    WORD wReserved3;
+    union {
+        LONGLONG llVal;
+        LONG lVal;
+        VARIANT_BOOL boolVal;
+        double dblVal;
+        BSTR bstrVal;
+        IUnknown* punkVal;
+        struct {
+            void* pvRecord;
+            void* pRecInfo;
+        } brecVal;
+    };
+};
+static_assert(sizeof(VARIANT) == 24, "VARIANT is 24 bytes on 64-bit Windows");
+
+// ---- Flags of the calls that winemu provides -------------------------------
+
+enum COINIT : DWORD { COINIT_MULTITHREADED = 0x0, COINIT_APARTMENTTHREADED = 0x2 };
+enum CLSCTX : DWORD { CLSCTX_INPROC_SERVER = 0x1, CLSCTX_LOCAL_SERVER = 0x4 };
+
+inline constexpr DWORD LOAD_LIBRARY_SEARCH_DEFAULT_DIRS = 0x00001000;
+
+inline constexpr DWORD FORMAT_MESSAGE_ALLOCATE_BUFFER = 0x00000100;
+inline constexpr DWORD FORMAT_MESSAGE_IGNORE_INSERTS = 0x00000200;
+inline constexpr DWORD FORMAT_MESSAGE_FROM_STRING = 0x00000400;
+inline constexpr DWORD FORMAT_MESSAGE_FROM_HMODULE = 0x00000800;
+inline constexpr DWORD FORMAT_MESSAGE_FROM_SYSTEM = 0x00001000;
+inline constexpr DWORD FORMAT_MESSAGE_ARGUMENT_ARRAY = 0x00002000;

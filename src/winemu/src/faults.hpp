@@ -1,0 +1,16 @@
+// faults.hpp: the entry check of every platform function: call counting and one-shot faults.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include <winemu/types.h>
+
+namespace winemu {
+
+// Called first by every fault-injectable platform function with its own name. Counts the call.
+// When a fault is queued for that name it is taken off the queue, the error object it asks for
+// is left on the calling thread, and its HRESULT is returned (0: "success without an object").
+std::optional<HRESULT> enter_call(std::string_view call);
+
+}  // namespace winemu

@@ -1,0 +1,17 @@
+// utf.hpp: UTF-8 and UTF-16 conversions for winemu's texts.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace winemu {
+
+// Strict: invalid UTF-8 gives nothing.
+std::optional<std::u16string> utf16_from_utf8(std::string_view text);
+// Strict: an unpaired surrogate gives nothing.
+std::optional<std::string> utf8_from_utf16(std::u16string_view text);
+// Lenient: each unpaired surrogate becomes U+FFFD.
+std::string utf8_from_utf16_lossy(std::u16string_view text);
+
+}  // namespace winemu
