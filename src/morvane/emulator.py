@@ -1,0 +1,213 @@
+"""Control of the emulated Task Scheduler (winemu), for tests on hosts other than Windows.
+
+On these hosts morvane talks to winemu, a library that emulates the Windows calls it makes,
+including a Task Scheduler service whose task library is a directory. This module drives that
+emulation: where the task library lives, one-shot faults for any platform call, a latency that
+stands in for the real service, what is still allocated, and the start records of tasks.
+
+Every function acts on the one copy of winemu that the package's extension also uses.
+"""
+
+from __future__ import annotations
+
+import ctypes
+import json
+import os
+import pathlib
+import sys
+from dataclasses import dataclass
+
+__all__ = [
+    "RunRecord",
+    "clear_faults",
+    "enter_apartment",
+    "fail_next",
+    "leave_apartment",
+    "outstanding",
+    "runs",
+    "set_latency",
+    "set_task_library",
+    "task_library",
+]
+
+_LIBRARY_NAME = "libwinemu.so"
+
+
+class _OutstandingCounts(ctypes.Structure):
+    _fields_ = [
+        ("objects", ctypes.c_longlong),
+        ("bstrs", ctypes.c_longlong),
+        ("apartments", ctypes.c_longlong),
+        ("buffers", ctypes.c_longlong),
+    ]
+
+
+def _load() -> ctypes.CDLL:
+    if sys.platform == "win32":
+        raise ImportError("morvane.emulator is not available on Windows, where the real scheduler is used")
+    path = pathlib.Path(__file__).with_name(_LIBRARY_NAME)
+    if not path.exists():
+        raise ImportError(f"the emulator library is missing from the package: {path.name}")
+    library = ctypes.CDLL(os.fspath(path))
+
+    def declare(name: str, result, *arguments) -> None:
+        function = getattr(library, name)
+        function.restype = result
+        function.argtypes = list(arguments)
+
+    declare("winemu_task_library", ctypes.c_size_t, ctypes.c_char_p, ctypes.c_size_t)
+    declare("winemu_set_task_library", ctypes.c_int, ctypes.c_char_p)
+    declare("winemu_fail_next", None, ctypes.c_char_p, ctypes.c_int32, ctypes.c_char_p, ctypes.c_char_p)
+    declare("winemu_clear_faults", None)
+    declare("winemu_set_latency", None, ctypes.c_double)
+    declare("winemu_outstanding", _OutstandingCounts)
+    declare("winemu_runs", ctypes.c_size_t, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_size_t)
+    declare("winemu_enter_apartment", ctypes.c_int32, ctypes.c_int)
+    declare("winemu_leave_apartment", None)
+    return library
+
+
+_winemu = _load()
+
+_COPY_FAILED = ctypes.c_size_t(-1).value
+
+
+def _copied_bytes(copy, *arguments) -> bytes | None:
+    """Calls a winemu function that copies a text out, growing the buffer until it fits."""
+    capacity = 256
+    while True:
+        buffer = ctypes.create_string_buffer(capacity)
+        length = copy(*arguments, buffer, capacity)
+        if length == _COPY_FAILED:
+            return None
+        if length < capacity:
+            return buffer.raw[:length]
+        capacity = length + 1
+
+
+def _utf8(text: str | None) -> bytes | None:
+    # surrogatepass lets tests hand winemu the unpaired surrogates that a str may hold.
+    return None if text is None else text.encode("utf-8", "surrogatepass")
+
+
+def _signed_hresult(hresult: int) -> int:
+    if not -(2**31) <= hresult < 2**32:
+        raise ValueError(f"an HRESULT is a 32-bit value, not {hresult}")
+    return ctypes.c_int32(hresult).value
+
+
+def task_library() -> pathlib.Path:
+    """The directory that holds the emulated service's tasks."""
+    return pathlib.Path(os.fsdecode(_copied_bytes(_winemu.winemu_task_library) or b""))
+
+
+def set_task_library(path: str | os.PathLike[str]) -> None:
+    """Makes the directory at path (relative to the current one) the task library.
+
+    The directory is created when the service first needs it.
+    """
+    encoded = os.fsencode(path)
+    if not encoded:
+        raise ValueError("the task library needs a path")
+    if b"\0" in encoded:
+        raise ValueError("a path cannot hold NUL characters")
+    _winemu.winemu_set_task_library(os.path.abspath(encoded))
+
+
+def fail_next(
+    call: str,
+    hresult: int,
+    *,
+    description: str | None = None,
+    plain_description: str | None = None,
+) -> None:
+    """Makes the next call of the named platform function, on any thread, fail with hresult.
+
+    hresult 0 means "reports success but hands back no object"; an allocator returns null.
+    description leaves a restricted error object with that text on the failing thread,
+    plain_description a plain IErrorInfo only. Faults queue up, and each is used once.
+    Codes may be given signed or unsigned (0x80070005 and -2147024891 are the same).
+    """
+    if not call or "\0" in call:
+        raise ValueError(f"not the name of a platform call: {call!r}")
+    for text in (description, plain_description):
+        if text is not None and "\0" in text:
+            raise ValueError("a description cannot hold NUL characters")
+    _winemu.winemu_fail_next(
+        call.encode("ascii"), _signed_hresult(hresult), _utf8(description), _utf8(plain_description)
+    )
+
+
+def clear_faults() -> None:
+    """Drops every fault that has not been used yet."""
+    _winemu.winemu_clear_faults()
+
+
+def set_latency(seconds: float) -> None:
+    """Adds seconds to each call into the service, to stand in for the cost of the real one."""
+    if not seconds >= 0:
+        raise ValueError(f"latency must be a number of seconds >= 0, not {seconds!r}")
+    _winemu.winemu_set_latency(float(seconds))
+
+
+def outstanding() -> dict[str, int]:
+    """What winemu has handed out and not taken back: COM objects, BSTRs, apartment entries."""
+    counts = _winemu.winemu_outstanding()
+    return {"objects": counts.objects, "bstrs": counts.bstrs, "apartments": counts.apartments}
+
+
+@dataclass(frozen=True)
+class RunRecord:
+    """One start of an Exec action: when, with what argv, and the process id or launch error."""
+
+    time: float
+    argv: tuple[str, ...]
+    pid: int | None
+    error: str | None
+
+
+def runs(task_name: str) -> list[RunRecord]:
+    """The start records of a task, oldest first; empty when it never ran."""
+    if "\0" in task_name:
+        raise ValueError("a task name cannot hold NUL characters here")
+    text = _copied_bytes(_winemu.winemu_runs, _utf8(task_name))
+    if text is None:
+        raise ValueError(f"not a valid task name: {task_name!r}")
+    return [
+        RunRecord(time=entry["time"], argv=tuple(entry["argv"]), pid=entry["pid"], error=entry["error"])
+        for entry in json.loads(text)
+    ]
+
+
+def enter_apartment(multithreaded: bool) -> int:
+    """Enters a COM apartment on the calling thread; returns CoInitializeEx's HRESULT, unsigned."""
+    return _winemu.winemu_enter_apartment(1 if multithreaded else 0) & 0xFFFFFFFF
+
+
+def leave_apartment() -> None:
+    """Leaves one apartment entry of the calling thread (CoUninitialize)."""
+    _winemu.winemu_leave_apartment()
+
+
+def main(argv: list[str] | None = None) -> int:
+    """python -m morvane.emulator [where | runs TASK]: shows the emulated service's state."""
+    import argparse
+
+    parser = argparse.ArgumentParser(prog="python -m morvane.emulator", description=main.__doc__)
+    commands = parser.add_subparsers(dest="command")
+    commands.add_parser("where", help="print the task library's directory (the default)")
+    runs_parser = commands.add_parser("runs", help="print the start records of a task")
+    runs_parser.add_argument("task")
+    arguments = parser.parse_args(argv)
+
+    if arguments.command == "runs":
+        for record in runs(arguments.task):
+            outcome = f"pid {record.pid}" if record.error is None else f"failed: {record.error}"
+            print(f"{record.time:.3f} {' '.join(record.argv)} ({outcome})")
+        return 0
+    print(task_library())
+    return 0
+
+
+if __name__ == "__main__":
+    raise SystemExit(main())

@@ -1,0 +1,32 @@
+// latency.cpp: the delay that stands in for the cost of a call into the real service.
+#include "latency.hpp"
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include <winemu/control.h>
+
+namespace winemu {
+namespace {
+
+std::atomic<double> service_latency{0.0};
+
+}  // namespace
+
+void set_service_latency(double seconds) noexcept {
+    // Negative, NaN and infinite values would make no sense as a delay; they switch it off.
+    const bool usable = std::isfinite(seconds) && seconds > 0.0;
+    service_latency.store(usable ? seconds : 0.0);
+}
+
+void apply_service_latency() noexcept {
+    const double seconds = service_latency.load();
+    if (seconds <= 0.0) return;
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
+
+}  // namespace winemu
+
+extern "C" WINEMU_API void winemu_set_latency(double seconds) { winemu::set_service_latency(seconds); }

@@ -1,0 +1,24 @@
+// live_objects.cpp: the process-wide counts of what winemu has handed out, and winemu_outstanding.
+#include "live_objects.hpp"
+
+#include <winemu/control.h>
+
+namespace winemu {
+
+LiveCounts& live_counts() {
+    // Never destroyed: objects released by thread-exit or static destructors still count down.
+    static LiveCounts* const counts = new LiveCounts;
+    return *counts;
+}
+
+}  // namespace winemu
+
+extern "C" WINEMU_API winemu_outstanding_counts winemu_outstanding(void) {
+    const auto& counts = winemu::live_counts();
+    return {
+        .objects = counts.objects.load(),
+        .bstrs = counts.bstrs.load(),
+        .apartments = counts.apartments.load(),
+        .buffers = counts.buffers.load(),
+    };
+}

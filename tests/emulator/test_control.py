@@ -1,0 +1,130 @@
+"""The emulator's control surface as Python tests and users see it."""
+
+import os
+import pathlib
+import subprocess
+import sys
+import threading
+
+import pytest
+from hypothesis import given, settings
+from hypothesis import strategies as st
+
+emulator = pytest.importorskip("morvane.emulator")
+
+S_OK, S_FALSE = 0, 1
+RPC_E_CHANGED_MODE = 0x80010106
+E_UNEXPECTED = 0x8000FFFF
+E_ACCESSDENIED = 0x80070005
+
+
+def test_each_test_gets_its_own_task_library(fresh_task_library):
+    assert emulator.task_library() == fresh_task_library
+
+
+@settings(max_examples=50, deadline=None)
+@given(st.text(st.characters(exclude_characters="\0"), min_size=1))
+def test_any_path_round_trips(name):
+    # Paths are handed over as the file system's bytes, so any name comes back as it went in,
+    # made absolute.
+    emulator.set_task_library(name)
+    assert emulator.task_library() == pathlib.Path(os.path.abspath(name))
+
+
+@pytest.mark.parametrize("path", ["", "a\0b"])
+def test_task_library_needs_a_usable_path(path):
+    with pytest.raises(ValueError):
+        emulator.set_task_library(path)
+
+
+def default_library(tmp_path, **environment):
+    """The task library a fresh process picks from its environment."""
+    env = {key: value for key, value in os.environ.items()
+           if key not in ("MORVANE_TASK_LIBRARY", "XDG_STATE_HOME")}
+    env["HOME"] = str(tmp_path / "home")
+    env.update(environment)
+    output = subprocess.run(
+        [sys.executable, "-m", "morvane.emulator", "where"],
+        env=env, capture_output=True, text=True, check=True,
+    ).stdout
+    return output.strip()
+
+
+def test_default_task_library_follows_the_environment(tmp_path):
+    assert default_library(tmp_path) == str(tmp_path / "home/.local/state/morvane/tasks")
+    assert default_library(tmp_path, XDG_STATE_HOME=str(tmp_path / "state")) == str(
+        tmp_path / "state/morvane/tasks")
+    assert default_library(
+        tmp_path, XDG_STATE_HOME=str(tmp_path / "state"), MORVANE_TASK_LIBRARY=str(tmp_path / "mine")
+    ) == str(tmp_path / "mine")
+
+
+def test_apartments_are_counted_as_com_counts_them():
+    assert emulator.enter_apartment(multithreaded=True) == S_OK
+    assert emulator.enter_apartment(multithreaded=True) == S_FALSE
+    assert emulator.enter_apartment(multithreaded=False) == RPC_E_CHANGED_MODE
+    assert emulator.outstanding()["apartments"] == 2
+    emulator.leave_apartment()
+    emulator.leave_apartment()
+    assert emulator.outstanding() == {"objects": 0, "bstrs": 0, "apartments": 0}
+
+
+def test_faults_are_used_once_in_the_order_queued():
+    emulator.fail_next("CoInitializeEx", E_UNEXPECTED)
+    emulator.fail_next("CoInitializeEx", -2147024891)  # E_ACCESSDENIED given signed
+    assert emulator.enter_apartment(multithreaded=True) == E_UNEXPECTED
+    assert emulator.enter_apartment(multithreaded=True) == E_ACCESSDENIED
+    assert emulator.enter_apartment(multithreaded=True) == S_OK
+    emulator.leave_apartment()
+    assert emulator.outstanding()["apartments"] == 0
+
+
+def test_a_fault_strikes_on_whichever_thread_calls_next():
+    emulator.fail_next("CoInitializeEx", E_UNEXPECTED)
+    answers = []
+    worker = threading.Thread(target=lambda: answers.append(emulator.enter_apartment(True)))
+    worker.start()
+    worker.join()
+    assert answers == [E_UNEXPECTED]
+    assert emulator.outstanding()["apartments"] == 0
+
+
+def test_cleared_faults_never_strike():
+    emulator.fail_next("CoInitializeEx", E_UNEXPECTED)
+    emulator.clear_faults()
+    assert emulator.enter_apartment(multithreaded=True) == S_OK
+    emulator.leave_apartment()
+
+
+@pytest.mark.parametrize(
+    "call, hresult, error",
+    [("", E_UNEXPECTED, ValueError), ("Get\0Task", E_UNEXPECTED, ValueError),
+     ("GetTask", 2**32, ValueError), ("GetTask", -(2**31) - 1, ValueError)],
+)
+def test_malformed_faults_are_refused(call, hresult, error):
+    with pytest.raises(error):
+        emulator.fail_next(call, hresult)
+
+
+@pytest.mark.parametrize("seconds", [-1, float("nan")])
+def test_latency_must_be_a_duration(seconds):
+    with pytest.raises(ValueError):
+        emulator.set_latency(seconds)
+
+
+def test_a_task_that_never_ran_has_no_records():
+    assert emulator.runs("Never run") == []
+    assert emulator.runs(r"\Folder\Never run") == []
+
+
+@pytest.mark.parametrize("name", ["a:b", "..", "a/b"])
+def test_runs_of_an_invalid_name_are_refused(name):
+    with pytest.raises(ValueError):
+        emulator.runs(name)
+
+
+def test_command_line_prints_the_task_library(tmp_path):
+    env = dict(os.environ, MORVANE_TASK_LIBRARY=str(tmp_path / "cli"))
+    output = subprocess.run([sys.executable, "-m", "morvane.emulator"], env=env,
+                            capture_output=True, text=True, check=True).stdout
+    assert output == f"{tmp_path / 'cli'}\n"
