@@ -11,9 +11,9 @@ namespace winemu {
 // Leaves a restricted error object (IErrorInfo, IRestrictedErrorInfo, ILanguageExceptionErrorInfo2)
 // as the thread's current error object, replacing any other. A missing text gives a null BSTR.
 void leave_restricted_error(HRESULT error, std::optional<std::u16string_view> description,
-                            std::optional<std::u16string_view> restricted_description);
+                            std::optional<std::u16string_view> restricted_description) noexcept;
 
 // Leaves a plain IErrorInfo with that description as the thread's current error object.
-void leave_plain_error(std::u16string_view description);
+void leave_plain_error(std::u16string_view description) noexcept;
 
 }  // namespace winemu

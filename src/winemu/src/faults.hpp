@@ -11,6 +11,9 @@ namespace winemu {
 // Called first by every fault-injectable platform function with its own name. Counts the call.
 // When a fault is queued for that name it is taken off the queue, the error object it asks for
 // is left on the calling thread, and its HRESULT is returned (0: "success without an object").
-std::optional<HRESULT> enter_call(std::string_view call);
+std::optional<HRESULT> enter_call(std::string_view call) noexcept;
+
+// For calls that cannot fail (void functions such as CoUninitialize): counts the call only.
+void count_call(std::string_view call) noexcept;
 
 }  // namespace winemu

@@ -3,7 +3,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cmath>
 #include <thread>
 
 #include <winemu/control.h>
@@ -16,9 +15,10 @@ std::atomic<double> service_latency{0.0};
 }  // namespace
 
 void set_service_latency(double seconds) noexcept {
-    // Negative, NaN and infinite values would make no sense as a delay; they switch it off.
-    const bool usable = std::isfinite(seconds) && seconds > 0.0;
-    service_latency.store(usable ? seconds : 0.0);
+    // Negative and NaN switch the delay off; the cap keeps the conversion to clock ticks in range.
+    constexpr double longest = 24 * 60 * 60;
+    if (!(seconds > 0.0)) seconds = 0.0;
+    service_latency.store(seconds < longest ? seconds : longest);
 }
 
 void apply_service_latency() noexcept {

@@ -6,9 +6,9 @@
 namespace winemu {
 
 LiveCounts& live_counts() {
-    // Never destroyed: objects released by thread-exit or static destructors still count down.
-    static LiveCounts* const counts = new LiveCounts;
-    return *counts;
+    // Atomics only: trivially destructible, so objects released late in process exit still count.
+    static LiveCounts counts;
+    return counts;
 }
 
 }  // namespace winemu

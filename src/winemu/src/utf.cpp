@@ -94,6 +94,27 @@ std::optional<std::u16string> utf16_from_utf8(std::string_view text) {
     return out;
 }
 
+std::u16string utf16_from_utf8_lossy(std::string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t start = i;
+        const auto code_point = decode_utf8(text, i);
+        if (!code_point) {
+            i = start + 1;
+            append_utf16(out, replacement_character);
+            continue;
+        }
+        append_utf16(out, *code_point);
+    }
+    return out;
+}
+
+std::optional<std::u16string> utf16_from_optional_utf8(const char* text) {
+    if (!text) return std::nullopt;
+    return utf16_from_utf8_lossy(text);
+}
+
 std::optional<std::string> utf8_from_utf16(std::u16string_view text) {
     std::string out;
     out.reserve(text.size());

@@ -9,6 +9,10 @@ namespace winemu {
 
 // Strict: invalid UTF-8 gives nothing.
 std::optional<std::u16string> utf16_from_utf8(std::string_view text);
+// Lenient: each invalid UTF-8 sequence becomes U+FFFD (one per offending byte).
+std::u16string utf16_from_utf8_lossy(std::string_view text);
+// Lenient, for the control API's optional C texts: a null pointer gives nothing.
+std::optional<std::u16string> utf16_from_optional_utf8(const char* text);
 // Strict: an unpaired surrogate gives nothing.
 std::optional<std::string> utf8_from_utf16(std::u16string_view text);
 // Lenient: each unpaired surrogate becomes U+FFFD.

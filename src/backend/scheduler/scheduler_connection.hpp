@@ -1,0 +1,44 @@
+// scheduler_connection.hpp: SchedulerConnection, one open connection to the Task Scheduler service.
+#pragma once
+
+#include "runtime/result.hpp"
+#include "scheduler/apartment.hpp"
+#include "scheduler/com_ptr.hpp"
+#include "scheduler/platform.hpp"
+#include "scheduler/scheduler_error.hpp"
+
+namespace morvane::scheduler {
+
+// The root task folder of the local service, the connected service object, and the thread's
+// apartment entry, for exactly one task operation on one thread. Destroying it closes it: the
+// root folder is released, then the service object, then the apartment is left if opening
+// entered it.
+class SchedulerConnection {
+public:
+    // Enters the multithreaded apartment, creates the service object in process, connects it to
+    // the local service as the caller, and opens the folder "\". On failure every step taken is
+    // undone (after the error's text was made) before it returns.
+    static Result<SchedulerConnection, SchedulerError> open();
+
+    SchedulerConnection(SchedulerConnection&&) noexcept = default;
+    SchedulerConnection& operator=(SchedulerConnection&&) = delete;
+    SchedulerConnection(const SchedulerConnection&) = delete;
+    SchedulerConnection& operator=(const SchedulerConnection&) = delete;
+    ~SchedulerConnection() = default;
+
+    // Borrowed for the life of the connection; never null.
+    ITaskFolder* root_folder() const noexcept { return root_folder_.get(); }
+    bool owns_apartment() const noexcept { return apartment_.owns_apartment(); }
+
+private:
+    SchedulerConnection(ApartmentEntry apartment, ComPtr<ITaskService> service,
+                        ComPtr<ITaskFolder> root_folder) noexcept
+        : apartment_(std::move(apartment)), service_(std::move(service)), root_folder_(std::move(root_folder)) {}
+
+    // Members are destroyed in reverse order: this order is the order of closing, reversed.
+    ApartmentEntry apartment_;
+    ComPtr<ITaskService> service_;
+    ComPtr<ITaskFolder> root_folder_;
+};
+
+}  // namespace morvane::scheduler

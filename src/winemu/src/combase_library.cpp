@@ -1,0 +1,108 @@
+// combase_library.cpp: LoadLibraryExA, GetProcAddress and FreeLibrary for the one known library, combase.dll.
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include <winemu/kernel.h>
+#include <winemu/restricted_error.h>
+
+#include "faults.hpp"
+#include "last_error.hpp"
+
+namespace winemu {
+namespace {
+
+constexpr DWORD error_invalid_handle = 6;
+
+// The module handle is the address of this object: unique, never null, never dereferenced by callers.
+char combase_module;
+HMODULE combase_handle() { return reinterpret_cast<HMODULE>(&combase_module); }
+
+bool equal_ignoring_ascii_case(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+// Windows adds ".dll" to a name without an extension.
+bool names_combase(std::string_view name) {
+    return equal_ignoring_ascii_case(name, "combase.dll") || equal_ignoring_ascii_case(name, "combase");
+}
+
+// Any function pointer passes through void(*)() without a cast-function-type warning.
+template <typename Function>
+FARPROC as_farproc(Function* function) {
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
+}
+
+struct Export {
+    std::string_view name;
+    FARPROC address;
+};
+
+FARPROC find_export(std::string_view name) {
+    const std::array<Export, 4> exports{{
+        {"RoOriginateError", as_farproc(&RoOriginateError)},
+        {"WindowsCreateString", as_farproc(&WindowsCreateString)},
+        {"WindowsDeleteString", as_farproc(&WindowsDeleteString)},
+        {"WindowsGetStringRawBuffer", as_farproc(&WindowsGetStringRawBuffer)},
+    }};
+    // Export names are case-sensitive, as on Windows.
+    for (const Export& entry : exports)
+        if (entry.name == name) return entry.address;
+    return nullptr;
+}
+
+// Values below 0x10000 are ordinals, not names; combase's ordinals are not offered.
+bool is_ordinal(LPCSTR name) { return reinterpret_cast<std::uintptr_t>(name) < 0x10000; }
+
+}  // namespace
+
+}  // namespace winemu
+
+extern "C" {
+
+WINEMU_API HMODULE LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD /*dwFlags*/) {
+    if (const auto fault = winemu::enter_call("LoadLibraryExA")) {
+        winemu::set_last_error(static_cast<DWORD>(*fault));
+        return nullptr;
+    }
+    if (!lpLibFileName || hFile) {
+        winemu::set_last_error(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    if (!winemu::names_combase(lpLibFileName)) {
+        winemu::set_last_error(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    return winemu::combase_handle();
+}
+
+WINEMU_API FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
+    if (const auto fault = winemu::enter_call("GetProcAddress")) {
+        winemu::set_last_error(static_cast<DWORD>(*fault));
+        return nullptr;
+    }
+    if (hModule != winemu::combase_handle()) {
+        winemu::set_last_error(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    const FARPROC address = winemu::is_ordinal(lpProcName) ? nullptr : winemu::find_export(lpProcName);
+    if (!address) winemu::set_last_error(ERROR_PROC_NOT_FOUND);
+    return address;
+}
+
+WINEMU_API BOOL FreeLibrary(HMODULE hLibModule) {
+    // combase stays loaded for the life of the process, so freeing it only checks the handle.
+    winemu::count_call("FreeLibrary");
+    if (hLibModule != winemu::combase_handle()) {
+        winemu::set_last_error(winemu::error_invalid_handle);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // extern "C"

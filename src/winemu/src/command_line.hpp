@@ -1,0 +1,21 @@
+// command_line.hpp: how Windows turns an action's text into a program's arguments.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace winemu {
+
+// Splits an argument string by the rules of CommandLineToArgvW for the arguments after the
+// program name: spaces and tabs separate outside quotes; 2n backslashes before a quote give n and
+// the quote opens or closes quoting; 2n+1 give n and a literal quote; other backslashes are
+// literal; inside quotes, consecutive quotes count in threes (3n give n quotes and stay quoted).
+std::vector<std::string> split_arguments(std::string_view arguments);
+
+// Expands %NAME% references as ExpandEnvironmentStrings does: a defined variable (names match
+// case-insensitively, an exact match first) gives its value; an undefined one, "%%" and an
+// unfinished "%NAME" stay as written.
+std::string expand_environment(std::string_view text);
+
+}  // namespace winemu

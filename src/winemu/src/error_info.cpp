@@ -1,0 +1,82 @@
+// error_info.cpp: the thread's current error object: GetErrorInfo, SetErrorInfo and leaving new ones.
+//
+// The error object belongs to the thread, not to its apartment: it stays until it is taken
+// (GetErrorInfo), replaced (SetErrorInfo or a newer failure) or the thread ends, whether or not the
+// thread is inside an apartment, as in Wine's COM. Leaving the last apartment does not drop it.
+#include <new>
+
+#include <winemu/control.h>
+
+#include "error_object.hpp"
+#include "error_objects.hpp"
+#include "faults.hpp"
+#include "thread_error.hpp"
+#include "utf.hpp"
+
+namespace winemu {
+namespace {
+
+// Released by the thread's own exit, so an untaken object is not a leak of the thread.
+thread_local ComPtr<IErrorInfo> current_error;
+
+}  // namespace
+
+void replace_thread_error(ComPtr<IErrorInfo> object) noexcept {
+    // Swap first, release after: the old object's Release runs with the slot already consistent.
+    ComPtr<IErrorInfo> old = std::move(current_error);
+    current_error = std::move(object);
+}
+
+ComPtr<IErrorInfo> take_thread_error() noexcept { return std::move(current_error); }
+
+void leave_restricted_error(HRESULT error, std::optional<std::u16string_view> description,
+                            std::optional<std::u16string_view> restricted_description) noexcept {
+    // When memory runs out the thread is left with no object, as though none had been made.
+    replace_thread_error(
+        ComPtr<IErrorInfo>::attach(new_restricted_error_object(error, description, restricted_description)));
+}
+
+void leave_plain_error(std::u16string_view description) noexcept {
+    replace_thread_error(ComPtr<IErrorInfo>::attach(new_plain_error_object(description)));
+}
+
+}  // namespace winemu
+
+extern "C" {
+
+WINEMU_API HRESULT GetErrorInfo(ULONG dwReserved, IErrorInfo** pperrinfo) {
+    if (pperrinfo) *pperrinfo = nullptr;
+    // A fault hands nothing over and leaves the thread's object where it is.
+    if (const auto fault = winemu::enter_call("GetErrorInfo")) return *fault;
+    if (dwReserved != 0 || !pperrinfo) return E_INVALIDARG;
+    *pperrinfo = winemu::take_thread_error().detach();
+    return *pperrinfo ? S_OK : S_FALSE;
+}
+
+WINEMU_API HRESULT SetErrorInfo(ULONG dwReserved, IErrorInfo* perrinfo) {
+    if (dwReserved != 0) return E_INVALIDARG;
+    if (perrinfo) perrinfo->AddRef();
+    winemu::replace_thread_error(winemu::ComPtr<IErrorInfo>::attach(perrinfo));
+    return S_OK;
+}
+
+WINEMU_API void winemu_set_restricted_error(HRESULT error, const char* description,
+                                            const char* restricted_description) {
+    try {
+        const auto description16 = winemu::utf16_from_optional_utf8(description);
+        const auto restricted16 = winemu::utf16_from_optional_utf8(restricted_description);
+        winemu::leave_restricted_error(error, description16, restricted16);
+    } catch (const std::bad_alloc&) {
+        winemu::replace_thread_error({});
+    }
+}
+
+WINEMU_API void winemu_set_plain_error(const char* description) {
+    try {
+        winemu::leave_plain_error(winemu::utf16_from_utf8_lossy(description ? description : ""));
+    } catch (const std::bad_alloc&) {
+        winemu::replace_thread_error({});
+    }
+}
+
+}  // extern "C"

@@ -1,0 +1,172 @@
+// error_object.cpp: the error object class: IErrorInfo alone (plain) or with the restricted interfaces.
+#include "error_object.hpp"
+
+#include <atomic>
+#include <initializer_list>
+#include <new>
+#include <string>
+
+#include <winemu/restricted_error.h>
+
+#include "bstr_alloc.hpp"
+#include "faults.hpp"
+#include "live_objects.hpp"
+
+namespace winemu {
+namespace {
+
+using OptionalText = std::optional<std::u16string>;
+
+OptionalText copy_text(std::optional<std::u16string_view> text) {
+    if (!text) return std::nullopt;
+    return std::u16string(*text);
+}
+
+// A BSTR of the text, or the null BSTR for a missing text. False when memory runs out.
+bool bstr_of(const OptionalText& text, BSTR* out) noexcept {
+    *out = nullptr;
+    if (!text) return true;
+    *out = alloc_bstr(*text);
+    return *out != nullptr;
+}
+
+// One class for both kinds: a plain object simply refuses the restricted interfaces.
+class ErrorObject final : public IErrorInfo, public IRestrictedErrorInfo, public ILanguageExceptionErrorInfo2 {
+public:
+    enum class Kind { plain, restricted };
+
+    ErrorObject(Kind kind, HRESULT error, OptionalText description, OptionalText restricted_description)
+        : kind_(kind),
+          error_(error),
+          description_(std::move(description)),
+          restricted_description_(std::move(restricted_description)) {}
+
+    // ---- IUnknown (shared by all three bases; IErrorInfo is the identity) ----
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
+        if (!ppvObject) return E_POINTER;
+        *ppvObject = nullptr;
+        if (riid == IID_IUnknown || riid == IID_IErrorInfo) {
+            *ppvObject = static_cast<IErrorInfo*>(this);
+        } else if (kind_ == Kind::restricted && riid == IID_IRestrictedErrorInfo) {
+            *ppvObject = static_cast<IRestrictedErrorInfo*>(this);
+        } else if (kind_ == Kind::restricted &&
+                   (riid == IID_ILanguageExceptionErrorInfo || riid == IID_ILanguageExceptionErrorInfo2)) {
+            *ppvObject = static_cast<ILanguageExceptionErrorInfo2*>(this);
+        } else {
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return references_.fetch_add(1, std::memory_order_relaxed) + 1; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG remaining = references_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+        if (remaining == 0) delete this;
+        return remaining;
+    }
+
+    // ---- IErrorInfo ----
+    HRESULT STDMETHODCALLTYPE GetGUID(GUID* pGUID) override {
+        if (!pGUID) return E_POINTER;
+        *pGUID = GUID{};
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetSource(BSTR* pBstrSource) override { return give_no_text(pBstrSource); }
+    HRESULT STDMETHODCALLTYPE GetDescription(BSTR* pBstrDescription) override {
+        if (pBstrDescription) *pBstrDescription = nullptr;
+        if (const auto fault = enter_call("GetDescription")) return *fault;
+        if (!pBstrDescription) return E_POINTER;
+        return bstr_of(visible_description(), pBstrDescription) ? S_OK : E_OUTOFMEMORY;
+    }
+    HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR* pBstrHelpFile) override { return give_no_text(pBstrHelpFile); }
+    HRESULT STDMETHODCALLTYPE GetHelpContext(DWORD* pdwHelpContext) override {
+        if (!pdwHelpContext) return E_POINTER;
+        *pdwHelpContext = 0;
+        return S_OK;
+    }
+
+    // ---- IRestrictedErrorInfo ----
+    HRESULT STDMETHODCALLTYPE GetErrorDetails(BSTR* description, HRESULT* error, BSTR* restrictedDescription,
+                                              BSTR* capabilitySid) override {
+        for (BSTR* out : {description, restrictedDescription, capabilitySid})
+            if (out) *out = nullptr;
+        if (error) *error = S_OK;
+        if (const auto fault = enter_call("GetErrorDetails")) return *fault;
+        if (!description || !error || !restrictedDescription || !capabilitySid) return E_POINTER;
+        if (!bstr_of(description_, description)) return E_OUTOFMEMORY;
+        if (!bstr_of(restricted_description_, restrictedDescription)) {
+            SysFreeString(*description);
+            *description = nullptr;
+            return E_OUTOFMEMORY;
+        }
+        *error = error_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetReference(BSTR* reference) override { return give_no_text(reference); }
+
+    // ---- ILanguageExceptionErrorInfo(2): no language exception is ever attached ----
+    HRESULT STDMETHODCALLTYPE GetLanguageException(IUnknown** languageException) override {
+        return give_nothing(languageException);
+    }
+    HRESULT STDMETHODCALLTYPE GetPreviousLanguageExceptionErrorInfo(ILanguageExceptionErrorInfo2** previous) override {
+        return give_nothing(previous);
+    }
+    HRESULT STDMETHODCALLTYPE CapturePropagationContext(IUnknown* /*languageException*/) override {
+        // The propagation context would only matter to a debugger; there is nothing to record.
+        if (const auto fault = enter_call("CapturePropagationContext")) return *fault;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetPropagationContextHead(ILanguageExceptionErrorInfo2** head) override {
+        return give_nothing(head);
+    }
+
+private:
+    ~ErrorObject() = default;
+
+    // Windows shows a restricted object's restricted description through IErrorInfo when there is one.
+    const OptionalText& visible_description() const {
+        const bool has_restricted = restricted_description_ && !restricted_description_->empty();
+        return kind_ == Kind::restricted && has_restricted ? restricted_description_ : description_;
+    }
+
+    static HRESULT give_no_text(BSTR* out) {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        return S_OK;
+    }
+    template <typename Interface>
+    static HRESULT give_nothing(Interface** out) {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        return S_OK;
+    }
+
+    std::atomic<ULONG> references_{1};
+    LiveObject live_;
+    const Kind kind_;
+    const HRESULT error_;
+    const OptionalText description_;
+    const OptionalText restricted_description_;
+};
+
+}  // namespace
+
+IErrorInfo* new_restricted_error_object(HRESULT error, std::optional<std::u16string_view> description,
+                                        std::optional<std::u16string_view> restricted_description) noexcept {
+    try {
+        return new ErrorObject(ErrorObject::Kind::restricted, error, copy_text(description),
+                               copy_text(restricted_description));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+IErrorInfo* new_plain_error_object(std::u16string_view description) noexcept {
+    try {
+        return new ErrorObject(ErrorObject::Kind::plain, S_OK, std::u16string(description), std::nullopt);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+}  // namespace winemu

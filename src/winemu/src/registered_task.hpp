@@ -1,0 +1,16 @@
+// registered_task.hpp: a registered task as GetTask and RegisterTask hand it out.
+#pragma once
+
+#include <string>
+
+#include <winemu/taskschd.h>
+
+#include "task_names.hpp"
+#include "task_store.hpp"
+
+namespace winemu {
+
+// A new IRegisteredTask (one reference) in *out, for the task at `path` of the library.
+HRESULT create_registered_task(std::string library, PathElements path, StoredTask task, IRegisteredTask** out);
+
+}  // namespace winemu

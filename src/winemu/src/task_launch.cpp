@@ -1,0 +1,128 @@
+// task_launch.cpp: starting a task's Exec actions as processes.
+#include "task_launch.hpp"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "command_line.hpp"
+
+extern char** environ;
+
+namespace winemu {
+namespace {
+
+double seconds_since_epoch() {
+    const auto since = std::chrono::system_clock::now().time_since_epoch();
+    return std::chrono::duration<double>(since).count();
+}
+
+std::string error_text(int error) {
+    char buffer[256];
+    // GNU strerror_r: the text may or may not be written into the buffer.
+    return strerror_r(error, buffer, sizeof buffer);
+}
+
+class SpawnActions {
+public:
+    SpawnActions() { ok_ = posix_spawn_file_actions_init(&actions_) == 0; }
+    ~SpawnActions() {
+        if (ok_) posix_spawn_file_actions_destroy(&actions_);
+    }
+    SpawnActions(const SpawnActions&) = delete;
+    SpawnActions& operator=(const SpawnActions&) = delete;
+    bool ok() const noexcept { return ok_; }
+    posix_spawn_file_actions_t* get() noexcept { return &actions_; }
+
+private:
+    posix_spawn_file_actions_t actions_{};
+    bool ok_ = false;
+};
+
+class SpawnAttributes {
+public:
+    SpawnAttributes() { ok_ = posix_spawnattr_init(&attributes_) == 0; }
+    ~SpawnAttributes() {
+        if (ok_) posix_spawnattr_destroy(&attributes_);
+    }
+    SpawnAttributes(const SpawnAttributes&) = delete;
+    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+    bool ok() const noexcept { return ok_; }
+    posix_spawnattr_t* get() noexcept { return &attributes_; }
+
+private:
+    posix_spawnattr_t attributes_{};
+    bool ok_ = false;
+};
+
+// 0, or the errno of the first step that failed.
+int prepare(SpawnActions& actions, SpawnAttributes& attributes, const std::string& working_directory) {
+    if (!actions.ok() || !attributes.ok()) return ENOMEM;
+    int error = 0;
+    if (!error) error = posix_spawn_file_actions_addopen(actions.get(), 0, "/dev/null", O_RDONLY, 0);
+    if (!error) error = posix_spawn_file_actions_addopen(actions.get(), 1, "/dev/null", O_WRONLY, 0);
+    if (!error) error = posix_spawn_file_actions_addopen(actions.get(), 2, "/dev/null", O_WRONLY, 0);
+    if (!error && !working_directory.empty())
+        error = posix_spawn_file_actions_addchdir_np(actions.get(), working_directory.c_str());
+    // A task runs detached from the caller: its own session, default signal handling, no mask.
+    sigset_t all_signals;
+    sigset_t no_signals;
+    sigfillset(&all_signals);
+    sigemptyset(&no_signals);
+    if (!error) error = posix_spawnattr_setsigdefault(attributes.get(), &all_signals);
+    if (!error) error = posix_spawnattr_setsigmask(attributes.get(), &no_signals);
+    if (!error)
+        error = posix_spawnattr_setflags(attributes.get(),
+                                         POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    return error;
+}
+
+void reap_in_background(pid_t pid) {
+    try {
+        std::thread([pid] {
+            int status = 0;
+            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+        }).detach();
+    } catch (...) {
+        // No thread to be had: the child stays a zombie until this process ends.
+    }
+}
+
+}  // namespace
+
+RunRecord launch_exec(const ExecAction& action) {
+    RunRecord record;
+    record.time = seconds_since_epoch();
+    record.argv.push_back(expand_environment(action.command));
+    for (auto& argument : split_arguments(expand_environment(action.arguments)))
+        record.argv.push_back(std::move(argument));
+
+    SpawnActions actions;
+    SpawnAttributes attributes;
+    if (const int error = prepare(actions, attributes, expand_environment(action.working_directory)); error != 0) {
+        record.error = error_text(error);
+        return record;
+    }
+    std::vector<char*> argv;
+    for (auto& argument : record.argv) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int error = posix_spawnp(&pid, argv[0], actions.get(), attributes.get(), argv.data(), environ);
+    if (error != 0) {
+        record.error = error_text(error);
+        return record;
+    }
+    record.pid = pid;
+    reap_in_background(pid);
+    return record;
+}
+
+}  // namespace winemu

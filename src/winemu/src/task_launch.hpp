@@ -1,0 +1,16 @@
+// task_launch.hpp: starting a task's Exec actions as processes.
+#pragma once
+
+#include "run_records.hpp"
+#include "task_xml.hpp"
+
+namespace winemu {
+
+// Starts the action without a shell and without waiting: environment references expanded in
+// command, arguments and working directory, arguments split as CommandLineToArgvW splits them,
+// standard streams on /dev/null, in a session of its own. A background thread reaps the child,
+// so no zombie stays and the host's SIGCHLD handling is left alone. A program that cannot be
+// started is no failure: the record says why.
+RunRecord launch_exec(const ExecAction& action);
+
+}  // namespace winemu

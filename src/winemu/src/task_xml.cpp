@@ -1,0 +1,278 @@
+// task_xml.cpp: checking a task definition as the service does, and reading what running needs.
+#include "task_xml.hpp"
+
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/SAX2.h>
+#include <libxml/tree.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "utf.hpp"
+
+namespace winemu {
+namespace {
+
+using Checked = std::variant<TaskDefinition, XmlRefusal>;
+
+struct ContextFree {
+    void operator()(xmlParserCtxtPtr context) const noexcept {
+        if (context->myDoc) xmlFreeDoc(context->myDoc);
+        context->myDoc = nullptr;
+        xmlFreeParserCtxt(context);
+    }
+};
+using ParserContext = std::unique_ptr<xmlParserCtxt, ContextFree>;
+
+struct TextFree {
+    void operator()(xmlChar* text) const noexcept { xmlFree(text); }
+};
+using XmlText = std::unique_ptr<xmlChar, TextFree>;
+
+std::u16string to_u16(std::string_view text) { return utf16_from_utf8_lossy(text); }
+
+std::u16string position_text(long line, long column) {
+    return to_u16("(" + std::to_string(line) + "," + std::to_string(column) + ")");
+}
+
+XmlRefusal malformed(long line, long column, std::string_view message) {
+    while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.remove_suffix(1);
+    return {SCHED_E_MALFORMEDXML, position_text(line, column) + u"::ERROR: " + to_u16(message)};
+}
+
+// ---- where each element ends its start tag ------------------------------------------------
+// libxml2 keeps a line per node but no column; the start-tag hook stores the column just past
+// the start tag (where the element's value begins) in the node's application field.
+
+void start_element_recording_column(void* context, const xmlChar* localname, const xmlChar* prefix,
+                                    const xmlChar* uri, int namespace_count, const xmlChar** namespaces,
+                                    int attribute_count, int defaulted_count, const xmlChar** attributes) {
+    xmlSAX2StartElementNs(context, localname, prefix, uri, namespace_count, namespaces, attribute_count,
+                          defaulted_count, attributes);
+    const auto parser = static_cast<xmlParserCtxtPtr>(context);
+    if (parser->node && parser->input) {
+        const std::intptr_t value_column = parser->input->col + 1;  // input is at the tag's '>'
+        parser->node->_private = reinterpret_cast<void*>(value_column);
+    }
+}
+
+void keep_first_error(void* context, xmlErrorPtr error) {
+    const auto parser = static_cast<xmlParserCtxtPtr>(context);
+    auto* first = static_cast<std::optional<XmlRefusal>*>(parser->_private);
+    if (!first || first->has_value() || !error || error->level < XML_ERR_ERROR) return;
+    *first = malformed(error->line, error->int2, error->message ? error->message : "");
+}
+
+std::u16string where(xmlNodePtr node) {
+    return position_text(xmlGetLineNo(node), reinterpret_cast<std::intptr_t>(node->_private));
+}
+
+XmlRefusal refuse(HRESULT code, xmlNodePtr node, std::string_view name, std::string_view value = {}) {
+    return {code, where(node) + u":" + to_u16(name) + u":" + to_u16(value)};
+}
+
+// ---- the XML declaration ---------------------------------------------------------------------
+
+bool equal_ignoring_case(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+// The text arrives as UTF-16 whatever its declaration says; Windows refuses a declaration that
+// names another encoding rather than switch to it, and so does this (libxml2 would switch).
+std::optional<XmlRefusal> check_declared_encoding(std::string_view xml) {
+    if (xml.substr(0, 5) != "<?xml") return std::nullopt;
+    const std::size_t end = xml.find("?>");
+    if (end == std::string_view::npos) return std::nullopt;  // libxml2 reports the broken declaration
+    const std::string_view declaration = xml.substr(0, end);
+    const std::size_t key = declaration.find("encoding");
+    if (key == std::string_view::npos) return std::nullopt;
+    const std::size_t quote = declaration.find_first_of("\"'", key);
+    if (quote == std::string_view::npos) return std::nullopt;
+    const std::size_t closing = declaration.find(declaration[quote], quote + 1);
+    if (closing == std::string_view::npos) return std::nullopt;
+    const std::string_view encoding = declaration.substr(quote + 1, closing - quote - 1);
+    if (equal_ignoring_case(encoding, "UTF-16")) return std::nullopt;
+    long line = 1;
+    std::size_t line_start = 0;
+    for (std::size_t i = 0; i < end; ++i) {
+        if (xml[i] == '\n') {
+            ++line;
+            line_start = i + 1;
+        }
+    }
+    // Column just past the declaration's "?>", where Windows reports it.
+    const long column = static_cast<long>(end + 2 - line_start) + 1;
+    return malformed(line, column, "switch from current encoding to specified encoding not supported");
+}
+
+// ---- the document ----------------------------------------------------------------------------
+
+bool in_task_namespace(xmlNodePtr node) {
+    return node->ns && node->ns->href && std::string_view(reinterpret_cast<const char*>(node->ns->href)) == task_namespace;
+}
+
+std::string_view name_of(xmlNodePtr node) { return reinterpret_cast<const char*>(node->name); }
+
+bool is_element(xmlNodePtr node) { return node->type == XML_ELEMENT_NODE; }
+
+std::string text_of(xmlNodePtr node) {
+    const XmlText text(xmlNodeGetContent(node));
+    return text ? std::string(reinterpret_cast<const char*>(text.get())) : std::string();
+}
+
+std::string_view trimmed(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+xmlNodePtr child_named(xmlNodePtr parent, std::string_view name) {
+    for (xmlNodePtr child = parent->children; child; child = child->next)
+        if (is_element(child) && in_task_namespace(child) && name_of(child) == name) return child;
+    return nullptr;
+}
+
+bool is_boolean_element(std::string_view name) {
+    static constexpr std::string_view booleans[] = {
+        "Enabled", "Hidden", "AllowStartOnDemand", "AllowHardTerminate", "DisallowStartIfOnBatteries",
+        "StopIfGoingOnBatteries", "RunOnlyIfNetworkAvailable", "RunOnlyIfIdle", "WakeToRun",
+        "StartWhenAvailable", "StopOnIdleEnd", "RestartOnIdle", "DisallowStartOnRemoteAppSession",
+        "UseUnifiedSchedulingEngine", "Volatile"};
+    for (std::string_view boolean : booleans)
+        if (name == boolean) return true;
+    return false;
+}
+
+bool is_task_child(std::string_view name) {
+    static constexpr std::string_view children[] = {"RegistrationInfo", "Triggers", "Settings",
+                                                    "Data",             "Principals", "Actions"};
+    for (std::string_view child : children)
+        if (name == child) return true;
+    return false;
+}
+
+// Booleans anywhere in the document, in document order.
+std::optional<XmlRefusal> check_booleans(xmlNodePtr node) {
+    for (xmlNodePtr child = node->children; child; child = child->next) {
+        if (!is_element(child)) continue;
+        if (is_boolean_element(name_of(child))) {
+            const std::string value = text_of(child);
+            const std::string_view word = trimmed(value);
+            if (word != "true" && word != "false") return refuse(SCHED_E_INVALIDVALUE, child, name_of(child), value);
+        }
+        if (auto refusal = check_booleans(child)) return refusal;
+    }
+    return std::nullopt;
+}
+
+Checked read_actions(xmlNodePtr task, TaskDefinition definition) {
+    const xmlNodePtr actions = child_named(task, "Actions");
+    if (!actions) return refuse(SCHED_E_MISSINGNODE, task, "Actions");
+    bool any_action = false;
+    for (xmlNodePtr action = actions->children; action; action = action->next) {
+        if (!is_element(action)) continue;
+        any_action = true;
+        if (name_of(action) != "Exec" || !in_task_namespace(action)) continue;
+        const xmlNodePtr command = child_named(action, "Command");
+        if (!command) return refuse(SCHED_E_MISSINGNODE, action, "Command");
+        ExecAction exec{text_of(command), {}, {}};
+        if (trimmed(exec.command).empty()) return refuse(SCHED_E_INVALIDVALUE, command, "Command", exec.command);
+        if (const xmlNodePtr arguments = child_named(action, "Arguments")) exec.arguments = text_of(arguments);
+        if (const xmlNodePtr directory = child_named(action, "WorkingDirectory"))
+            exec.working_directory = text_of(directory);
+        definition.exec_actions.push_back(std::move(exec));
+    }
+    if (!any_action) return refuse(SCHED_E_MISSINGNODE, actions, "Actions");
+    return definition;
+}
+
+Checked check_document(xmlDocPtr document, std::string xml) {
+    const xmlNodePtr task = xmlDocGetRootElement(document);
+    if (!task) return malformed(1, 1, "no root element");
+    if (!in_task_namespace(task)) {
+        const char* uri = task->ns && task->ns->href ? reinterpret_cast<const char*>(task->ns->href) : "";
+        return refuse(SCHED_E_NAMESPACE, task, name_of(task), uri);
+    }
+    if (name_of(task) != "Task") return refuse(SCHED_E_UNEXPECTEDNODE, task, name_of(task));
+    for (xmlNodePtr child = task->children; child; child = child->next) {
+        if (is_element(child) && (!in_task_namespace(child) || !is_task_child(name_of(child))))
+            return refuse(SCHED_E_UNEXPECTEDNODE, child, name_of(child));
+    }
+    if (auto refusal = check_booleans(task)) return *refusal;
+
+    TaskDefinition definition;
+    definition.xml = std::move(xml);
+    if (const xmlNodePtr settings = child_named(task, "Settings")) {
+        if (const xmlNodePtr enabled = child_named(settings, "Enabled"))
+            definition.enabled = trimmed(text_of(enabled)) == "true";
+    }
+    return read_actions(task, std::move(definition));
+}
+
+void initialise_libxml2_once() {
+    static const bool initialised = [] {
+        xmlInitParser();
+        return true;
+    }();
+    (void)initialised;
+}
+
+// Where the first unpaired surrogate sits, as (line, column).
+XmlRefusal invalid_character_at(std::u16string_view text) {
+    long line = 1;
+    long column = 1;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+        const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
+        if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            ++i;
+        } else if (high || low) {
+            break;
+        }
+        if (unit == u'\n') {
+            ++line;
+            column = 1;
+        } else {
+            ++column;
+        }
+    }
+    return malformed(line, column, "invalid character found in the document");
+}
+
+}  // namespace
+
+Checked parse_task_xml(std::u16string_view text) {
+    if (!text.empty() && text.front() == u'\xFEFF') text.remove_prefix(1);  // a byte order mark
+    auto utf8 = utf8_from_utf16(text);
+    if (!utf8) return invalid_character_at(text);
+    return parse_task_xml_utf8(std::move(*utf8));
+}
+
+Checked parse_task_xml_utf8(std::string xml) {
+    if (auto refusal = check_declared_encoding(xml)) return *refusal;
+    if (xml.size() > static_cast<std::size_t>(INT32_MAX)) return malformed(1, 1, "document too large");
+    initialise_libxml2_once();
+
+    const ParserContext parser(xmlCreateMemoryParserCtxt(xml.data(), static_cast<int>(xml.size())));
+    if (!parser) return malformed(1, 1, "out of memory");
+    std::optional<XmlRefusal> first_error;
+    parser->_private = &first_error;
+    parser->sax->startElementNs = start_element_recording_column;
+    parser->sax->serror = keep_first_error;
+    // No network, no switch to the declared encoding (the text is UTF-8 here whatever it says).
+    xmlCtxtUseOptions(parser.get(), XML_PARSE_NONET | XML_PARSE_IGNORE_ENC | XML_PARSE_BIG_LINES);
+    xmlParseDocument(parser.get());
+    if (first_error) return *first_error;
+    if (!parser->wellFormed || !parser->myDoc) return malformed(1, 1, "the document is not well-formed");
+    return check_document(parser->myDoc, std::move(xml));
+}
+
+}  // namespace winemu

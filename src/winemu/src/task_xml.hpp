@@ -1,0 +1,42 @@
+// task_xml.hpp: checking a task definition as the service does, and reading what running needs.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include <winemu/types.h>
+
+namespace winemu {
+
+inline constexpr std::string_view task_namespace = "http://schemas.microsoft.com/windows/2004/02/mit/task";
+
+struct ExecAction {
+    std::string command;            // UTF-8, as written (environment references not expanded)
+    std::string arguments;
+    std::string working_directory;
+};
+
+struct TaskDefinition {
+    bool enabled = true;  // Settings/Enabled
+    std::vector<ExecAction> exec_actions;
+    std::string xml;      // the text as UTF-8
+};
+
+// Why a definition was refused: the HRESULT and the detail as Windows shows it,
+// "(line,column):node:value", or "(line,column)::ERROR: message" for text that is no XML.
+struct XmlRefusal {
+    HRESULT code;
+    std::u16string detail;
+};
+
+// Checks the UTF-16 text of a definition (well-formed, no encoding other than UTF-16 declared,
+// root Task in the task namespace, Actions with at least one action, each Exec with a Command,
+// booleans true or false) and reads it.
+std::variant<TaskDefinition, XmlRefusal> parse_task_xml(std::u16string_view text);
+
+// The same checks on a definition already converted to UTF-8 (as the library keeps it).
+std::variant<TaskDefinition, XmlRefusal> parse_task_xml_utf8(std::string xml);
+
+}  // namespace winemu

@@ -1,0 +1,162 @@
+// fault_sweep_test.cpp: every platform call of every operation made to fail in turn, from every
+// starting apartment: the right label and code, and nothing left behind.
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <tuple>
+
+#include <gtest/gtest.h>
+
+#include <winemu/control.h>
+
+#include "scheduler/task_operations.hpp"
+#include "scheduler_fixture.hpp"
+
+namespace morvane::scheduler {
+namespace {
+
+using testing_support::kTaskXml;
+using testing_support::StartApartment;
+
+enum class Operation { run_task, delete_task, task_exists, register_xml };
+
+const char* name_of(Operation operation) {
+    switch (operation) {
+        case Operation::run_task: return "run_task";
+        case Operation::delete_task: return "delete_task";
+        case Operation::task_exists: return "task_exists";
+        case Operation::register_xml: return "register_xml";
+    }
+    return "?";
+}
+
+constexpr std::string_view kTaskName = "Sweep";
+
+std::optional<SchedulerError> perform(Operation operation) {
+    switch (operation) {
+        case Operation::run_task: {
+            auto result = run_task(kTaskName);
+            return result ? std::nullopt : std::optional(result.error());
+        }
+        case Operation::delete_task: {
+            auto result = delete_task(kTaskName);
+            return result ? std::nullopt : std::optional(result.error());
+        }
+        case Operation::task_exists: {
+            auto result = task_exists(kTaskName);
+            return result ? std::nullopt : std::optional(result.error());
+        }
+        case Operation::register_xml: {
+            auto result = register_xml(kTaskName, kTaskXml);
+            return result ? std::nullopt : std::optional(result.error());
+        }
+    }
+    return std::nullopt;
+}
+
+constexpr HRESULT hr(std::uint32_t bits) { return static_cast<HRESULT>(bits); }
+constexpr HRESULT kAccessDenied = hr(0x80070005u);
+constexpr HRESULT kOutOfMemory = hr(0x8007000Eu);
+constexpr HRESULT kServerUnavailable = hr(0x800706BAu);
+constexpr HRESULT kFailed = hr(0x80004005u);
+constexpr HRESULT kNoObject = 0;  // "reports success but hands back no object"
+
+struct SweepCase {
+    Operation operation;
+    const char* call;
+    HRESULT fault;
+    const char* expected_label;
+    HRESULT expected_code;
+};
+
+// Opening is the same for all four operations; the calls after it are each operation's own.
+constexpr SweepCase kSweep[] = {
+    // clang-format off
+    {Operation::run_task,     "CoInitializeEx",   kOutOfMemory,       "CoInitializeEx",   kOutOfMemory},
+    {Operation::run_task,     "CoCreateInstance", kAccessDenied,      "CoCreateInstance", kAccessDenied},
+    {Operation::run_task,     "CoCreateInstance", kNoObject,          "CoCreateInstance", 0},
+    {Operation::run_task,     "Connect",          kServerUnavailable, "Connect",          kServerUnavailable},
+    {Operation::run_task,     "GetFolder",        kAccessDenied,      "GetFolder",        kAccessDenied},
+    {Operation::run_task,     "GetFolder",        kNoObject,          "GetFolder",        0},
+    {Operation::run_task,     "GetTask",          kAccessDenied,      "GetTask",          kAccessDenied},
+    {Operation::run_task,     "GetTask",          kNoObject,          "GetTask",          0},
+    {Operation::run_task,     "RunEx",            kFailed,            "RunEx",            kFailed},
+    {Operation::run_task,     "RunEx",            kNoObject,          "RunEx",            0},
+    {Operation::delete_task,  "CoInitializeEx",   kFailed,            "CoInitializeEx",   kFailed},
+    {Operation::delete_task,  "CoCreateInstance", kFailed,            "CoCreateInstance", kFailed},
+    {Operation::delete_task,  "CoCreateInstance", kNoObject,          "CoCreateInstance", 0},
+    {Operation::delete_task,  "Connect",          kAccessDenied,      "Connect",          kAccessDenied},
+    {Operation::delete_task,  "GetFolder",        kFailed,            "GetFolder",        kFailed},
+    {Operation::delete_task,  "GetFolder",        kNoObject,          "GetFolder",        0},
+    {Operation::delete_task,  "DeleteTask",       kAccessDenied,      "DeleteTask",       kAccessDenied},
+    {Operation::task_exists,  "CoInitializeEx",   kOutOfMemory,       "CoInitializeEx",   kOutOfMemory},
+    {Operation::task_exists,  "CoCreateInstance", kFailed,            "CoCreateInstance", kFailed},
+    {Operation::task_exists,  "CoCreateInstance", kNoObject,          "CoCreateInstance", 0},
+    {Operation::task_exists,  "Connect",          kServerUnavailable, "Connect",          kServerUnavailable},
+    {Operation::task_exists,  "GetFolder",        kAccessDenied,      "GetFolder",        kAccessDenied},
+    {Operation::task_exists,  "GetFolder",        kNoObject,          "GetFolder",        0},
+    {Operation::task_exists,  "GetTask",          kAccessDenied,      "GetTask",          kAccessDenied},
+    {Operation::task_exists,  "GetTask",          kNoObject,          "GetTask",          0},
+    {Operation::register_xml, "CoInitializeEx",   kFailed,            "CoInitializeEx",   kFailed},
+    {Operation::register_xml, "CoCreateInstance", kAccessDenied,      "CoCreateInstance", kAccessDenied},
+    {Operation::register_xml, "CoCreateInstance", kNoObject,          "CoCreateInstance", 0},
+    {Operation::register_xml, "Connect",          kAccessDenied,      "Connect",          kAccessDenied},
+    {Operation::register_xml, "GetFolder",        kFailed,            "GetFolder",        kFailed},
+    {Operation::register_xml, "GetFolder",        kNoObject,          "GetFolder",        0},
+    {Operation::register_xml, "RegisterTask",     kAccessDenied,      "RegisterTask",     kAccessDenied},
+    {Operation::register_xml, "RegisterTask",     kNoObject,          "RegisterTask",     0},
+    // clang-format on
+};
+
+class FaultSweep : public testing_support::SchedulerTest,
+                   public ::testing::WithParamInterface<std::tuple<SweepCase, StartApartment>> {};
+
+// A failure carries a restricted description, which must become the message; "no object" reads
+// no error information, so its message is the system's text for code 0.
+TEST_P(FaultSweep, FailsWithLabelAndCodeAndGivesEverythingBack) {
+    const auto& [sweep, apartment] = GetParam();
+    const bool with_object = sweep.fault != kNoObject;
+    testing_support::run_on_thread(apartment, [&] {
+        // run_task and delete_task get as far as their own calls only when the task exists.
+        ASSERT_TRUE(register_xml(kTaskName, kTaskXml));
+        const long long apartments_before = winemu_outstanding().apartments;
+
+        winemu_fail_next(sweep.call, sweep.fault, with_object ? "injected detail" : nullptr, nullptr);
+        const std::optional<SchedulerError> error = perform(sweep.operation);
+
+        ASSERT_TRUE(error.has_value()) << "the operation ignored the fault";
+        SCOPED_TRACE(testing_support::describe(*error));
+        EXPECT_EQ(error->operation, sweep.expected_label);
+        EXPECT_EQ(error->code, sweep.expected_code);
+        if (with_object) {
+            char expected[64];
+            std::snprintf(expected, sizeof expected, "injected detail (0x%08X)",
+                          static_cast<unsigned>(sweep.expected_code));
+            EXPECT_EQ(error->message, expected);
+        } else {
+            EXPECT_EQ(error->message, "The operation completed successfully. (0x00000000)");
+        }
+        EXPECT_EQ(winemu_pending_faults(), 0u);
+        const winemu_outstanding_counts counts = winemu_outstanding();
+        EXPECT_EQ(counts.objects, 0) << "an object or the thread's error object was left";
+        EXPECT_EQ(counts.bstrs, 0);
+        EXPECT_EQ(counts.buffers, 0);
+        EXPECT_EQ(counts.apartments, apartments_before);
+    });
+}
+
+std::string case_name(const ::testing::TestParamInfo<FaultSweep::ParamType>& info) {
+    const auto& [sweep, apartment] = info.param;
+    return std::string(name_of(sweep.operation)) + "_" + sweep.call + (sweep.fault == kNoObject ? "_NoObject" : "") +
+           "_" + testing_support::name_of(apartment);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryCall, FaultSweep,
+                         ::testing::Combine(::testing::ValuesIn(kSweep),
+                                            ::testing::Values(StartApartment::none, StartApartment::single_threaded,
+                                                              StartApartment::multithreaded)),
+                         case_name);
+
+}  // namespace
+}  // namespace morvane::scheduler

@@ -1,0 +1,49 @@
+// scheduler_fixture.hpp: what the scheduler client's tests share: a fresh task library per test,
+// threads in a chosen apartment, and the check that nothing is left outstanding.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include <gtest/gtest.h>
+
+#include <winemu/control.h>
+
+#include "scheduler/scheduler_error.hpp"
+
+namespace morvane::scheduler::testing_support {
+
+// A definition the emulated service accepts and can run.
+inline constexpr std::string_view kTaskXml =
+    "<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">"
+    "<Actions Context=\"Author\"><Exec><Command>/bin/true</Command></Exec></Actions>"
+    "</Task>";
+
+// The apartment a test thread is in before it calls the client.
+enum class StartApartment { none, single_threaded, multithreaded };
+const char* name_of(StartApartment apartment);
+
+// Each test gets its own empty task library, no queued faults, and is checked afterwards for
+// objects, BSTRs, buffers and apartment entries left behind.
+class SchedulerTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    const std::string& library() const { return library_; }
+
+private:
+    std::string library_;
+};
+
+// Runs `body` on a new thread that first enters `apartment` (and leaves it afterwards), then
+// checks that the body left the thread's apartment as it found it.
+void run_on_thread(StartApartment apartment, const std::function<void()>& body);
+
+// Nothing allocated by the platform is held: objects, BSTRs, buffers, apartment entries.
+void expect_nothing_outstanding();
+
+std::string describe(const SchedulerError& error);
+
+}  // namespace morvane::scheduler::testing_support

@@ -1,0 +1,168 @@
+// faults_test.cpp: one-shot fault injection: order, scope, error objects left, and call counting.
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <winemu/control.h>
+#include <winemu/windows.h>
+
+#include "com_test_support.hpp"
+
+namespace {
+
+using winemu_test::Bstr;
+using winemu_test::on_fresh_thread;
+using winemu_test::Ref;
+using winemu_test::take_error_info;
+
+class Faults : public ::testing::Test {
+protected:
+    void SetUp() override {
+        winemu_clear_faults();
+        take_error_info();
+    }
+    void TearDown() override {
+        winemu_clear_faults();
+        take_error_info();
+        EXPECT_EQ(winemu_outstanding().objects, 0);
+        EXPECT_EQ(winemu_outstanding().bstrs, 0);
+        EXPECT_EQ(winemu_outstanding().apartments, 0);
+    }
+};
+
+TEST_F(Faults, SameCallFaultsAreTakenInQueueOrderOnePerCall) {
+    winemu_fail_next("CoInitializeEx", E_OUTOFMEMORY, nullptr, nullptr);
+    winemu_fail_next("SysAllocStringLen", E_FAIL, nullptr, nullptr);
+    winemu_fail_next("CoInitializeEx", E_UNEXPECTED, nullptr, nullptr);
+    EXPECT_EQ(winemu_pending_faults(), 3u);
+    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), E_OUTOFMEMORY);
+    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), E_UNEXPECTED);
+    EXPECT_EQ(winemu_pending_faults(), 1u) << "another call's fault stays queued";
+    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    CoUninitialize();
+    EXPECT_EQ(SysAllocStringLen(u"x", 1), nullptr);
+    EXPECT_EQ(winemu_pending_faults(), 0u);
+}
+
+TEST_F(Faults, AFaultIsTakenByWhicheverThreadCallsFirst) {
+    winemu_fail_next("CoInitializeEx", RPC_E_CHANGED_MODE, nullptr, nullptr);
+    on_fresh_thread([] { EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), RPC_E_CHANGED_MODE); });
+    EXPECT_EQ(winemu_pending_faults(), 0u);
+}
+
+TEST_F(Faults, ClearDropsEveryQueuedFault) {
+    winemu_fail_next("GetErrorInfo", E_FAIL, nullptr, nullptr);
+    winemu_fail_next("LoadLibraryExA", E_FAIL, nullptr, nullptr);
+    winemu_clear_faults();
+    EXPECT_EQ(winemu_pending_faults(), 0u);
+    EXPECT_EQ(GetErrorInfo(0, Ref<IErrorInfo>().put()), S_FALSE);
+}
+
+TEST_F(Faults, NullCallNameIsIgnored) {
+    winemu_fail_next(nullptr, E_FAIL, nullptr, nullptr);
+    EXPECT_EQ(winemu_pending_faults(), 0u);
+    EXPECT_EQ(winemu_call_count(nullptr), 0);
+}
+
+TEST_F(Faults, CallsAreCountedWhetherOrNotTheyFail) {
+    const long long before = winemu_call_count("SysAllocStringLen");
+    winemu_fail_next("SysAllocStringLen", E_OUTOFMEMORY, nullptr, nullptr);
+    EXPECT_EQ(SysAllocStringLen(u"a", 1), nullptr);
+    SysFreeString(SysAllocStringLen(u"a", 1));
+    on_fresh_thread([] { SysFreeString(SysAllocStringLen(u"b", 1)); });
+    EXPECT_EQ(winemu_call_count("SysAllocStringLen"), before + 3);
+    EXPECT_EQ(winemu_call_count("NoSuchCall"), 0);
+}
+
+TEST_F(Faults, DescriptionLeavesARestrictedObjectWithTheSystemText) {
+    winemu_fail_next("CoInitializeEx", E_ACCESSDENIED, "Not for you", nullptr);
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), E_ACCESSDENIED);
+    Ref<IRestrictedErrorInfo> restricted;
+    ASSERT_EQ(take_error_info().query(IID_IRestrictedErrorInfo, restricted), S_OK);
+    Bstr description, restricted_description, sid;
+    HRESULT error = S_OK;
+    ASSERT_EQ(restricted->GetErrorDetails(description.put(), &error, restricted_description.put(), sid.put()), S_OK);
+    EXPECT_EQ(error, E_ACCESSDENIED);
+    EXPECT_EQ(description.view(), u"Access is denied.\r\n");
+    EXPECT_EQ(restricted_description.view(), u"Not for you");
+}
+
+TEST_F(Faults, DescriptionForACodeWithoutTextGivesANullDescription) {
+    winemu_fail_next("CoInitializeEx", static_cast<HRESULT>(0x8ABC0001u), "custom", nullptr);
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), static_cast<HRESULT>(0x8ABC0001u));
+    Ref<IRestrictedErrorInfo> restricted;
+    ASSERT_EQ(take_error_info().query(IID_IRestrictedErrorInfo, restricted), S_OK);
+    Bstr description, restricted_description, sid;
+    HRESULT error = S_OK;
+    restricted->GetErrorDetails(description.put(), &error, restricted_description.put(), sid.put());
+    EXPECT_EQ(description.get(), nullptr);
+    EXPECT_EQ(restricted_description.view(), u"custom");
+}
+
+TEST_F(Faults, PlainDescriptionLeavesOnlyAnIErrorInfo) {
+    winemu_fail_next("CoInitializeEx", E_FAIL, nullptr, "plain words");
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), E_FAIL);
+    Ref<IErrorInfo> info = take_error_info();
+    ASSERT_TRUE(info);
+    Ref<IRestrictedErrorInfo> restricted;
+    EXPECT_EQ(info.query(IID_IRestrictedErrorInfo, restricted), E_NOINTERFACE);
+    Bstr text;
+    info->GetDescription(text.put());
+    EXPECT_EQ(text.view(), u"plain words");
+}
+
+TEST_F(Faults, RestrictedDescriptionWinsOverPlain) {
+    winemu_fail_next("CoInitializeEx", E_FAIL, "restricted", "plain");
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), E_FAIL);
+    Ref<IRestrictedErrorInfo> restricted;
+    EXPECT_EQ(take_error_info().query(IID_IRestrictedErrorInfo, restricted), S_OK);
+}
+
+TEST_F(Faults, WithoutDescriptionsNoErrorObjectIsLeft) {
+    winemu_set_plain_error("older");
+    winemu_fail_next("CoInitializeEx", E_FAIL, nullptr, nullptr);
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), E_FAIL);
+    Bstr text;
+    take_error_info()->GetDescription(text.put());
+    EXPECT_EQ(text.view(), u"older") << "the thread's earlier object is not touched";
+}
+
+TEST_F(Faults, GetErrorInfoFaultHandsNothingOverAndKeepsTheThreadObject) {
+    winemu_set_plain_error("kept");
+    for (const HRESULT fault : {E_OUTOFMEMORY, S_OK}) {
+        winemu_fail_next("GetErrorInfo", fault, nullptr, nullptr);
+        IErrorInfo* info = reinterpret_cast<IErrorInfo*>(0x1);
+        EXPECT_EQ(GetErrorInfo(0, &info), fault);
+        EXPECT_EQ(info, nullptr);
+    }
+    EXPECT_TRUE(take_error_info());
+}
+
+TEST_F(Faults, ErrorObjectMethodsCanBeFaulted) {
+    winemu_set_restricted_error(E_FAIL, "d", "r");
+    Ref<IErrorInfo> info = take_error_info();
+    Ref<IRestrictedErrorInfo> restricted;
+    ASSERT_EQ(info.query(IID_IRestrictedErrorInfo, restricted), S_OK);
+    Ref<ILanguageExceptionErrorInfo2> language;
+    ASSERT_EQ(info.query(IID_ILanguageExceptionErrorInfo2, language), S_OK);
+
+    winemu_fail_next("GetDescription", E_OUTOFMEMORY, nullptr, nullptr);
+    Bstr text;
+    EXPECT_EQ(info->GetDescription(text.put()), E_OUTOFMEMORY);
+    EXPECT_EQ(text.get(), nullptr);
+
+    winemu_fail_next("GetErrorDetails", S_OK, nullptr, nullptr);
+    Bstr description, restricted_description, sid;
+    HRESULT error = E_FAIL;
+    EXPECT_EQ(restricted->GetErrorDetails(description.put(), &error, restricted_description.put(), sid.put()), S_OK);
+    EXPECT_EQ(error, S_OK) << "success without details: everything preset to nothing";
+    EXPECT_EQ(description.get(), nullptr);
+    EXPECT_EQ(restricted_description.get(), nullptr);
+
+    winemu_fail_next("CapturePropagationContext", E_UNEXPECTED, nullptr, "capture failed");
+    EXPECT_EQ(language->CapturePropagationContext(nullptr), E_UNEXPECTED);
+    EXPECT_TRUE(take_error_info()) << "a faulted method leaves its error object like any call";
+
+    EXPECT_EQ(info->GetDescription(text.put()), S_OK) << "one-shot";
+}
+
+}  // namespace

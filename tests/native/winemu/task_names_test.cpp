@@ -1,0 +1,252 @@
+// task_names_test.cpp: task names as the service reads them: codes, case, spelling, folders.
+#include <string>
+#include <vector>
+
+#include "task_test_support.hpp"
+
+namespace {
+
+using namespace winemu_test;
+
+const HRESULT invalid_name = HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
+const HRESULT too_long = HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+const HRESULT no_task = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+const HRESULT no_folder = HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+
+struct NameCase {
+    std::u16string name;
+    HRESULT get;       // GetTask in an empty library
+    HRESULT reg;       // RegisterTask (create or update)
+};
+
+class TaskNames : public TaskServiceTest {};
+
+TEST_F(TaskNames, RefusedAndAcceptedNames) {
+    const std::u16string long_element(255, u'x');
+    const NameCase cases[] = {
+        {u"Backup", no_task, S_OK},
+        {u"\\Backup", no_task, S_OK},
+        {u"a\\b", no_folder, S_OK},
+        {u"\\a\\b\\c", no_folder, S_OK},
+        {u"with space . and dots..", no_task, S_OK},
+        {u"\xD83D\xDE00 emoji", no_task, S_OK},
+        {u"%2e%2e", no_task, S_OK},
+        {long_element, no_task, S_OK},
+        {u"\\", E_INVALIDARG, E_INVALIDARG},
+        {u".", invalid_name, invalid_name},
+        {u"..", invalid_name, invalid_name},
+        {u"a\\..\\b", invalid_name, invalid_name},
+        {u"..\\x", invalid_name, invalid_name},
+        {u"a\\.", invalid_name, invalid_name},
+        {u"a\\", invalid_name, invalid_name},
+        {u"a\\\\b", invalid_name, invalid_name},
+        {u"\\\\a", invalid_name, invalid_name},
+        {u"/etc/passwd", invalid_name, invalid_name},
+        {u"a:b", invalid_name, invalid_name},
+        {u"a<b", invalid_name, invalid_name},
+        {u"a>b", invalid_name, invalid_name},
+        {u"a\"b", invalid_name, invalid_name},
+        {u"a|b", invalid_name, invalid_name},
+        {u"a?b", invalid_name, invalid_name},
+        {u"a*b", invalid_name, invalid_name},
+        {u"tab\there", invalid_name, invalid_name},
+        {std::u16string(u"nul\0inside", 10), invalid_name, invalid_name},
+        {u"lone \xD800 high", invalid_name, invalid_name},
+        {u"lone \xDC00 low", invalid_name, invalid_name},
+        {long_element + u"y", too_long, too_long},
+        {u"fresh\\" + std::u16string(250, u'x'), no_folder, S_OK},
+        {u"fresh\\" + long_element, too_long, too_long},  // the whole path is over 260
+        {long_element + u"\\" + long_element, too_long, too_long},
+    };
+    for (const NameCase& c : cases) {
+        const std::string label = testing::PrintToString(c.name);
+        EXPECT_EQ(get_task(c.name), c.get) << label;
+        EXPECT_EQ(delete_task(c.name), c.get) << label;
+        EXPECT_EQ(register_task(c.name), c.reg) << label;
+        if (SUCCEEDED(c.reg)) {
+            EXPECT_EQ(get_task(c.name), S_OK) << label;
+            EXPECT_EQ(delete_task(c.name), S_OK) << label;
+            EXPECT_EQ(get_task(c.name), no_task) << label;
+        }
+    }
+}
+
+TEST_F(TaskNames, EmptyNamesAndNullArguments) {
+    EXPECT_EQ(get_task(Text::null()), E_INVALIDARG);
+    EXPECT_EQ(root_->DeleteTask(nullptr, 0), E_INVALIDARG);
+    EXPECT_EQ(root_->GetTask(Text(u"x").get(), nullptr), E_POINTER);
+
+    VARIANT empty{};
+    const Text name(u"x");
+    EXPECT_EQ(root_->RegisterTask(name.get(), nullptr, TASK_CREATE_OR_UPDATE, empty, empty,
+                                  TASK_LOGON_INTERACTIVE_TOKEN, empty, nullptr),
+              HRESULT_FROM_WIN32(1780));  // RPC_X_NULL_REF_POINTER, as for any null [in] reference
+    // A null out pointer is allowed: the task is registered, nothing is handed back.
+    const Text xml(task_xml());
+    EXPECT_EQ(root_->RegisterTask(name.get(), xml.get(), TASK_CREATE_OR_UPDATE, empty, empty,
+                                  TASK_LOGON_INTERACTIVE_TOKEN, empty, nullptr),
+              S_OK);
+    EXPECT_EQ(get_task(u"x"), S_OK);
+}
+
+TEST_F(TaskNames, NullNameRegistersAGuidNamedTaskInTheRoot) {
+    Ref<IRegisteredTask> task;
+    ASSERT_EQ(register_task(Text::null(), task_xml(), TASK_CREATE_OR_UPDATE, &task), S_OK);
+    const std::u16string path = path_of(task.get());
+    ASSERT_EQ(path.size(), 39u) << testing::PrintToString(path);
+    EXPECT_EQ(path.substr(0, 2), u"\\{");
+    EXPECT_EQ(path.back(), u'}');
+    for (std::size_t i : {10u, 15u, 20u, 25u}) EXPECT_EQ(path[i], u'-');
+    for (char16_t unit : path.substr(2, 36))
+        EXPECT_TRUE(unit == u'-' || (unit >= u'0' && unit <= u'9') || (unit >= u'A' && unit <= u'F'));
+    EXPECT_EQ(get_task(path), S_OK);
+}
+
+TEST_F(TaskNames, MatchCaseInsensitivelyAndKeepTheFirstSpelling) {
+    Ref<IRegisteredTask> task;
+    ASSERT_EQ(register_task(u"Reports\\Nightly Backup", task_xml(), TASK_CREATE_OR_UPDATE, &task), S_OK);
+    EXPECT_EQ(path_of(task.get()), u"\\Reports\\Nightly Backup");
+
+    ASSERT_EQ(get_task(u"REPORTS\\nightly backup", &task), S_OK);
+    EXPECT_EQ(path_of(task.get()), u"\\Reports\\Nightly Backup");
+    Bstr name;
+    ASSERT_EQ(task->get_Name(name.put()), S_OK);
+    EXPECT_EQ(name.view(), u"Nightly Backup");
+
+    // Replacing under another spelling keeps the first one; a new task in the folder keeps the
+    // folder's spelling.
+    ASSERT_EQ(register_task(u"reports\\NIGHTLY BACKUP", task_xml(u"/bin/echo"), TASK_CREATE_OR_UPDATE, &task), S_OK);
+    EXPECT_EQ(path_of(task.get()), u"\\Reports\\Nightly Backup");
+    ASSERT_EQ(register_task(u"REPORTS\\Weekly", task_xml(), TASK_CREATE_OR_UPDATE, &task), S_OK);
+    EXPECT_EQ(path_of(task.get()), u"\\Reports\\Weekly");
+
+    // Beyond ASCII: folded per UTF-16 unit.
+    ASSERT_EQ(register_task(u"\u00E9t\u00E9 \u03A3\u03C3", task_xml()), S_OK);
+    EXPECT_EQ(get_task(u"\u00C9T\u00C9 \u03A3\u03A3"), S_OK);
+    EXPECT_EQ(get_task(u"ETE"), no_task);
+    EXPECT_EQ(delete_task(u"\u00C9t\u00E9 \u03C3\u03C3"), S_OK);
+    EXPECT_EQ(get_task(u"\u00E9t\u00E9 \u03A3\u03C3"), no_task);
+}
+
+TEST_F(TaskNames, TasksAndFoldersDoNotShareNames) {
+    ASSERT_EQ(register_task(u"Folder\\Task"), S_OK);
+    EXPECT_EQ(register_task(u"folder"), E_ACCESSDENIED);  // a folder has that name
+    EXPECT_EQ(get_task(u"Folder"), no_task);
+    EXPECT_EQ(delete_task(u"Folder"), no_task);
+    EXPECT_EQ(get_task(u"Folder\\Task"), S_OK);
+
+    ASSERT_EQ(register_task(u"Plain"), S_OK);
+    EXPECT_EQ(register_task(u"plain\\Inner"), HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));  // a task has it
+    EXPECT_EQ(get_task(u"Plain\\Inner"), no_folder);
+    EXPECT_EQ(get_task(u"Plain"), S_OK);
+}
+
+TEST_F(TaskNames, CreationFlags) {
+    EXPECT_EQ(register_task(u"t", task_xml(), TASK_UPDATE), no_task);
+    EXPECT_EQ(register_task(u"t", task_xml(), TASK_VALIDATE_ONLY), S_OK);
+    EXPECT_EQ(get_task(u"t"), no_task);
+    EXPECT_EQ(register_task(u"t", task_xml(), TASK_CREATE), S_OK);
+    EXPECT_EQ(register_task(u"T", task_xml(), TASK_CREATE), HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(register_task(u"T", task_xml(), TASK_UPDATE), S_OK);
+    EXPECT_EQ(register_task(u"t", task_xml(), 0), E_INVALIDARG);
+    EXPECT_EQ(register_task(u"t", task_xml(), TASK_DISABLE | TASK_CREATE_OR_UPDATE), E_INVALIDARG);
+    EXPECT_EQ(register_task(u"t", task_xml(), 0x1000 | TASK_CREATE_OR_UPDATE), E_INVALIDARG);
+    EXPECT_EQ(register_task(u"t", task_xml(), TASK_CREATE_OR_UPDATE | TASK_DONT_ADD_PRINCIPAL_ACE), S_OK);
+}
+
+TEST_F(TaskNames, FoldersOpenRelativeAndAbsolute) {
+    ASSERT_EQ(register_task(u"One\\Two\\Task"), S_OK);
+    Ref<ITaskFolder> one;
+    ASSERT_EQ(root_->GetFolder(Text(u"one").get(), one.put()), S_OK);
+    Bstr text;
+    ASSERT_EQ(one->get_Path(text.put()), S_OK);
+    EXPECT_EQ(text.view(), u"\\One");
+    ASSERT_EQ(one->get_Name(text.put()), S_OK);
+    EXPECT_EQ(text.view(), u"One");
+
+    Ref<IRegisteredTask> task;
+    ASSERT_EQ(one->GetTask(Text(u"TWO\\task").get(), task.put()), S_OK);
+    EXPECT_EQ(path_of(task.get()), u"\\One\\Two\\Task");
+    EXPECT_EQ(one->GetTask(Text(u"\\One\\Two\\Task").get(), task.put()), S_OK);
+    EXPECT_EQ(one->GetTask(Text(u"Task").get(), task.put()), no_task);
+
+    Ref<ITaskFolder> folder;
+    EXPECT_EQ(one->GetFolder(Text(u"Two").get(), folder.put()), S_OK);
+    EXPECT_EQ(service_->GetFolder(Text(u"\\one\\two").get(), folder.put()), S_OK);
+    EXPECT_EQ(service_->GetFolder(Text(u"\\Missing").get(), folder.put()), no_task);
+    EXPECT_EQ(service_->GetFolder(Text(u"\\Missing\\Deeper").get(), folder.put()), no_folder);
+    EXPECT_EQ(service_->GetFolder(Text(u"\\One\\Two\\Task").get(), folder.put()), no_task);
+    EXPECT_EQ(service_->GetFolder(Text(u"a\\..").get(), folder.put()), invalid_name);
+    EXPECT_FALSE(folder);
+    ASSERT_EQ(root_->get_Path(text.put()), S_OK);
+    EXPECT_EQ(text.view(), u"\\");
+}
+
+TEST_F(TaskNames, HostileNamesNeverLeaveTheLibrary) {
+    const std::vector<std::u16string> hostile = {
+        u"..\\x", u"a\\..\\..\\x", u"/etc/passwd", u"..", u"...", u"~2E~2E", u"%2e%2e\\%2e%2e",
+        std::u16string(u"x\0/../y", 7), u"\\..\\..\\escape", u"C:\\Windows", u"\\\\server\\share",
+        u"\u2024\u2024", u"\uFF0E\uFF0E\\x", u"\u0130stanbul", u"\u0131", u"K\u212A", u"\u017Ft",
+        std::u16string(300, u'.'), std::u16string(255, u'\u00E9'), std::u16string(200, u'\\'),
+        u"a\\" + std::u16string(255, u'~'), std::u16string(128, u'\xD83D') + std::u16string(127, u'\xDE00'),
+    };
+    const auto outside_before = entries_under(sandbox_);
+    for (const auto& name : hostile) {
+        register_task(name);
+        get_task(name);
+        Ref<ITaskFolder> folder;
+        service_->GetFolder(Text(name).get(), folder.put());
+        delete_task(name);
+        winemu_runs("..\\x", nullptr, 0);
+    }
+    // Whatever was created lies inside the library.
+    for (const std::string& entry : entries_under(sandbox_)) {
+        const bool inside = entry == "library" || entry.rfind("library/", 0) == 0;
+        EXPECT_TRUE(inside) << entry;
+    }
+    EXPECT_TRUE(outside_before.empty() || outside_before == std::vector<std::string>{"library"});
+    // And every name that was accepted still round-trips to its own task.
+    ASSERT_EQ(register_task(u"\u0130stanbul"), S_OK);
+    ASSERT_EQ(register_task(u"\u0131"), S_OK);
+    Ref<IRegisteredTask> task;
+    ASSERT_EQ(get_task(u"\u0130STANBUL", &task), S_OK);
+    EXPECT_EQ(path_of(task.get()), u"\\\u0130stanbul");
+}
+
+TEST_F(TaskNames, ServiceConnectionRules) {
+    Ref<ITaskService> fresh;
+    ASSERT_EQ(CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
+                               reinterpret_cast<void**>(fresh.put())),
+              S_OK);
+    Ref<ITaskFolder> folder;
+    EXPECT_EQ(fresh->GetFolder(Text(u"\\").get(), folder.put()), HRESULT_FROM_WIN32(ERROR_ONLY_IF_CONNECTED));
+    EXPECT_EQ(fresh->GetFolder(Text(u"\\").get(), nullptr), E_POINTER);
+    VARIANT_BOOL connected = VARIANT_TRUE;
+    ASSERT_EQ(fresh->get_Connected(&connected), S_OK);
+    EXPECT_EQ(connected, VARIANT_FALSE);
+
+    VARIANT empty{};
+    VARIANT server{};
+    server.vt = VT_BSTR;
+    const Text far_away(u"far-away-server");
+    server.bstrVal = far_away.get();
+    EXPECT_EQ(fresh->Connect(server, empty, empty, empty), HRESULT_FROM_WIN32(53));  // ERROR_BAD_NETPATH
+    const Text local(u"localhost");
+    server.bstrVal = local.get();
+    EXPECT_EQ(fresh->Connect(server, empty, empty, empty), S_OK);
+    ASSERT_EQ(fresh->get_Connected(&connected), S_OK);
+    EXPECT_EQ(connected, VARIANT_TRUE);
+    EXPECT_EQ(fresh->GetFolder(nullptr, folder.put()), S_OK);  // no path: the root
+
+    // Every object answers IUnknown, IDispatch and its own interface only.
+    Ref<IUnknown> unknown;
+    Ref<IDispatch> dispatch;
+    Ref<ITaskFolder> not_a_folder;
+    EXPECT_EQ(fresh.query(IID_IUnknown, unknown), S_OK);
+    EXPECT_EQ(folder.query(IID_IDispatch, dispatch), S_OK);
+    EXPECT_EQ(fresh.query(IID_ITaskFolder, not_a_folder), E_NOINTERFACE);
+    EXPECT_FALSE(not_a_folder);
+    EXPECT_EQ(fresh->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
+}
+
+}  // namespace

@@ -1,0 +1,153 @@
+// task_test_support.hpp: a fresh task library and a connected service for each service test.
+#pragma once
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include <gtest/gtest.h>
+#include <winemu/control.h>
+#include <winemu/windows.h>
+
+#include "com_test_support.hpp"
+
+namespace winemu_test {
+
+// Owns a BSTR made from a text; null() is the null BSTR.
+class Text {
+public:
+    explicit Text(std::u16string_view text) : raw_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
+    static Text null() { return Text(); }
+    Text(const Text&) = delete;
+    Text& operator=(const Text&) = delete;
+    Text(Text&& other) noexcept : raw_(std::exchange(other.raw_, nullptr)) {}
+    ~Text() { SysFreeString(raw_); }
+    BSTR get() const { return raw_; }
+
+private:
+    Text() = default;
+    BSTR raw_ = nullptr;
+};
+
+inline std::u16string u16(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+
+// A definition that runs `command` with `arguments`; `settings` goes inside <Settings>.
+inline std::u16string task_xml(std::u16string_view command = u"/bin/true", std::u16string_view arguments = u"",
+                               std::u16string_view settings = u"<Enabled>true</Enabled>") {
+    std::u16string xml =
+        u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
+        u"<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">\n"
+        u"  <Settings>\n"
+        u"    ";
+    xml += settings;
+    xml += u"\n  </Settings>\n  <Actions>\n    <Exec>\n      <Command>";
+    xml += command;
+    xml += u"</Command>\n";
+    if (!arguments.empty()) {
+        xml += u"      <Arguments>";
+        xml += arguments;
+        xml += u"</Arguments>\n";
+    }
+    xml += u"    </Exec>\n  </Actions>\n</Task>\n";
+    return xml;
+}
+
+inline std::string read_file(const std::filesystem::path& path) {
+    std::string text;
+    if (FILE* file = std::fopen(path.c_str(), "rb")) {
+        char chunk[4096];
+        std::size_t got;
+        while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
+        std::fclose(file);
+    }
+    return text;
+}
+
+// Each test: its own library in a new temporary directory, an apartment, a connected service and
+// its root folder; afterwards nothing of winemu may be outstanding.
+class TaskServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (std::filesystem::temp_directory_path() / "winemu-tasks-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        sandbox_ = pattern;
+        library_ = sandbox_ / "library";
+        ASSERT_EQ(winemu_set_task_library(library_.c_str()), 0);
+        winemu_clear_faults();
+        ASSERT_TRUE(SUCCEEDED(winemu_enter_apartment(1)));
+        ASSERT_EQ(CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
+                                   reinterpret_cast<void**>(service_.put())),
+                  S_OK);
+        VARIANT empty{};
+        ASSERT_EQ(service_->Connect(empty, empty, empty, empty), S_OK);
+        const Text root_path(u"\\");
+        ASSERT_EQ(service_->GetFolder(root_path.get(), root_.put()), S_OK);
+    }
+
+    void TearDown() override {
+        root_.reset();
+        service_.reset();
+        SetErrorInfo(0, nullptr);  // refusals leave error objects on the thread
+        winemu_leave_apartment();
+        winemu_clear_faults();
+        const winemu_outstanding_counts left = winemu_outstanding();
+        EXPECT_EQ(left.objects, 0);
+        EXPECT_EQ(left.bstrs, 0);
+        EXPECT_EQ(left.apartments, 0);
+        std::error_code ignored;
+        std::filesystem::remove_all(sandbox_, ignored);
+    }
+
+    HRESULT get_task(const Text& name, Ref<IRegisteredTask>* task = nullptr) {
+        Ref<IRegisteredTask> found;
+        const HRESULT hr = root_->GetTask(name.get(), found.put());
+        if (SUCCEEDED(hr) != static_cast<bool>(found)) ADD_FAILURE() << "GetTask: result and object disagree";
+        if (task) *task = std::move(found);
+        return hr;
+    }
+    HRESULT get_task(std::u16string_view name, Ref<IRegisteredTask>* task = nullptr) {
+        return get_task(Text(name), task);
+    }
+    HRESULT delete_task(std::u16string_view name) { return root_->DeleteTask(Text(name).get(), 0); }
+    HRESULT register_task(const Text& name, std::u16string_view xml, LONG flags = TASK_CREATE_OR_UPDATE,
+                          Ref<IRegisteredTask>* task = nullptr) {
+        VARIANT empty{};
+        Ref<IRegisteredTask> registered;
+        const Text xml_text(xml);
+        const HRESULT hr = root_->RegisterTask(name.get(), xml_text.get(), flags, empty, empty,
+                                               TASK_LOGON_INTERACTIVE_TOKEN, empty, registered.put());
+        if (task) *task = std::move(registered);
+        return hr;
+    }
+    HRESULT register_task(std::u16string_view name, std::u16string_view xml = task_xml(),
+                          LONG flags = TASK_CREATE_OR_UPDATE, Ref<IRegisteredTask>* task = nullptr) {
+        return register_task(Text(name), xml, flags, task);
+    }
+
+    static std::u16string path_of(IRegisteredTask* task) {
+        Bstr path;
+        EXPECT_EQ(task->get_Path(path.put()), S_OK);
+        return std::u16string(path.view());
+    }
+
+    // Every file and directory under `root`, as paths relative to it.
+    static std::vector<std::string> entries_under(const std::filesystem::path& root) {
+        std::vector<std::string> entries;
+        std::error_code error;
+        for (auto it = std::filesystem::recursive_directory_iterator(root, error);
+             it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+            entries.push_back(std::filesystem::relative(it->path(), root).string());
+        }
+        return entries;
+    }
+
+    std::filesystem::path sandbox_;
+    std::filesystem::path library_;
+    Ref<ITaskService> service_;
+    Ref<ITaskFolder> root_;
+};
+
+}  // namespace winemu_test

@@ -1,0 +1,145 @@
+// task_xml_test.cpp: RegisterTask's checks of the definition and the error objects it leaves.
+#include <string>
+
+#include "task_test_support.hpp"
+
+namespace {
+
+using namespace winemu_test;
+
+constexpr std::u16string_view head =
+    u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
+    u"<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">\n";
+
+std::u16string with_head(std::u16string_view body) { return std::u16string(head) + std::u16string(body); }
+
+struct Refusal {
+    HRESULT code;
+    std::u16string description;  // the restricted description
+};
+
+struct XmlCase {
+    const char* what;
+    std::u16string xml;
+    HRESULT code;
+    std::u16string detail;  // expected restricted description; empty: only the code is checked
+};
+
+class TaskXml : public TaskServiceTest {
+protected:
+    // Registers the text and reads the restricted error object the refusal left.
+    Refusal refusal_of(std::u16string_view xml) {
+        SetErrorInfo(0, nullptr);
+        const HRESULT hr = register_task(u"Checked", xml);
+        Refusal refusal{hr, {}};
+        Ref<IErrorInfo> info = take_error_info();
+        if (!info) return refusal;
+        Ref<IRestrictedErrorInfo> restricted;
+        if (FAILED(info.query(IID_IRestrictedErrorInfo, restricted))) return refusal;
+        Bstr description;
+        Bstr detail;
+        Bstr sid;
+        HRESULT code = S_OK;
+        EXPECT_EQ(restricted->GetErrorDetails(description.put(), &code, detail.put(), sid.put()), S_OK);
+        EXPECT_EQ(code, hr);
+        EXPECT_FALSE(description.view().empty());  // the system's text of the code
+        refusal.description = std::u16string(detail.view());
+        return refusal;
+    }
+};
+
+TEST_F(TaskXml, RefusalsGiveTheCodeAndWhereAndWhat) {
+    const XmlCase cases[] = {
+        {"not XML at all", u"hello", SCHED_E_MALFORMEDXML, u"(1,1)::ERROR: Start tag expected, '<' not found"},
+        {"empty text", u"", SCHED_E_MALFORMEDXML, u""},
+        {"unclosed element", with_head(u"<Actions>"), SCHED_E_MALFORMEDXML, u""},
+        {"declared UTF-8",
+         u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Task xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\"/>",
+         SCHED_E_MALFORMEDXML, u"(1,39)::ERROR: switch from current encoding to specified encoding not supported"},
+        {"declared ISO-8859-1", u"<?xml version='1.0' encoding='ISO-8859-1' ?><Task/>", SCHED_E_MALFORMEDXML,
+         u"(1,45)::ERROR: switch from current encoding to specified encoding not supported"},
+        {"unpaired surrogate", u"<Task>\n  \xD800</Task>", SCHED_E_MALFORMEDXML,
+         u"(2,3)::ERROR: invalid character found in the document"},
+        {"no namespace", u"<Task version=\"1.2\">\n</Task>", SCHED_E_NAMESPACE, u"(1,21):Task:"},
+        {"wrong namespace", u"<Task xmlns=\"urn:other\"/>", SCHED_E_NAMESPACE, u"(1,25):Task:urn:other"},
+        {"other root", u"<Job xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\"/>",
+         SCHED_E_UNEXPECTEDNODE, u"(1,68):Job:"},
+        {"unknown child of Task", with_head(u"  <Bogus/>\n</Task>"), SCHED_E_UNEXPECTEDNODE, u"(3,10):Bogus:"},
+        {"no Actions", with_head(u"  <Settings/>\n</Task>"), SCHED_E_MISSINGNODE, u"(2,83):Actions:"},
+        {"empty Actions", with_head(u"  <Actions>\n  </Actions>\n</Task>"), SCHED_E_MISSINGNODE, u"(3,12):Actions:"},
+        {"Exec without Command", with_head(u"  <Actions>\n    <Exec>\n    </Exec>\n  </Actions>\n</Task>"),
+         SCHED_E_MISSINGNODE, u"(4,11):Command:"},
+        {"empty Command",
+         with_head(u"  <Actions>\n    <Exec><Command> </Command></Exec>\n  </Actions>\n</Task>"),
+         SCHED_E_INVALIDVALUE, u"(4,20):Command: "},
+        {"boolean maybe", task_xml(u"/bin/true", u"", u"<Enabled>maybe</Enabled>"), SCHED_E_INVALIDVALUE,
+         u"(4,14):Enabled:maybe"},
+        {"boolean True", task_xml(u"/bin/true", u"", u"<Hidden>True</Hidden>"), SCHED_E_INVALIDVALUE,
+         u"(4,13):Hidden:True"},
+        {"boolean empty", task_xml(u"/bin/true", u"", u"<WakeToRun/>"), SCHED_E_INVALIDVALUE, u"(4,16):WakeToRun:"},
+    };
+    for (const XmlCase& c : cases) {
+        const Refusal refusal = refusal_of(c.xml);
+        EXPECT_EQ(refusal.code, c.code) << c.what;
+        if (c.detail.empty()) {
+            EXPECT_EQ(refusal.description.substr(0, 1), u"(") << c.what;
+        } else {
+            EXPECT_EQ(refusal.description, c.detail) << c.what;
+        }
+        EXPECT_EQ(get_task(u"Checked"), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) << c.what;
+    }
+}
+
+TEST_F(TaskXml, AcceptedDefinitions) {
+    const struct {
+        const char* what;
+        std::u16string xml;
+    } cases[] = {
+        {"plain", task_xml()},
+        {"no declaration", task_xml().substr(task_xml().find(u'\n') + 1)},
+        {"declared utf-16 in lower case", u"<?xml version='1.0' encoding='utf-16'?>" + task_xml().substr(task_xml().find(u'\n'))},
+        {"byte order mark", u"\xFEFF" + task_xml()},
+        {"booleans with blanks", task_xml(u"/bin/true", u"", u"<Enabled> false </Enabled><Hidden>true</Hidden>")},
+        {"an action other than Exec", with_head(u"<Actions><ShowMessage><Title>t</Title></ShowMessage></Actions></Task>")},
+        {"characters beyond ASCII", task_xml(u"/bin/\u00E9cho \xD83D\xDE00")},
+    };
+    for (const auto& c : cases) {
+        Ref<IRegisteredTask> task;
+        EXPECT_EQ(register_task(u"Accepted", c.xml, TASK_CREATE_OR_UPDATE, &task), S_OK) << c.what;
+        if (!task) continue;
+        Bstr xml;
+        ASSERT_EQ(task->get_Xml(xml.put()), S_OK);
+        std::u16string expected = c.xml;
+        if (!expected.empty() && expected.front() == u'\xFEFF') expected.erase(0, 1);
+        EXPECT_EQ(xml.view(), expected) << c.what;
+    }
+}
+
+TEST_F(TaskXml, EnabledFollowsSettings) {
+    Ref<IRegisteredTask> task;
+    VARIANT_BOOL enabled = VARIANT_TRUE;
+    TASK_STATE state = TASK_STATE_UNKNOWN;
+    ASSERT_EQ(register_task(u"Off", task_xml(u"/bin/true", u"", u"<Enabled>false</Enabled>"), TASK_CREATE_OR_UPDATE,
+                            &task),
+              S_OK);
+    ASSERT_EQ(task->get_Enabled(&enabled), S_OK);
+    EXPECT_EQ(enabled, VARIANT_FALSE);
+    ASSERT_EQ(task->get_State(&state), S_OK);
+    EXPECT_EQ(state, TASK_STATE_DISABLED);
+    ASSERT_EQ(register_task(u"On", task_xml(u"/bin/true", u"", u""), TASK_CREATE_OR_UPDATE, &task), S_OK);
+    ASSERT_EQ(task->get_Enabled(&enabled), S_OK);
+    EXPECT_EQ(enabled, VARIANT_TRUE);
+    EXPECT_EQ(task->get_Enabled(nullptr), E_POINTER);
+}
+
+TEST_F(TaskXml, RefusalsDoNotDisturbAnExistingDefinition) {
+    ASSERT_EQ(register_task(u"Checked", task_xml(u"/bin/original")), S_OK);
+    EXPECT_EQ(register_task(u"Checked", u"<broken"), SCHED_E_MALFORMEDXML);
+    Ref<IRegisteredTask> task;
+    ASSERT_EQ(get_task(u"Checked", &task), S_OK);
+    Bstr xml;
+    ASSERT_EQ(task->get_Xml(xml.put()), S_OK);
+    EXPECT_NE(xml.view().find(u"/bin/original"), std::u16string_view::npos);
+}
+
+}  // namespace

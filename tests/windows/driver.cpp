@@ -1,0 +1,173 @@
+// driver.cpp: checks the Windows build of the scheduler client against a real Task Scheduler
+// service (Wine's, in a throw-away prefix): each check prints one line, then "N passed, M failed".
+//
+// The expected answers are what Wine's taskschd and schedsvc give: 0x80070002 / 0x80070003 for a
+// missing task / folder, SCHED_E_MALFORMEDXML for text that is not XML, E_NOTIMPL from RunEx.
+// Failure texts are predicted from FormatMessageW, read here independently of the client.
+#include <windows.h>
+
+#include <objbase.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "check_report.hpp"
+#include "scheduler/task_operations.hpp"
+#include "system_text.hpp"
+
+namespace {
+
+using morvane::scheduler::SchedulerError;
+namespace client = morvane::scheduler;
+
+constexpr HRESULT file_not_found = static_cast<HRESULT>(0x80070002u);
+constexpr HRESULT not_implemented = static_cast<HRESULT>(0x80004001u);
+constexpr HRESULT malformed_xml = static_cast<HRESULT>(0x8004131Au);  // SCHED_E_MALFORMEDXML
+
+constexpr std::string_view task_name = "MorvaneWineCheck";
+
+std::string task_xml(std::string_view arguments) {
+    return std::string(R"(<?xml version="1.0" encoding="UTF-16"?>
+<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">
+  <RegistrationInfo><Description>morvane under Wine</Description></RegistrationInfo>
+  <Settings><Enabled>true</Enabled></Settings>
+  <Actions Context="Author">
+    <Exec><Command>cmd.exe</Command><Arguments>)") +
+           std::string(arguments) + R"(</Arguments></Exec>
+  </Actions>
+</Task>
+)";
+}
+
+std::string describe(const SchedulerError& error) {
+    return std::string(error.operation) + " " + formatted_code(error.code) + " \"" + error.message + "\"";
+}
+
+template <class R>
+std::string describe_result(const R& result) {
+    return result.ok() ? "success" : describe(result.error());
+}
+
+std::string describe_exists(const morvane::Result<bool, SchedulerError>& result) {
+    if (!result.ok()) return describe(result.error());
+    return result.value() ? "true" : "false";
+}
+
+bool answers(const morvane::Result<bool, SchedulerError>& result, bool expected) {
+    return result.ok() && result.value() == expected;
+}
+
+// A failure with that label and code, rendered as the client renders a failure without detail.
+template <class R>
+bool fails_with(const R& result, std::string_view operation, HRESULT code) {
+    if (result.ok()) return false;
+    const SchedulerError& error = result.error();
+    return error.operation == operation && error.code == code && error.message == expected_message(code);
+}
+
+// True when the calling thread is in no COM apartment: every connection left what it entered.
+bool outside_any_apartment() {
+    APTTYPE type{};
+    APTTYPEQUALIFIER qualifier{};
+    return CoGetApartmentType(&type, &qualifier) == CO_E_NOTINITIALIZED;
+}
+
+void check_missing(CheckReport& report) {
+    auto missing = client::task_exists(task_name);
+    report.check(answers(missing, false), "task_exists of a missing task is false", describe_exists(missing));
+
+    auto no_folder = client::task_exists("NoSuchFolder\\MorvaneWineCheck");
+    report.check(answers(no_folder, false), "task_exists of a task in a missing folder is false",
+                 describe_exists(no_folder));
+
+    auto delete_missing = client::delete_task(task_name);
+    report.check(fails_with(delete_missing, "DeleteTask", file_not_found),
+                 "delete_task of a missing task fails: DeleteTask, 0x80070002, \"" +
+                     expected_message(file_not_found) + "\"",
+                 describe_result(delete_missing));
+
+    auto run_missing = client::run_task(task_name);
+    report.check(fails_with(run_missing, "GetTask", file_not_found),
+                 "run_task of a missing task fails at GetTask with 0x80070002", describe_result(run_missing));
+}
+
+void check_life_cycle(CheckReport& report) {
+    auto registered = client::register_xml(task_name, task_xml("/c exit 0"));
+    report.check(registered.ok(), "register_xml of a new task succeeds", describe_result(registered));
+
+    auto present = client::task_exists(task_name);
+    report.check(answers(present, true), "task_exists of the registered task is true", describe_exists(present));
+
+    auto replaced = client::register_xml(task_name, task_xml("/c exit 1"));
+    report.check(replaced.ok(), "register_xml of an existing task replaces it", describe_result(replaced));
+
+    auto still_present = client::task_exists(task_name);
+    report.check(answers(still_present, true), "task_exists after the replacement is true",
+                 describe_exists(still_present));
+
+    auto run = client::run_task(task_name);
+    report.check(fails_with(run, "RunEx", not_implemented),
+                 "run_task fails at RunEx with E_NOTIMPL (Wine does not run tasks): \"" +
+                     expected_message(not_implemented) + "\"",
+                 describe_result(run));
+
+    auto deleted = client::delete_task(task_name);
+    report.check(deleted.ok(), "delete_task of the registered task succeeds", describe_result(deleted));
+
+    auto gone = client::task_exists(task_name);
+    report.check(answers(gone, false), "task_exists after delete_task is false", describe_exists(gone));
+}
+
+void check_malformed_xml(CheckReport& report) {
+    auto malformed = client::register_xml(task_name, "<Task xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\"><oops");
+    report.check(fails_with(malformed, "RegisterTask", malformed_xml),
+                 "register_xml of malformed XML fails: RegisterTask, SCHED_E_MALFORMEDXML, \"" +
+                     expected_message(malformed_xml) + "\"",
+                 describe_result(malformed));
+
+    auto absent = client::task_exists(task_name);
+    report.check(answers(absent, false), "a refused registration leaves no task", describe_exists(absent));
+}
+
+// A name beyond ASCII, with a character outside the Basic Multilingual Plane, makes the round trip
+// UTF-8 -> UTF-16 -> service -> lookup by the same name.
+void check_wide_name(CheckReport& report) {
+    constexpr std::string_view wide_name = "T\xC3\xA2" "che-\xCE\xA9-\xF0\x9F\x98\x80";  // "Tâche-Ω-😀"
+    auto registered = client::register_xml(wide_name, task_xml("/c exit 0"));
+    auto present = client::task_exists(wide_name);
+    auto deleted = client::delete_task(wide_name);
+    auto gone = client::task_exists(wide_name);
+    report.check(registered.ok() && answers(present, true) && deleted.ok() && answers(gone, false),
+                 "a name with non-ASCII characters registers, exists, deletes",
+                 describe_result(registered) + "; " + describe_exists(present) + "; " + describe_result(deleted) +
+                     "; " + describe_exists(gone));
+}
+
+// A thread that already lives in a single-threaded apartment keeps it: the connection must not
+// leave an apartment it did not enter.
+void check_single_threaded_caller(CheckReport& report) {
+    const HRESULT entered = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    auto missing = client::task_exists(task_name);
+    APTTYPE type{};
+    APTTYPEQUALIFIER qualifier{};
+    const HRESULT kept = CoGetApartmentType(&type, &qualifier);
+    if (SUCCEEDED(entered)) CoUninitialize();
+    report.check(SUCCEEDED(entered) && answers(missing, false) && kept == S_OK && type == APTTYPE_MAINSTA,
+                 "task_exists on a single-threaded-apartment thread works and keeps the apartment",
+                 describe_exists(missing) + "; apartment query " + formatted_code(kept) + ", type " +
+                     std::to_string(static_cast<int>(type)));
+}
+
+}  // namespace
+
+int main() {
+    CheckReport report;
+    check_missing(report);
+    check_life_cycle(report);
+    check_malformed_xml(report);
+    check_wide_name(report);
+    report.check(outside_any_apartment(), "every operation left the apartment it entered");
+    check_single_threaded_caller(report);
+    return report.finish();
+}
