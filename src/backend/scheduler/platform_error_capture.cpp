@@ -118,7 +118,7 @@ void originate_error(HRESULT code, WideView description, int depth) {
         }
     }
     const UniqueHstring message(created);
-    // Its result only says whether the error was reported to a debugger; nothing depends on it.
+    // Its result (whether error information was attached) is ignored: the thread is read next.
     as_originate_error(procedure)(code, message.get());
 }
 

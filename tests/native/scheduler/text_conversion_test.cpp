@@ -43,6 +43,8 @@ TEST_F(ToBstr, InvalidUtf8BecomesReplacementCharacters) {
     EXPECT_EQ(units_of(to_bstr("\xED\xA0\x80")), u"\uFFFD\uFFFD\uFFFD") << "no surrogate is encoded";
     EXPECT_EQ(units_of(to_bstr("\xC0\x80")), u"\uFFFD\uFFFD") << "no overlong form";
     EXPECT_EQ(units_of(to_bstr("\xF4\x90\x80\x80")), u"\uFFFD\uFFFD\uFFFD\uFFFD") << "nothing above U+10FFFF";
+    EXPECT_EQ(units_of(to_bstr("\xE0\x80\x80")), u"\uFFFD\uFFFD\uFFFD") << "no overlong three-byte form";
+    EXPECT_EQ(units_of(to_bstr("\xEF\xBF\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF")), u"\uFFFF\U00010000\U0010FFFF");
 }
 
 TEST_F(ToBstr, AllocationFailureIsAnInternalFailureWithTheErrorsDebugRendering) {

@@ -1,0 +1,224 @@
+// task_run_test.cpp: RunEx: argument splitting, environment expansion, processes and start records.
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "task_test_support.hpp"
+
+namespace {
+
+using namespace winemu_test;
+
+constexpr std::u16string_view missing_program = u"/nonexistent/winemu-test-program";
+
+std::string runs_of(const char* name) {
+    const size_t length = winemu_runs(name, nullptr, 0);
+    if (length == static_cast<size_t>(-1)) return "invalid";
+    std::string json(length + 1, '\0');
+    EXPECT_EQ(winemu_runs(name, json.data(), json.size()), length);
+    json.resize(length);
+    return json;
+}
+
+// The "argv" array of the newest record, as JSON text.
+std::string last_argv(const std::string& runs) {
+    const std::size_t start = runs.rfind("\"argv\": ");
+    if (start == std::string::npos) return "none";
+    const std::size_t end = runs.find("], \"pid\"", start);
+    return runs.substr(start + 8, end + 1 - (start + 8));
+}
+
+template <typename Condition>
+bool eventually(Condition condition) {
+    for (int i = 0; i < 500; ++i) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+class TaskRun : public TaskServiceTest {
+protected:
+    HRESULT run(std::u16string_view name, Ref<IRunningTask>* running = nullptr) {
+        Ref<IRegisteredTask> task;
+        if (const HRESULT hr = get_task(name, &task); FAILED(hr)) return hr;
+        Ref<IRunningTask> instance;
+        VARIANT empty{};
+        const HRESULT hr = task->RunEx(empty, TASK_RUN_NO_FLAGS, 0, nullptr, instance.put());
+        if (SUCCEEDED(hr) != static_cast<bool>(instance)) ADD_FAILURE() << "RunEx: result and object disagree";
+        if (running) *running = std::move(instance);
+        return hr;
+    }
+};
+
+TEST_F(TaskRun, ArgumentsSplitAsCommandLineToArgvW) {
+    const struct {
+        std::u16string arguments;
+        std::string argv;  // after the program
+    } cases[] = {
+        {u"a b", R"("a", "b")"},
+        {u"  a \t  b  ", R"("a", "b")"},
+        {u"\"a b\" c", R"("a b", "c")"},
+        {u"a\"b c\"d", R"("ab cd")"},
+        {u"a\\b a\\\\b", R"("a\\b", "a\\\\b")"},         // backslashes without a quote are literal
+        {u"a\\\"b", R"("a\"b")"},                        // 2n+1 backslashes: n and a literal quote
+        {u"\"a\\\\\" b", R"("a\\", "b")"},               // 2n backslashes: n, and the quote closes
+        {u"\"\" x", R"("", "x")"},                       // an empty argument
+        {u"\"a\"\"b\"", R"("a\"b")"},                    // three quotes in a row give one
+        {u"\"a\"\"\" b\"", R"("a\" b")"},
+        {u"\"unterminated quote", R"("unterminated quote")"},
+        {u"&amp;|&lt;&gt; $HOME `x`", R"("&|<>", "$HOME", "`x`")"},  // no shell: nothing else is special
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(register_task(u"Args", task_xml(missing_program, c.arguments)), S_OK);
+        ASSERT_EQ(run(u"Args"), S_OK);
+        EXPECT_EQ(last_argv(runs_of("Args")), "[\"/nonexistent/winemu-test-program\", " + c.argv + "]")
+            << testing::PrintToString(c.arguments);
+    }
+}
+
+TEST_F(TaskRun, EnvironmentReferencesExpandAsWindowsDoes) {
+    setenv("WINEMU_TEST_VALUE", "value", 1);
+    setenv("WINEMU_TEST_SPACED", "two words", 1);
+    setenv("WINEMU_TEST_DIR", "/nonexistent", 1);
+    const struct {
+        std::u16string arguments;
+        std::string argv;
+    } cases[] = {
+        {u"%WINEMU_TEST_VALUE%", R"("value")"},
+        {u"%winemu_test_value%", R"("value")"},  // names match case-insensitively
+        {u"x%WINEMU_TEST_VALUE%%WINEMU_TEST_VALUE%y", R"("xvaluevaluey")"},
+        {u"%WINEMU_TEST_UNDEFINED%", R"("%WINEMU_TEST_UNDEFINED%")"},
+        {u"%WINEMU_TEST_UNDEFINED%WINEMU_TEST_VALUE%", R"("%WINEMU_TEST_UNDEFINED%WINEMU_TEST_VALUE%")"},
+        {u"100% %%", R"("100%", "%%")"},
+        {u"%WINEMU_TEST_VALUE", R"("%WINEMU_TEST_VALUE")"},
+        {u"%WINEMU_TEST_SPACED%", R"("two", "words")"},  // expanded first, then split
+        {u"\"%WINEMU_TEST_SPACED%\"", R"("two words")"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(register_task(u"Env", task_xml(u"%WINEMU_TEST_DIR%/program", c.arguments)), S_OK);
+        ASSERT_EQ(run(u"Env"), S_OK);
+        EXPECT_EQ(last_argv(runs_of("Env")), "[\"/nonexistent/program\", " + c.argv + "]")
+            << testing::PrintToString(c.arguments);
+    }
+    unsetenv("WINEMU_TEST_VALUE");
+    unsetenv("WINEMU_TEST_SPACED");
+    unsetenv("WINEMU_TEST_DIR");
+}
+
+TEST_F(TaskRun, StartsTheProgramInItsWorkingDirectoryAndReapsIt) {
+    const std::u16string directory = u16(sandbox_.string());
+    const std::u16string xml =
+        u"<Task xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\"><Actions>"
+        u"<Exec><Command>touch</Command><Arguments>\"made by task\"</Arguments>"
+        u"<WorkingDirectory>" + directory + u"</WorkingDirectory></Exec>"
+        u"<Exec><Command>" + std::u16string(missing_program) + u"</Command></Exec>"
+        u"</Actions></Task>";
+    ASSERT_EQ(register_task(u"Toucher", xml), S_OK);
+    Ref<IRunningTask> running;
+    ASSERT_EQ(run(u"toucher", &running), S_OK);
+    EXPECT_TRUE(eventually([&] { return access((sandbox_ / "made by task").c_str(), F_OK) == 0; }));
+
+    const std::string runs = runs_of("TOUCHER");
+    const std::size_t pid_at = runs.find("\"pid\": ");
+    ASSERT_NE(pid_at, std::string::npos) << runs;
+    const long pid = std::atol(runs.c_str() + pid_at + 7);
+    ASSERT_GT(pid, 0) << runs;
+    EXPECT_NE(runs.find(R"("argv": ["touch", "made by task"], "pid": )" + std::to_string(pid) + R"(, "error": null})"),
+              std::string::npos)
+        << runs;
+    // The program that cannot start is recorded with the reason, and RunEx still succeeded.
+    EXPECT_NE(runs.find(R"("argv": ["/nonexistent/winemu-test-program"], "pid": null, "error": "No such file)"),
+              std::string::npos)
+        << runs;
+    DWORD engine_pid = 0;
+    ASSERT_EQ(running->get_EnginePID(&engine_pid), S_OK);
+    EXPECT_EQ(static_cast<long>(engine_pid), pid);
+    Bstr path;
+    ASSERT_EQ(running->get_Path(path.put()), S_OK);
+    EXPECT_EQ(path.view(), u"\\Toucher");
+    // No zombie: the child is reaped without the caller waiting for it.
+    const std::string proc = "/proc/" + std::to_string(pid);
+    EXPECT_TRUE(eventually([&] { return access(proc.c_str(), F_OK) != 0; })) << "still there: " << proc;
+}
+
+TEST_F(TaskRun, DisabledTaskAnswersSuccessAndStartsNothing) {
+    ASSERT_EQ(register_task(u"Off", task_xml(missing_program, u"", u"<Enabled>false</Enabled>")), S_OK);
+    Ref<IRunningTask> running;
+    ASSERT_EQ(run(u"Off", &running), S_OK);
+    EXPECT_EQ(runs_of("Off"), "[]");
+    DWORD engine_pid = 1;
+    ASSERT_EQ(running->get_EnginePID(&engine_pid), S_OK);
+    EXPECT_EQ(engine_pid, 0u);
+}
+
+TEST_F(TaskRun, RecordsAccumulateSurviveTheProcessAndGoWithTheTask) {
+    ASSERT_EQ(register_task(u"Folder\\Recorded", task_xml(missing_program, u"first")), S_OK);
+    ASSERT_EQ(run(u"Folder\\Recorded"), S_OK);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) _exit(run(u"folder\\recorded") == S_OK ? 0 : 1);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    const std::string runs = runs_of("\\Folder\\Recorded");
+    EXPECT_EQ(runs.front(), '[');
+    EXPECT_EQ(runs.back(), ']');
+    const std::size_t first = runs.find("\"time\": ");
+    const std::size_t second = runs.find("\"time\": ", first + 1);
+    ASSERT_NE(second, std::string::npos) << runs;
+    EXPECT_EQ(runs.find("\"time\": ", second + 1), std::string::npos) << runs;
+    EXPECT_LE(std::atof(runs.c_str() + first + 8), std::atof(runs.c_str() + second + 8));  // oldest first
+
+    ASSERT_EQ(delete_task(u"Folder\\Recorded"), S_OK);
+    EXPECT_EQ(runs_of("Folder\\Recorded"), "[]");
+    EXPECT_EQ(runs_of("a\\..\\b"), "invalid");
+    EXPECT_EQ(runs_of("\\"), "invalid");
+    EXPECT_EQ(runs_of(""), "invalid");
+    EXPECT_EQ(winemu_runs(nullptr, nullptr, 0), static_cast<size_t>(-1));
+}
+
+TEST_F(TaskRun, RunExOnAVanishedTaskAndBadArguments) {
+    ASSERT_EQ(register_task(u"Gone", task_xml(missing_program)), S_OK);
+    Ref<IRegisteredTask> task;
+    ASSERT_EQ(get_task(u"Gone", &task), S_OK);
+    VARIANT empty{};
+    EXPECT_EQ(task->RunEx(empty, TASK_RUN_NO_FLAGS, 0, nullptr, nullptr), E_POINTER);
+    ASSERT_EQ(delete_task(u"Gone"), S_OK);
+    Ref<IRunningTask> running;
+    EXPECT_EQ(task->RunEx(empty, TASK_RUN_NO_FLAGS, 0, nullptr, running.put()), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+    EXPECT_FALSE(running);
+    EXPECT_EQ(run(u"Gone"), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+}
+
+TEST_F(TaskRun, FaultsAreTakenBeforeAnythingHappens) {
+    ASSERT_EQ(register_task(u"Faulty", task_xml(missing_program)), S_OK);
+    winemu_fail_next("RunEx", E_ACCESSDENIED, nullptr, nullptr);
+    EXPECT_EQ(run(u"Faulty"), E_ACCESSDENIED);
+    winemu_fail_next("RunEx", 0, nullptr, nullptr);  // success without an instance
+    Ref<IRegisteredTask> task;
+    ASSERT_EQ(get_task(u"Faulty", &task), S_OK);
+    Ref<IRunningTask> running;
+    VARIANT empty{};
+    EXPECT_EQ(task->RunEx(empty, TASK_RUN_NO_FLAGS, 0, nullptr, running.put()), S_OK);
+    EXPECT_FALSE(running);
+    EXPECT_EQ(runs_of("Faulty"), "[]");
+
+    winemu_fail_next("GetTask", E_ACCESSDENIED, "refused by test", nullptr);
+    EXPECT_EQ(get_task(u"Faulty"), E_ACCESSDENIED);
+    winemu_fail_next("DeleteTask", E_ACCESSDENIED, nullptr, nullptr);
+    EXPECT_EQ(delete_task(u"Faulty"), E_ACCESSDENIED);
+    winemu_fail_next("RegisterTask", 0, nullptr, nullptr);
+    Ref<IRegisteredTask> registered;
+    EXPECT_EQ(register_task(u"Other", task_xml(), TASK_CREATE_OR_UPDATE, &registered), S_OK);
+    EXPECT_FALSE(registered);
+    EXPECT_EQ(get_task(u"Other"), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(get_task(u"Faulty"), S_OK);
+}
+
+}  // namespace
