@@ -57,7 +57,9 @@ def _load() -> ctypes.CDLL:
 
     declare("winemu_task_library", ctypes.c_size_t, ctypes.c_char_p, ctypes.c_size_t)
     declare("winemu_set_task_library", ctypes.c_int, ctypes.c_char_p)
-    declare("winemu_fail_next", None, ctypes.c_char_p, ctypes.c_int32, ctypes.c_char_p, ctypes.c_char_p)
+    declare(
+        "winemu_fail_after", None, ctypes.c_char_p, ctypes.c_uint, ctypes.c_int32, ctypes.c_char_p, ctypes.c_char_p
+    )
     declare("winemu_clear_faults", None)
     declare("winemu_set_latency", None, ctypes.c_double)
     declare("winemu_outstanding", _OutstandingCounts)
@@ -120,21 +122,25 @@ def fail_next(
     *,
     description: str | None = None,
     plain_description: str | None = None,
+    after: int = 0,
 ) -> None:
     """Makes the next call of the named platform function, on any thread, fail with hresult.
 
     hresult 0 means "reports success but hands back no object"; an allocator returns null.
     description leaves a restricted error object with that text on the failing thread,
     plain_description a plain IErrorInfo only. Faults queue up, and each is used once.
+    after lets that many calls of the function through first (after=1 fails the second).
     Codes may be given signed or unsigned (0x80070005 and -2147024891 are the same).
     """
+    if not 0 <= after < 2**32:
+        raise ValueError(f"after counts calls to let through, not {after!r}")
     if not call or "\0" in call:
         raise ValueError(f"not the name of a platform call: {call!r}")
     for text in (description, plain_description):
         if text is not None and "\0" in text:
             raise ValueError("a description cannot hold NUL characters")
-    _winemu.winemu_fail_next(
-        call.encode("ascii"), _signed_hresult(hresult), _utf8(description), _utf8(plain_description)
+    _winemu.winemu_fail_after(
+        call.encode("ascii"), after, _signed_hresult(hresult), _utf8(description), _utf8(plain_description)
     )
 
 

@@ -94,6 +94,13 @@ def test_faults_are_used_once_in_the_order_queued(co_initialize):
     assert co_initialize() == S_OK
 
 
+def test_a_delayed_fault_lets_calls_through_first(co_initialize):
+    emulator.fail_next("CoInitializeEx", E_UNEXPECTED, after=1)
+    assert co_initialize() == S_OK
+    assert co_initialize() == E_UNEXPECTED
+    assert co_initialize() == S_FALSE
+
+
 def test_a_fault_strikes_on_whichever_thread_calls_next(co_initialize):
     emulator.fail_next("CoInitializeEx", E_UNEXPECTED)
     answers = []
@@ -125,6 +132,8 @@ def test_control_calls_are_not_platform_calls():
 def test_malformed_faults_are_refused(call, hresult, error):
     with pytest.raises(error):
         emulator.fail_next(call, hresult)
+    with pytest.raises(ValueError):
+        emulator.fail_next("GetTask", 0, after=-1)
 
 
 @pytest.mark.parametrize("seconds", [-1, float("nan")])

@@ -14,6 +14,7 @@
 
 #include "check_report.hpp"
 #include "scheduler/task_operations.hpp"
+#include "stored_definition.hpp"
 #include "system_text.hpp"
 
 namespace {
@@ -26,15 +27,18 @@ constexpr HRESULT not_implemented = static_cast<HRESULT>(0x80004001u);
 constexpr HRESULT malformed_xml = static_cast<HRESULT>(0x8004131Au);  // SCHED_E_MALFORMEDXML
 
 constexpr std::string_view task_name = "MorvaneWineCheck";
+constexpr std::wstring_view wide_task_name = L"MorvaneWineCheck";
 
-std::string task_xml(std::string_view arguments) {
+// A task definition told apart by its description: Wine's service keeps the description when it
+// stores a definition (it rewrites the document and drops the Exec action's children).
+std::string task_xml(std::string_view description) {
     return std::string(R"(<?xml version="1.0" encoding="UTF-16"?>
 <Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">
-  <RegistrationInfo><Description>morvane under Wine</Description></RegistrationInfo>
+  <RegistrationInfo><Description>)") +
+           std::string(description) + R"(</Description></RegistrationInfo>
   <Settings><Enabled>true</Enabled></Settings>
   <Actions Context="Author">
-    <Exec><Command>cmd.exe</Command><Arguments>)") +
-           std::string(arguments) + R"(</Arguments></Exec>
+    <Exec><Command>cmd.exe</Command><Arguments>/c exit 0</Arguments></Exec>
   </Actions>
 </Task>
 )";
@@ -93,14 +97,17 @@ void check_missing(CheckReport& report) {
 }
 
 void check_life_cycle(CheckReport& report) {
-    auto registered = client::register_xml(task_name, task_xml("/c exit 0"));
-    report.check(registered.ok(), "register_xml of a new task succeeds", describe_result(registered));
+    auto registered = client::register_xml(task_name, task_xml("first definition"));
+    report.check(registered.ok() && stored_definition_contains(wide_task_name, "first definition"),
+                 "register_xml of a new task succeeds and stores its definition", describe_result(registered));
 
     auto present = client::task_exists(task_name);
     report.check(answers(present, true), "task_exists of the registered task is true", describe_exists(present));
 
-    auto replaced = client::register_xml(task_name, task_xml("/c exit 1"));
-    report.check(replaced.ok(), "register_xml of an existing task replaces it", describe_result(replaced));
+    auto replaced = client::register_xml(task_name, task_xml("second definition"));
+    report.check(replaced.ok() && stored_definition_contains(wide_task_name, "second definition") &&
+                     !stored_definition_contains(wide_task_name, "first definition"),
+                 "register_xml of an existing task replaces its stored definition", describe_result(replaced));
 
     auto still_present = client::task_exists(task_name);
     report.check(answers(still_present, true), "task_exists after the replacement is true",
@@ -134,7 +141,7 @@ void check_malformed_xml(CheckReport& report) {
 // UTF-8 -> UTF-16 -> service -> lookup by the same name.
 void check_wide_name(CheckReport& report) {
     constexpr std::string_view wide_name = "T\xC3\xA2" "che-\xCE\xA9-\xF0\x9F\x98\x80";  // "Tâche-Ω-😀"
-    auto registered = client::register_xml(wide_name, task_xml("/c exit 0"));
+    auto registered = client::register_xml(wide_name, task_xml("wide name"));
     auto present = client::task_exists(wide_name);
     auto deleted = client::delete_task(wide_name);
     auto gone = client::task_exists(wide_name);

@@ -19,6 +19,7 @@ namespace {
 
 struct Fault {
     std::string call;
+    unsigned skip;  // calls of that name still to let through
     HRESULT hresult;
     std::optional<std::u16string> description;
     std::optional<std::u16string> plain_description;
@@ -49,6 +50,11 @@ std::optional<Fault> count_and_take_fault(std::string_view call) {
     count_locked(faults, call);
     for (auto fault = faults.queue.begin(); fault != faults.queue.end(); ++fault) {
         if (fault->call != call) continue;
+        // Only the oldest fault for the call counts this call down; later ones wait behind it.
+        if (fault->skip > 0) {
+            --fault->skip;
+            return std::nullopt;
+        }
         Fault taken = std::move(*fault);
         faults.queue.erase(fault);
         return taken;
@@ -95,9 +101,14 @@ extern "C" {
 
 WINEMU_API void winemu_fail_next(const char* call, HRESULT hresult, const char* description,
                                  const char* plain_description) {
+    winemu_fail_after(call, 0, hresult, description, plain_description);
+}
+
+WINEMU_API void winemu_fail_after(const char* call, unsigned skip, HRESULT hresult, const char* description,
+                                  const char* plain_description) {
     if (!call) return;
     try {
-        winemu::Fault fault{call, hresult, winemu::utf16_from_optional_utf8(description),
+        winemu::Fault fault{call, skip, hresult, winemu::utf16_from_optional_utf8(description),
                             winemu::utf16_from_optional_utf8(plain_description)};
         winemu::FaultBoard& faults = winemu::board();
         const std::lock_guard guard(faults.lock);

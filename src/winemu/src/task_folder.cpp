@@ -28,15 +28,14 @@ HResultOr<PathElements> task_path(std::u16string_view name, const PathElements& 
     return path;
 }
 
+// Without TASK_CREATE or TASK_UPDATE, Windows creates (and refuses an existing task).
 std::optional<WriteMode> write_mode(LONG flags) {
     if (flags & ~supported_creation_flags) return std::nullopt;
     const bool create = flags & TASK_CREATE;
     const bool update = flags & TASK_UPDATE;
     if (create && update) return WriteMode::create_or_update;
-    if (create) return WriteMode::create;
     if (update) return WriteMode::update;
-    if (flags & TASK_VALIDATE_ONLY) return WriteMode::create_or_update;  // nothing is written
-    return std::nullopt;
+    return WriteMode::create;
 }
 
 class TaskFolder final : public DispatchObject<ITaskFolder, IID_ITaskFolder> {
@@ -55,6 +54,9 @@ public:
         if (const auto fault = enter_call("GetFolder")) return *fault;
         apply_service_latency();
         if (!ppFolder) return E_POINTER;
+        // Unlike the service's GetFolder, a folder wants a path, and "\\" alone names nothing.
+        if (!path) return E_INVALIDARG;
+        if (bstr_view(path) == u"\\") return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
         return open_task_folder(library_, folder_, bstr_view(path), ppFolder);
     }
 
@@ -119,7 +121,8 @@ private:
         const auto mode = write_mode(flags);
         if (!mode) return E_INVALIDARG;
         if (!xml_text) return HRESULT_FROM_WIN32(rpc_null_reference);
-        // Without a name the service makes one up, in the root folder.
+        // Without a name the service makes one up; only the root folder accepts that.
+        if (name.empty() && !folder_.empty()) return E_INVALIDARG;
         auto task = name.empty() ? resolve_task_path(u"\\" + new_guid_text(), {}) : task_path(name, folder_);
         if (!task.ok()) return task.error();
 

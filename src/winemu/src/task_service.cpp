@@ -17,7 +17,7 @@
 namespace winemu {
 namespace {
 
-constexpr DWORD bad_network_path = 53;  // ERROR_BAD_NETPATH: what Windows answers for an unknown server
+constexpr DWORD server_unavailable = 1722;  // RPC_S_SERVER_UNAVAILABLE: no service on that server
 constexpr DWORD task_scheduler_version = 0x00010006;  // 1.6, as Windows 10 reports
 
 std::string host_name() {
@@ -65,7 +65,7 @@ public:
         apply_service_latency();
         return guarded([&] {
             if (!names_this_machine(serverName))
-                return serverName.vt == VT_BSTR ? HRESULT_FROM_WIN32(bad_network_path) : E_INVALIDARG;
+                return serverName.vt == VT_BSTR ? HRESULT_FROM_WIN32(server_unavailable) : E_INVALIDARG;
             std::string library = task_library();
             const std::lock_guard guard(lock_);
             library_ = std::move(library);
@@ -80,14 +80,16 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_TargetServer(BSTR* pServer) override {
-        if (pServer) *pServer = nullptr;
+        if (!pServer) return E_POINTER;
+        *pServer = nullptr;
         return guarded([&] {
             if (!connected_library()) return HRESULT_FROM_WIN32(ERROR_ONLY_IF_CONNECTED);
             return hand_out_bstr(utf16_from_utf8_lossy(host_name()), pServer);
         });
     }
     HRESULT STDMETHODCALLTYPE get_ConnectedUser(BSTR* pUser) override {
-        if (pUser) *pUser = nullptr;
+        if (!pUser) return E_POINTER;
+        *pUser = nullptr;
         return guarded([&] {
             if (!connected_library()) return HRESULT_FROM_WIN32(ERROR_ONLY_IF_CONNECTED);
             const char* user = getenv("USER");
@@ -95,7 +97,8 @@ public:
         });
     }
     HRESULT STDMETHODCALLTYPE get_ConnectedDomain(BSTR* pDomain) override {
-        if (pDomain) *pDomain = nullptr;
+        if (!pDomain) return E_POINTER;
+        *pDomain = nullptr;
         return guarded([&] {
             if (!connected_library()) return HRESULT_FROM_WIN32(ERROR_ONLY_IF_CONNECTED);
             return hand_out_bstr(utf16_from_utf8_lossy(host_name()), pDomain);

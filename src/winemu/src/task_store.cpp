@@ -53,6 +53,12 @@ HRESULT not_found_in(const std::string& library, const PathElements& folder) {
     return path_not_found;
 }
 
+// A missing task: a folder of that name counts as a path, as Windows 8 and later answer.
+HRESULT missing_task(const std::string& library, const PathElements& path, const TaskFiles& files) {
+    if (is_directory(files.as_folder)) return path_not_found;
+    return not_found_in(library, parent_of(path));
+}
+
 std::optional<std::string> read_all(const std::string& path) {
     const UniqueFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     if (!file) return std::nullopt;
@@ -204,7 +210,7 @@ HResultOr<StoredTask> load_task(const std::string& library, const PathElements& 
     const auto text = read_all(files.definition);
     if (!text) {
         if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP)
-            return HResultOr<StoredTask>::failure(not_found_in(library, parent_of(path)));
+            return HResultOr<StoredTask>::failure(missing_task(library, path, files));
         return HResultOr<StoredTask>::failure(hresult_from_errno(errno));
     }
     auto task = parse_task_file(*text);
@@ -238,8 +244,7 @@ HResultOr<StoredTask> store_task(const std::string& library, const PathElements&
 HRESULT remove_task(const std::string& library, const PathElements& path) {
     const TaskFiles files = task_files(library, path);
     if (unlink(files.definition.c_str()) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR) return not_found_in(library, parent_of(path));
-        if (errno == EISDIR) return file_not_found;
+        if (errno == ENOENT || errno == ENOTDIR || errno == EISDIR) return missing_task(library, path, files);
         return hresult_from_errno(errno);
     }
     unlink(files.runs.c_str());

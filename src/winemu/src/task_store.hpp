@@ -22,7 +22,7 @@ HRESULT find_folder(const std::string& library, const PathElements& folder);
 std::u16string folder_display_path(const std::string& library, const PathElements& folder);
 
 // The task (path not empty): ERROR_FILE_NOT_FOUND when it is missing, ERROR_PATH_NOT_FOUND when a
-// folder on its path is.
+// folder on its path is missing or the name is a folder's.
 HResultOr<StoredTask> load_task(const std::string& library, const PathElements& path);
 
 enum class WriteMode { create, update, create_or_update };

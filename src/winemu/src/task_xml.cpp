@@ -196,11 +196,12 @@ Checked read_actions(xmlNodePtr task, TaskDefinition definition) {
 Checked check_document(xmlDocPtr document, std::string xml) {
     const xmlNodePtr task = xmlDocGetRootElement(document);
     if (!task) return malformed(1, 1, "no root element");
+    // The name first: Windows refuses <TASK> as an unexpected node even without the namespace.
+    if (name_of(task) != "Task") return refuse(SCHED_E_UNEXPECTEDNODE, task, name_of(task));
     if (!in_task_namespace(task)) {
         const char* uri = task->ns && task->ns->href ? reinterpret_cast<const char*>(task->ns->href) : "";
         return refuse(SCHED_E_NAMESPACE, task, name_of(task), uri);
     }
-    if (name_of(task) != "Task") return refuse(SCHED_E_UNEXPECTEDNODE, task, name_of(task));
     for (xmlNodePtr child = task->children; child; child = child->next) {
         if (is_element(child) && (!in_task_namespace(child) || !is_task_child(name_of(child))))
             return refuse(SCHED_E_UNEXPECTEDNODE, child, name_of(child));

@@ -86,6 +86,32 @@ TEST_F(ToBstr, AllocationFailureInsideAnOperationGivesBackWhatItHolds) {
     }
 }
 
+// Later BSTRs fail inside an open connection: the name of each operation (after the root path),
+// and the definition of register_xml (after the name, which must be freed on the way out).
+TEST_F(ToBstr, AllocationFailureOfTheNameOrDefinitionClosesTheConnection) {
+    struct Case {
+        const char* what;
+        unsigned allocations_before;
+        void (*operation)();
+    };
+    const Case cases[] = {
+        {"run_task name", 1, [] { (void)run_task("Anything"); }},
+        {"delete_task name", 1, [] { (void)delete_task("Anything"); }},
+        {"task_exists name", 1, [] { (void)task_exists("Anything"); }},
+        {"register_xml name", 1, [] { (void)register_xml("Anything", testing_support::kTaskXml); }},
+        {"register_xml definition", 2, [] { (void)register_xml("Anything", testing_support::kTaskXml); }},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.what);
+        const long long registrations = winemu_call_count("RegisterTask");
+        winemu_fail_after("SysAllocStringLen", test.allocations_before, 0, nullptr, nullptr);
+        EXPECT_THROW(test.operation(), InternalFailure);
+        EXPECT_EQ(winemu_pending_faults(), 0u);
+        EXPECT_EQ(winemu_call_count("RegisterTask"), registrations) << "no call is made without its texts";
+        testing_support::expect_nothing_outstanding();
+    }
+}
+
 TEST(Utf8FromUtf16, PairsBecomeOneCharacterAndUnpairedSurrogatesBecomeReplacements) {
     auto render = [](std::u16string_view units) {
         WideText text;

@@ -43,6 +43,20 @@ TEST_F(Faults, SameCallFaultsAreTakenInQueueOrderOnePerCall) {
     EXPECT_EQ(winemu_pending_faults(), 0u);
 }
 
+TEST_F(Faults, ADelayedFaultLetsItsCallsThroughThenStrikesOnce) {
+    winemu_fail_after("SysAllocStringLen", 2, E_FAIL, nullptr, nullptr);
+    winemu_fail_next("SysAllocStringLen", E_FAIL, nullptr, nullptr);
+    Bstr first, second, fifth;
+    *first.put() = SysAllocStringLen(u"a", 1);
+    *second.put() = SysAllocStringLen(u"b", 1);
+    EXPECT_NE(first.get(), nullptr);
+    EXPECT_NE(second.get(), nullptr);
+    EXPECT_EQ(SysAllocStringLen(u"c", 1), nullptr) << "the delayed fault strikes third";
+    EXPECT_EQ(SysAllocStringLen(u"d", 1), nullptr) << "the fault queued behind it strikes next";
+    *fifth.put() = SysAllocStringLen(u"e", 1);
+    EXPECT_NE(fifth.get(), nullptr);
+}
+
 TEST_F(Faults, AFaultIsTakenByWhicheverThreadCallsFirst) {
     winemu_fail_next("CoInitializeEx", RPC_E_CHANGED_MODE, nullptr, nullptr);
     on_fresh_thread([] { EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), RPC_E_CHANGED_MODE); });

@@ -131,8 +131,8 @@ TEST_F(TaskNames, MatchCaseInsensitivelyAndKeepTheFirstSpelling) {
 TEST_F(TaskNames, TasksAndFoldersDoNotShareNames) {
     ASSERT_EQ(register_task(u"Folder\\Task"), S_OK);
     EXPECT_EQ(register_task(u"folder"), E_ACCESSDENIED);  // a folder has that name
-    EXPECT_EQ(get_task(u"Folder"), no_task);
-    EXPECT_EQ(delete_task(u"Folder"), no_task);
+    EXPECT_EQ(get_task(u"Folder"), no_folder);             // as Windows 8 and later answer
+    EXPECT_EQ(delete_task(u"Folder"), no_folder);
     EXPECT_EQ(get_task(u"Folder\\Task"), S_OK);
 
     ASSERT_EQ(register_task(u"Plain"), S_OK);
@@ -148,7 +148,9 @@ TEST_F(TaskNames, CreationFlags) {
     EXPECT_EQ(register_task(u"t", task_xml(), TASK_CREATE), S_OK);
     EXPECT_EQ(register_task(u"T", task_xml(), TASK_CREATE), HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
     EXPECT_EQ(register_task(u"T", task_xml(), TASK_UPDATE), S_OK);
-    EXPECT_EQ(register_task(u"t", task_xml(), 0), E_INVALIDARG);
+    EXPECT_EQ(register_task(u"t", task_xml(), 0), HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));  // 0 creates
+    EXPECT_EQ(register_task(u"new", task_xml(), 0), S_OK);
+    EXPECT_EQ(register_task(u"Folder", task_xml(), TASK_VALIDATE_ONLY), S_OK);  // the name is not looked up
     EXPECT_EQ(register_task(u"t", task_xml(), TASK_DISABLE | TASK_CREATE_OR_UPDATE), E_INVALIDARG);
     EXPECT_EQ(register_task(u"t", task_xml(), 0x1000 | TASK_CREATE_OR_UPDATE), E_INVALIDARG);
     EXPECT_EQ(register_task(u"t", task_xml(), TASK_CREATE_OR_UPDATE | TASK_DONT_ADD_PRINCIPAL_ACE), S_OK);
@@ -178,6 +180,18 @@ TEST_F(TaskNames, FoldersOpenRelativeAndAbsolute) {
     EXPECT_EQ(service_->GetFolder(Text(u"\\One\\Two\\Task").get(), folder.put()), no_task);
     EXPECT_EQ(service_->GetFolder(Text(u"a\\..").get(), folder.put()), invalid_name);
     EXPECT_FALSE(folder);
+    // A folder's own GetFolder wants a path: none is E_INVALIDARG, "" is the folder, "\" nothing.
+    EXPECT_EQ(one->GetFolder(nullptr, folder.put()), E_INVALIDARG);
+    EXPECT_EQ(one->GetFolder(Text(u"\\").get(), folder.put()), invalid_name);
+    ASSERT_EQ(one->GetFolder(Text(u"").get(), folder.put()), S_OK);
+    ASSERT_EQ(folder->get_Path(text.put()), S_OK);
+    EXPECT_EQ(text.view(), u"\\One");
+    // Only the root makes up a name for a task registered without one.
+    VARIANT empty{};
+    Ref<IRegisteredTask> unnamed;
+    EXPECT_EQ(one->RegisterTask(nullptr, Text(task_xml()).get(), TASK_CREATE, empty, empty, TASK_LOGON_NONE, empty,
+                                unnamed.put()),
+              E_INVALIDARG);
     ASSERT_EQ(root_->get_Path(text.put()), S_OK);
     EXPECT_EQ(text.view(), u"\\");
 }
@@ -230,7 +244,10 @@ TEST_F(TaskNames, ServiceConnectionRules) {
     server.vt = VT_BSTR;
     const Text far_away(u"far-away-server");
     server.bstrVal = far_away.get();
-    EXPECT_EQ(fresh->Connect(server, empty, empty, empty), HRESULT_FROM_WIN32(53));  // ERROR_BAD_NETPATH
+    EXPECT_EQ(fresh->Connect(server, empty, empty, empty), HRESULT_FROM_WIN32(1722));  // RPC_S_SERVER_UNAVAILABLE
+    Bstr server_name;
+    EXPECT_EQ(fresh->get_TargetServer(server_name.put()), HRESULT_FROM_WIN32(ERROR_ONLY_IF_CONNECTED));
+    EXPECT_EQ(fresh->get_TargetServer(nullptr), E_POINTER);
     const Text local(u"localhost");
     server.bstrVal = local.get();
     EXPECT_EQ(fresh->Connect(server, empty, empty, empty), S_OK);

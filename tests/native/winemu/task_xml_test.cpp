@@ -62,6 +62,7 @@ TEST_F(TaskXml, RefusalsGiveTheCodeAndWhereAndWhat) {
          u"(2,3)::ERROR: invalid character found in the document"},
         {"no namespace", u"<Task version=\"1.2\">\n</Task>", SCHED_E_NAMESPACE, u"(1,21):Task:"},
         {"wrong namespace", u"<Task xmlns=\"urn:other\"/>", SCHED_E_NAMESPACE, u"(1,25):Task:urn:other"},
+        {"other root without namespace", u"<TASK>\n</TASK>", SCHED_E_UNEXPECTEDNODE, u"(1,7):TASK:"},
         {"other root", u"<Job xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\"/>",
          SCHED_E_UNEXPECTEDNODE, u"(1,68):Job:"},
         {"unknown child of Task", with_head(u"  <Bogus/>\n</Task>"), SCHED_E_UNEXPECTEDNODE, u"(3,10):Bogus:"},

@@ -24,6 +24,11 @@ WINEMU_API int winemu_set_task_library(const char* path);
  * description. Faults for the same call are taken in the order they were queued. */
 WINEMU_API void winemu_fail_next(const char* call, HRESULT hresult, const char* description,
                                  const char* plain_description);
+/* The same fault, but the first `skip` calls of that name go through before it strikes: so a
+ * test can fail the second BSTR that an operation allocates. While it waits, the fault holds its
+ * place in the queue: faults for the same call strike in the order they were queued. */
+WINEMU_API void winemu_fail_after(const char* call, unsigned skip, HRESULT hresult, const char* description,
+                                  const char* plain_description);
 WINEMU_API void winemu_clear_faults(void);
 /* Number of faults still queued. */
 WINEMU_API size_t winemu_pending_faults(void);
