@@ -8,7 +8,6 @@
 
 #include <objbase.h>
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -23,6 +22,7 @@ using morvane::scheduler::SchedulerError;
 namespace client = morvane::scheduler;
 
 constexpr HRESULT file_not_found = static_cast<HRESULT>(0x80070002u);
+constexpr HRESULT invalid_argument = static_cast<HRESULT>(0x80070057u);
 constexpr HRESULT not_implemented = static_cast<HRESULT>(0x80004001u);
 constexpr HRESULT malformed_xml = static_cast<HRESULT>(0x8004131Au);  // SCHED_E_MALFORMEDXML
 
@@ -91,6 +91,11 @@ void check_missing(CheckReport& report) {
                      expected_message(file_not_found) + "\"",
                  describe_result(delete_missing));
 
+    // The empty name reaches the service as the null BSTR, and the service's answer stands.
+    auto empty = client::task_exists("");
+    report.check(fails_with(empty, "GetTask", invalid_argument),
+                 "task_exists of the empty name fails at GetTask with E_INVALIDARG", describe_exists(empty));
+
     auto run_missing = client::run_task(task_name);
     report.check(fails_with(run_missing, "GetTask", file_not_found),
                  "run_task of a missing task fails at GetTask with 0x80070002", describe_result(run_missing));
@@ -127,7 +132,9 @@ void check_life_cycle(CheckReport& report) {
 }
 
 void check_malformed_xml(CheckReport& report) {
-    auto malformed = client::register_xml(task_name, "<Task xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\"><oops");
+    constexpr std::string_view unclosed =
+        R"(<Task xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task"><Actions>)";
+    auto malformed = client::register_xml(task_name, unclosed);
     report.check(fails_with(malformed, "RegisterTask", malformed_xml),
                  "register_xml of malformed XML fails: RegisterTask, SCHED_E_MALFORMEDXML, \"" +
                      expected_message(malformed_xml) + "\"",

@@ -4,6 +4,8 @@
 // the SDK's own headers. mingw-w64's headers (checked with version 10) leave out a few documented
 // names; they are declared below from their documented definitions, and only where the toolchain's
 // headers do not provide them. The Microsoft SDK has all of them, so with it nothing is declared.
+// CLSID_TaskScheduler and IID_ITaskService are declared by taskschd.h and defined in the taskschd
+// import library (link with -ltaskschd); WindowsCreateString comes from -lruntimeobject.
 #pragma once
 
 #ifndef NOMINMAX

@@ -54,7 +54,7 @@ public:
         if (const auto fault = enter_call("GetFolder")) return *fault;
         apply_service_latency();
         if (!ppFolder) return E_POINTER;
-        // Unlike the service's GetFolder, a folder wants a path, and "\\" alone names nothing.
+        // Unlike the service's GetFolder, a folder wants a path, and '\\' alone names nothing.
         if (!path) return E_INVALIDARG;
         if (bstr_view(path) == u"\\") return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
         return open_task_folder(library_, folder_, bstr_view(path), ppFolder);
@@ -75,6 +75,7 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE DeleteTask(BSTR name, LONG) override {
+        // A fault of "success" has no object to withhold here: the task is deleted as usual.
         if (const auto fault = enter_call("DeleteTask"); fault && *fault != S_OK) return *fault;
         apply_service_latency();
         return guarded([&] {

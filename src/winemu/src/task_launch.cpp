@@ -4,13 +4,17 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <thread>
+#include <variant>
 
 #include "command_line.hpp"
 
@@ -84,6 +88,33 @@ int prepare(SpawnActions& actions, SpawnAttributes& attributes, const std::strin
     return error;
 }
 
+// The file that `command` runs, found as execvp would find it (a name with a '/' is taken as a
+// path, relative to the working directory the process will have; a bare name is looked up in
+// PATH), or the errno why there is none. Done here rather than left to the spawn, so that a
+// program that cannot start is reported the same way wherever the spawn reports exec failures.
+std::variant<std::string, int> find_program(const std::string& command, const std::string& working_directory) {
+    if (command.empty()) return ENOENT;
+    if (command.find('/') != std::string::npos) {
+        std::string path = command;
+        if (command.front() != '/' && !working_directory.empty()) path = working_directory + "/" + command;
+        if (access(path.c_str(), X_OK) != 0) return errno;
+        return path;
+    }
+    const char* search = std::getenv("PATH");
+    std::string_view directories = search ? search : "/usr/local/bin:/usr/bin:/bin";
+    int error = ENOENT;
+    while (true) {
+        const std::size_t end = directories.find(':');
+        std::string directory(directories.substr(0, end));
+        if (directory.empty()) directory = ".";
+        std::string path = directory + "/" + command;
+        if (access(path.c_str(), X_OK) == 0) return path;
+        if (errno == EACCES) error = EACCES;  // found but not runnable: say so, as execvp does
+        if (end == std::string_view::npos) return error;
+        directories.remove_prefix(end + 1);
+    }
+}
+
 void reap_in_background(pid_t pid) {
     try {
         std::thread([pid] {
@@ -105,9 +136,23 @@ RunRecord launch_exec(const ExecAction& action) {
     for (auto& argument : split_arguments(expand_environment(action.arguments)))
         record.argv.push_back(std::move(argument));
 
+    const std::string working_directory = expand_environment(action.working_directory);
+    if (!working_directory.empty()) {
+        struct stat status {};
+        const int error = stat(working_directory.c_str(), &status) != 0 ? errno : S_ISDIR(status.st_mode) ? 0 : ENOTDIR;
+        if (error != 0) {
+            record.error = error_text(error);
+            return record;
+        }
+    }
+    const auto program = find_program(record.argv.front(), working_directory);
+    if (const int* error = std::get_if<int>(&program)) {
+        record.error = error_text(*error);
+        return record;
+    }
     SpawnActions actions;
     SpawnAttributes attributes;
-    if (const int error = prepare(actions, attributes, expand_environment(action.working_directory)); error != 0) {
+    if (const int error = prepare(actions, attributes, working_directory); error != 0) {
         record.error = error_text(error);
         return record;
     }
@@ -115,7 +160,8 @@ RunRecord launch_exec(const ExecAction& action) {
     for (auto& argument : record.argv) argv.push_back(argument.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
-    const int error = posix_spawnp(&pid, argv[0], actions.get(), attributes.get(), argv.data(), environ);
+    const int error =
+        posix_spawn(&pid, std::get<std::string>(program).c_str(), actions.get(), attributes.get(), argv.data(), environ);
     if (error != 0) {
         record.error = error_text(error);
         return record;

@@ -58,6 +58,16 @@ void start_element_recording_column(void* context, const xmlChar* localname, con
     }
 }
 
+// Task Scheduler's reader prohibits document type declarations (and with them entities).
+void refuse_document_type(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
+    const auto parser = static_cast<xmlParserCtxtPtr>(context);
+    auto* first = static_cast<std::optional<XmlRefusal>*>(parser->_private);
+    if (first && !first->has_value())
+        *first = malformed(parser->input ? parser->input->line : 1, parser->input ? parser->input->col : 1,
+                           "DTD is prohibited");
+    xmlStopParser(parser);
+}
+
 void keep_first_error(void* context, xmlErrorPtr error) {
     const auto parser = static_cast<xmlParserCtxtPtr>(context);
     auto* first = static_cast<std::optional<XmlRefusal>*>(parser->_private);
@@ -107,8 +117,9 @@ std::optional<XmlRefusal> check_declared_encoding(std::string_view xml) {
             line_start = i + 1;
         }
     }
-    // Column just past the declaration's "?>", where Windows reports it.
-    const long column = static_cast<long>(end + 2 - line_start) + 1;
+    // Two columns past the declaration's "?>": where Windows reports it ("(1,40)" for the usual
+    // 38-character declaration).
+    const long column = static_cast<long>(end + 2 - line_start) + 2;
     return malformed(line, column, "switch from current encoding to specified encoding not supported");
 }
 
@@ -268,6 +279,7 @@ Checked parse_task_xml_utf8(std::string xml) {
     parser->_private = &first_error;
     parser->sax->startElementNs = start_element_recording_column;
     parser->sax->serror = keep_first_error;
+    parser->sax->internalSubset = refuse_document_type;
     // No network, no switch to the declared encoding (the text is UTF-8 here whatever it says).
     xmlCtxtUseOptions(parser.get(), XML_PARSE_NONET | XML_PARSE_IGNORE_ENC | XML_PARSE_BIG_LINES);
     xmlParseDocument(parser.get());

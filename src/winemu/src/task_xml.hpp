@@ -31,9 +31,10 @@ struct XmlRefusal {
     std::u16string detail;
 };
 
-// Checks the UTF-16 text of a definition (well-formed, no encoding other than UTF-16 declared,
-// root Task in the task namespace, Actions with at least one action, each Exec with a Command,
-// booleans true or false) and reads it.
+// Checks the UTF-16 text of a definition (well-formed, no document type declaration, no encoding
+// other than UTF-16 declared, root Task in the task namespace with only the children the schema
+// allows, Actions with at least one action, each Exec with a Command, booleans exactly true or
+// false) and reads it.
 std::variant<TaskDefinition, XmlRefusal> parse_task_xml(std::u16string_view text);
 
 // The same checks on a definition already converted to UTF-8 (as the library keeps it).
