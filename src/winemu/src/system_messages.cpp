@@ -37,6 +37,8 @@ constexpr auto win32_messages = std::to_array<Message>({
     {193, u"%1 is not a valid Win32 application.\r\n"},  // an insert, kept as is: inserts are ignored
     {206, u"The filename or extension is too long.\r\n"},
     {1251, u"This operation is supported only when you are connected to the server.\r\n"},
+    {1722, u"The RPC server is unavailable.\r\n"},
+    {1780, u"A null reference pointer was passed to the stub.\r\n"},
 });
 
 // HRESULTs of other facilities, by their full value.
@@ -51,6 +53,7 @@ constexpr auto hresult_messages = std::to_array<Message>({
     {0x80040110, u"Class does not support aggregation (or class object is remote)\r\n"},
     {0x80040154, u"Class not registered\r\n"},
     {0x800401F0, u"CoInitialize has not been called.\r\n"},
+    {0x80041315, u"The Task Scheduler service is not running.\r\n"},
     {0x80041316, u"The task XML contains an unexpected node.\r\n"},
     {0x80041317, u"The task XML contains an element or attribute from an unexpected namespace.\r\n"},
     {0x80041318, u"The task XML contains a value which is incorrectly formatted or out of range.\r\n"},

@@ -29,10 +29,12 @@ HResultOr<PathElements> task_path(std::u16string_view name, const PathElements& 
 }
 
 // Without TASK_CREATE or TASK_UPDATE, Windows creates (and refuses an existing task).
+// TASK_VALIDATE_ONLY goes with neither of them.
 std::optional<WriteMode> write_mode(LONG flags) {
     if (flags & ~supported_creation_flags) return std::nullopt;
     const bool create = flags & TASK_CREATE;
     const bool update = flags & TASK_UPDATE;
+    if ((flags & TASK_VALIDATE_ONLY) && (create || update)) return std::nullopt;
     if (create && update) return WriteMode::create_or_update;
     if (update) return WriteMode::update;
     return WriteMode::create;

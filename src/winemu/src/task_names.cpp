@@ -29,6 +29,7 @@ bool has_unpaired_surrogate(std::u16string_view text) {
 HRESULT check_element(std::u16string_view element) {
     const HRESULT invalid = HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
     if (element.empty() || element == u"." || element == u"..") return invalid;
+    if (element.front() == u' ' || element.back() == u' ') return invalid;  // as RegisterTask documents
     for (char16_t unit : element)
         if (is_refused_character(unit)) return invalid;
     if (has_unpaired_surrogate(element)) return invalid;

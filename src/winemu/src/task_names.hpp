@@ -19,8 +19,8 @@ inline constexpr std::size_t longest_task_path = 260;
 
 // Resolves a task or folder name given to the folder at `base`: a leading '\' starts at the root,
 // '\' separates folders. Gives HRESULT_FROM_WIN32(ERROR_INVALID_NAME) for a name Windows refuses
-// (".", "..", an empty element, a trailing '\', control characters, <>:"/|?*, an unpaired
-// surrogate) and HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE) for one that is too long.
+// (".", "..", an empty element, a trailing '\', an element that begins or ends with a space,
+// control characters, <>:"/|?*, an unpaired surrogate) and HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE) for one that is too long.
 HResultOr<PathElements> resolve_task_path(std::u16string_view name, const PathElements& base);
 
 // "\" for the root, else "\A\B".

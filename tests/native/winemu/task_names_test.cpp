@@ -42,6 +42,9 @@ TEST_F(TaskNames, RefusedAndAcceptedNames) {
         {u"a\\\\b", invalid_name, invalid_name},
         {u"\\\\a", invalid_name, invalid_name},
         {u"/etc/passwd", invalid_name, invalid_name},
+        {u" leading space", invalid_name, invalid_name},
+        {u"trailing space ", invalid_name, invalid_name},
+        {u"folder \\x", invalid_name, invalid_name},
         {u"a:b", invalid_name, invalid_name},
         {u"a<b", invalid_name, invalid_name},
         {u"a>b", invalid_name, invalid_name},
@@ -152,6 +155,7 @@ TEST_F(TaskNames, CreationFlags) {
     EXPECT_EQ(register_task(u"new", task_xml(), 0), S_OK);
     EXPECT_EQ(register_task(u"Folder", task_xml(), TASK_VALIDATE_ONLY), S_OK);  // the name is not looked up
     EXPECT_EQ(register_task(u"t", task_xml(), TASK_DISABLE | TASK_CREATE_OR_UPDATE), E_INVALIDARG);
+    EXPECT_EQ(register_task(u"t", task_xml(), TASK_VALIDATE_ONLY | TASK_UPDATE), E_INVALIDARG);
     EXPECT_EQ(register_task(u"t", task_xml(), 0x1000 | TASK_CREATE_OR_UPDATE), E_INVALIDARG);
     EXPECT_EQ(register_task(u"t", task_xml(), TASK_CREATE_OR_UPDATE | TASK_DONT_ADD_PRINCIPAL_ACE), S_OK);
 }
