@@ -24,7 +24,8 @@ def test_each_test_gets_its_own_task_library(fresh_task_library):
 
 
 @settings(max_examples=50, deadline=None)
-@given(st.text(st.characters(exclude_characters="\0"), min_size=1))
+# Lone surrogates are left out: like every os function, fsencode refuses them.
+@given(st.text(st.characters(exclude_characters="\0", exclude_categories=["Cs"]), min_size=1))
 def test_any_path_round_trips(name):
     # Paths are handed over as the file system's bytes, so any name comes back as it went in,
     # made absolute.
