@@ -26,8 +26,13 @@ WideText PlatformError::message() const {
     if (FAILED(outcome)) drop_secondary_failure(outcome);
     owned_sid.reset();
 
-    // Details about another code describe something else: the system's text fits better.
-    if (error != code_) return system_message(code_);
+    // Details about another code describe something else: they are given back unread, and the
+    // system's text for the code is looked up after that.
+    if (error != code_) {
+        owned_description.reset();
+        owned_restricted.reset();
+        return system_message(code_);
+    }
 
     const UniqueBstr& chosen = owned_restricted.length() > 0 ? owned_restricted : owned_description;
     std::optional<WideText> text = try_copy(trim_trailing_white_space(chosen.view()));

@@ -23,8 +23,8 @@ public:
     HRESULT code() const noexcept { return code_; }
     bool has_detail() const noexcept { return static_cast<bool>(detail_); }
 
-    // The message: the restricted description when the detail is about this code, else the
-    // system's text for the code. Possibly empty.
+    // The message: when the detail is about this code, its restricted description (else its
+    // description), trimmed; otherwise the system's text for the code. Possibly empty.
     WideText message() const;
     // The message, then the code as " (0xXXXXXXXX)"; the code alone when the message is empty.
     std::string to_text() const;

@@ -12,6 +12,7 @@
 
 #include "scheduler/platform_error.hpp"
 #include "scheduler/unique_bstr.hpp"
+#include "scheduler/unique_handle.hpp"
 
 namespace morvane::scheduler {
 namespace {
@@ -22,39 +23,9 @@ constexpr int kMaxCaptureDepth = 4;
 
 using RoOriginateErrorFunction = BOOL(WINAPI*)(HRESULT error, HSTRING message);
 
-// Owns an HSTRING, given back with WindowsDeleteString once. The null HSTRING is the empty text.
-class UniqueHstring {
-public:
-    explicit UniqueHstring(HSTRING attached) noexcept : string_(attached) {}
-    UniqueHstring(const UniqueHstring&) = delete;
-    UniqueHstring& operator=(const UniqueHstring&) = delete;
-    ~UniqueHstring() {
-        if (string_ != nullptr) WindowsDeleteString(string_);
-    }
-
-    HSTRING get() const noexcept { return string_; }
-
-private:
-    HSTRING string_;
-};
-
-// Owns a loaded library, given back with FreeLibrary once unless kept loaded on purpose.
-class UniqueLibrary {
-public:
-    explicit UniqueLibrary(HMODULE library) noexcept : library_(library) {}
-    UniqueLibrary(const UniqueLibrary&) = delete;
-    UniqueLibrary& operator=(const UniqueLibrary&) = delete;
-    ~UniqueLibrary() {
-        if (library_ != nullptr) FreeLibrary(library_);
-    }
-
-    HMODULE get() const noexcept { return library_; }
-    // Leaves the library loaded for the rest of the process.
-    void keep_loaded() noexcept { library_ = nullptr; }
-
-private:
-    HMODULE library_;
-};
+// The HSTRING handed to RoOriginateError, and combase.dll while it is looked into.
+using UniqueHstring = UniqueHandle<HSTRING, &WindowsDeleteString>;
+using UniqueLibrary = UniqueHandle<HMODULE, &FreeLibrary>;
 
 // GetErrorInfo: the thread's error object, handed over and cleared on the thread. A failure of
 // GetErrorInfo itself only means that there is no object.
@@ -103,21 +74,21 @@ RoOriginateErrorFunction as_originate_error(FARPROC procedure) {
 // Calls RoOriginateError(code, description) when combase.dll offers it.
 void originate_error(HRESULT code, WideView description, int depth) {
     UniqueLibrary combase(LoadLibraryExA("combase.dll", nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS));
-    if (combase.get() == nullptr) return;
+    if (!combase) return;
     const FARPROC procedure = GetProcAddress(combase.get(), "RoOriginateError");
     if (procedure == nullptr) return;  // combase is freed again
-    combase.keep_loaded();
+    // Stays loaded for the rest of the process: the error object it makes may call back into it.
+    combase.detach();
 
-    HSTRING created = nullptr;
+    UniqueHstring message;  // the empty description is the null HSTRING
     if (!description.empty()) {
         const HRESULT outcome =
-            WindowsCreateString(description.data(), static_cast<UINT32>(description.size()), &created);
+            WindowsCreateString(description.data(), static_cast<UINT32>(description.size()), message.put());
         if (FAILED(outcome)) {
             drop_secondary_failure(outcome, depth);
-            created = nullptr;
+            message.reset();
         }
     }
-    const UniqueHstring message(created);
     // Its result (whether error information was attached) is ignored: the thread is read next.
     as_originate_error(procedure)(code, message.get());
 }

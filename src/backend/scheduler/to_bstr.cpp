@@ -26,11 +26,10 @@ Result<UniqueBstr, PlatformError> try_to_bstr(std::string_view utf8) {
 
 UniqueBstr to_bstr(std::string_view utf8) {
     Result<UniqueBstr, PlatformError> converted = try_to_bstr(utf8);
-    if (converted) return std::move(converted).value();
-    // The rendering is made (and the PlatformError's detail released) before anything unwinds.
-    std::string text = "called `Result::unwrap()` on an `Err` value: " + converted.error().debug_text();
-    converted = UniqueBstr();
-    throw InternalFailure(std::move(text));
+    // The text is rendered while the error still holds its detail; unwinding releases it after.
+    if (!converted)
+        throw InternalFailure("called `Result::unwrap()` on an `Err` value: " + converted.error().debug_text());
+    return std::move(converted).value();
 }
 
 }  // namespace morvane::scheduler

@@ -116,6 +116,16 @@ TEST_F(MessageText, FailuresWhileRenderingFallBackQuietly) {
     EXPECT_EQ(winemu_outstanding().buffers, 0);
 }
 
+// A failure met while capturing is captured in turn and dropped: the error object it left does
+// not stay on the thread, and the first failure keeps its own detail.
+TEST_F(MessageText, FailuresWhileCapturingAreTakenOffTheThread) {
+    winemu_set_restricted_error(kFailed, "d", "first");
+    winemu_fail_next("CapturePropagationContext", kAccessDenied, "second", nullptr);
+    const PlatformError error = PlatformError::from_hresult(kFailed);
+    EXPECT_FALSE(thread_has_error_object());
+    EXPECT_EQ(error.to_text(), "first (0x80004005)");
+}
+
 TEST_F(MessageText, DebugRenderingShowsCodeAndQuotedMessage) {
     EXPECT_EQ(PlatformError::without_capture(hr(0x8007000Eu)).debug_text(),
               "Error { code: HRESULT(0x8007000E), message: \"Not enough memory resources are available to complete "

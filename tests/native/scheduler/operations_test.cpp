@@ -102,16 +102,21 @@ struct ExistsCase {
 
 class TaskExistsAnswers : public testing_support::SchedulerTest, public ::testing::WithParamInterface<ExistsCase> {};
 
-// The restricted detail that the service leaves with its answer is dropped for "absent" (nothing
-// outstanding afterwards) and becomes the message otherwise.
+// Text lookups so far: the restricted details read and the system texts asked for.
+long long text_lookups() { return winemu_call_count("GetErrorDetails") + winemu_call_count("FormatMessageW"); }
+
+// The restricted detail that the service leaves with its answer is dropped unread for "absent"
+// (nothing outstanding afterwards, no text looked up) and becomes the message otherwise.
 TEST_P(TaskExistsAnswers, OnlyFileAndPathNotFoundMeanFalse) {
     const ExistsCase& answer = GetParam();
     testing_support::run_on_thread(StartApartment::none, [&] {
         winemu_fail_next("GetTask", answer.get_task_answer, "service detail", nullptr);
+        const long long lookups_before = text_lookups();
         auto result = task_exists("Anything");
         if (answer.is_absence) {
             ASSERT_TRUE(result) << describe(result.error());
             EXPECT_FALSE(result.value());
+            EXPECT_EQ(text_lookups(), lookups_before) << "an answer needs no message text";
         } else {
             ASSERT_FALSE(result);
             EXPECT_EQ(result.error().operation, "GetTask");
@@ -150,6 +155,20 @@ INSTANTIATE_TEST_SUITE_P(StartingApartments, SuccessInApartment,
                          ::testing::Values(StartApartment::none, StartApartment::single_threaded,
                                            StartApartment::multithreaded),
                          [](const auto& info) { return std::string(testing_support::name_of(info.param)); });
+
+// RPC_E_CHANGED_MODE is no failure: the error object it leaves is dropped unread, and the
+// connection runs in the caller's single-threaded apartment without leaving it.
+TEST_F(Operations, ChangedModeIsDroppedUnreadInASingleThreadedApartment) {
+    testing_support::run_on_thread(StartApartment::single_threaded, [] {
+        winemu_fail_next("CoInitializeEx", hr(0x80010106u), "changed mode", nullptr);
+        const long long lookups_before = text_lookups();
+        auto result = task_exists("Nobody");
+        ASSERT_TRUE(result) << describe(result.error());
+        EXPECT_FALSE(result.value());
+        EXPECT_EQ(text_lookups(), lookups_before);
+        EXPECT_EQ(winemu_outstanding().objects, 0);
+    });
+}
 
 TEST_F(Operations, ThreadsRunOperationsAtTheSameTime) {
     ASSERT_TRUE(register_xml("Shared", kTaskXml));

@@ -1,0 +1,10 @@
+// public_headers_test.cpp: the headers the Python module includes bring no platform names with them.
+//
+// This file includes nothing before them: SUCCEEDED is defined by the Windows SDK and by winemu
+// alike, so seeing it here means that one of them pulled in the platform.
+#include "scheduler/scheduler_error.hpp"
+#include "scheduler/task_operations.hpp"
+
+#ifdef SUCCEEDED
+#error "a public scheduler header includes the platform"
+#endif
