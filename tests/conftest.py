@@ -1,4 +1,5 @@
-"""Gives every test its own emulated task library and a service without faults or latency."""
+"""Gives every test its own emulated task library and a service without faults or latency, and
+checks that each test gives back every platform resource it took."""
 
 import pytest
 
@@ -20,3 +21,15 @@ def fresh_task_library(tmp_path):
     yield library
     emulator.clear_faults()
     emulator.set_latency(0)
+
+
+@pytest.fixture(autouse=True)
+def nothing_left_held():
+    """Fails a test that leaves COM objects, BSTRs or apartment entries held behind it."""
+    if emulator is None:
+        yield
+        return
+    before = emulator.outstanding()
+    yield
+    after = emulator.outstanding()
+    assert after == before, f"platform resources still held after the test: {after}, before it: {before}"

@@ -24,6 +24,7 @@ __all__ = [
     "fail_next",
     "leave_apartment",
     "outstanding",
+    "pending_faults",
     "runs",
     "set_latency",
     "set_task_library",
@@ -61,6 +62,7 @@ def _load() -> ctypes.CDLL:
         "winemu_fail_after", None, ctypes.c_char_p, ctypes.c_uint, ctypes.c_int32, ctypes.c_char_p, ctypes.c_char_p
     )
     declare("winemu_clear_faults", None)
+    declare("winemu_pending_faults", ctypes.c_size_t)
     declare("winemu_set_latency", None, ctypes.c_double)
     declare("winemu_outstanding", _OutstandingCounts)
     declare("winemu_runs", ctypes.c_size_t, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_size_t)
@@ -92,7 +94,20 @@ def _utf8(text: str | None) -> bytes | None:
     return None if text is None else text.encode("utf-8", "surrogatepass")
 
 
+def _text(name: str, value: object, *, optional: bool = False) -> None:
+    """Refuses what winemu cannot take as a text: another type, or a NUL character inside."""
+    if value is None and optional:
+        return
+    if not isinstance(value, str):
+        wanted = "str or None" if optional else "str"
+        raise TypeError(f"{name} must be {wanted}, not {type(value).__name__}")
+    if "\0" in value:
+        raise ValueError(f"{name} cannot hold NUL characters")
+
+
 def _signed_hresult(hresult: int) -> int:
+    if not isinstance(hresult, int):
+        raise TypeError(f"hresult must be an int, not {type(hresult).__name__}")
     if not -(2**31) <= hresult < 2**32:
         raise ValueError(f"an HRESULT is a 32-bit value, not {hresult}")
     return ctypes.c_int32(hresult).value
@@ -128,17 +143,20 @@ def fail_next(
 
     hresult 0 means "reports success but hands back no object"; an allocator returns null.
     description leaves a restricted error object with that text on the failing thread,
-    plain_description a plain IErrorInfo only. Faults queue up, and each is used once.
+    plain_description a plain IErrorInfo only (description wins when both are given).
+    Faults queue up, and each is used once.
     after lets that many calls of the function through first (after=1 fails the second).
     Codes may be given signed or unsigned (0x80070005 and -2147024891 are the same).
     """
+    _text("call", call)
+    if not call or not call.isascii():
+        raise ValueError(f"not the name of a platform call: {call!r}")
+    _text("description", description, optional=True)
+    _text("plain_description", plain_description, optional=True)
+    if not isinstance(after, int):
+        raise TypeError(f"after must be an int, not {type(after).__name__}")
     if not 0 <= after < 2**32:
         raise ValueError(f"after counts calls to let through, not {after!r}")
-    if not call or "\0" in call:
-        raise ValueError(f"not the name of a platform call: {call!r}")
-    for text in (description, plain_description):
-        if text is not None and "\0" in text:
-            raise ValueError("a description cannot hold NUL characters")
     _winemu.winemu_fail_after(
         call.encode("ascii"), after, _signed_hresult(hresult), _utf8(description), _utf8(plain_description)
     )
@@ -149,8 +167,18 @@ def clear_faults() -> None:
     _winemu.winemu_clear_faults()
 
 
+def pending_faults() -> int:
+    """How many queued faults have not struck yet (0 once every faulted call was made)."""
+    return _winemu.winemu_pending_faults()
+
+
 def set_latency(seconds: float) -> None:
-    """Adds seconds to each call into the service, to stand in for the cost of the real one."""
+    """Adds seconds to each call into the service, to stand in for the cost of the real one.
+
+    0 switches the delay off; a delay longer than a day is cut to one day.
+    """
+    if not isinstance(seconds, (int, float)):
+        raise TypeError(f"seconds must be a number, not {type(seconds).__name__}")
     if not seconds >= 0:
         raise ValueError(f"latency must be a number of seconds >= 0, not {seconds!r}")
     _winemu.winemu_set_latency(float(seconds))
@@ -174,8 +202,7 @@ class RunRecord:
 
 def runs(task_name: str) -> list[RunRecord]:
     """The start records of a task, oldest first; empty when it never ran."""
-    if "\0" in task_name:
-        raise ValueError("a task name cannot hold NUL characters here")
+    _text("task_name", task_name)
     text = _copied_bytes(_winemu.winemu_runs, _utf8(task_name))
     if text is None:
         raise ValueError(f"not a valid task name: {task_name!r}")
@@ -186,7 +213,11 @@ def runs(task_name: str) -> list[RunRecord]:
 
 
 def enter_apartment(multithreaded: bool) -> int:
-    """Enters a COM apartment on the calling thread; returns CoInitializeEx's HRESULT, unsigned."""
+    """Enters a COM apartment on the calling thread; returns CoInitializeEx's HRESULT, unsigned.
+
+    It is counted like CoInitializeEx but is not a platform call: faults queued for
+    CoInitializeEx leave it alone.
+    """
     return _winemu.winemu_enter_apartment(1 if multithreaded else 0) & 0xFFFFFFFF
 
 

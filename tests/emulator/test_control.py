@@ -71,6 +71,16 @@ def test_apartments_are_counted_as_com_counts_them():
     assert emulator.outstanding() == {"objects": 0, "bstrs": 0, "apartments": 0}
 
 
+def test_a_thread_that_ends_inside_an_apartment_has_it_left_by_the_time_it_is_joined():
+    # What lets a test hand threads their own apartments and still find nothing held afterwards.
+    answers = []
+    worker = threading.Thread(target=lambda: answers.append(emulator.enter_apartment(multithreaded=False)))
+    worker.start()
+    worker.join()
+    assert answers == [S_OK]
+    assert emulator.outstanding()["apartments"] == 0
+
+
 @pytest.fixture
 def co_initialize():
     """winemu's own CoInitializeEx, called as the platform function it is (faults apply to it,
@@ -114,7 +124,10 @@ def test_a_fault_strikes_on_whichever_thread_calls_next(co_initialize):
 
 def test_cleared_faults_never_strike(co_initialize):
     emulator.fail_next("CoInitializeEx", E_UNEXPECTED)
+    emulator.fail_next("GetTask", E_UNEXPECTED)
+    assert emulator.pending_faults() == 2
     emulator.clear_faults()
+    assert emulator.pending_faults() == 0
     assert co_initialize() == S_OK
 
 
@@ -137,9 +150,37 @@ def test_malformed_faults_are_refused(call, hresult, error):
         emulator.fail_next("GetTask", 0, after=-1)
 
 
-@pytest.mark.parametrize("seconds", [-1, float("nan")])
-def test_latency_must_be_a_duration(seconds):
-    with pytest.raises(ValueError):
+@pytest.mark.parametrize(
+    "arguments, error",
+    [(dict(call=None), TypeError), (dict(call=b"GetTask"), TypeError), (dict(call="G\u00e9tTask"), ValueError),
+     (dict(hresult=1.5), TypeError), (dict(description=b"bytes"), TypeError),
+     (dict(plain_description=7), TypeError), (dict(description="a\0b"), ValueError), (dict(after="1"), TypeError)],
+)
+def test_faults_of_the_wrong_type_are_refused_before_anything_is_queued(arguments, error):
+    call = dict(call="GetTask", hresult=E_UNEXPECTED) | arguments
+    with pytest.raises(error):
+        emulator.fail_next(call.pop("call"), call.pop("hresult"), **call)
+    assert emulator.pending_faults() == 0
+
+
+@pytest.mark.parametrize("keyword", ["description", "plain_description"])
+def test_a_fault_leaves_its_error_object_on_the_failing_thread_until_that_thread_ends(co_initialize, keyword):
+    emulator.fail_next("CoInitializeEx", E_ACCESSDENIED, **{keyword: "refus\u00e9"})
+    seen = []
+
+    def fail_once():
+        seen.append((co_initialize(), emulator.outstanding()["objects"]))
+
+    worker = threading.Thread(target=fail_once)
+    worker.start()
+    worker.join()
+    assert seen == [(E_ACCESSDENIED, 1)]
+    assert emulator.outstanding()["objects"] == 0
+
+
+@pytest.mark.parametrize("seconds, error", [(-1, ValueError), (float("nan"), ValueError), ("1", TypeError)])
+def test_latency_must_be_a_duration(seconds, error):
+    with pytest.raises(error):
         emulator.set_latency(seconds)
 
 
@@ -148,9 +189,10 @@ def test_a_task_that_never_ran_has_no_records():
     assert emulator.runs(r"\Folder\Never run") == []
 
 
-@pytest.mark.parametrize("name", ["a:b", "..", "a/b"])
-def test_runs_of_an_invalid_name_are_refused(name):
-    with pytest.raises(ValueError):
+@pytest.mark.parametrize("name, error", [("a:b", ValueError), ("..", ValueError), ("a/b", ValueError),
+                                         ("a\0b", ValueError), (b"bytes", TypeError)])
+def test_runs_of_an_invalid_name_are_refused(name, error):
+    with pytest.raises(error):
         emulator.runs(name)
 
 

@@ -8,6 +8,7 @@
 
 #include "faults.hpp"
 #include "last_error.hpp"
+#include "text_units.hpp"
 
 namespace winemu {
 namespace {
@@ -17,15 +18,6 @@ constexpr DWORD error_invalid_handle = 6;
 // The module handle is the address of this object: unique, never null, never dereferenced by callers.
 char combase_module;
 HMODULE combase_handle() { return reinterpret_cast<HMODULE>(&combase_module); }
-
-bool equal_ignoring_ascii_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
 
 // Windows adds ".dll" to a name without an extension.
 bool names_combase(std::string_view name) {

@@ -4,21 +4,14 @@
 #include <cstdlib>
 #include <optional>
 
+#include "text_units.hpp"
+
 extern char** environ;
 
 namespace winemu {
 namespace {
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
-
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i])) return false;
-    return true;
-}
 
 std::optional<std::string> environment_value(std::string_view name) {
     const std::string exact(name);
@@ -27,13 +20,21 @@ std::optional<std::string> environment_value(std::string_view name) {
     for (char** entry = environ; entry && *entry; ++entry) {
         const std::string_view variable(*entry);
         const std::size_t equals = variable.find('=');
-        if (equals != std::string_view::npos && equal_ignoring_case(variable.substr(0, equals), name))
+        if (equals != std::string_view::npos && equal_ignoring_ascii_case(variable.substr(0, equals), name))
             return std::string(variable.substr(equals + 1));
     }
     return std::nullopt;
 }
 
 }  // namespace
+
+CommandText split_command(std::string_view command) {
+    if (command.empty() || command.front() != '"') return {std::string(command), {}};
+    command.remove_prefix(1);
+    const std::size_t closing = command.find('"');
+    if (closing == std::string_view::npos) return {std::string(command), {}};
+    return {std::string(command.substr(0, closing)), std::string(command.substr(closing + 1))};
+}
 
 std::vector<std::string> split_arguments(std::string_view arguments) {
     std::vector<std::string> argv;

@@ -1,11 +1,9 @@
 // dispatch_object.hpp: the IUnknown and IDispatch half shared by the service's COM objects.
 #pragma once
 
-#include <atomic>
-
 #include <winemu/com.h>
 
-#include "live_objects.hpp"
+#include "com_object.hpp"
 
 namespace winemu {
 
@@ -19,17 +17,13 @@ public:
     DispatchObject& operator=(const DispatchObject&) = delete;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
-        if (!ppvObject) return E_POINTER;
-        *ppvObject = nullptr;
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IDispatch) && !IsEqualIID(riid, OwnIid))
-            return E_NOINTERFACE;
-        this->AddRef();
-        *ppvObject = static_cast<Interface*>(this);
-        return S_OK;
+        const bool offered =
+            IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, OwnIid);
+        return answer_query(offered ? static_cast<Interface*>(this) : nullptr, ppvObject);
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return references_.fetch_add(1, std::memory_order_relaxed) + 1; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return references_.add(); }
     ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = references_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+        const ULONG left = references_.release();
         if (left == 0) delete this;
         return left;
     }
@@ -60,8 +54,7 @@ protected:
     virtual ~DispatchObject() = default;
 
 private:
-    std::atomic<ULONG> references_{1};
-    LiveObject live_;
+    ReferenceCount references_;
 };
 
 }  // namespace winemu

@@ -10,7 +10,6 @@
 #include "error_object.hpp"
 #include "error_objects.hpp"
 #include "faults.hpp"
-#include "thread_error.hpp"
 #include "utf.hpp"
 
 namespace winemu {
@@ -31,7 +30,6 @@ ComPtr<IErrorInfo> take_thread_error() noexcept { return std::move(current_error
 
 void leave_restricted_error(HRESULT error, std::optional<std::u16string_view> description,
                             std::optional<std::u16string_view> restricted_description) noexcept {
-    // When memory runs out the thread is left with no object, as though none had been made.
     replace_thread_error(
         ComPtr<IErrorInfo>::attach(new_restricted_error_object(error, description, restricted_description)));
 }
@@ -54,6 +52,8 @@ WINEMU_API HRESULT GetErrorInfo(ULONG dwReserved, IErrorInfo** pperrinfo) {
 }
 
 WINEMU_API HRESULT SetErrorInfo(ULONG dwReserved, IErrorInfo* perrinfo) {
+    // A fault leaves the thread's object as it was (or as the fault's own error object leaves it).
+    if (const auto fault = winemu::enter_call("SetErrorInfo")) return *fault;
     if (dwReserved != 0) return E_INVALIDARG;
     if (perrinfo) perrinfo->AddRef();
     winemu::replace_thread_error(winemu::ComPtr<IErrorInfo>::attach(perrinfo));

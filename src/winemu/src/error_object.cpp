@@ -1,7 +1,6 @@
 // error_object.cpp: the error object class: IErrorInfo alone (plain) or with the restricted interfaces.
 #include "error_object.hpp"
 
-#include <atomic>
 #include <initializer_list>
 #include <new>
 #include <string>
@@ -9,8 +8,8 @@
 #include <winemu/restricted_error.h>
 
 #include "bstr_alloc.hpp"
+#include "com_object.hpp"
 #include "faults.hpp"
-#include "live_objects.hpp"
 
 namespace winemu {
 namespace {
@@ -43,24 +42,11 @@ public:
 
     // ---- IUnknown (shared by all three bases; IErrorInfo is the identity) ----
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
-        if (!ppvObject) return E_POINTER;
-        *ppvObject = nullptr;
-        if (riid == IID_IUnknown || riid == IID_IErrorInfo) {
-            *ppvObject = static_cast<IErrorInfo*>(this);
-        } else if (kind_ == Kind::restricted && riid == IID_IRestrictedErrorInfo) {
-            *ppvObject = static_cast<IRestrictedErrorInfo*>(this);
-        } else if (kind_ == Kind::restricted &&
-                   (riid == IID_ILanguageExceptionErrorInfo || riid == IID_ILanguageExceptionErrorInfo2)) {
-            *ppvObject = static_cast<ILanguageExceptionErrorInfo2*>(this);
-        } else {
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
+        return answer_query(offered_interface(riid), ppvObject);
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return references_.fetch_add(1, std::memory_order_relaxed) + 1; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return references_.add(); }
     ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG remaining = references_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+        const ULONG remaining = references_.release();
         if (remaining == 0) delete this;
         return remaining;
     }
@@ -71,14 +57,14 @@ public:
         *pGUID = GUID{};
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetSource(BSTR* pBstrSource) override { return give_no_text(pBstrSource); }
+    HRESULT STDMETHODCALLTYPE GetSource(BSTR* pBstrSource) override { return give_nothing(pBstrSource); }
     HRESULT STDMETHODCALLTYPE GetDescription(BSTR* pBstrDescription) override {
         if (pBstrDescription) *pBstrDescription = nullptr;
         if (const auto fault = enter_call("GetDescription")) return *fault;
         if (!pBstrDescription) return E_POINTER;
         return bstr_of(visible_description(), pBstrDescription) ? S_OK : E_OUTOFMEMORY;
     }
-    HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR* pBstrHelpFile) override { return give_no_text(pBstrHelpFile); }
+    HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR* pBstrHelpFile) override { return give_nothing(pBstrHelpFile); }
     HRESULT STDMETHODCALLTYPE GetHelpContext(DWORD* pdwHelpContext) override {
         if (!pdwHelpContext) return E_POINTER;
         *pdwHelpContext = 0;
@@ -102,7 +88,7 @@ public:
         *error = error_;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetReference(BSTR* reference) override { return give_no_text(reference); }
+    HRESULT STDMETHODCALLTYPE GetReference(BSTR* reference) override { return give_nothing(reference); }
 
     // ---- ILanguageExceptionErrorInfo(2): no language exception is ever attached ----
     HRESULT STDMETHODCALLTYPE GetLanguageException(IUnknown** languageException) override {
@@ -123,26 +109,31 @@ public:
 private:
     ~ErrorObject() = default;
 
+    // The interface this object offers for the IID, or null.
+    IUnknown* offered_interface(REFIID riid) {
+        if (riid == IID_IUnknown || riid == IID_IErrorInfo) return static_cast<IErrorInfo*>(this);
+        if (kind_ != Kind::restricted) return nullptr;
+        if (riid == IID_IRestrictedErrorInfo) return static_cast<IRestrictedErrorInfo*>(this);
+        if (riid == IID_ILanguageExceptionErrorInfo || riid == IID_ILanguageExceptionErrorInfo2)
+            return static_cast<ILanguageExceptionErrorInfo2*>(this);
+        return nullptr;
+    }
+
     // Windows shows a restricted object's restricted description through IErrorInfo when there is one.
     const OptionalText& visible_description() const {
         const bool has_restricted = restricted_description_ && !restricted_description_->empty();
         return kind_ == Kind::restricted && has_restricted ? restricted_description_ : description_;
     }
 
-    static HRESULT give_no_text(BSTR* out) {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        return S_OK;
-    }
-    template <typename Interface>
-    static HRESULT give_nothing(Interface** out) {
+    // For the out values that this object never has anything for: a null BSTR or interface.
+    template <typename Pointee>
+    static HRESULT give_nothing(Pointee** out) {
         if (!out) return E_POINTER;
         *out = nullptr;
         return S_OK;
     }
 
-    std::atomic<ULONG> references_{1};
-    LiveObject live_;
+    ReferenceCount references_;
     const Kind kind_;
     const HRESULT error_;
     const OptionalText description_;

@@ -4,12 +4,11 @@
 #include "bstr_text.hpp"
 #include "com_guard.hpp"
 #include "dispatch_object.hpp"
-#include "faults.hpp"
-#include "latency.hpp"
 #include "run_records.hpp"
 #include "running_task.hpp"
+#include "service_call.hpp"
 #include "task_launch.hpp"
-#include "task_paths.hpp"
+#include "task_store.hpp"
 #include "task_xml.hpp"
 #include "utf.hpp"
 
@@ -44,15 +43,12 @@ public:
     }
     HRESULT STDMETHODCALLTYPE put_Enabled(VARIANT_BOOL) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Run(VARIANT, IRunningTask** ppRunningTask) override {
-        if (ppRunningTask) *ppRunningTask = nullptr;
-        if (const auto fault = enter_call("Run")) return *fault;
-        apply_service_latency();
+        if (const auto early = enter_service_call("Run", ppRunningTask)) return *early;
         return guarded([&] { return run(ppRunningTask); });
     }
     HRESULT STDMETHODCALLTYPE RunEx(VARIANT, LONG, LONG, BSTR, IRunningTask** ppRunningTask) override {
-        if (ppRunningTask) *ppRunningTask = nullptr;
-        if (const auto fault = enter_call("RunEx")) return *fault;  // S_OK: success without an instance
-        apply_service_latency();
+        // A fault of S_OK: success without an instance.
+        if (const auto early = enter_service_call("RunEx", ppRunningTask)) return *early;
         return guarded([&] { return run(ppRunningTask); });
     }
     HRESULT STDMETHODCALLTYPE GetInstances(LONG, IRunningTaskCollection** ppRunningTasks) override {
@@ -92,7 +88,6 @@ private:
     // Starts the definition as it is now in the library (it may have been replaced or deleted
     // since this object was handed out).
     HRESULT run(IRunningTask** out) {
-        if (!out) return E_POINTER;
         auto current = load_task(library_, path_);
         if (!current.ok()) return current.error();
         auto parsed = parse_task_xml_utf8(std::move(current.value().xml));
@@ -103,7 +98,7 @@ private:
         if (definition.enabled) {  // a disabled task answers S_OK and starts nothing
             std::vector<RunRecord> records;
             for (const ExecAction& action : definition.exec_actions) records.push_back(launch_exec(action));
-            append_run_records(task_files(library_, path_).runs, records);
+            append_task_runs(library_, path_, run_record_lines(records));
             for (const RunRecord& record : records) {
                 if (!record.pid) continue;
                 instance.pid = record.pid;

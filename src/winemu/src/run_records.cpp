@@ -1,10 +1,7 @@
 // run_records.cpp: the start records of a task, kept in the library beside the task.
 #include "run_records.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <charconv>
 #include <cstdio>
 
 #include <winemu/control.h>
@@ -12,14 +9,18 @@
 #include "control_text.hpp"
 #include "task_library.hpp"
 #include "task_names.hpp"
-#include "task_paths.hpp"
-#include "unique_fd.hpp"
+#include "task_store.hpp"
 #include "utf.hpp"
 
 namespace winemu {
 namespace {
 
-std::string json_string(std::string_view text) {
+constexpr std::string_view record_start = "{\"time\": ";
+
+// A JSON string of the text; bytes that are not UTF-8 (an environment value may hold any) become
+// U+FFFD, so that the records always read as JSON.
+std::string json_string(std::string_view bytes) {
+    const std::string text = utf8_from_utf16_lossy(utf16_from_utf8_lossy(bytes));
     std::string out = "\"";
     for (const char c : text) {
         if (c == '"' || c == '\\') {
@@ -37,9 +38,10 @@ std::string json_string(std::string_view text) {
 }
 
 std::string json_line(const RunRecord& record) {
+    // to_chars: a host that set a locale with a decimal comma must not break the JSON.
     char time[64];
-    std::snprintf(time, sizeof time, "%.6f", record.time);
-    std::string line = std::string("{\"time\": ") + time + ", \"argv\": [";
+    const auto written = std::to_chars(time, time + sizeof time, record.time, std::chars_format::fixed, 6);
+    std::string line = std::string(record_start) + std::string(time, written.ptr) + ", \"argv\": [";
     for (std::size_t i = 0; i < record.argv.size(); ++i) line += (i ? ", " : "") + json_string(record.argv[i]);
     line += "], \"pid\": " + (record.pid ? std::to_string(*record.pid) : std::string("null"));
     line += ", \"error\": " + (record.error ? json_string(*record.error) : std::string("null"));
@@ -48,38 +50,26 @@ std::string json_line(const RunRecord& record) {
 
 }  // namespace
 
-bool append_run_records(const std::string& file, const std::vector<RunRecord>& records) {
-    if (records.empty()) return true;
+std::string run_record_lines(const std::vector<RunRecord>& records) {
     std::string lines;
     for (const auto& record : records) lines += json_line(record);
-    // One write on an O_APPEND file: writers in other threads and processes never interleave.
-    const UniqueFd out(open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644));
-    if (!out) return false;
-    ssize_t written;
-    do {
-        written = write(out.get(), lines.data(), lines.size());
-    } while (written < 0 && errno == EINTR);
-    return written == static_cast<ssize_t>(lines.size());
+    return lines;
 }
 
-std::string run_records_json(const std::string& file) {
-    const UniqueFd in(open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-    if (!in) return "[]";
-    std::string text;
-    char chunk[16384];
-    ssize_t got;
-    while ((got = read(in.get(), chunk, sizeof chunk)) != 0) {
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) break;
-        text.append(chunk, static_cast<std::size_t>(got));
-    }
+std::string run_records_json(std::string_view lines) {
     std::string json = "[";
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        if (end > start) json += (json.size() > 1 ? ", " : "") + text.substr(start, end - start);
-        start = end + 1;
+    while (!lines.empty()) {
+        const std::size_t end = lines.find('\n');
+        std::string_view line = lines.substr(0, end);
+        lines.remove_prefix(end == std::string_view::npos ? lines.size() : end + 1);
+        // A write cut short (a full disk) leaves a partial record that the next one continues on
+        // the same line; the record start cannot occur inside a string (its quote would be
+        // escaped), so the last one on the line is whole when the line is.
+        const std::size_t last = line.rfind(record_start);
+        if (last == std::string_view::npos || end == std::string_view::npos || line.back() != '}') continue;
+        line.remove_prefix(last);
+        if (json.size() > 1) json += ", ";
+        json += line;
     }
     return json + "]";
 }
@@ -94,8 +84,8 @@ extern "C" WINEMU_API size_t winemu_runs(const char* task_name, char* buffer, si
         if (!name || name->empty()) return invalid;
         auto path = winemu::resolve_task_path(*name, {});
         if (!path.ok() || path.value().empty()) return invalid;
-        const auto files = winemu::task_files(winemu::task_library(), path.value());
-        return winemu::copy_text_out(winemu::run_records_json(files.runs), buffer, capacity);
+        const std::string lines = winemu::read_task_runs(winemu::task_library(), path.value());
+        return winemu::copy_text_out(winemu::run_records_json(lines), buffer, capacity);
     } catch (...) {
         return invalid;  // out of memory: nothing can be reported
     }

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace winemu {
@@ -15,10 +16,11 @@ struct RunRecord {
     std::optional<std::string> error;  // why it did not
 };
 
-// Appends the records to the file in one write (each a line of JSON); false when that fails.
-bool append_run_records(const std::string& file, const std::vector<RunRecord>& records);
+// The records as the library keeps them: one line of JSON each.
+std::string run_record_lines(const std::vector<RunRecord>& records);
 
-// The records in the file as one JSON array, oldest first ("[]" when there is no file).
-std::string run_records_json(const std::string& file);
+// The kept lines as one JSON array, oldest first; a line left incomplete by a failed write is
+// skipped.
+std::string run_records_json(std::string_view lines);
 
 }  // namespace winemu

@@ -5,10 +5,9 @@
 #include "com_guard.hpp"
 #include "dispatch_object.hpp"
 #include "error_objects.hpp"
-#include "faults.hpp"
 #include "guid_text.hpp"
-#include "latency.hpp"
 #include "registered_task.hpp"
+#include "service_call.hpp"
 #include "system_messages.hpp"
 #include "task_store.hpp"
 #include "task_xml.hpp"
@@ -52,10 +51,7 @@ public:
     HRESULT STDMETHODCALLTYPE get_Path(BSTR* pPath) override { return hand_out_bstr(display_, pPath); }
 
     HRESULT STDMETHODCALLTYPE GetFolder(BSTR path, ITaskFolder** ppFolder) override {
-        if (ppFolder) *ppFolder = nullptr;
-        if (const auto fault = enter_call("GetFolder")) return *fault;
-        apply_service_latency();
-        if (!ppFolder) return E_POINTER;
+        if (const auto early = enter_service_call("GetFolder", ppFolder)) return *early;
         // Unlike the service's GetFolder, a folder wants a path, and '\\' alone names nothing.
         if (!path) return E_INVALIDARG;
         if (bstr_view(path) == u"\\") return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
@@ -63,10 +59,7 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE GetTask(BSTR path, IRegisteredTask** ppTask) override {
-        if (ppTask) *ppTask = nullptr;
-        if (const auto fault = enter_call("GetTask")) return *fault;
-        apply_service_latency();
-        if (!ppTask) return E_POINTER;
+        if (const auto early = enter_service_call("GetTask", ppTask)) return *early;
         return guarded([&] {
             auto task = task_path(bstr_view(path), folder_);
             if (!task.ok()) return task.error();
@@ -77,9 +70,7 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE DeleteTask(BSTR name, LONG) override {
-        // A fault of "success" has no object to withhold here: the task is deleted as usual.
-        if (const auto fault = enter_call("DeleteTask"); fault && *fault != S_OK) return *fault;
-        apply_service_latency();
+        if (const auto early = enter_service_call("DeleteTask")) return *early;
         return guarded([&] {
             auto task = task_path(bstr_view(name), folder_);
             if (!task.ok()) return task.error();
@@ -89,9 +80,8 @@ public:
 
     HRESULT STDMETHODCALLTYPE RegisterTask(BSTR path, BSTR xmlText, LONG flags, VARIANT, VARIANT, TASK_LOGON_TYPE,
                                            VARIANT, IRegisteredTask** ppTask) override {
-        if (ppTask) *ppTask = nullptr;
-        if (const auto fault = enter_call("RegisterTask")) return *fault;
-        apply_service_latency();
+        // A null out pointer is allowed: the task is registered and nothing is handed back.
+        if (const auto early = enter_service_call("RegisterTask", ppTask, false)) return *early;
         return guarded([&] { return register_task(bstr_view(path), xmlText, flags, ppTask); });
     }
 
@@ -154,9 +144,9 @@ HRESULT open_task_folder(const std::string& library, const PathElements& base, s
     return guarded([&] {
         auto folder = path.empty() ? HResultOr<PathElements>(base) : resolve_task_path(path, base);
         if (!folder.ok()) return folder.error();
-        if (const HRESULT found = find_folder(library, folder.value()); FAILED(found)) return found;
-        std::u16string display = folder_display_path(library, folder.value());
-        *out = new TaskFolder(library, std::move(folder.value()), std::move(display));
+        auto display = find_folder(library, folder.value());
+        if (!display.ok()) return display.error();
+        *out = new TaskFolder(library, std::move(folder.value()), std::move(display.value()));
         return S_OK;
     });
 }

@@ -34,37 +34,26 @@ std::string error_text(int error) {
     return strerror_r(error, buffer, sizeof buffer);
 }
 
-class SpawnActions {
+// Owns one posix_spawn object (file actions or attributes) from its init to its destroy.
+template <typename Object, int (*initialise)(Object*), int (*destroy)(Object*)>
+class SpawnObject {
 public:
-    SpawnActions() { ok_ = posix_spawn_file_actions_init(&actions_) == 0; }
-    ~SpawnActions() {
-        if (ok_) posix_spawn_file_actions_destroy(&actions_);
+    SpawnObject() noexcept { ok_ = initialise(&object_) == 0; }
+    ~SpawnObject() {
+        if (ok_) destroy(&object_);
     }
-    SpawnActions(const SpawnActions&) = delete;
-    SpawnActions& operator=(const SpawnActions&) = delete;
+    SpawnObject(const SpawnObject&) = delete;
+    SpawnObject& operator=(const SpawnObject&) = delete;
     bool ok() const noexcept { return ok_; }
-    posix_spawn_file_actions_t* get() noexcept { return &actions_; }
+    Object* get() noexcept { return &object_; }
 
 private:
-    posix_spawn_file_actions_t actions_{};
+    Object object_{};
     bool ok_ = false;
 };
-
-class SpawnAttributes {
-public:
-    SpawnAttributes() { ok_ = posix_spawnattr_init(&attributes_) == 0; }
-    ~SpawnAttributes() {
-        if (ok_) posix_spawnattr_destroy(&attributes_);
-    }
-    SpawnAttributes(const SpawnAttributes&) = delete;
-    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
-    bool ok() const noexcept { return ok_; }
-    posix_spawnattr_t* get() noexcept { return &attributes_; }
-
-private:
-    posix_spawnattr_t attributes_{};
-    bool ok_ = false;
-};
+using SpawnActions =
+    SpawnObject<posix_spawn_file_actions_t, posix_spawn_file_actions_init, posix_spawn_file_actions_destroy>;
+using SpawnAttributes = SpawnObject<posix_spawnattr_t, posix_spawnattr_init, posix_spawnattr_destroy>;
 
 // 0, or the errno of the first step that failed.
 int prepare(SpawnActions& actions, SpawnAttributes& attributes, const std::string& working_directory) {
@@ -73,6 +62,9 @@ int prepare(SpawnActions& actions, SpawnAttributes& attributes, const std::strin
     if (!error) error = posix_spawn_file_actions_addopen(actions.get(), 0, "/dev/null", O_RDONLY, 0);
     if (!error) error = posix_spawn_file_actions_addopen(actions.get(), 1, "/dev/null", O_WRONLY, 0);
     if (!error) error = posix_spawn_file_actions_addopen(actions.get(), 2, "/dev/null", O_WRONLY, 0);
+    // Nothing else of the caller's reaches the task, not even descriptors that the host process
+    // (or a library in it) opened without O_CLOEXEC.
+    if (!error) error = posix_spawn_file_actions_addclosefrom_np(actions.get(), 3);
     if (!error && !working_directory.empty())
         error = posix_spawn_file_actions_addchdir_np(actions.get(), working_directory.c_str());
     // A task runs detached from the caller: its own session, default signal handling, no mask.
@@ -88,17 +80,23 @@ int prepare(SpawnActions& actions, SpawnAttributes& attributes, const std::strin
     return error;
 }
 
-// The file that `command` runs, found as execvp would find it (a name with a '/' is taken as a
-// path, relative to the working directory the process will have; a bare name is looked up in
-// PATH), or the errno why there is none. Done here rather than left to the spawn, so that a
-// program that cannot start is reported the same way wherever the spawn reports exec failures.
+// A path as this process sees it, for one that the child will resolve after moving to its
+// working directory.
+std::string as_seen_here(const std::string& path, const std::string& working_directory) {
+    if (path.front() == '/' || working_directory.empty()) return path;
+    return working_directory + "/" + path;
+}
+
+// The file that `command` runs, found as execvp would find it from the working directory the
+// process will have (a name with a '/' is taken as a path; a bare name is looked up in PATH), or
+// the errno why there is none. The path is the one to hand to the spawn, which resolves a relative
+// one after the change of directory. Done here rather than left to the spawn, so that a program
+// that cannot start is reported the same way wherever the spawn reports exec failures.
 std::variant<std::string, int> find_program(const std::string& command, const std::string& working_directory) {
     if (command.empty()) return ENOENT;
     if (command.find('/') != std::string::npos) {
-        std::string path = command;
-        if (command.front() != '/' && !working_directory.empty()) path = working_directory + "/" + command;
-        if (access(path.c_str(), X_OK) != 0) return errno;
-        return path;
+        if (access(as_seen_here(command, working_directory).c_str(), X_OK) != 0) return errno;
+        return command;
     }
     const char* search = std::getenv("PATH");
     std::string_view directories = search ? search : "/usr/local/bin:/usr/bin:/bin";
@@ -108,7 +106,7 @@ std::variant<std::string, int> find_program(const std::string& command, const st
         std::string directory(directories.substr(0, end));
         if (directory.empty()) directory = ".";
         std::string path = directory + "/" + command;
-        if (access(path.c_str(), X_OK) == 0) return path;
+        if (access(as_seen_here(path, working_directory).c_str(), X_OK) == 0) return path;
         if (errno == EACCES) error = EACCES;  // found but not runnable: say so, as execvp does
         if (end == std::string_view::npos) return error;
         directories.remove_prefix(end + 1);
@@ -132,9 +130,11 @@ void reap_in_background(pid_t pid) {
 RunRecord launch_exec(const ExecAction& action) {
     RunRecord record;
     record.time = seconds_since_epoch();
-    record.argv.push_back(expand_environment(action.command));
-    for (auto& argument : split_arguments(expand_environment(action.arguments)))
-        record.argv.push_back(std::move(argument));
+    CommandText command = split_command(expand_environment(action.command));
+    std::string arguments = expand_environment(action.arguments);
+    if (!command.arguments.empty()) arguments = command.arguments + " " + arguments;
+    record.argv.push_back(std::move(command.program));
+    for (auto& argument : split_arguments(arguments)) record.argv.push_back(std::move(argument));
 
     const std::string working_directory = expand_environment(action.working_directory);
     if (!working_directory.empty()) {

@@ -7,6 +7,8 @@
 
 #include <locale.h>
 
+#include "text_units.hpp"
+
 namespace winemu {
 namespace {
 
@@ -18,8 +20,6 @@ locale_t unicode_ctype() {
     static const locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
     return locale;
 }
-
-bool is_surrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDFFF; }
 
 char16_t fold_unit(char16_t unit) {
     if (unit < 0x80) return (unit >= u'a' && unit <= u'z') ? static_cast<char16_t>(unit - 0x20) : unit;
@@ -58,7 +58,7 @@ std::string escape_character(std::u16string_view text, std::size_t& i) {
         out.push_back(static_cast<char>(unit));
     } else if (unit < 0x80) {
         out = {'~', hex[unit >> 4], hex[unit & 0xF]};
-    } else if (unit >= 0xD800 && unit <= 0xDBFF && i < text.size() && text[i] >= 0xDC00 && text[i] <= 0xDFFF) {
+    } else if (starts_surrogate_pair(text, i - 1)) {
         const char32_t low = text[i++];
         append_utf8(out, 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (low - 0xDC00));
     } else if (is_surrogate(unit)) {
@@ -82,13 +82,6 @@ std::vector<std::string> escaped_pieces(std::u16string_view element) {
     return pieces;
 }
 
-// Appends "/c.PIECE" for all pieces but the last and returns the last.
-std::string append_split_pieces(std::string& directory, std::u16string_view element) {
-    std::vector<std::string> pieces = escaped_pieces(element);
-    for (std::size_t i = 0; i + 1 < pieces.size(); ++i) directory += "/c." + pieces[i];
-    return std::move(pieces.back());
-}
-
 }  // namespace
 
 std::u16string fold_case(std::u16string_view element) {
@@ -97,24 +90,13 @@ std::u16string fold_case(std::u16string_view element) {
     return folded;
 }
 
-std::string folder_directory(const std::string& library, const PathElements& folder) {
-    std::string directory = library;
-    for (const auto& element : folder) {
-        const std::string last = append_split_pieces(directory, element);
-        directory += "/d." + last;
-    }
-    return directory;
-}
-
-TaskFiles task_files(const std::string& library, const PathElements& path) {
-    TaskFiles files;
-    files.folder = folder_directory(library, PathElements(path.begin(), path.end() - 1));
-    files.directory = files.folder;
-    const std::string last = append_split_pieces(files.directory, path.back());
-    files.definition = files.directory + "/t." + last;
-    files.runs = files.directory + "/r." + last;
-    files.as_folder = files.directory + "/d." + last;
-    return files;
+EntryName entry_name(std::u16string_view element) {
+    std::vector<std::string> pieces = escaped_pieces(element);
+    EntryName name;
+    name.escaped = std::move(pieces.back());
+    pieces.pop_back();
+    for (std::string& piece : pieces) name.pieces.push_back("c." + std::move(piece));
+    return name;
 }
 
 }  // namespace winemu

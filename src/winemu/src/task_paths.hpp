@@ -12,11 +12,13 @@
  *     r.NAME   the start records of the task t.NAME
  *     c.PART   a directory holding the rest of an element whose escaped form is too long for
  *              one file name (split between characters)
- * Temporary files start with "." and so never meet any of these. A lookup is then one open() of
- * a path computed from the name: no directory is ever listed. */
+ * Temporary files start with "." and so never meet any of these. A lookup then opens names
+ * computed from the task's name, one directory at a time (library_files.hpp): no directory is
+ * ever listed. */
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "task_names.hpp"
 
@@ -25,20 +27,19 @@ namespace winemu {
 // The element upper-cased per UTF-16 unit (surrogates and unmapped units unchanged).
 std::u16string fold_case(std::u16string_view element);
 
-// The directory of a folder (the root: the library itself).
-std::string folder_directory(const std::string& library, const PathElements& folder);
+// Where one element of a task path lives inside its folder's directory: the directories "c.PIECE"
+// of a split name, one inside the other, then the entry itself, named prefix + escaped.
+struct EntryName {
+    std::vector<std::string> pieces;  // "c.PIECE" directory names, outermost first (usually none)
+    std::string escaped;              // the last piece of the escaped element
 
-// The files of one task (path not empty).
-struct TaskFiles {
-    std::string folder;      // directory of the folder that holds the task
-    std::string directory;   // directory that holds the files below (differs when the name is split)
-    std::string definition;  // t.NAME
-    std::string runs;        // r.NAME
-    std::string as_folder;   // d.NAME: where a folder of the same name would be
+    std::string folder() const { return "d." + escaped; }
+    std::string definition() const { return "t." + escaped; }
+    std::string runs() const { return "r." + escaped; }
 };
-TaskFiles task_files(const std::string& library, const PathElements& path);
+EntryName entry_name(std::u16string_view element);
 
 // The file inside a folder's directory that keeps the folder's spelling.
-inline constexpr std::string_view folder_spelling_file = ".name";
+inline constexpr const char* folder_spelling_file = ".name";
 
 }  // namespace winemu

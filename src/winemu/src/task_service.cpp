@@ -8,10 +8,10 @@
 #include "bstr_text.hpp"
 #include "com_guard.hpp"
 #include "dispatch_object.hpp"
-#include "faults.hpp"
-#include "latency.hpp"
+#include "service_call.hpp"
 #include "task_folder.hpp"
 #include "task_library.hpp"
+#include "text_units.hpp"
 #include "utf.hpp"
 
 namespace winemu {
@@ -26,32 +26,20 @@ std::string host_name() {
     return name;
 }
 
-bool equal_ignoring_case(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
-
 // An empty VARIANT, an empty text, or a name of this machine (optionally with a leading "\\").
 bool names_this_machine(const VARIANT& server) {
     if (server.vt == VT_EMPTY || server.vt == VT_NULL) return true;
     if (server.vt != VT_BSTR) return false;
     std::u16string_view name = bstr_view(server.bstrVal);
     if (name.substr(0, 2) == u"\\\\") name.remove_prefix(2);
-    if (name.empty() || name == u"." || equal_ignoring_case(name, u"localhost") || name == u"127.0.0.1") return true;
-    return equal_ignoring_case(name, utf16_from_utf8_lossy(host_name()));
+    if (name.empty() || name == u"." || equal_ignoring_ascii_case(name, u"localhost") || name == u"127.0.0.1") return true;
+    return equal_ignoring_ascii_case(name, utf16_from_utf8_lossy(host_name()));
 }
 
 class TaskService final : public DispatchObject<ITaskService, IID_ITaskService> {
 public:
     HRESULT STDMETHODCALLTYPE GetFolder(BSTR path, ITaskFolder** ppFolder) override {
-        if (ppFolder) *ppFolder = nullptr;
-        if (const auto fault = enter_call("GetFolder")) return *fault;
-        apply_service_latency();
-        if (!ppFolder) return E_POINTER;
+        if (const auto early = enter_service_call("GetFolder", ppFolder)) return *early;
         return guarded([&] {
             const auto library = connected_library();
             if (!library) return HRESULT_FROM_WIN32(ERROR_ONLY_IF_CONNECTED);
@@ -60,9 +48,7 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE Connect(VARIANT serverName, VARIANT, VARIANT, VARIANT) override {
-        // A fault of "success" has no object to withhold here: the connection is made as usual.
-        if (const auto fault = enter_call("Connect"); fault && *fault != S_OK) return *fault;
-        apply_service_latency();
+        if (const auto early = enter_service_call("Connect")) return *early;
         return guarded([&] {
             if (!names_this_machine(serverName))
                 return serverName.vt == VT_BSTR ? HRESULT_FROM_WIN32(server_unavailable) : E_INVALIDARG;
@@ -79,29 +65,15 @@ public:
         *pConnected = library_ ? VARIANT_TRUE : VARIANT_FALSE;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE get_TargetServer(BSTR* pServer) override {
-        if (!pServer) return E_POINTER;
-        *pServer = nullptr;
-        return guarded([&] {
-            if (!connected_library()) return HRESULT_FROM_WIN32(ERROR_ONLY_IF_CONNECTED);
-            return hand_out_bstr(utf16_from_utf8_lossy(host_name()), pServer);
-        });
+    // The local machine serves as its own domain, as on a computer outside any domain.
+    HRESULT STDMETHODCALLTYPE get_TargetServer(BSTR* pServer) override { return connection_text(pServer, host_name); }
+    HRESULT STDMETHODCALLTYPE get_ConnectedDomain(BSTR* pDomain) override {
+        return connection_text(pDomain, host_name);
     }
     HRESULT STDMETHODCALLTYPE get_ConnectedUser(BSTR* pUser) override {
-        if (!pUser) return E_POINTER;
-        *pUser = nullptr;
-        return guarded([&] {
-            if (!connected_library()) return HRESULT_FROM_WIN32(ERROR_ONLY_IF_CONNECTED);
+        return connection_text(pUser, [] {
             const char* user = getenv("USER");
-            return hand_out_bstr(utf16_from_utf8_lossy(user ? user : ""), pUser);
-        });
-    }
-    HRESULT STDMETHODCALLTYPE get_ConnectedDomain(BSTR* pDomain) override {
-        if (!pDomain) return E_POINTER;
-        *pDomain = nullptr;
-        return guarded([&] {
-            if (!connected_library()) return HRESULT_FROM_WIN32(ERROR_ONLY_IF_CONNECTED);
-            return hand_out_bstr(utf16_from_utf8_lossy(host_name()), pDomain);
+            return std::string(user ? user : "");
         });
     }
     HRESULT STDMETHODCALLTYPE get_HighestVersion(DWORD* pVersion) override {
@@ -119,6 +91,17 @@ public:
     }
 
 private:
+    // Hands out a text about the connection (UTF-8 from `text()`); none before Connect.
+    template <typename Text>
+    HRESULT connection_text(BSTR* out, Text text) {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        return guarded([&] {
+            if (!connected_library()) return HRESULT_FROM_WIN32(ERROR_ONLY_IF_CONNECTED);
+            return hand_out_bstr(utf16_from_utf8_lossy(text()), out);
+        });
+    }
+
     std::optional<std::string> connected_library() {
         const std::lock_guard guard(lock_);
         return library_;

@@ -2,14 +2,13 @@
 #include "task_store.hpp"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <utility>
+#include <vector>
 
-#include "task_library.hpp"
+#include "library_files.hpp"
 #include "task_paths.hpp"
 #include "unique_fd.hpp"
 #include "utf.hpp"
@@ -35,144 +34,112 @@ HRESULT hresult_from_errno(int error) {
     }
 }
 
-bool is_directory(const std::string& path) {
-    struct stat status {};
-    return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+// Something that is not ours (a symlink, a file where a directory belongs) stands in the way of
+// a write: refused rather than followed or replaced.
+HRESULT write_refusal(int error) {
+    return error == ELOOP || error == ENOTDIR || error == EISDIR ? E_ACCESSDENIED : hresult_from_errno(error);
 }
 
-bool exists(const std::string& path) {
-    struct stat status {};
-    return lstat(path.c_str(), &status) == 0;
-}
+// For a lookup, a symlink or a file where a directory belongs counts as nothing there.
+bool is_missing(int error) { return error == ENOENT || error == ENOTDIR || error == ELOOP; }
 
 PathElements parent_of(const PathElements& path) { return PathElements(path.begin(), path.end() - 1); }
 
-// Which of the two not-found codes a missing entry inside `folder` gets.
-HRESULT not_found_in(const std::string& library, const PathElements& folder) {
-    if (folder.empty() || is_directory(folder_directory(library, folder))) return file_not_found;
-    return path_not_found;
+// A folder's not-found code turned into the code of a task inside it: any missing folder on a
+// task's path is a missing path, but the root (even with no library yet) is always there.
+HRESULT missing_folder_of_task(HRESULT folder_code, const PathElements& folder) {
+    if (folder_code != file_not_found && folder_code != path_not_found) return folder_code;
+    return folder.empty() ? file_not_found : path_not_found;
 }
 
-// A missing task: a folder of that name counts as a path, as Windows 8 and later answer.
-HRESULT missing_task(const std::string& library, const PathElements& path, const TaskFiles& files) {
-    if (is_directory(files.as_folder)) return path_not_found;
-    return not_found_in(library, parent_of(path));
-}
+// The directories from a folder to an entry's files: none, or the pieces of a split name.
+struct EntryDirectories {
+    int folder;
+    std::vector<UniqueFd> pieces;  // one per "c." directory, outermost first
+    int innermost() const noexcept { return pieces.empty() ? folder : pieces.back().get(); }
+};
 
-std::optional<std::string> read_all(const std::string& path) {
-    const UniqueFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-    if (!file) return std::nullopt;
-    std::string contents;
-    char chunk[16384];
-    while (true) {
-        const ssize_t got = read(file.get(), chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return std::nullopt;
-        if (got == 0) return contents;
-        contents.append(chunk, static_cast<std::size_t>(got));
-    }
-}
-
-bool write_all(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t put = write(fd, data.data(), data.size());
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        data.remove_prefix(static_cast<std::size_t>(put));
+// False with errno set when a piece directory is missing (or, with create, cannot be made).
+bool open_entry_directories(EntryDirectories& entry, const EntryName& name, bool create) {
+    for (const std::string& piece : name.pieces) {
+        UniqueFd next = open_directory(entry.innermost(), piece, create);
+        if (!next) return false;
+        entry.pieces.push_back(std::move(next));
     }
     return true;
 }
 
-// A file written under a temporary name beside its destination; removed unless committed.
-class TempFile {
-public:
-    explicit TempFile(const std::string& directory) {
-        static std::atomic<unsigned long long> counter{0};
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            std::string candidate = directory + "/.tmp." + std::to_string(getpid()) + "." +
-                                    std::to_string(counter.fetch_add(1, std::memory_order_relaxed));
-            UniqueFd created(open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-            if (created) {
-                path_ = std::move(candidate);
-                fd_ = std::move(created);
-                return;
-            }
-            if (errno != EEXIST) break;
-        }
-        error_ = errno;
-    }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    ~TempFile() {
-        if (!path_.empty()) unlink(path_.c_str());
-    }
-
-    // 0 when the whole text is written and the file closed; else the errno.
-    int write_and_close(std::string_view text) {
-        if (!fd_) return error_;
-        if (!write_all(fd_.get(), text)) return errno ? errno : EIO;
-        return fd_.close() ? 0 : errno;
-    }
-    const std::string& path() const noexcept { return path_; }
-    void committed() noexcept { path_.clear(); }  // now under its final name (or linked there)
-
-private:
-    std::string path_;
-    UniqueFd fd_;
-    int error_ = 0;
-};
-
-// Writes the text to `destination` through a temporary file (the reader sees old or new).
-HRESULT write_atomically(const std::string& directory, const std::string& destination, std::string_view text,
-                         bool only_if_new) {
-    TempFile temp(directory);
-    if (const int error = temp.write_and_close(text); error != 0) return hresult_from_errno(error);
-    if (only_if_new) {
-        // link() refuses an existing destination atomically; the temporary name then goes away.
-        if (link(temp.path().c_str(), destination.c_str()) != 0) return hresult_from_errno(errno);
-        return S_OK;
-    }
-    if (rename(temp.path().c_str(), destination.c_str()) != 0) return hresult_from_errno(errno);
-    temp.committed();
-    return S_OK;
-}
-
-std::u16string spelling_in(const std::string& folder_dir, const std::u16string& given) {
-    const auto text = read_all(folder_dir + "/" + std::string(folder_spelling_file));
+std::u16string spelling_in(int folder, const std::u16string& given) {
+    const auto text = read_file(folder, folder_spelling_file);
     if (!text) return given;
     auto spelling = utf16_from_utf8(*text);
     if (!spelling || fold_case(*spelling) != fold_case(given)) return given;
     return std::move(*spelling);
 }
 
-// Makes every folder on the way; gives back their spellings.
-HResultOr<PathElements> create_folders(const std::string& library, const PathElements& folder) {
-    if (!ensure_directories(library)) return HResultOr<PathElements>::failure(hresult_from_errno(errno));
-    PathElements spelled;
-    PathElements so_far;
-    for (const auto& element : folder) {
-        so_far.push_back(element);
-        const std::string directory = folder_directory(library, so_far);
-        if (is_directory(directory)) {
-            spelled.push_back(spelling_in(directory, element));
-            continue;
-        }
-        if (exists(task_files(library, so_far).definition))
-            return HResultOr<PathElements>::failure(HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
-        if (!ensure_directories(directory.substr(0, directory.find_last_of('/'))))
-            return HResultOr<PathElements>::failure(hresult_from_errno(errno));
-        if (mkdir(directory.c_str(), 0755) == 0) {
-            const auto utf8 = utf8_from_utf16(element);
-            // The spelling is a nicety: without it the folder shows the spelling of each caller.
-            if (utf8) write_atomically(directory, directory + "/" + std::string(folder_spelling_file), *utf8, false);
-            spelled.push_back(element);
-        } else if (errno == EEXIST) {
-            spelled.push_back(spelling_in(directory, element));
-        } else {
-            return HResultOr<PathElements>::failure(hresult_from_errno(errno));
-        }
+// Walks from the library to the folder, one directory at a time. When `spelled` is given, it
+// receives the spelling of each element. Not found: ERROR_FILE_NOT_FOUND when only the folder's
+// own directory is missing, ERROR_PATH_NOT_FOUND when one above it is.
+HResultOr<UniqueFd> open_folder(const std::string& library, const PathElements& folder,
+                                PathElements* spelled = nullptr) {
+    UniqueFd current = open_library(library, false);
+    const auto failure = [&](std::size_t depth) {
+        if (!is_missing(errno)) return HResultOr<UniqueFd>::failure(hresult_from_errno(errno));
+        return HResultOr<UniqueFd>::failure(depth + 1 >= folder.size() ? file_not_found : path_not_found);
+    };
+    if (!current) return failure(0);
+    for (std::size_t depth = 0; depth < folder.size(); ++depth) {
+        const EntryName name = entry_name(folder[depth]);
+        EntryDirectories entry{current.get(), {}};
+        if (!open_entry_directories(entry, name, false)) return failure(depth);
+        UniqueFd next = open_directory(entry.innermost(), name.folder());
+        if (!next) return failure(depth);
+        if (spelled) spelled->push_back(spelling_in(next.get(), folder[depth]));
+        current = std::move(next);
     }
-    return spelled;
+    return current;
+}
+
+// Opens the folder `element` inside `parent`, creating it when missing. Under the parent's lock,
+// so that a folder and a task never take the same name, and a folder made by several processes
+// at once is made once, with the spelling of the first.
+HResultOr<UniqueFd> open_or_create_folder(int parent, const std::u16string& element, PathElements& spelled) {
+    const EntryName name = entry_name(element);
+    const DirectoryLock lock(parent, DirectoryLock::exclusive);
+    EntryDirectories entry{parent, {}};
+    if (!open_entry_directories(entry, name, true)) return HResultOr<UniqueFd>::failure(write_refusal(errno));
+    UniqueFd folder = open_directory(entry.innermost(), name.folder());
+    if (folder) {
+        spelled.push_back(spelling_in(folder.get(), element));
+        return folder;
+    }
+    if (errno != ENOENT) return HResultOr<UniqueFd>::failure(write_refusal(errno));
+    if (exists(entry.innermost(), name.definition()))
+        return HResultOr<UniqueFd>::failure(HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
+    folder = open_directory(entry.innermost(), name.folder(), true);
+    if (!folder) return HResultOr<UniqueFd>::failure(write_refusal(errno));
+    // The spelling is a nicety: without it the folder shows the spelling of each caller.
+    if (const auto utf8 = utf8_from_utf16(element))
+        write_file_atomically(folder.get(), folder_spelling_file, *utf8, false);
+    spelled.push_back(element);
+    return folder;
+}
+
+struct OpenedFolder {
+    UniqueFd directory;
+    PathElements spelled;
+};
+
+// Makes every folder on the way; gives back the last one and the spelling of each.
+HResultOr<OpenedFolder> create_folders(const std::string& library, const PathElements& folder) {
+    OpenedFolder opened{open_library(library, true), {}};
+    if (!opened.directory) return HResultOr<OpenedFolder>::failure(write_refusal(errno));
+    for (const auto& element : folder) {
+        auto next = open_or_create_folder(opened.directory.get(), element, opened.spelled);
+        if (!next.ok()) return HResultOr<OpenedFolder>::failure(next.error());
+        opened.directory = std::move(next.value());
+    }
+    return opened;
 }
 
 std::string task_file_text(const StoredTask& task) {
@@ -188,29 +155,46 @@ std::optional<StoredTask> parse_task_file(const std::string& text) {
     return StoredTask{std::move(*path), text.substr(line_end + 1)};
 }
 
-}  // namespace
-
-HRESULT find_folder(const std::string& library, const PathElements& folder) {
-    if (folder.empty() || is_directory(folder_directory(library, folder))) return S_OK;
-    return not_found_in(library, parent_of(folder));
+// A missing task: a folder of that name counts as a path, as Windows 8 and later answer.
+HRESULT missing_task(int directory, const EntryName& name) {
+    return is_directory(directory, name.folder()) ? path_not_found : file_not_found;
 }
 
-std::u16string folder_display_path(const std::string& library, const PathElements& folder) {
+// The open folder of a task and the directory that holds the task's files.
+struct TaskLocation {
+    UniqueFd folder;
+    EntryName name;
+    EntryDirectories entry;
+};
+
+// Finds where the task's files are (they need not exist): the task's not-found codes otherwise.
+HResultOr<TaskLocation> locate_task(const std::string& library, const PathElements& path) {
+    const PathElements parent = parent_of(path);
+    auto folder = open_folder(library, parent);
+    if (!folder.ok()) return HResultOr<TaskLocation>::failure(missing_folder_of_task(folder.error(), parent));
+    TaskLocation location{std::move(folder.value()), entry_name(path.back()), {}};
+    location.entry.folder = location.folder.get();
+    if (!open_entry_directories(location.entry, location.name, false))
+        return HResultOr<TaskLocation>::failure(is_missing(errno) ? file_not_found : hresult_from_errno(errno));
+    return location;
+}
+
+}  // namespace
+
+HResultOr<std::u16string> find_folder(const std::string& library, const PathElements& folder) {
     PathElements spelled;
-    PathElements so_far;
-    for (const auto& element : folder) {
-        so_far.push_back(element);
-        spelled.push_back(spelling_in(folder_directory(library, so_far), element));
-    }
+    if (auto opened = open_folder(library, folder, &spelled); !opened.ok() && !folder.empty())
+        return HResultOr<std::u16string>::failure(opened.error());
     return display_path(spelled);
 }
 
 HResultOr<StoredTask> load_task(const std::string& library, const PathElements& path) {
-    const TaskFiles files = task_files(library, path);
-    const auto text = read_all(files.definition);
+    auto location = locate_task(library, path);
+    if (!location.ok()) return HResultOr<StoredTask>::failure(location.error());
+    const int directory = location.value().entry.innermost();
+    const auto text = read_file(directory, location.value().name.definition());
     if (!text) {
-        if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP)
-            return HResultOr<StoredTask>::failure(missing_task(library, path, files));
+        if (is_missing(errno)) return HResultOr<StoredTask>::failure(missing_task(directory, location.value().name));
         return HResultOr<StoredTask>::failure(hresult_from_errno(errno));
     }
     auto task = parse_task_file(*text);
@@ -220,40 +204,73 @@ HResultOr<StoredTask> load_task(const std::string& library, const PathElements& 
 
 HResultOr<StoredTask> store_task(const std::string& library, const PathElements& path, std::string xml,
                                  WriteMode mode) {
-    auto folders = create_folders(library, parent_of(path));
-    if (!folders.ok()) return HResultOr<StoredTask>::failure(folders.error());
-    const TaskFiles files = task_files(library, path);
-    if (is_directory(files.as_folder)) return HResultOr<StoredTask>::failure(E_ACCESSDENIED);
-    if (!ensure_directories(files.directory)) return HResultOr<StoredTask>::failure(hresult_from_errno(errno));
+    auto folder = create_folders(library, parent_of(path));
+    if (!folder.ok()) return HResultOr<StoredTask>::failure(folder.error());
+    const int folder_directory = folder.value().directory.get();
+    const EntryName name = entry_name(path.back());
+    // One writer per folder at a time: the checks below hold until the definition is in place.
+    const DirectoryLock lock(folder_directory, DirectoryLock::exclusive);
+    EntryDirectories entry{folder_directory, {}};
+    if (!open_entry_directories(entry, name, true)) return HResultOr<StoredTask>::failure(write_refusal(errno));
+    const int directory = entry.innermost();
+    if (is_directory(directory, name.folder())) return HResultOr<StoredTask>::failure(E_ACCESSDENIED);
 
-    PathElements spelled = std::move(folders.value());
+    PathElements spelled = std::move(folder.value().spelled);
     spelled.push_back(path.back());
     StoredTask task{display_path(spelled), std::move(xml)};
-    if (auto existing = load_task(library, path); existing.ok()) {
+    if (const auto existing = read_file(directory, name.definition())) {
         if (mode == WriteMode::create) return HResultOr<StoredTask>::failure(HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
-        task.path = std::move(existing.value().path);  // a replaced task keeps its spelling
-    } else if (mode == WriteMode::update) {
-        return HResultOr<StoredTask>::failure(file_not_found);
+        if (auto stored = parse_task_file(*existing)) task.path = std::move(stored->path);  // keeps its spelling
+    } else {
+        if (mode == WriteMode::update) return HResultOr<StoredTask>::failure(file_not_found);
+        // A new task starts without start records, whatever an earlier task of its name left.
+        unlinkat(directory, name.runs().c_str(), 0);
     }
-    const HRESULT written =
-        write_atomically(files.directory, files.definition, task_file_text(task), mode == WriteMode::create);
-    if (FAILED(written)) return HResultOr<StoredTask>::failure(written);
+    const int error =
+        write_file_atomically(directory, name.definition(), task_file_text(task), mode == WriteMode::create);
+    if (error != 0) return HResultOr<StoredTask>::failure(write_refusal(error));
     return task;
 }
 
 HRESULT remove_task(const std::string& library, const PathElements& path) {
-    const TaskFiles files = task_files(library, path);
-    if (unlink(files.definition.c_str()) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR || errno == EISDIR) return missing_task(library, path, files);
+    const PathElements parent = parent_of(path);
+    auto folder = open_folder(library, parent);
+    if (!folder.ok()) return missing_folder_of_task(folder.error(), parent);
+    const int folder_directory = folder.value().get();
+    const EntryName name = entry_name(path.back());
+    const DirectoryLock lock(folder_directory, DirectoryLock::exclusive);
+    EntryDirectories entry{folder_directory, {}};
+    if (!open_entry_directories(entry, name, false))
+        return is_missing(errno) ? file_not_found : hresult_from_errno(errno);
+    const int directory = entry.innermost();
+    if (unlinkat(directory, name.definition().c_str(), 0) != 0) {
+        if (errno == ENOENT || errno == EISDIR) return missing_task(directory, name);
         return hresult_from_errno(errno);
     }
-    unlink(files.runs.c_str());
+    unlinkat(directory, name.runs().c_str(), 0);
     // Directories that only held the pieces of a long name go when they are empty.
-    for (std::string directory = files.directory; directory.size() > files.folder.size();
-         directory.resize(directory.find_last_of('/'))) {
-        if (rmdir(directory.c_str()) != 0) break;
+    for (std::size_t i = entry.pieces.size(); i-- > 0;) {
+        const int holder = i == 0 ? folder_directory : entry.pieces[i - 1].get();
+        if (unlinkat(holder, name.pieces[i].c_str(), AT_REMOVEDIR) != 0) break;
     }
     return S_OK;
+}
+
+bool append_task_runs(const std::string& library, const PathElements& path, std::string_view text) {
+    auto location = locate_task(library, path);
+    if (!location.ok()) return false;
+    // Shared with other appenders, exclusive of a deletion: records never outlive their task.
+    const DirectoryLock lock(location.value().folder.get(), DirectoryLock::shared);
+    const int directory = location.value().entry.innermost();
+    if (!exists(directory, location.value().name.definition())) return false;
+    return append_to_file(directory, location.value().name.runs(), text) == 0;
+}
+
+std::string read_task_runs(const std::string& library, const PathElements& path) {
+    auto location = locate_task(library, path);
+    if (!location.ok()) return {};
+    auto text = read_file(location.value().entry.innermost(), location.value().name.runs());
+    return text ? std::move(*text) : std::string();
 }
 
 }  // namespace winemu

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "hresult_or.hpp"
 #include "task_names.hpp"
@@ -14,15 +15,14 @@ struct StoredTask {
     std::string xml;      // the definition, UTF-8
 };
 
-// S_OK when the folder exists; HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) when only its own
-// directory is missing; HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND) when a folder above it is.
-HRESULT find_folder(const std::string& library, const PathElements& folder);
-
-// The folder's path with the spelling each element was created with (given spelling if unknown).
-std::u16string folder_display_path(const std::string& library, const PathElements& folder);
+// The folder's path in the spelling each of its elements was created with, when it exists;
+// HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) when only its own directory is missing,
+// HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND) when a folder above it is.
+HResultOr<std::u16string> find_folder(const std::string& library, const PathElements& folder);
 
 // The task (path not empty): ERROR_FILE_NOT_FOUND when it is missing, ERROR_PATH_NOT_FOUND when a
-// folder on its path is missing or the name is a folder's.
+// folder on its path is missing or the name is a folder's. A symlink or any other kind of file in
+// the library counts as nothing there.
 HResultOr<StoredTask> load_task(const std::string& library, const PathElements& path);
 
 enum class WriteMode { create, update, create_or_update };
@@ -31,11 +31,19 @@ enum class WriteMode { create, update, create_or_update };
 // replaced atomically (a new file renamed over it) and keeps its spelling. E_ACCESSDENIED when a
 // folder has the task's name; HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS) when a task has the name
 // of a folder to create, or when `create` meets an existing task; ERROR_FILE_NOT_FOUND when
-// `update` meets none.
+// `update` meets none; E_ACCESSDENIED too when something the library did not make (a symlink, a
+// directory where a task goes) stands in the way. A new task starts without start records.
 HResultOr<StoredTask> store_task(const std::string& library, const PathElements& path, std::string xml,
                                  WriteMode mode);
 
 // Deletes the task and its start records; the same not-found codes as load_task.
 HRESULT remove_task(const std::string& library, const PathElements& path);
+
+// Appends text to the task's start records in one write, only while the task exists (a task
+// deleted meanwhile gets no records back); false when nothing was written.
+bool append_task_runs(const std::string& library, const PathElements& path, std::string_view text);
+
+// The task's start records as they were appended; empty when there are none.
+std::string read_task_runs(const std::string& library, const PathElements& path);
 
 }  // namespace winemu

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+#include "text_units.hpp"
 #include "utf.hpp"
 
 namespace winemu {
@@ -85,15 +86,6 @@ XmlRefusal refuse(HRESULT code, xmlNodePtr node, std::string_view name, std::str
 
 // ---- the XML declaration ---------------------------------------------------------------------
 
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
-
 // The text arrives as UTF-16 whatever its declaration says; Windows refuses a declaration that
 // names another encoding rather than switch to it, and so does this (libxml2 would switch).
 std::optional<XmlRefusal> check_declared_encoding(std::string_view xml) {
@@ -108,7 +100,7 @@ std::optional<XmlRefusal> check_declared_encoding(std::string_view xml) {
     const std::size_t closing = declaration.find(declaration[quote], quote + 1);
     if (closing == std::string_view::npos) return std::nullopt;
     const std::string_view encoding = declaration.substr(quote + 1, closing - quote - 1);
-    if (equal_ignoring_case(encoding, "UTF-16")) return std::nullopt;
+    if (equal_ignoring_ascii_case(encoding, "UTF-16")) return std::nullopt;
     long line = 1;
     std::size_t line_start = 0;
     for (std::size_t i = 0; i < end; ++i) {
@@ -238,18 +230,12 @@ void initialise_libxml2_once() {
 
 // Where the first unpaired surrogate sits, as (line, column).
 XmlRefusal invalid_character_at(std::u16string_view text) {
+    const std::size_t at = first_unpaired_surrogate(text);
     long line = 1;
     long column = 1;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t unit = text[i];
-        const bool high = unit >= 0xD800 && unit <= 0xDBFF;
-        const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
-        if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            ++i;
-        } else if (high || low) {
-            break;
-        }
-        if (unit == u'\n') {
+    for (std::size_t i = 0; i < at && i < text.size(); ++i) {
+        if (starts_surrogate_pair(text, i)) ++i;  // one character
+        if (text[i] == u'\n') {
             ++line;
             column = 1;
         } else {

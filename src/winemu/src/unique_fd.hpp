@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <utility>
 
 namespace winemu {
@@ -19,8 +20,12 @@ public:
     }
     UniqueFd(const UniqueFd&) = delete;
     UniqueFd& operator=(const UniqueFd&) = delete;
+    // Keeps errno: a failed call's reason must survive the descriptors closed on the way out.
     ~UniqueFd() {
-        if (fd_ >= 0) ::close(fd_);
+        if (fd_ < 0) return;
+        const int saved = errno;
+        ::close(fd_);
+        errno = saved;
     }
 
     int get() const noexcept { return fd_; }

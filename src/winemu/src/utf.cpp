@@ -3,13 +3,12 @@
 
 #include <cstdint>
 
+#include "text_units.hpp"
+
 namespace winemu {
 namespace {
 
 constexpr char32_t replacement_character = 0xFFFD;
-
-bool is_high_surrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool is_low_surrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
 void append_utf8(std::string& out, char32_t code_point) {
     if (code_point < 0x80) {
@@ -81,66 +80,48 @@ std::optional<char32_t> decode_utf16(std::u16string_view text, std::size_t& i) {
     return 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (low - 0xDC00);
 }
 
-}  // namespace
+// What a conversion does with a sequence that does not decode: gives up, or puts U+FFFD in place
+// of the unit that starts it and decodes on from the next unit.
+enum class OnInvalid { fail, replace };
 
-std::optional<std::u16string> utf16_from_utf8(std::string_view text) {
-    std::u16string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        const auto code_point = decode_utf8(text, i);
-        if (!code_point) return std::nullopt;
-        append_utf16(out, *code_point);
-    }
-    return out;
-}
-
-std::u16string utf16_from_utf8_lossy(std::string_view text) {
-    std::u16string out;
+template <typename Output, typename Input, typename Decode, typename Append>
+std::optional<Output> transcode(Input text, OnInvalid on_invalid, Decode decode, Append append) {
+    Output out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
         const std::size_t start = i;
-        const auto code_point = decode_utf8(text, i);
-        if (!code_point) {
-            i = start + 1;
-            append_utf16(out, replacement_character);
+        if (const auto code_point = decode(text, i)) {
+            append(out, *code_point);
             continue;
         }
-        append_utf16(out, *code_point);
+        if (on_invalid == OnInvalid::fail) return std::nullopt;
+        i = start + 1;
+        append(out, replacement_character);
     }
     return out;
 }
+
+std::optional<std::u16string> to_utf16(std::string_view text, OnInvalid on_invalid) {
+    return transcode<std::u16string>(text, on_invalid, decode_utf8, append_utf16);
+}
+
+std::optional<std::string> to_utf8(std::u16string_view text, OnInvalid on_invalid) {
+    return transcode<std::string>(text, on_invalid, decode_utf16, append_utf8);
+}
+
+}  // namespace
+
+std::optional<std::u16string> utf16_from_utf8(std::string_view text) { return to_utf16(text, OnInvalid::fail); }
+
+std::u16string utf16_from_utf8_lossy(std::string_view text) { return *to_utf16(text, OnInvalid::replace); }
 
 std::optional<std::u16string> utf16_from_optional_utf8(const char* text) {
     if (!text) return std::nullopt;
     return utf16_from_utf8_lossy(text);
 }
 
-std::optional<std::string> utf8_from_utf16(std::u16string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        const auto code_point = decode_utf16(text, i);
-        if (!code_point) return std::nullopt;
-        append_utf8(out, *code_point);
-    }
-    return out;
-}
+std::optional<std::string> utf8_from_utf16(std::u16string_view text) { return to_utf8(text, OnInvalid::fail); }
 
-std::string utf8_from_utf16_lossy(std::u16string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t start = i;
-        const auto code_point = decode_utf16(text, i);
-        if (!code_point) {
-            // Only the unpaired unit is replaced; a following unit is decoded on its own.
-            i = start + 1;
-            append_utf8(out, replacement_character);
-            continue;
-        }
-        append_utf8(out, *code_point);
-    }
-    return out;
-}
+std::string utf8_from_utf16_lossy(std::u16string_view text) { return *to_utf8(text, OnInvalid::replace); }
 
 }  // namespace winemu

@@ -1,9 +1,13 @@
 // com_test_support.hpp: small helpers for the winemu COM tests: a reference owner and fresh threads.
 #pragma once
 
+#include <optional>
+#include <string>
 #include <thread>
 #include <utility>
 
+#include <gtest/gtest.h>
+#include <winemu/control.h>
 #include <winemu/windows.h>
 
 namespace winemu_test {
@@ -76,6 +80,49 @@ inline Ref<IErrorInfo> take_error_info() {
     Ref<IErrorInfo> info;
     GetErrorInfo(0, info.put());
     return info;
+}
+
+// What IRestrictedErrorInfo::GetErrorDetails reported, copied out of its BSTRs (which are freed).
+struct RestrictedDetails {
+    HRESULT result;  // of GetErrorDetails itself
+    std::u16string description;
+    bool description_null;
+    HRESULT error;
+    std::u16string restricted_description;
+    bool restricted_null;
+    bool sid_null;
+};
+
+inline RestrictedDetails read_details(IRestrictedErrorInfo* restricted) {
+    Bstr description, restricted_description, sid;
+    HRESULT error = E_FAIL;
+    const HRESULT result =
+        restricted->GetErrorDetails(description.put(), &error, restricted_description.put(), sid.put());
+    return {result,
+            std::u16string(description.view()),
+            description.get() == nullptr,
+            error,
+            std::u16string(restricted_description.view()),
+            restricted_description.get() == nullptr,
+            sid.get() == nullptr};
+}
+
+// Takes the thread's error object and reads its restricted details; nothing when the thread has no
+// object or only a plain one.
+inline std::optional<RestrictedDetails> take_restricted_details() {
+    Ref<IRestrictedErrorInfo> restricted;
+    Ref<IErrorInfo> info = take_error_info();
+    if (!info || info.query(IID_IRestrictedErrorInfo, restricted) != S_OK) return std::nullopt;
+    return read_details(restricted.get());
+}
+
+// Everything winemu counts is back to zero: what a test that cleans up after itself leaves.
+inline void expect_nothing_outstanding() {
+    const winemu_outstanding_counts counts = winemu_outstanding();
+    EXPECT_EQ(counts.objects, 0);
+    EXPECT_EQ(counts.bstrs, 0);
+    EXPECT_EQ(counts.apartments, 0);
+    EXPECT_EQ(counts.buffers, 0);
 }
 
 }  // namespace winemu_test

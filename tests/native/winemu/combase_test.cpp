@@ -1,6 +1,5 @@
 // combase_test.cpp: combase.dll through LoadLibraryExA/GetProcAddress, RoOriginateError and HSTRINGs.
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -11,10 +10,9 @@
 
 namespace {
 
-using winemu_test::Bstr;
 using winemu_test::on_fresh_thread;
-using winemu_test::Ref;
 using winemu_test::take_error_info;
+using winemu_test::take_restricted_details;
 
 using RoOriginateErrorFunction = BOOL(WINAPI*)(HRESULT, HSTRING);
 
@@ -41,27 +39,6 @@ private:
     HSTRING raw_ = nullptr;
 };
 
-struct Details {
-    std::u16string description;
-    bool description_null;
-    HRESULT error;
-    std::u16string restricted_description;
-    bool restricted_null;
-};
-
-// Takes the thread's error object and reads its restricted details; nothing when there is none.
-std::optional<Details> take_restricted_details() {
-    Ref<IRestrictedErrorInfo> restricted;
-    Ref<IErrorInfo> info = take_error_info();
-    if (!info || info.query(IID_IRestrictedErrorInfo, restricted) != S_OK) return std::nullopt;
-    Bstr description, restricted_description, sid;
-    HRESULT error = S_OK;
-    restricted->GetErrorDetails(description.put(), &error, restricted_description.put(), sid.put());
-    EXPECT_EQ(sid.get(), nullptr);
-    return Details{std::u16string(description.view()), description.get() == nullptr, error,
-                   std::u16string(restricted_description.view()), restricted_description.get() == nullptr};
-}
-
 class Combase : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -72,11 +49,7 @@ protected:
         take_error_info();
         CoUninitialize();
         winemu_clear_faults();
-        const auto counts = winemu_outstanding();
-        EXPECT_EQ(counts.objects, 0);
-        EXPECT_EQ(counts.bstrs, 0);
-        EXPECT_EQ(counts.buffers, 0);
-        EXPECT_EQ(counts.apartments, 0);
+        winemu_test::expect_nothing_outstanding();
     }
 };
 
@@ -138,6 +111,7 @@ TEST_F(Combase, RoOriginateErrorLeavesARestrictedObjectWithTheMessage) {
     EXPECT_EQ(details->error, E_ACCESSDENIED);
     EXPECT_EQ(details->description, u"Access is denied.\r\n");
     EXPECT_EQ(details->restricted_description, u"The task is busy");
+    EXPECT_TRUE(details->sid_null);
 }
 
 TEST_F(Combase, RoOriginateErrorWithoutMessageOrKnownCode) {

@@ -1,4 +1,7 @@
 // error_info_test.cpp: the thread's error object: hand-over, replacement, and the two kinds of object.
+#include <thread>
+#include <vector>
+
 #include <gtest/gtest.h>
 #include <winemu/control.h>
 #include <winemu/windows.h>
@@ -9,6 +12,7 @@ namespace {
 
 using winemu_test::Bstr;
 using winemu_test::on_fresh_thread;
+using winemu_test::read_details;
 using winemu_test::Ref;
 using winemu_test::take_error_info;
 
@@ -138,17 +142,34 @@ TEST_F(ErrorInfo, ReferencesAreCountedAndTheLastReleaseDestroys) {
     EXPECT_EQ(winemu_outstanding().objects, 0);
 }
 
+TEST_F(ErrorInfo, ReferencesTakenAndDroppedOnManyThreadsBalance) {
+    winemu_set_restricted_error(E_FAIL, "shared", nullptr);
+    Ref<IErrorInfo> shared = take_error_info();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([object = shared.get()] {
+            for (int i = 0; i < 10000; ++i) {
+                object->AddRef();
+                object->Release();
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(shared->AddRef(), 2u);
+    EXPECT_EQ(shared->Release(), 1u);
+    EXPECT_EQ(winemu_outstanding().objects, 1);
+}
+
 TEST_F(ErrorInfo, RestrictedDetailsAreReportedAsLeft) {
     winemu_set_restricted_error(E_ACCESSDENIED, "Access is denied.\r\n", "Task \xC3\xA9 refused");
     Ref<IRestrictedErrorInfo> restricted;
     ASSERT_EQ(take_error_info().query(IID_IRestrictedErrorInfo, restricted), S_OK);
-    Bstr description, restricted_description, sid;
-    HRESULT error = S_OK;
-    ASSERT_EQ(restricted->GetErrorDetails(description.put(), &error, restricted_description.put(), sid.put()), S_OK);
-    EXPECT_EQ(description.view(), u"Access is denied.\r\n");
-    EXPECT_EQ(error, E_ACCESSDENIED);
-    EXPECT_EQ(restricted_description.view(), u"Task \u00E9 refused");
-    EXPECT_EQ(sid.get(), nullptr);
+    const auto details = read_details(restricted.get());
+    ASSERT_EQ(details.result, S_OK);
+    EXPECT_EQ(details.description, u"Access is denied.\r\n");
+    EXPECT_EQ(details.error, E_ACCESSDENIED);
+    EXPECT_EQ(details.restricted_description, u"Task \u00E9 refused");
+    EXPECT_TRUE(details.sid_null);
     Bstr reference;
     EXPECT_EQ(restricted->GetReference(reference.put()), S_OK);
     EXPECT_EQ(reference.get(), nullptr);
@@ -156,14 +177,12 @@ TEST_F(ErrorInfo, RestrictedDetailsAreReportedAsLeft) {
 
 TEST_F(ErrorInfo, MissingTextsAreNullBstrsAndEmptyTextsAreEmptyBstrs) {
     winemu_set_restricted_error(E_FAIL, nullptr, "");
-    Ref<IRestrictedErrorInfo> restricted;
-    ASSERT_EQ(take_error_info().query(IID_IRestrictedErrorInfo, restricted), S_OK);
-    Bstr description, restricted_description, sid;
-    HRESULT error = S_OK;
-    ASSERT_EQ(restricted->GetErrorDetails(description.put(), &error, restricted_description.put(), sid.put()), S_OK);
-    EXPECT_EQ(description.get(), nullptr);
-    ASSERT_NE(restricted_description.get(), nullptr);
-    EXPECT_EQ(SysStringLen(restricted_description.get()), 0u);
+    const auto details = winemu_test::take_restricted_details();
+    ASSERT_TRUE(details);
+    ASSERT_EQ(details->result, S_OK);
+    EXPECT_TRUE(details->description_null);
+    EXPECT_FALSE(details->restricted_null);
+    EXPECT_EQ(details->restricted_description, u"");
 }
 
 TEST_F(ErrorInfo, GetErrorDetailsRefusesNullOutValues) {

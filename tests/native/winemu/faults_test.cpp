@@ -1,5 +1,7 @@
 // faults_test.cpp: one-shot fault injection: order, scope, error objects left, and call counting.
+#include <atomic>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <winemu/control.h>
@@ -13,6 +15,7 @@ using winemu_test::Bstr;
 using winemu_test::on_fresh_thread;
 using winemu_test::Ref;
 using winemu_test::take_error_info;
+using winemu_test::take_restricted_details;
 
 class Faults : public ::testing::Test {
 protected:
@@ -71,6 +74,39 @@ TEST_F(Faults, ClearDropsEveryQueuedFault) {
     EXPECT_EQ(GetErrorInfo(0, Ref<IErrorInfo>().put()), S_FALSE);
 }
 
+TEST_F(Faults, UnderContentionEachQueuedFaultStrikesExactlyOnce) {
+    constexpr int thread_count = 8;
+    constexpr int calls_per_thread = 250;
+    constexpr int fault_count = 300;
+    for (int i = 0; i < fault_count; ++i) winemu_fail_next("SysAllocStringLen", E_OUTOFMEMORY, nullptr, nullptr);
+    std::atomic<int> refused{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < thread_count; ++t) {
+        threads.emplace_back([&refused] {
+            for (int i = 0; i < calls_per_thread; ++i) {
+                BSTR text = SysAllocStringLen(u"x", 1);
+                if (!text) ++refused;
+                SysFreeString(text);
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(refused.load(), fault_count);
+    EXPECT_EQ(winemu_pending_faults(), 0u);
+}
+
+TEST_F(Faults, SetErrorInfoCanBeFaultedAndThenLeavesTheThreadObjectAlone) {
+    winemu_set_plain_error("kept");
+    Ref<IErrorInfo> kept = take_error_info();
+    ASSERT_EQ(SetErrorInfo(0, kept.get()), S_OK);
+    winemu_set_plain_error("other");
+    Ref<IErrorInfo> other = take_error_info();
+    winemu_fail_next("SetErrorInfo", E_OUTOFMEMORY, nullptr, nullptr);
+    EXPECT_EQ(SetErrorInfo(0, other.get()), E_OUTOFMEMORY);
+    EXPECT_EQ(SetErrorInfo(0, kept.get()), S_OK) << "one-shot";
+    EXPECT_EQ(take_error_info().get(), kept.get());
+}
+
 TEST_F(Faults, NullCallNameIsIgnored) {
     winemu_fail_next(nullptr, E_FAIL, nullptr, nullptr);
     EXPECT_EQ(winemu_pending_faults(), 0u);
@@ -90,26 +126,21 @@ TEST_F(Faults, CallsAreCountedWhetherOrNotTheyFail) {
 TEST_F(Faults, DescriptionLeavesARestrictedObjectWithTheSystemText) {
     winemu_fail_next("CoInitializeEx", E_ACCESSDENIED, "Not for you", nullptr);
     ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), E_ACCESSDENIED);
-    Ref<IRestrictedErrorInfo> restricted;
-    ASSERT_EQ(take_error_info().query(IID_IRestrictedErrorInfo, restricted), S_OK);
-    Bstr description, restricted_description, sid;
-    HRESULT error = S_OK;
-    ASSERT_EQ(restricted->GetErrorDetails(description.put(), &error, restricted_description.put(), sid.put()), S_OK);
-    EXPECT_EQ(error, E_ACCESSDENIED);
-    EXPECT_EQ(description.view(), u"Access is denied.\r\n");
-    EXPECT_EQ(restricted_description.view(), u"Not for you");
+    const auto details = take_restricted_details();
+    ASSERT_TRUE(details);
+    ASSERT_EQ(details->result, S_OK);
+    EXPECT_EQ(details->error, E_ACCESSDENIED);
+    EXPECT_EQ(details->description, u"Access is denied.\r\n");
+    EXPECT_EQ(details->restricted_description, u"Not for you");
 }
 
 TEST_F(Faults, DescriptionForACodeWithoutTextGivesANullDescription) {
     winemu_fail_next("CoInitializeEx", static_cast<HRESULT>(0x8ABC0001u), "custom", nullptr);
     ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), static_cast<HRESULT>(0x8ABC0001u));
-    Ref<IRestrictedErrorInfo> restricted;
-    ASSERT_EQ(take_error_info().query(IID_IRestrictedErrorInfo, restricted), S_OK);
-    Bstr description, restricted_description, sid;
-    HRESULT error = S_OK;
-    restricted->GetErrorDetails(description.put(), &error, restricted_description.put(), sid.put());
-    EXPECT_EQ(description.get(), nullptr);
-    EXPECT_EQ(restricted_description.view(), u"custom");
+    const auto details = take_restricted_details();
+    ASSERT_TRUE(details);
+    EXPECT_TRUE(details->description_null);
+    EXPECT_EQ(details->restricted_description, u"custom");
 }
 
 TEST_F(Faults, PlainDescriptionLeavesOnlyAnIErrorInfo) {
@@ -165,12 +196,11 @@ TEST_F(Faults, ErrorObjectMethodsCanBeFaulted) {
     EXPECT_EQ(text.get(), nullptr);
 
     winemu_fail_next("GetErrorDetails", S_OK, nullptr, nullptr);
-    Bstr description, restricted_description, sid;
-    HRESULT error = E_FAIL;
-    EXPECT_EQ(restricted->GetErrorDetails(description.put(), &error, restricted_description.put(), sid.put()), S_OK);
-    EXPECT_EQ(error, S_OK) << "success without details: everything preset to nothing";
-    EXPECT_EQ(description.get(), nullptr);
-    EXPECT_EQ(restricted_description.get(), nullptr);
+    const auto details = winemu_test::read_details(restricted.get());
+    EXPECT_EQ(details.result, S_OK);
+    EXPECT_EQ(details.error, S_OK) << "success without details: everything preset to nothing";
+    EXPECT_TRUE(details.description_null);
+    EXPECT_TRUE(details.restricted_null);
 
     winemu_fail_next("CapturePropagationContext", E_UNEXPECTED, nullptr, "capture failed");
     EXPECT_EQ(language->CapturePropagationContext(nullptr), E_UNEXPECTED);

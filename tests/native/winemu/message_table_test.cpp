@@ -48,16 +48,49 @@ TEST(MessageTable, WindowsEnglishTextsWithTheirLineBreak) {
         {0x80010106, u"Cannot change thread mode after it is set.\r\n"},
         {0x80040154, u"Class not registered\r\n"},
         {0x80040110, u"Class does not support aggregation (or class object is remote)\r\n"},
+        {0x80041315, u"The Task Scheduler Service is not running.\r\n"},
         {0x80041316, u"The task XML contains an unexpected node.\r\n"},
         {0x80041317, u"The task XML contains an element or attribute from an unexpected namespace.\r\n"},
         {0x80041318, u"The task XML contains a value which is incorrectly formatted or out of range.\r\n"},
         {0x80041319, u"The task XML is missing a required element or attribute.\r\n"},
         {0x8004131A, u"The task XML is malformed.\r\n"},
+        {317, u"The system cannot find message text for message number 0x%1 in the message file for %2.\r\n"},
+        {1815, u"The specified resource language ID cannot be found in the image file.\r\n"},
+        {0x8000000B, u"The operation attempted to access data outside the valid range\r\n"},
+        {0x8001010E, u"The application called an interface that was marshalled for a different thread.\r\n"},
     };
     for (const MessageCase& c : cases) {
         DWORD length = 0;
         EXPECT_EQ(system_text(c.code, &length), c.text) << std::hex << c.code;
         EXPECT_EQ(length, c.text.size()) << std::hex << c.code;
+    }
+    EXPECT_EQ(winemu_outstanding().buffers, 0);
+}
+
+// A caller that renders a failure of winemu finds a text for it: every code that winemu's calls
+// return, as an HRESULT or through GetLastError.
+TEST(MessageTable, EveryCodeWinemuReturnsHasAText) {
+    const DWORD last_errors[] = {ERROR_INVALID_PARAMETER, ERROR_MOD_NOT_FOUND, ERROR_PROC_NOT_FOUND,
+                                 6 /*ERROR_INVALID_HANDLE*/, ERROR_NOT_ENOUGH_MEMORY,
+                                 122 /*ERROR_INSUFFICIENT_BUFFER*/, 317 /*ERROR_MR_MID_NOT_FOUND*/,
+                                 1815 /*ERROR_RESOURCE_LANG_NOT_FOUND*/};
+    const HRESULT hresults[] = {
+        E_POINTER, E_NOTIMPL, E_INVALIDARG, E_OUTOFMEMORY, E_ACCESSDENIED, E_UNEXPECTED, E_NOINTERFACE, E_FAIL,
+        RPC_E_CHANGED_MODE, REGDB_E_CLASSNOTREG, CO_E_NOTINITIALIZED, CLASS_E_NOAGGREGATION,
+        HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND),
+        HRESULT_FROM_WIN32(112 /*ERROR_DISK_FULL*/), HRESULT_FROM_WIN32(ERROR_INVALID_NAME),
+        HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS), HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE),
+        HRESULT_FROM_WIN32(ERROR_ONLY_IF_CONNECTED), HRESULT_FROM_WIN32(1722 /*RPC_S_SERVER_UNAVAILABLE*/),
+        HRESULT_FROM_WIN32(1780 /*RPC_X_NULL_REF_POINTER*/), SCHED_E_UNEXPECTEDNODE, SCHED_E_NAMESPACE,
+        SCHED_E_INVALIDVALUE, SCHED_E_MISSINGNODE, SCHED_E_MALFORMEDXML,
+    };
+    for (const DWORD code : last_errors) {
+        const std::u16string text = system_text(code);
+        EXPECT_TRUE(text.size() > 2 && text.ends_with(u".\r\n")) << code;
+    }
+    for (const HRESULT code : hresults) {
+        const std::u16string text = system_text(static_cast<DWORD>(code));
+        EXPECT_TRUE(text.size() > 2 && text.ends_with(u"\r\n")) << std::hex << static_cast<DWORD>(code);
     }
     EXPECT_EQ(winemu_outstanding().buffers, 0);
 }

@@ -1,4 +1,5 @@
 // task_names_test.cpp: task names as the service reads them: codes, case, spelling, folders.
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,9 @@ class TaskNames : public TaskServiceTest {};
 
 TEST_F(TaskNames, RefusedAndAcceptedNames) {
     const std::u16string long_element(255, u'x');
+    std::u16string many_elements;  // two million units of one-character folders
+    for (int i = 0; i < 1000000; ++i) many_elements += u"a\\";
+    many_elements += u"a";
     const NameCase cases[] = {
         {u"Backup", no_task, S_OK},
         {u"\\Backup", no_task, S_OK},
@@ -60,6 +64,7 @@ TEST_F(TaskNames, RefusedAndAcceptedNames) {
         {u"fresh\\" + std::u16string(250, u'x'), no_folder, S_OK},
         {u"fresh\\" + long_element, too_long, too_long},  // the whole path is over 260
         {long_element + u"\\" + long_element, too_long, too_long},
+        {many_elements, too_long, too_long},
     };
     for (const NameCase& c : cases) {
         const std::string label = testing::PrintToString(c.name);
@@ -229,6 +234,76 @@ TEST_F(TaskNames, HostileNamesNeverLeaveTheLibrary) {
     Ref<IRegisteredTask> task;
     ASSERT_EQ(get_task(u"\u0130STANBUL", &task), S_OK);
     EXPECT_EQ(path_of(task.get()), u"\\\u0130stanbul");
+}
+
+TEST_F(TaskNames, SymlinksInsideTheLibraryAreNeverFollowed) {
+    // Symlinks to a directory outside, put where a folder, a task and a piece of a long name go.
+    const std::filesystem::path outside = sandbox_ / "outside";
+    std::filesystem::create_directories(outside);
+    const std::string secret = "\\Secret\n<Task/>";
+    { std::ofstream(outside / "t.SECRET") << secret; }
+    { std::ofstream(outside / "r.SECRET") << "{\"time\": 1.0, \"argv\": [\"x\"], \"pid\": null, \"error\": null}\n"; }
+    ASSERT_EQ(register_task(u"Seed"), S_OK);
+    ASSERT_EQ(symlink(outside.c_str(), (library_ / "d.LINKED").c_str()), 0);
+    ASSERT_EQ(symlink((outside / "t.SECRET").c_str(), (library_ / "t.SECRET").c_str()), 0);
+    const std::u16string long_name(100, u'\u20AC');  // escaped: a first piece of 80 characters
+    std::string piece = "c.";
+    for (int i = 0; i < 80; ++i) piece += "\xE2\x82\xAC";
+    ASSERT_EQ(symlink(outside.c_str(), (library_ / piece).c_str()), 0);
+    const auto outside_before = entries_under(outside);
+
+    EXPECT_EQ(get_task(u"Linked\\Secret"), no_folder);
+    EXPECT_EQ(delete_task(u"Linked\\Secret"), no_folder);
+    EXPECT_EQ(register_task(u"Linked\\Planted"), E_ACCESSDENIED);
+    EXPECT_EQ(register_task(u"Linked\\Deeper\\Planted"), E_ACCESSDENIED);
+    Ref<ITaskFolder> folder;
+    EXPECT_EQ(service_->GetFolder(Text(u"\\Linked").get(), folder.put()), no_task);
+    EXPECT_EQ(winemu_runs("Linked\\Secret", nullptr, 0), 2u);  // "[]"
+    EXPECT_EQ(get_task(long_name), no_task);
+    EXPECT_EQ(register_task(long_name), E_ACCESSDENIED);
+    EXPECT_EQ(get_task(u"Secret"), no_task);
+    // Registering the name replaces the link itself, never the file it points to.
+    EXPECT_EQ(register_task(u"Secret"), S_OK);
+    EXPECT_EQ(get_task(u"Secret"), S_OK);
+    EXPECT_EQ(delete_task(u"Secret"), S_OK);
+
+    EXPECT_EQ(entries_under(outside), outside_before);
+    EXPECT_EQ(read_file(outside / "t.SECRET"), secret);
+}
+
+TEST_F(TaskNames, OtherKindsOfFileInTheLibraryNeitherHangNorCount) {
+    ASSERT_EQ(register_task(u"Piped"), S_OK);
+    ASSERT_EQ(mkfifo((library_ / "t.FIFO").c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo((library_ / "r.PIPED").c_str(), 0644), 0);
+    std::filesystem::create_directories(library_ / "t.DIRECTORY");
+    EXPECT_EQ(get_task(u"Fifo"), no_task);
+    EXPECT_EQ(get_task(u"Directory"), no_task);
+    EXPECT_EQ(register_task(u"Fifo"), S_OK);  // replaces the FIFO
+    EXPECT_EQ(get_task(u"Fifo"), S_OK);
+    EXPECT_EQ(register_task(u"Directory"), E_ACCESSDENIED);
+    Ref<IRegisteredTask> task;
+    ASSERT_EQ(get_task(u"Piped", &task), S_OK);
+    Ref<IRunningTask> running;
+    VARIANT empty{};
+    EXPECT_EQ(task->RunEx(empty, TASK_RUN_NO_FLAGS, 0, nullptr, running.put()), S_OK);  // no records kept
+    EXPECT_EQ(winemu_runs("Piped", nullptr, 0), 2u);  // "[]"
+}
+
+TEST_F(TaskNames, ALibraryWithOddCharactersReachedThroughASymlink) {
+    const std::filesystem::path odd = sandbox_ / "odd \n %TEMP% \xFF \xC3\xBC" / "..tasks";
+    std::filesystem::create_directories(odd);
+    ASSERT_EQ(symlink(odd.c_str(), (sandbox_ / "link").c_str()), 0);
+    ASSERT_EQ(winemu_set_task_library(((sandbox_ / "link").string() + "//").c_str()), 0);
+    {
+        const ThreadConnection connection;
+        ASSERT_NE(connection.root(), nullptr);
+        EXPECT_EQ(connection.register_task(Text(u"Folder\\Task"), Text(task_xml())), S_OK);
+        Ref<IRegisteredTask> task;
+        EXPECT_EQ(connection.root()->GetTask(Text(u"folder\\task").get(), task.put()), S_OK);
+        EXPECT_TRUE(std::filesystem::is_directory(odd / "d.FOLDER"));
+        EXPECT_EQ(connection.root()->DeleteTask(Text(u"Folder\\Task").get(), 0), S_OK);
+    }
+    ASSERT_EQ(winemu_set_task_library(library_.c_str()), 0);
 }
 
 TEST_F(TaskNames, ServiceConnectionRules) {

@@ -1,10 +1,13 @@
 // task_run_test.cpp: RunEx: argument splitting, environment expansion, processes and start records.
+#include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <thread>
 
 #include "task_test_support.hpp"
@@ -81,6 +84,25 @@ TEST_F(TaskRun, ArgumentsSplitAsCommandLineToArgvW) {
     }
 }
 
+TEST_F(TaskRun, AQuotedCommandIsReadAsAProgramName) {
+    const struct {
+        std::u16string command;
+        std::u16string arguments;
+        std::string argv;
+    } cases[] = {
+        {u"/nonexistent/dir with blanks/program", u"x", R"(["/nonexistent/dir with blanks/program", "x"])"},
+        {u"\"/nonexistent/dir with blanks/program\"", u"x", R"(["/nonexistent/dir with blanks/program", "x"])"},
+        {u"\"/nonexistent/dir\\\"", u"x", R"(["/nonexistent/dir\\", "x"])"},  // no escapes in a program name
+        {u"\"/nonexistent/a\"b", u"\"c d\"", R"(["/nonexistent/a", "b", "c d"])"},  // the rest starts the arguments
+        {u"\"/nonexistent/unterminated", u"", R"(["/nonexistent/unterminated"])"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(register_task(u"Quoted", task_xml(c.command, c.arguments)), S_OK);
+        ASSERT_EQ(run(u"Quoted"), S_OK);
+        EXPECT_EQ(last_argv(runs_of("Quoted")), c.argv) << testing::PrintToString(c.command);
+    }
+}
+
 TEST_F(TaskRun, EnvironmentReferencesExpandAsWindowsDoes) {
     setenv("WINEMU_TEST_VALUE", "value", 1);
     setenv("WINEMU_TEST_SPACED", "two words", 1);
@@ -144,6 +166,56 @@ TEST_F(TaskRun, StartsTheProgramInItsWorkingDirectoryAndReapsIt) {
     // No zombie: the child is reaped without the caller waiting for it.
     const std::string proc = "/proc/" + std::to_string(pid);
     EXPECT_TRUE(eventually([&] { return access(proc.c_str(), F_OK) != 0; })) << "still there: " << proc;
+}
+
+TEST_F(TaskRun, TheProgramInheritsNoDescriptorOfTheCaller) {
+    // A pipe that the host opened without O_CLOEXEC: were its write end inherited, the read end
+    // would see no end of file while the task runs.
+    int pipe_ends[2];
+    ASSERT_EQ(pipe(pipe_ends), 0);
+    ASSERT_EQ(register_task(u"Sleeper", task_xml(u"sleep", u"30")), S_OK);
+    ASSERT_EQ(run(u"Sleeper"), S_OK);
+    close(pipe_ends[1]);
+    pollfd poll_read{pipe_ends[0], POLLIN, 0};
+    const int ready = poll(&poll_read, 1, 5000);
+    const std::string runs = runs_of("Sleeper");
+    const std::size_t pid_at = runs.find("\"pid\": ");
+    const long pid = pid_at == std::string::npos ? 0 : std::atol(runs.c_str() + pid_at + 7);
+    if (pid > 0) kill(static_cast<pid_t>(pid), SIGKILL);
+    close(pipe_ends[0]);
+    ASSERT_GT(pid, 0) << runs;
+    EXPECT_EQ(ready, 1) << "the task holds the caller's pipe open";
+}
+
+TEST_F(TaskRun, ARelativeProgramRunsFromARelativeWorkingDirectory) {
+    // Two levels down, so that the path taken from here leads nowhere from there.
+    const std::filesystem::path work = sandbox_ / "deep" / "er";
+    std::filesystem::create_directories(work);
+    const std::filesystem::path script = work / "script";
+    { std::ofstream(script) << "#!/bin/sh\ntouch ran\n"; }
+    ASSERT_EQ(chmod(script.c_str(), 0755), 0);
+    const std::u16string directory = u16(std::filesystem::relative(work).string());
+    const std::u16string xml =
+        u"<Task xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\"><Actions>"
+        u"<Exec><Command>./script</Command><WorkingDirectory>" + directory + u"</WorkingDirectory></Exec>"
+        u"</Actions></Task>";
+    ASSERT_EQ(register_task(u"Relative", xml), S_OK);
+    ASSERT_EQ(run(u"Relative"), S_OK);
+    EXPECT_TRUE(eventually([&] { return access((work / "ran").c_str(), F_OK) == 0; })) << runs_of("Relative");
+}
+
+TEST_F(TaskRun, RecordsStayJsonWhateverTheyHold) {
+    setenv("WINEMU_TEST_BYTES", "\xFF\xFE", 1);
+    ASSERT_EQ(register_task(u"Bytes", task_xml(missing_program, u"%WINEMU_TEST_BYTES% \"tab\tand \\\"quote\"")), S_OK);
+    // A record cut short by a failed write, continued on its line by the next one.
+    { std::ofstream(library_ / "r.BYTES", std::ios::app) << "{\"time\": 1.0, \"argv\": [\"cut"; }
+    ASSERT_EQ(run(u"Bytes"), S_OK);
+    unsetenv("WINEMU_TEST_BYTES");
+    const std::string runs = runs_of("Bytes");
+    EXPECT_EQ(last_argv(runs), "[\"/nonexistent/winemu-test-program\", \"\xEF\xBF\xBD\xEF\xBF\xBD\", "
+                               "\"tab\\u0009and \\\"quote\"]");
+    EXPECT_EQ(runs.find("cut"), std::string::npos) << runs;
+    EXPECT_EQ(runs.find("\"time\": ", runs.find("\"time\": ") + 1), std::string::npos) << runs;
 }
 
 TEST_F(TaskRun, DisabledTaskAnswersSuccessAndStartsNothing) {

@@ -31,27 +31,17 @@ class TaskStore : public TaskServiceTest {
 protected:
     // Reads the task back until `done`, failing on anything but a whole definition.
     void read_until(const std::atomic<bool>& done, std::atomic<int>& bad_reads) {
-        winemu_enter_apartment(1);
-        {
-            Ref<ITaskService> service;
-            CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
-                             reinterpret_cast<void**>(service.put()));
-            VARIANT empty{};
-            service->Connect(empty, empty, empty, empty);
-            Ref<ITaskFolder> root;
-            service->GetFolder(Text(u"\\").get(), root.put());
-            const Text name(u"Contended");
-            while (!done.load()) {
-                Ref<IRegisteredTask> task;
-                if (FAILED(root->GetTask(name.get(), task.put()))) {
-                    ++bad_reads;  // a replaced task never disappears, not even for a moment
-                    continue;
-                }
-                Bstr xml;
-                if (FAILED(task->get_Xml(xml.put())) || !is_whole_definition(xml.view())) ++bad_reads;
+        const ThreadConnection connection;
+        const Text name(u"Contended");
+        while (!done.load()) {
+            Ref<IRegisteredTask> task;
+            if (FAILED(connection.root()->GetTask(name.get(), task.put()))) {
+                ++bad_reads;  // a replaced task never disappears, not even for a moment
+                continue;
             }
+            Bstr xml;
+            if (FAILED(task->get_Xml(xml.put())) || !is_whole_definition(xml.view())) ++bad_reads;
         }
-        winemu_leave_apartment();
     }
 
     std::vector<std::string> temporary_files() {
@@ -71,25 +61,10 @@ TEST_F(TaskStore, ConcurrentThreadsReplaceWholeDefinitions) {
     std::vector<std::thread> writers;
     for (char16_t writer : {u'a', u'b', u'c', u'd'}) {
         writers.emplace_back([&, writer] {
-            winemu_enter_apartment(1);
-            {
-                Ref<ITaskService> service;
-                CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
-                                 reinterpret_cast<void**>(service.put()));
-                VARIANT empty{};
-                service->Connect(empty, empty, empty, empty);
-                Ref<ITaskFolder> root;
-                service->GetFolder(Text(u"\\").get(), root.put());
-                const Text name(writer == u'a' ? u"contended" : u"CONTENDED");
-                const Text xml(signed_xml(writer));
-                for (int i = 0; i < 60; ++i) {
-                    Ref<IRegisteredTask> task;
-                    if (root->RegisterTask(name.get(), xml.get(), TASK_CREATE_OR_UPDATE, empty, empty,
-                                           TASK_LOGON_INTERACTIVE_TOKEN, empty, task.put()) != S_OK)
-                        ++failed_writes;
-                }
-            }
-            winemu_leave_apartment();
+            const ThreadConnection connection;
+            const Text name(writer == u'a' ? u"contended" : u"CONTENDED");
+            const Text xml(signed_xml(writer));
+            for (int i = 0; i < 60; ++i) failed_writes += connection.register_task(name, xml) == S_OK ? 0 : 1;
         });
     }
     for (auto& writer : writers) writer.join();
@@ -159,6 +134,91 @@ TEST_F(TaskStore, LongNamesAreSplitAndCleanedUp) {
     EXPECT_EQ(delete_task(u"f\\" + std::u16string(250, u'~')), S_OK);
     // Only the folder F remains (with its spelling file).
     for (const std::string& entry : entries_under(library_)) EXPECT_EQ(entry.rfind("d.F", 0), 0u) << entry;
+}
+
+TEST_F(TaskStore, DeletionWhileAnotherThreadRegisters) {
+    // A long name lives below piece directories that its deletion removes; a registration racing
+    // with the deletion still succeeds, and a deletion finds the task or nothing.
+    const std::u16string name = u"Racing\\" + std::u16string(200, u'\u20AC');
+    ASSERT_EQ(register_task(name), S_OK);
+    std::atomic<int> failed_registrations{0};
+    std::atomic<int> odd_deletions{0};
+    std::thread registrar([&] {
+        const ThreadConnection connection;
+        const Text task_name(name);
+        const Text xml(task_xml());
+        for (int i = 0; i < 200; ++i) failed_registrations += connection.register_task(task_name, xml) == S_OK ? 0 : 1;
+    });
+    std::thread deleter([&] {
+        const ThreadConnection connection;
+        const Text task_name(name);
+        for (int i = 0; i < 200; ++i) {
+            const HRESULT hr = connection.root()->DeleteTask(task_name.get(), 0);
+            if (hr != S_OK && hr != HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) ++odd_deletions;
+        }
+    });
+    registrar.join();
+    deleter.join();
+    EXPECT_EQ(failed_registrations.load(), 0);
+    EXPECT_EQ(odd_deletions.load(), 0);
+    EXPECT_EQ(temporary_files(), std::vector<std::string>{});
+}
+
+TEST_F(TaskStore, ATaskAndAFolderNeverTakeOneNameAtOnce) {
+    const HRESULT taken[] = {E_ACCESSDENIED, HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS)};
+    for (int round = 0; round < 100; ++round) {
+        const std::u16string name = u"Race " + u16(std::to_string(round));
+        std::atomic<int> ready{0};
+        HRESULT results[2] = {E_FAIL, E_FAIL};
+        std::vector<std::thread> racers;
+        for (int which = 0; which < 2; ++which) {
+            racers.emplace_back([&, which] {
+                const ThreadConnection connection;
+                const Text task_name(which == 0 ? name : name + u"\\Inner");
+                const Text xml(task_xml());
+                ++ready;
+                while (ready.load() < 2) {
+                }
+                results[which] = connection.register_task(task_name, xml);
+            });
+        }
+        for (auto& racer : racers) racer.join();
+        // One of them wins; the other meets the winner's name.
+        EXPECT_NE(results[0] == S_OK, results[1] == S_OK) << round;
+        for (HRESULT result : results)
+            EXPECT_TRUE(result == S_OK || result == taken[0] || result == taken[1]) << std::hex << result;
+        EXPECT_NE(get_task(name) == S_OK, get_task(name + u"\\Inner") == S_OK) << round;
+    }
+}
+
+TEST_F(TaskStore, AFolderMadeByManyProcessesAtOnce) {
+    const std::u16string spellings[] = {u"Shared", u"SHARED", u"shared", u"sHaReD"};
+    std::vector<pid_t> children;
+    for (int i = 0; i < 4; ++i) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const std::u16string name = spellings[i] + u"\\Deeper\\Task " + u16(std::to_string(i));
+            _exit(register_task(name) == S_OK ? 0 : 1);
+        }
+        children.push_back(child);
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    // Every task is there, and all show the one spelling the folder was made with.
+    std::u16string folder;
+    for (int i = 0; i < 4; ++i) {
+        Ref<IRegisteredTask> task;
+        ASSERT_EQ(get_task(u"shared\\deeper\\task " + u16(std::to_string(i)), &task), S_OK);
+        const std::u16string path = path_of(task.get());
+        const std::u16string task_folder = path.substr(0, path.rfind(u'\\'));
+        if (folder.empty()) folder = task_folder;
+        EXPECT_EQ(task_folder, folder);
+    }
+    EXPECT_EQ(temporary_files(), std::vector<std::string>{});
 }
 
 double seconds_for_missing_lookups(TaskServiceTest& test, ITaskFolder* root) {

@@ -66,6 +66,37 @@ inline std::string read_file(const std::filesystem::path& path) {
     return text;
 }
 
+// A connection of its own for a worker thread: an apartment, a connected service, its root folder.
+class ThreadConnection {
+public:
+    ThreadConnection() {
+        winemu_enter_apartment(1);
+        CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
+                         reinterpret_cast<void**>(service_.put()));
+        VARIANT empty{};
+        if (service_) service_->Connect(empty, empty, empty, empty);
+        if (service_) service_->GetFolder(Text(u"\\").get(), root_.put());
+    }
+    ThreadConnection(const ThreadConnection&) = delete;
+    ThreadConnection& operator=(const ThreadConnection&) = delete;
+    ~ThreadConnection() {
+        root_.reset();
+        service_.reset();
+        winemu_leave_apartment();
+    }
+    ITaskFolder* root() const { return root_.get(); }
+    HRESULT register_task(const Text& name, const Text& xml) const {
+        VARIANT empty{};
+        Ref<IRegisteredTask> task;
+        return root_->RegisterTask(name.get(), xml.get(), TASK_CREATE_OR_UPDATE, empty, empty,
+                                   TASK_LOGON_INTERACTIVE_TOKEN, empty, task.put());
+    }
+
+private:
+    Ref<ITaskService> service_;
+    Ref<ITaskFolder> root_;
+};
+
 // Each test: its own library in a new temporary directory, an apartment, a connected service and
 // its root folder; afterwards nothing of winemu may be outstanding.
 class TaskServiceTest : public ::testing::Test {

@@ -49,6 +49,8 @@ protected:
 };
 
 TEST_F(TaskXml, RefusalsGiveTheCodeAndWhereAndWhat) {
+    std::u16string deeply_nested;
+    for (int i = 0; i < 100000; ++i) deeply_nested += u"<Settings>";
     const XmlCase cases[] = {
         {"not XML at all", u"hello", SCHED_E_MALFORMEDXML, u"(1,1)::ERROR: Start tag expected, '<' not found"},
         {"empty text", u"", SCHED_E_MALFORMEDXML, u""},
@@ -80,6 +82,7 @@ TEST_F(TaskXml, RefusalsGiveTheCodeAndWhereAndWhat) {
          u"(4,14):Enabled:maybe"},
         {"boolean True", task_xml(u"/bin/true", u"", u"<Hidden>True</Hidden>"), SCHED_E_INVALIDVALUE,
          u"(4,13):Hidden:True"},
+        {"nested beyond any definition", with_head(deeply_nested), SCHED_E_MALFORMEDXML, u""},
         {"boolean empty", task_xml(u"/bin/true", u"", u"<WakeToRun/>"), SCHED_E_INVALIDVALUE, u"(4,16):WakeToRun:"},
     };
     for (const XmlCase& c : cases) {
