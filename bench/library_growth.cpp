@@ -39,6 +39,7 @@ std::filesystem::path make_library(const std::string& label, int tasks) {
         const std::string name = "Task " + std::to_string(index);
         if (!scheduler::register_xml(name, kTaskXml)) {
             std::fprintf(stderr, "registering %s failed\n", name.c_str());
+            std::filesystem::remove_all(path);
             std::exit(1);
         }
     }

@@ -5,7 +5,8 @@
 
 namespace morvane {
 
-// The text that opens every last-resort report.
+// The text that opens every last-resort report; fixed, so that tools watching standard error can
+// recognise an abort of the module.
 inline constexpr std::string_view kUncaughtPanicText = "uncaught panic at ffi boundary";
 
 // Writes "uncaught panic at ffi boundary", then the detail when there is one, to standard error and

@@ -21,8 +21,6 @@ public:
     ApartmentEntry& operator=(const ApartmentEntry&) = delete;
     ~ApartmentEntry();
 
-    bool owns_apartment() const noexcept { return owns_; }
-
 private:
     explicit ApartmentEntry(bool owns) noexcept : owns_(owns) {}
 

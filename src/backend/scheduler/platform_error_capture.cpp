@@ -21,7 +21,8 @@ namespace {
 // chains are short, and the bound keeps a misbehaving platform from recursing without end.
 constexpr int kMaxCaptureDepth = 4;
 
-using RoOriginateErrorFunction = BOOL(WINAPI*)(HRESULT error, HSTRING message);
+// The declared signature of the export, so that a mismatch with the SDK cannot go unnoticed.
+using RoOriginateErrorFunction = decltype(&RoOriginateError);
 
 // The HSTRING handed to RoOriginateError, and combase.dll while it is looked into.
 using UniqueHstring = UniqueHandle<HSTRING, &WindowsDeleteString>;

@@ -28,7 +28,6 @@ public:
 
     // Borrowed for the life of the connection; never null.
     ITaskFolder* root_folder() const noexcept { return root_folder_.get(); }
-    bool owns_apartment() const noexcept { return apartment_.owns_apartment(); }
 
 private:
     SchedulerConnection(ApartmentEntry apartment, ComPtr<ITaskService> service,

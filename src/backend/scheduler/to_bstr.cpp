@@ -27,6 +27,7 @@ Result<UniqueBstr, PlatformError> try_to_bstr(std::string_view utf8) {
 UniqueBstr to_bstr(std::string_view utf8) {
     Result<UniqueBstr, PlatformError> converted = try_to_bstr(utf8);
     // The text is rendered while the error still holds its detail; unwinding releases it after.
+    // Its wording is fixed: the Python side reports it unchanged and callers may match it.
     if (!converted)
         throw InternalFailure("called `Result::unwrap()` on an `Err` value: " + converted.error().debug_text());
     return std::move(converted).value();

@@ -10,12 +10,13 @@
 namespace morvane::scheduler {
 
 // The text as a BSTR of UTF-16 units, NUL characters and all; empty text is the null BSTR and
-// allocates nothing. Fails when the text has more units than a BSTR can count (E_INVALIDARG) or
-// when the BSTR cannot be allocated (E_OUTOFMEMORY, with the thread's error information).
+// allocates nothing. Fails when the text has more than 0xFFFFFFFF units (E_INVALIDARG) or when
+// the BSTR cannot be allocated (E_OUTOFMEMORY, with the thread's error information); a text too
+// long for the BSTR's byte-length prefix is refused by SysAllocStringLen, so it ends up there.
 Result<UniqueBstr, PlatformError> try_to_bstr(std::string_view utf8);
 
 // try_to_bstr, where a failure is an InternalFailure whose text carries the debug rendering of
-// the PlatformError. Every text the client hands to the platform goes through here.
+// the PlatformError. Every BSTR the client hands to the platform is made here.
 UniqueBstr to_bstr(std::string_view utf8);
 
 }  // namespace morvane::scheduler
