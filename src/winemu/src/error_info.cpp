@@ -66,7 +66,7 @@ WINEMU_API void winemu_set_restricted_error(HRESULT error, const char* descripti
         const auto description16 = winemu::utf16_from_optional_utf8(description);
         const auto restricted16 = winemu::utf16_from_optional_utf8(restricted_description);
         winemu::leave_restricted_error(error, description16, restricted16);
-    } catch (const std::bad_alloc&) {
+    } catch (...) {
         winemu::replace_thread_error({});
     }
 }
@@ -74,7 +74,7 @@ WINEMU_API void winemu_set_restricted_error(HRESULT error, const char* descripti
 WINEMU_API void winemu_set_plain_error(const char* description) {
     try {
         winemu::leave_plain_error(winemu::utf16_from_utf8_lossy(description ? description : ""));
-    } catch (const std::bad_alloc&) {
+    } catch (...) {
         winemu::replace_thread_error({});
     }
 }

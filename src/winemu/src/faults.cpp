@@ -79,8 +79,8 @@ std::optional<HRESULT> enter_call(std::string_view call) noexcept {
         if (!fault) return std::nullopt;
         leave_error_of(*fault);
         return fault->hresult;
-    } catch (const std::bad_alloc&) {
-        // Out of memory for the bookkeeping: the call goes ahead as though no fault were queued.
+    } catch (...) {
+        // No memory (or no lock) for the bookkeeping: the call goes ahead as though no fault were queued.
         return std::nullopt;
     }
 }
@@ -90,7 +90,7 @@ void count_call(std::string_view call) noexcept {
         FaultBoard& faults = board();
         const std::lock_guard guard(faults.lock);
         count_locked(faults, call);
-    } catch (const std::bad_alloc&) {
+    } catch (...) {
         // The count is lost; nothing else depends on it.
     }
 }
@@ -113,29 +113,41 @@ WINEMU_API void winemu_fail_after(const char* call, unsigned skip, HRESULT hresu
         winemu::FaultBoard& faults = winemu::board();
         const std::lock_guard guard(faults.lock);
         faults.queue.push_back(std::move(fault));
-    } catch (const std::bad_alloc&) {
+    } catch (...) {
         // Nothing queued; the control API has no way to report it and tests see it as pending == 0.
     }
 }
 
 WINEMU_API void winemu_clear_faults(void) {
-    winemu::FaultBoard& faults = winemu::board();
-    const std::lock_guard guard(faults.lock);
-    faults.queue.clear();
+    try {
+        winemu::FaultBoard& faults = winemu::board();
+        const std::lock_guard guard(faults.lock);
+        faults.queue.clear();
+    } catch (...) {
+        // No board could be made (out of memory): no fault was ever queued.
+    }
 }
 
 WINEMU_API size_t winemu_pending_faults(void) {
-    winemu::FaultBoard& faults = winemu::board();
-    const std::lock_guard guard(faults.lock);
-    return faults.queue.size();
+    try {
+        winemu::FaultBoard& faults = winemu::board();
+        const std::lock_guard guard(faults.lock);
+        return faults.queue.size();
+    } catch (...) {
+        return 0;  // no board: nothing queued
+    }
 }
 
 WINEMU_API long long winemu_call_count(const char* call) {
     if (!call) return 0;
-    winemu::FaultBoard& faults = winemu::board();
-    const std::lock_guard guard(faults.lock);
-    const auto counter = faults.calls.find(std::string_view(call));
-    return counter == faults.calls.end() ? 0 : counter->second;
+    try {
+        winemu::FaultBoard& faults = winemu::board();
+        const std::lock_guard guard(faults.lock);
+        const auto counter = faults.calls.find(std::string_view(call));
+        return counter == faults.calls.end() ? 0 : counter->second;
+    } catch (...) {
+        return 0;  // no board: no call could be counted
+    }
 }
 
 }  // extern "C"

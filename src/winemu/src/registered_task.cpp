@@ -96,7 +96,11 @@ private:
 
         RunningInstance instance{current.value().path, {}, std::nullopt};
         if (definition.enabled) {  // a disabled task answers S_OK and starts nothing
+            // Room for every record before the first process starts: from then on no launch
+            // throws and no record is dropped before they are written (a failed launch is a
+            // record too), so a later action cannot leave the earlier processes unrecorded.
             std::vector<RunRecord> records;
+            records.reserve(definition.exec_actions.size());
             for (const ExecAction& action : definition.exec_actions) records.push_back(launch_exec(action));
             append_task_runs(library_, path_, run_record_lines(records));
             for (const RunRecord& record : records) {

@@ -125,9 +125,7 @@ void reap_in_background(pid_t pid) {
     }
 }
 
-}  // namespace
-
-RunRecord launch_exec(const ExecAction& action) {
+RunRecord launch(const ExecAction& action) {
     RunRecord record;
     record.time = seconds_since_epoch();
     CommandText command = split_command(expand_environment(action.command));
@@ -169,6 +167,26 @@ RunRecord launch_exec(const ExecAction& action) {
     record.pid = pid;
     reap_in_background(pid);
     return record;
+}
+
+}  // namespace
+
+RunRecord launch_exec(const ExecAction& action) noexcept {
+    // Everything that allocates comes before the spawn; past it only the pid is set and the
+    // record moved out, neither of which throws.
+    try {
+        return launch(action);
+    } catch (...) {
+        RunRecord failed;
+        failed.time = seconds_since_epoch();
+        try {
+            failed.argv.push_back(action.command);
+            failed.error = "out of memory";
+        } catch (...) {
+            failed.error.emplace();  // no memory even for the reason: an empty one
+        }
+        return failed;
+    }
 }
 
 }  // namespace winemu

@@ -11,7 +11,8 @@ namespace winemu {
 // name and the arguments split as it splits them, standard streams on /dev/null, no other
 // descriptor of the caller, in a session of its own. A background thread reaps the child,
 // so no zombie stays and the host's SIGCHLD handling is left alone. A program that cannot be
-// started is no failure: the record says why.
-RunRecord launch_exec(const ExecAction& action);
+// started is no failure: the record says why. Never throws: a launch that runs out of memory
+// before the process starts gives a record that says so.
+RunRecord launch_exec(const ExecAction& action) noexcept;
 
 }  // namespace winemu

@@ -8,6 +8,7 @@
 #include <locale.h>
 
 #include "text_units.hpp"
+#include "utf.hpp"
 
 namespace winemu {
 namespace {
@@ -29,20 +30,6 @@ char16_t fold_unit(char16_t unit) {
     // A unit maps to one unit, as in Windows' table; anything else keeps its own value.
     if (upper > 0xFFFF || is_surrogate(static_cast<char16_t>(upper))) return unit;
     return static_cast<char16_t>(upper);
-}
-
-void append_utf8(std::string& out, char32_t code_point) {
-    if (code_point < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (code_point >> 6)));
-    } else if (code_point < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (code_point >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (code_point >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((code_point >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
-    }
-    out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
 }
 
 bool is_kept_ascii(char16_t unit) {

@@ -221,6 +221,10 @@ HResultOr<StoredTask> store_task(const std::string& library, const PathElements&
     if (const auto existing = read_file(directory, name.definition())) {
         if (mode == WriteMode::create) return HResultOr<StoredTask>::failure(HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
         if (auto stored = parse_task_file(*existing)) task.path = std::move(stored->path);  // keeps its spelling
+    } else if (!is_missing(errno)) {
+        // Only a definition that is not there (or a symlink, which counts as nothing) makes the
+        // task new; one that cannot be read (no permission, an I/O error) must not be replaced.
+        return HResultOr<StoredTask>::failure(hresult_from_errno(errno));
     } else {
         if (mode == WriteMode::update) return HResultOr<StoredTask>::failure(file_not_found);
         // A new task starts without start records, whatever an earlier task of its name left.

@@ -69,7 +69,14 @@ void refuse_document_type(void* context, const xmlChar*, const xmlChar*, const x
     xmlStopParser(parser);
 }
 
-void keep_first_error(void* context, xmlErrorPtr error) {
+// libxml2 2.12 made the structured error handler take a const error.
+#if LIBXML_VERSION >= 21200
+using StructuredError = const xmlError*;
+#else
+using StructuredError = xmlErrorPtr;
+#endif
+
+void keep_first_error(void* context, StructuredError error) {
     const auto parser = static_cast<xmlParserCtxtPtr>(context);
     auto* first = static_cast<std::optional<XmlRefusal>*>(parser->_private);
     if (!first || first->has_value() || !error || error->level < XML_ERR_ERROR) return;

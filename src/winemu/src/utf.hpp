@@ -7,6 +7,9 @@
 
 namespace winemu {
 
+// Appends the UTF-8 encoding of one code point (U+D800 to U+DFFF are the caller's to keep out).
+void append_utf8(std::string& out, char32_t code_point);
+
 // Strict: invalid UTF-8 gives nothing.
 std::optional<std::u16string> utf16_from_utf8(std::string_view text);
 // Lenient: each invalid UTF-8 sequence becomes U+FFFD (one per offending byte).

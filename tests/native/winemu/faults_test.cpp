@@ -8,6 +8,7 @@
 #include <winemu/windows.h>
 
 #include "com_test_support.hpp"
+#include "failing_allocations.hpp"
 
 namespace {
 
@@ -207,6 +208,35 @@ TEST_F(Faults, ErrorObjectMethodsCanBeFaulted) {
     EXPECT_TRUE(take_error_info()) << "a faulted method leaves its error object like any call";
 
     EXPECT_EQ(info->GetDescription(text.put()), S_OK) << "one-shot";
+}
+
+// Nothing may unwind out of the control API, not even when memory runs out. Run first in its own
+// process (as ctest runs each test), the fault board does not exist yet and making it fails too.
+TEST(ControlWithoutMemory, NoControlFunctionThrows) {
+    std::size_t pending = 1;
+    long long count = 1;
+    std::size_t runs = 0;
+    // Texts too long to fit inside a string object: keeping them needs memory.
+    const char* const never_called = "NeverCalledByAnyTestOfWinemu";
+    const char* const text = "a description longer than any short-string buffer";
+    {
+        const winemu_test::FailingLargeAllocations failing(1);  // every allocation fails
+        winemu_clear_faults();
+        winemu_fail_next(never_called, E_FAIL, text, nullptr);
+        pending = winemu_pending_faults();
+        count = winemu_call_count(never_called);
+        runs = winemu_runs("Task", nullptr, 0);
+        winemu_set_restricted_error(E_FAIL, text, text);
+        winemu_set_plain_error(text);
+    }
+    EXPECT_EQ(pending, 0u);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(runs, static_cast<std::size_t>(-1));
+    EXPECT_FALSE(take_error_info());  // no error object could be made, and none is left
+    // With memory back, the board is made and works.
+    winemu_fail_next(never_called, E_FAIL, nullptr, nullptr);
+    EXPECT_EQ(winemu_pending_faults(), 1u);
+    winemu_clear_faults();
 }
 
 }  // namespace

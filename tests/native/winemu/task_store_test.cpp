@@ -1,11 +1,14 @@
 // task_store_test.cpp: the library on disk: atomic replacement under concurrent writers, no stray
 // files, and lookups whose cost does not grow with the library.
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <thread>
 #include <vector>
 
@@ -119,6 +122,58 @@ TEST_F(TaskStore, FailedWritesLeaveNothingBehind) {
     ASSERT_EQ(chmod(library_.c_str(), 0755), 0);
     EXPECT_EQ(temporary_files(), std::vector<std::string>{});
     EXPECT_EQ(get_task(u"Bad"), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+}
+
+// Lowers the descriptor limit and takes every free descriptor under it but `left`, until destroyed.
+class FewDescriptors {
+public:
+    explicit FewDescriptors(int left) {
+        getrlimit(RLIMIT_NOFILE, &saved_);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = 256;
+        setrlimit(RLIMIT_NOFILE, &lowered);
+        const int source = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (source >= 0) held_.push_back(source);
+        for (int fd; source >= 0 && (fd = fcntl(source, F_DUPFD_CLOEXEC, 0)) >= 0;) held_.push_back(fd);
+        for (; left > 0 && !held_.empty(); --left) {
+            close(held_.back());
+            held_.pop_back();
+        }
+    }
+    FewDescriptors(const FewDescriptors&) = delete;
+    FewDescriptors& operator=(const FewDescriptors&) = delete;
+    ~FewDescriptors() {
+        for (const int fd : held_) close(fd);
+        setrlimit(RLIMIT_NOFILE, &saved_);
+    }
+
+private:
+    rlimit saved_{};
+    std::vector<int> held_;
+};
+
+TEST_F(TaskStore, ADefinitionThatCannotBeReadIsNotTakenForANewTask) {
+    ASSERT_EQ(register_task(u"Kept"), S_OK);
+    const std::filesystem::path definition = library_ / "t.KEPT";
+    const std::filesystem::path runs = library_ / "r.KEPT";
+    { std::ofstream(runs) << "{\"time\": 1.0, \"argv\": [\"kept\"], \"pid\": 1, \"error\": null}\n"; }
+    const std::string definition_before = read_file(definition);
+    const std::string runs_before = read_file(runs);
+    {
+        // One descriptor: enough for the library, none left to read the definition (EMFILE).
+        const FewDescriptors few(1);
+        EXPECT_EQ(register_task(u"Kept", task_xml(u"/bin/false")), E_FAIL);
+    }
+    // Unreadable by mode: refused as access denied (root reads it whatever the mode).
+    ASSERT_EQ(chmod(definition.c_str(), 0), 0);
+    if (access(definition.c_str(), R_OK) != 0) {
+        EXPECT_EQ(register_task(u"Kept", task_xml(u"/bin/false")), E_ACCESSDENIED);
+    }
+    ASSERT_EQ(chmod(definition.c_str(), 0644), 0);
+    // Neither the definition nor the start records of the task were touched.
+    EXPECT_EQ(read_file(definition), definition_before);
+    EXPECT_EQ(read_file(runs), runs_before);
+    EXPECT_EQ(temporary_files(), std::vector<std::string>{});
 }
 
 TEST_F(TaskStore, LongNamesAreSplitAndCleanedUp) {

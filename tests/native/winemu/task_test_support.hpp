@@ -124,10 +124,7 @@ protected:
         SetErrorInfo(0, nullptr);  // refusals leave error objects on the thread
         winemu_leave_apartment();
         winemu_clear_faults();
-        const winemu_outstanding_counts left = winemu_outstanding();
-        EXPECT_EQ(left.objects, 0);
-        EXPECT_EQ(left.bstrs, 0);
-        EXPECT_EQ(left.apartments, 0);
+        expect_nothing_outstanding();
         std::error_code ignored;
         std::filesystem::remove_all(sandbox_, ignored);
     }

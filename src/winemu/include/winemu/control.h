@@ -1,6 +1,6 @@
 /* control.h: the emulator's control API, for native tests and for morvane.emulator (over ctypes).
  *
- * Plain C functions with C types only, so that ctypes can call them. Texts are UTF-8 and
+ * Functions with C linkage and C types only, so that ctypes can call them. Texts are UTF-8 and
  * NUL-terminated. Every function may be called from any thread, with or without an apartment. */
 #pragma once
 
@@ -51,7 +51,9 @@ WINEMU_API winemu_outstanding_counts winemu_outstanding(void);
  * (size_t)-1 when the name is invalid. */
 WINEMU_API size_t winemu_runs(const char* task_name, char* buffer, size_t capacity);
 
-/* Enter (CoInitializeEx) and leave (CoUninitialize) an apartment on the calling thread. */
+/* Enter (as CoInitializeEx) and leave (as CoUninitialize) an apartment on the calling thread.
+ * These are not platform calls: faults do not strike them and they are not counted, so tests can
+ * set a thread up without disturbing the counts of the code under test. */
 WINEMU_API HRESULT winemu_enter_apartment(int multithreaded);
 WINEMU_API void winemu_leave_apartment(void);
 
