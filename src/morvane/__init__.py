@@ -1,3 +1,25 @@
-"""morvane: manage tasks of the Windows Task Scheduler from Python."""
+"""morvane: manage tasks of the Windows Task Scheduler from Python.
+
+    run_task(task_name)               start a registered task now; returns None
+    delete_task(task_name)            remove a registered task; returns None
+    task_exists(task_name)            True when the task is registered, else False
+    register_xml(task_name, xml_data) create a task from its XML definition, or replace it
+
+Task names are relative to the root folder of the task library ("Backup" or "Folder\\Backup").
+A failure of the scheduler raises TaskSchedulerError, or TaskPermissionError when access is
+denied; a malformed call raises TypeError, a task name holding a NUL character ValueError.
+"""
+
+from morvane._morvane_backend import delete_task, register_xml, run_task, task_exists
+from morvane.errors import TaskPermissionError, TaskSchedulerError
+
+__all__ = [
+    "TaskPermissionError",
+    "TaskSchedulerError",
+    "delete_task",
+    "register_xml",
+    "run_task",
+    "task_exists",
+]
 
 __version__ = "0.1.0"
