@@ -19,6 +19,7 @@ from dataclasses import dataclass
 
 __all__ = [
     "RunRecord",
+    "call_count",
     "clear_faults",
     "enter_apartment",
     "fail_next",
@@ -68,6 +69,7 @@ def _load() -> ctypes.CDLL:
     declare("winemu_runs", ctypes.c_size_t, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_size_t)
     declare("winemu_enter_apartment", ctypes.c_int32, ctypes.c_int)
     declare("winemu_leave_apartment", None)
+    declare("winemu_call_count", ctypes.c_longlong, ctypes.c_char_p)
     return library
 
 
@@ -210,6 +212,14 @@ def runs(task_name: str) -> list[RunRecord]:
         RunRecord(time=entry["time"], argv=tuple(entry["argv"]), pid=entry["pid"], error=entry["error"])
         for entry in json.loads(text)
     ]
+
+
+def call_count(call: str) -> int:
+    """How many times the named platform call was made in this process, on any thread."""
+    _text("call", call)
+    if not call.isascii():
+        raise ValueError(f"not the name of a platform call: {call!r}")
+    return _winemu.winemu_call_count(call.encode("ascii"))
 
 
 def enter_apartment(multithreaded: bool) -> int:

@@ -1,0 +1,96 @@
+"""The functions release the interpreter lock while the scheduler works, take it back on every
+way out, and may run on many threads at once."""
+
+import threading
+import time
+
+import pytest
+
+import morvane
+from morvane import TaskSchedulerError, emulator
+
+from .task_xml import TASK_XML
+
+
+def test_other_threads_run_python_while_a_call_waits_on_the_service():
+    emulator.set_latency(0.05)  # per service call: a call of task_exists makes three
+    ticks = 0
+    done = threading.Event()
+
+    def count():
+        nonlocal ticks
+        while not done.is_set():
+            ticks += 1
+
+    counter = threading.Thread(target=count)
+    counter.start()
+    try:
+        time.sleep(0.01)
+        before = ticks
+        assert morvane.task_exists("Slow") is False
+        during = ticks - before
+    finally:
+        done.set()
+        counter.join()
+    # With the lock held, the counter would stand still for the whole call.
+    assert during > 1000
+
+
+def test_calls_on_many_threads_overlap_and_leave_nothing_behind():
+    latency = 0.02
+    emulator.set_latency(latency)
+    morvane.register_xml("Shared", TASK_XML)
+    outcomes = []
+    barrier = threading.Barrier(8)
+
+    def work(index):
+        barrier.wait()
+        name = f"Task{index}"
+        morvane.register_xml(name, TASK_XML)
+        results = [morvane.task_exists(name), morvane.task_exists("Shared")]
+        morvane.run_task(name)
+        morvane.delete_task(name)
+        try:
+            morvane.delete_task(name)
+        except TaskSchedulerError as error:
+            results.append(error.hresult)
+        outcomes.append(results)
+
+    threads = [threading.Thread(target=work, args=(index,)) for index in range(8)]
+    started = time.monotonic()
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
+    elapsed = time.monotonic() - started
+
+    assert outcomes == [[True, True, 0x80070002]] * 8
+    # Each thread makes six calls of three or more service calls each: one after another they
+    # would take 8 * 18 * latency; overlapping, they take a small multiple of one thread's share.
+    assert elapsed < 8 * 18 * latency / 2
+    assert emulator.outstanding() == {"objects": 0, "bstrs": 0, "apartments": 0}
+
+
+def test_the_lock_is_held_again_after_every_kind_of_outcome():
+    # A thread that came back without the lock would crash or corrupt the interpreter here.
+    emulator.fail_next("SysAllocStringLen", 0)
+    outcomes = []
+    for call in (lambda: morvane.task_exists("x"), lambda: morvane.run_task("x"), lambda: morvane.run_task(1)):
+        try:
+            outcomes.append(call())
+        except BaseException as error:  # noqa: B036 - PanicException derives from BaseException
+            outcomes.append(type(error).__name__)
+    assert outcomes == ["PanicException", "TaskSchedulerError", "TypeError"]
+    assert [str(x) for x in range(3)] == ["0", "1", "2"]
+
+
+@pytest.mark.skipif(not hasattr(__import__("sys"), "_is_gil_enabled"), reason="needs Python 3.13")
+def test_importing_the_module_keeps_a_free_threaded_interpreter_free_threaded():
+    import sys
+    import sysconfig
+
+    if not sysconfig.get_config_var("Py_GIL_DISABLED"):
+        pytest.skip("not a free-threaded build")
+    import morvane._morvane_backend  # noqa: F401
+
+    assert sys._is_gil_enabled() is False
