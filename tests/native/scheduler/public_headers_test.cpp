@@ -8,3 +8,9 @@
 #ifdef SUCCEEDED
 #error "a public scheduler header includes the platform"
 #endif
+
+// Nor the Python C API: the scheduler client runs without the interpreter lock and must not be
+// able to touch a Python object.
+#ifdef Py_PYTHON_H
+#error "a public scheduler header includes Python.h"
+#endif
