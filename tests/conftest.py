@@ -1,5 +1,6 @@
 """Gives every test its own emulated task library and a service without faults or latency, and
-checks that each test gives back the COM objects, BSTRs and apartment entries it took."""
+checks that each test gives back the COM objects, BSTRs and apartment entries it took and
+misuses nothing."""
 
 import sys
 
@@ -28,11 +29,16 @@ def fresh_task_library(tmp_path):
 
 @pytest.fixture(autouse=True)
 def nothing_left_held():
-    """Fails a test that leaves COM objects, BSTRs or apartment entries held behind it."""
+    """Fails a test that leaves COM objects, BSTRs, apartment entries, buffers or library handles
+    held behind it, or that misused the platform (a violation)."""
     if emulator is None:
         yield
         return
+    emulator.clear_violations()
     before = emulator.outstanding()
     yield
     after = emulator.outstanding()
+    misuse = emulator.violations()
+    emulator.clear_violations()
     assert after == before, f"platform resources still held after the test: {after}, before it: {before}"
+    assert not misuse, f"the platform was misused: {misuse}"

@@ -3,26 +3,32 @@
 On these hosts morvane talks to winemu, a library that emulates the Windows calls it makes,
 including a Task Scheduler service whose task library is a directory. This module drives that
 emulation: where the task library lives, one-shot faults for any platform call, a latency that
-stands in for the real service, what is still allocated, and the start records of tasks.
+stands in for the real service, what is still allocated, the start records of tasks, the misuse
+of the platform recorded as violations, and a journal of the platform calls made.
 
 Every function acts on the one copy of winemu that the package's extension also uses.
 """
 
 from __future__ import annotations
 
+import contextlib
 import ctypes
 import json
 import os
 import pathlib
 import sys
+from collections.abc import Iterator
 from dataclasses import dataclass
 
 __all__ = [
+    "JournalRecord",
     "RunRecord",
     "call_count",
     "clear_faults",
+    "clear_violations",
     "enter_apartment",
     "fail_next",
+    "journal",
     "leave_apartment",
     "outstanding",
     "pending_faults",
@@ -30,6 +36,7 @@ __all__ = [
     "set_latency",
     "set_task_library",
     "task_library",
+    "violations",
 ]
 
 _LIBRARY_NAME = "libwinemu.so"
@@ -41,6 +48,21 @@ class _OutstandingCounts(ctypes.Structure):
         ("bstrs", ctypes.c_longlong),
         ("apartments", ctypes.c_longlong),
         ("buffers", ctypes.c_longlong),
+        ("libraries", ctypes.c_longlong),
+    ]
+
+
+class _JournalEntry(ctypes.Structure):
+    _fields_ = [
+        ("thread", ctypes.c_ulonglong),
+        ("call", ctypes.c_char_p),
+        ("object", ctypes.c_ulonglong),
+        ("arguments", ctypes.c_char_p),
+        ("has_result", ctypes.c_int),
+        ("result", ctypes.c_longlong),
+        ("apartments", ctypes.c_longlong),
+        ("objects", ctypes.c_longlong),
+        ("bstrs", ctypes.c_longlong),
     ]
 
 
@@ -70,6 +92,12 @@ def _load() -> ctypes.CDLL:
     declare("winemu_enter_apartment", ctypes.c_int32, ctypes.c_int)
     declare("winemu_leave_apartment", None)
     declare("winemu_call_count", ctypes.c_longlong, ctypes.c_char_p)
+    declare("winemu_violations", ctypes.c_size_t, ctypes.c_char_p, ctypes.c_size_t)
+    declare("winemu_clear_violations", None)
+    declare("winemu_journal_start", None)
+    declare("winemu_journal_stop", None)
+    declare("winemu_journal_size", ctypes.c_size_t)
+    declare("winemu_journal_record", ctypes.c_int, ctypes.c_size_t, ctypes.POINTER(_JournalEntry))
     return library
 
 
@@ -187,9 +215,76 @@ def set_latency(seconds: float) -> None:
 
 
 def outstanding() -> dict[str, int]:
-    """What winemu has handed out and not taken back: COM objects, BSTRs, apartment entries."""
+    """What winemu has handed out and not taken back: COM objects, BSTRs, apartment entries,
+    FormatMessageW buffers and HSTRINGs, library handles from LoadLibraryExA."""
     counts = _winemu.winemu_outstanding()
-    return {"objects": counts.objects, "bstrs": counts.bstrs, "apartments": counts.apartments}
+    return {
+        "objects": counts.objects,
+        "bstrs": counts.bstrs,
+        "apartments": counts.apartments,
+        "buffers": counts.buffers,
+        "libraries": counts.libraries,
+    }
+
+
+def violations() -> list[str]:
+    """Misuse of the platform recorded so far, oldest first, one description each: a COM object
+    used or released after its apartment ended or from another thread's single-threaded
+    apartment, a library freed more often than it was loaded."""
+    return json.loads(_copied_bytes(_winemu.winemu_violations) or b"[]")
+
+
+def clear_violations() -> None:
+    """Forgets the violations recorded so far."""
+    _winemu.winemu_clear_violations()
+
+
+@dataclass(frozen=True)
+class JournalRecord:
+    """One platform call: on which thread, which call (and on which object, numbered in order of
+    creation; 0 for a function), its arguments as "name=value, ...", what it returned (None for
+    a function that returns nothing), and at entry the thread's apartment entries and the COM
+    objects and BSTRs alive."""
+
+    thread: int
+    call: str
+    object: int
+    arguments: str
+    result: int | None
+    apartments: int
+    objects: int
+    bstrs: int
+
+
+@contextlib.contextmanager
+def journal() -> Iterator[list[JournalRecord]]:
+    """Records every platform call made inside the block, on every thread.
+
+    Yields a list that is filled with the records, oldest first, when the block ends. Journals
+    do not nest: starting one drops what an enclosing one had recorded.
+    """
+    records: list[JournalRecord] = []
+    _winemu.winemu_journal_start()
+    try:
+        yield records
+    finally:
+        _winemu.winemu_journal_stop()
+        entry = _JournalEntry()
+        for index in range(_winemu.winemu_journal_size()):
+            if _winemu.winemu_journal_record(index, ctypes.byref(entry)) != 0:
+                break
+            records.append(
+                JournalRecord(
+                    thread=entry.thread,
+                    call=entry.call.decode("utf-8", "replace"),
+                    object=entry.object,
+                    arguments=entry.arguments.decode("utf-8", "replace"),
+                    result=entry.result if entry.has_result else None,
+                    apartments=entry.apartments,
+                    objects=entry.objects,
+                    bstrs=entry.bstrs,
+                )
+            )
 
 
 @dataclass(frozen=True)

@@ -6,7 +6,8 @@
 // Otherwise the code alone is kept: a plain IErrorInfo is released unread, because its text is not
 // tied to the code. Only an error object set on the thread after the first look (found by a second
 // GetErrorInfo) is turned into a restricted one: its description is handed to RoOriginateError,
-// looked up in combase.dll at each use, and the restricted object that call leaves is taken.
+// looked up in combase.dll at each use (loaded and freed again around the call), and the restricted
+// object that call leaves is taken.
 // Failures met on the way are captured the same way and dropped; they never change the code.
 #include <utility>
 
@@ -78,8 +79,8 @@ void originate_error(HRESULT code, WideView description, int depth) {
     if (!combase) return;
     const FARPROC procedure = GetProcAddress(combase.get(), "RoOriginateError");
     if (procedure == nullptr) return;  // combase is freed again
-    // Stays loaded for the rest of the process: the error object it makes may call back into it.
-    combase.detach();
+    // The handle is given back once the call is made: the COM runtime keeps combase loaded for
+    // as long as the error object it makes may call back into it, so this reference is not needed.
 
     UniqueHstring message;  // the empty description is the null HSTRING
     if (!description.empty()) {

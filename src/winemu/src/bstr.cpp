@@ -9,6 +9,7 @@
 #include "bstr_alloc.hpp"
 #include "faults.hpp"
 #include "live_objects.hpp"
+#include "platform_call.hpp"
 
 namespace winemu {
 namespace {
@@ -48,19 +49,27 @@ BSTR alloc_bstr(std::u16string_view text) noexcept { return allocate(text.data()
 extern "C" {
 
 WINEMU_API BSTR SysAllocStringLen(const OLECHAR* strIn, UINT ui) {
+    winemu::PlatformCall call("SysAllocStringLen", winemu::ErrorInfoUse::keeps);
+    call.number("length", ui);
     // An allocator: any queued fault makes it return null.
-    if (winemu::enter_call("SysAllocStringLen")) return nullptr;
-    return winemu::allocate(strIn, ui);
+    const BSTR text = winemu::enter_call("SysAllocStringLen") ? nullptr : winemu::allocate(strIn, ui);
+    call.result(text ? 1 : 0);
+    return text;
 }
 
 WINEMU_API UINT SysStringLen(BSTR pbstr) {
+    winemu::PlatformCall call("SysStringLen", winemu::ErrorInfoUse::keeps);
+    call.text("bstr", pbstr);
     if (!pbstr) return 0;
     winemu::LengthPrefix bytes = 0;
     std::memcpy(&bytes, winemu::block_of(pbstr), sizeof bytes);
+    call.result(bytes / sizeof(OLECHAR));
     return bytes / sizeof(OLECHAR);
 }
 
 WINEMU_API void SysFreeString(BSTR bstrString) {
+    winemu::PlatformCall call("SysFreeString", winemu::ErrorInfoUse::keeps);
+    call.text("bstr", bstrString);
     if (!bstrString) return;
     std::free(winemu::block_of(bstrString));
     winemu::live_counts().bstrs.fetch_sub(1, std::memory_order_relaxed);

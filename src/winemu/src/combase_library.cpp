@@ -8,7 +8,10 @@
 
 #include "faults.hpp"
 #include "last_error.hpp"
+#include "live_objects.hpp"
+#include "platform_call.hpp"
 #include "text_units.hpp"
+#include "violations.hpp"
 
 namespace winemu {
 namespace {
@@ -57,43 +60,66 @@ bool is_ordinal(LPCSTR name) { return reinterpret_cast<std::uintptr_t>(name) < 0
 
 extern "C" {
 
-WINEMU_API HMODULE LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD /*dwFlags*/) {
-    if (const auto fault = winemu::enter_call("LoadLibraryExA")) {
-        winemu::set_last_error(static_cast<DWORD>(*fault));
-        return nullptr;
-    }
-    if (!lpLibFileName || hFile) {
-        winemu::set_last_error(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
-    if (!winemu::names_combase(lpLibFileName)) {
-        winemu::set_last_error(ERROR_MOD_NOT_FOUND);
-        return nullptr;
-    }
-    return winemu::combase_handle();
+// Each handle handed out is counted in outstanding().libraries until FreeLibrary gives it back:
+// a load that is never freed is a leak of the caller, even though combase itself stays loaded.
+WINEMU_API HMODULE LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags) {
+    winemu::PlatformCall call("LoadLibraryExA", winemu::ErrorInfoUse::keeps);
+    call.text("name", lpLibFileName);
+    call.flags("flags", dwFlags);
+    const HMODULE module = [&]() -> HMODULE {
+        if (const auto fault = winemu::enter_call("LoadLibraryExA")) {
+            winemu::set_last_error(static_cast<DWORD>(*fault));
+            return nullptr;
+        }
+        if (!lpLibFileName || hFile) {
+            winemu::set_last_error(ERROR_INVALID_PARAMETER);
+            return nullptr;
+        }
+        if (!winemu::names_combase(lpLibFileName)) {
+            winemu::set_last_error(ERROR_MOD_NOT_FOUND);
+            return nullptr;
+        }
+        winemu::live_counts().libraries.fetch_add(1, std::memory_order_relaxed);
+        return winemu::combase_handle();
+    }();
+    call.result(module ? 1 : 0);
+    return module;
 }
 
 WINEMU_API FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
-    if (const auto fault = winemu::enter_call("GetProcAddress")) {
-        winemu::set_last_error(static_cast<DWORD>(*fault));
-        return nullptr;
-    }
-    if (hModule != winemu::combase_handle()) {
-        winemu::set_last_error(ERROR_MOD_NOT_FOUND);
-        return nullptr;
-    }
-    const FARPROC address = winemu::is_ordinal(lpProcName) ? nullptr : winemu::find_export(lpProcName);
-    if (!address) winemu::set_last_error(ERROR_PROC_NOT_FOUND);
+    winemu::PlatformCall call("GetProcAddress", winemu::ErrorInfoUse::keeps);
+    call.text("name", winemu::is_ordinal(lpProcName) ? "#ordinal" : lpProcName);
+    const FARPROC address = [&]() -> FARPROC {
+        if (const auto fault = winemu::enter_call("GetProcAddress")) {
+            winemu::set_last_error(static_cast<DWORD>(*fault));
+            return nullptr;
+        }
+        if (hModule != winemu::combase_handle()) {
+            winemu::set_last_error(ERROR_MOD_NOT_FOUND);
+            return nullptr;
+        }
+        const FARPROC found = winemu::is_ordinal(lpProcName) ? nullptr : winemu::find_export(lpProcName);
+        if (!found) winemu::set_last_error(ERROR_PROC_NOT_FOUND);
+        return found;
+    }();
+    call.result(address ? 1 : 0);
     return address;
 }
 
 WINEMU_API BOOL FreeLibrary(HMODULE hLibModule) {
-    // combase stays loaded for the life of the process, so freeing it only checks the handle.
+    winemu::PlatformCall call("FreeLibrary", winemu::ErrorInfoUse::keeps);
+    // combase stays loaded for the life of the process, so freeing it checks the handle and the count.
     winemu::count_call("FreeLibrary");
     if (hLibModule != winemu::combase_handle()) {
         winemu::set_last_error(winemu::error_invalid_handle);
+        call.result(FALSE);
         return FALSE;
     }
+    if (winemu::live_counts().libraries.fetch_sub(1, std::memory_order_relaxed) <= 0) {
+        winemu::live_counts().libraries.fetch_add(1, std::memory_order_relaxed);
+        winemu::record_violation("FreeLibrary of combase.dll more often than LoadLibraryExA loaded it");
+    }
+    call.result(TRUE);
     return TRUE;
 }
 

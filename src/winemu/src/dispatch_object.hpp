@@ -2,31 +2,63 @@
 #pragma once
 
 #include <winemu/com.h>
+#include <winemu/taskschd.h>
 
 #include "com_object.hpp"
+#include "object_identity.hpp"
+#include "platform_call.hpp"
 
 namespace winemu {
 
+// The names the journal and the violations give the service's objects.
+template <typename Interface>
+constexpr const char* interface_name = "IDispatch";
+template <>
+inline constexpr const char* interface_name<ITaskService> = "ITaskService";
+template <>
+inline constexpr const char* interface_name<ITaskFolder> = "ITaskFolder";
+template <>
+inline constexpr const char* interface_name<IRegisteredTask> = "IRegisteredTask";
+template <>
+inline constexpr const char* interface_name<IRunningTask> = "IRunningTask";
+
 // Implements reference counting (atomic; the object deletes itself at zero), QueryInterface for
 // IUnknown, IDispatch and the object's own interface, and an IDispatch without type information
-// (E_NOTIMPL), since callers use the vtable. A new object starts with one reference.
+// (E_NOTIMPL), since callers use the vtable. A new object starts with one reference and belongs
+// to the apartment of the thread that made it.
 template <typename Interface, const IID& OwnIid>
-class DispatchObject : public Interface {
+class DispatchObject : public Interface, public IdentifiedObject {
 public:
     DispatchObject(const DispatchObject&) = delete;
     DispatchObject& operator=(const DispatchObject&) = delete;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
+        PlatformCall call("QueryInterface", identity_, ErrorInfoUse::keeps);
+        if (const auto refused = call.refusal()) {
+            if (ppvObject) *ppvObject = nullptr;
+            return call.returns(*refused);
+        }
         const bool offered =
             IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, OwnIid);
-        return answer_query(offered ? static_cast<Interface*>(this) : nullptr, ppvObject);
+        return call.returns(answer_query(offered ? static_cast<Interface*>(this) : nullptr, ppvObject));
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return references_.add(); }
+    ULONG STDMETHODCALLTYPE AddRef() override {
+        PlatformCall call("AddRef", identity_, ErrorInfoUse::discards);
+        const ULONG count = references_.add();
+        call.result(count);
+        return count;
+    }
+    // Even from the wrong thread the reference is given back (the violation is recorded), so
+    // that a test which misuses an object still leaves nothing behind.
     ULONG STDMETHODCALLTYPE Release() override {
+        PlatformCall call("Release", identity_, ErrorInfoUse::discards);
         const ULONG left = references_.release();
+        call.result(left);
         if (left == 0) delete this;
         return left;
     }
+
+    const ObjectIdentity& identity() const noexcept override { return identity_; }
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override {
         if (!pctinfo) return E_POINTER;
@@ -50,11 +82,12 @@ public:
     }
 
 protected:
-    DispatchObject() = default;
+    DispatchObject() noexcept : identity_(interface_name<Interface>, false) {}
     virtual ~DispatchObject() = default;
 
 private:
     ReferenceCount references_;
+    const ObjectIdentity identity_;
 };
 
 }  // namespace winemu

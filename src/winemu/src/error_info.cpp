@@ -10,23 +10,37 @@
 #include "error_object.hpp"
 #include "error_objects.hpp"
 #include "faults.hpp"
+#include "platform_call.hpp"
 #include "utf.hpp"
 
 namespace winemu {
 namespace {
 
-// Released by the thread's own exit, so an untaken object is not a leak of the thread.
-thread_local ComPtr<IErrorInfo> current_error;
+// Released by the thread's own exit, so an untaken object is not a leak of the thread. That
+// release is winemu's own, not the program's: it is neither checked nor journaled.
+struct ThreadErrorSlot {
+    ComPtr<IErrorInfo> object;
+    ThreadErrorSlot() = default;
+    ThreadErrorSlot(const ThreadErrorSlot&) = delete;
+    ThreadErrorSlot& operator=(const ThreadErrorSlot&) = delete;
+    ~ThreadErrorSlot() {
+        const InsideWinemu inside;
+        object = {};
+    }
+};
+thread_local ThreadErrorSlot current_error;
 
 }  // namespace
 
 void replace_thread_error(ComPtr<IErrorInfo> object) noexcept {
     // Swap first, release after: the old object's Release runs with the slot already consistent.
-    ComPtr<IErrorInfo> old = std::move(current_error);
-    current_error = std::move(object);
+    ComPtr<IErrorInfo> old = std::move(current_error.object);
+    current_error.object = std::move(object);
+    const InsideWinemu inside;
+    old = {};
 }
 
-ComPtr<IErrorInfo> take_thread_error() noexcept { return std::move(current_error); }
+ComPtr<IErrorInfo> take_thread_error() noexcept { return std::move(current_error.object); }
 
 void leave_restricted_error(HRESULT error, std::optional<std::u16string_view> description,
                             std::optional<std::u16string_view> restricted_description) noexcept {
@@ -43,21 +57,27 @@ void leave_plain_error(std::u16string_view description) noexcept {
 extern "C" {
 
 WINEMU_API HRESULT GetErrorInfo(ULONG dwReserved, IErrorInfo** pperrinfo) {
+    winemu::PlatformCall call("GetErrorInfo", winemu::ErrorInfoUse::keeps);
+    call.number("reserved", dwReserved);
     if (pperrinfo) *pperrinfo = nullptr;
     // A fault hands nothing over and leaves the thread's object where it is.
-    if (const auto fault = winemu::enter_call("GetErrorInfo")) return *fault;
-    if (dwReserved != 0 || !pperrinfo) return E_INVALIDARG;
+    if (const auto fault = winemu::enter_call("GetErrorInfo")) return call.returns(*fault);
+    if (dwReserved != 0 || !pperrinfo) return call.returns(E_INVALIDARG);
     *pperrinfo = winemu::take_thread_error().detach();
-    return *pperrinfo ? S_OK : S_FALSE;
+    call.object("info", *pperrinfo);
+    return call.returns(*pperrinfo ? S_OK : S_FALSE);
 }
 
 WINEMU_API HRESULT SetErrorInfo(ULONG dwReserved, IErrorInfo* perrinfo) {
+    winemu::PlatformCall call("SetErrorInfo", winemu::ErrorInfoUse::keeps);
+    call.number("reserved", dwReserved);
+    call.object("info", perrinfo);
     // A fault leaves the thread's object as it was (or as the fault's own error object leaves it).
-    if (const auto fault = winemu::enter_call("SetErrorInfo")) return *fault;
-    if (dwReserved != 0) return E_INVALIDARG;
+    if (const auto fault = winemu::enter_call("SetErrorInfo")) return call.returns(*fault);
+    if (dwReserved != 0) return call.returns(E_INVALIDARG);
     if (perrinfo) perrinfo->AddRef();
     winemu::replace_thread_error(winemu::ComPtr<IErrorInfo>::attach(perrinfo));
-    return S_OK;
+    return call.returns(S_OK);
 }
 
 WINEMU_API void winemu_set_restricted_error(HRESULT error, const char* description,

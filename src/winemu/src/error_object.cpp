@@ -10,6 +10,8 @@
 #include "bstr_alloc.hpp"
 #include "com_object.hpp"
 #include "faults.hpp"
+#include "object_identity.hpp"
+#include "platform_call.hpp"
 
 namespace winemu {
 namespace {
@@ -29,8 +31,13 @@ bool bstr_of(const OptionalText& text, BSTR* out) noexcept {
     return *out != nullptr;
 }
 
-// One class for both kinds: a plain object simply refuses the restricted interfaces.
-class ErrorObject final : public IErrorInfo, public IRestrictedErrorInfo, public ILanguageExceptionErrorInfo2 {
+// One class for both kinds: a plain object simply refuses the restricted interfaces. It may be
+// read from any thread (it is agile), but only while the apartment it was made in lives. None
+// of its methods touches the thread's error object.
+class ErrorObject final : public IErrorInfo,
+                          public IRestrictedErrorInfo,
+                          public ILanguageExceptionErrorInfo2,
+                          public IdentifiedObject {
 public:
     enum class Kind { plain, restricted };
 
@@ -38,15 +45,26 @@ public:
         : kind_(kind),
           error_(error),
           description_(std::move(description)),
-          restricted_description_(std::move(restricted_description)) {}
+          restricted_description_(std::move(restricted_description)),
+          identity_(kind == Kind::restricted ? "IRestrictedErrorInfo" : "IErrorInfo", true) {}
+
+    const ObjectIdentity& identity() const noexcept override { return identity_; }
 
     // ---- IUnknown (shared by all three bases; IErrorInfo is the identity) ----
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
-        return answer_query(offered_interface(riid), ppvObject);
+        PlatformCall call("QueryInterface", identity_, ErrorInfoUse::keeps);
+        return call.returns(answer_query(offered_interface(riid), ppvObject));
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return references_.add(); }
+    ULONG STDMETHODCALLTYPE AddRef() override {
+        PlatformCall call("AddRef", identity_, ErrorInfoUse::keeps);
+        const ULONG count = references_.add();
+        call.result(count);
+        return count;
+    }
     ULONG STDMETHODCALLTYPE Release() override {
+        PlatformCall call("Release", identity_, ErrorInfoUse::keeps);
         const ULONG remaining = references_.release();
+        call.result(remaining);
         if (remaining == 0) delete this;
         return remaining;
     }
@@ -59,10 +77,11 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetSource(BSTR* pBstrSource) override { return give_nothing(pBstrSource); }
     HRESULT STDMETHODCALLTYPE GetDescription(BSTR* pBstrDescription) override {
+        PlatformCall call("GetDescription", identity_, ErrorInfoUse::keeps);
         if (pBstrDescription) *pBstrDescription = nullptr;
-        if (const auto fault = enter_call("GetDescription")) return *fault;
-        if (!pBstrDescription) return E_POINTER;
-        return bstr_of(visible_description(), pBstrDescription) ? S_OK : E_OUTOFMEMORY;
+        if (const auto fault = enter_call("GetDescription")) return call.returns(*fault);
+        if (!pBstrDescription) return call.returns(E_POINTER);
+        return call.returns(bstr_of(visible_description(), pBstrDescription) ? S_OK : E_OUTOFMEMORY);
     }
     HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR* pBstrHelpFile) override { return give_nothing(pBstrHelpFile); }
     HRESULT STDMETHODCALLTYPE GetHelpContext(DWORD* pdwHelpContext) override {
@@ -74,6 +93,10 @@ public:
     // ---- IRestrictedErrorInfo ----
     HRESULT STDMETHODCALLTYPE GetErrorDetails(BSTR* description, HRESULT* error, BSTR* restrictedDescription,
                                               BSTR* capabilitySid) override {
+        PlatformCall call("GetErrorDetails", identity_, ErrorInfoUse::keeps);
+        return call.returns(error_details(description, error, restrictedDescription, capabilitySid));
+    }
+    HRESULT error_details(BSTR* description, HRESULT* error, BSTR* restrictedDescription, BSTR* capabilitySid) {
         for (BSTR* out : {description, restrictedDescription, capabilitySid})
             if (out) *out = nullptr;
         if (error) *error = S_OK;
@@ -99,8 +122,9 @@ public:
     }
     HRESULT STDMETHODCALLTYPE CapturePropagationContext(IUnknown* /*languageException*/) override {
         // The propagation context would only matter to a debugger; there is nothing to record.
-        if (const auto fault = enter_call("CapturePropagationContext")) return *fault;
-        return S_OK;
+        PlatformCall call("CapturePropagationContext", identity_, ErrorInfoUse::keeps);
+        if (const auto fault = enter_call("CapturePropagationContext")) return call.returns(*fault);
+        return call.returns(S_OK);
     }
     HRESULT STDMETHODCALLTYPE GetPropagationContextHead(ILanguageExceptionErrorInfo2** head) override {
         return give_nothing(head);
@@ -138,6 +162,7 @@ private:
     const HRESULT error_;
     const OptionalText description_;
     const OptionalText restricted_description_;
+    const ObjectIdentity identity_;
 };
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <winemu/control.h>
 
 #include "error_objects.hpp"
+#include "platform_call.hpp"
 #include "system_messages.hpp"
 #include "utf.hpp"
 
@@ -73,11 +74,15 @@ void leave_error_of(const Fault& fault) noexcept {
 
 }  // namespace
 
-std::optional<HRESULT> enter_call(std::string_view call) noexcept {
+std::optional<HRESULT> enter_call(std::string_view call, SuccessFault success) noexcept {
     try {
         const auto fault = count_and_take_fault(call);
         if (!fault) return std::nullopt;
         leave_error_of(*fault);
+        if (success == SuccessFault::does_the_work && fault->hresult > 0) {
+            defer_success_code(fault->hresult);
+            return std::nullopt;
+        }
         return fault->hresult;
     } catch (...) {
         // No memory (or no lock) for the bookkeeping: the call goes ahead as though no fault were queued.

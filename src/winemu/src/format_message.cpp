@@ -12,6 +12,7 @@
 #include "faults.hpp"
 #include "last_error.hpp"
 #include "live_objects.hpp"
+#include "platform_call.hpp"
 #include "system_messages.hpp"
 
 namespace winemu {
@@ -49,12 +50,42 @@ DWORD fail(DWORD error) {
 
 }  // namespace
 
+// FormatMessageW's work, below its journal frame.
+DWORD format_message(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId, LPWSTR lpBuffer,
+                     DWORD nSize, va_list* Arguments);
+
 }  // namespace winemu
 
 extern "C" {
 
-WINEMU_API DWORD FormatMessageW(DWORD dwFlags, LPCVOID /*lpSource*/, DWORD dwMessageId, DWORD dwLanguageId,
-                                LPWSTR lpBuffer, DWORD nSize, va_list* /*Arguments*/) {
+WINEMU_API DWORD FormatMessageW(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
+                                LPWSTR lpBuffer, DWORD nSize, va_list* Arguments) {
+    winemu::PlatformCall call("FormatMessageW", winemu::ErrorInfoUse::keeps);
+    call.flags("flags", dwFlags);
+    call.flags("message", dwMessageId);
+    call.flags("language", dwLanguageId);
+    call.number("size", nSize);
+    const DWORD count = winemu::format_message(dwFlags, lpSource, dwMessageId, dwLanguageId, lpBuffer, nSize, Arguments);
+    call.result(count);
+    return count;
+}
+
+WINEMU_API HLOCAL LocalFree(HLOCAL hMem) {
+    winemu::PlatformCall call("LocalFree", winemu::ErrorInfoUse::keeps);
+    call.number("null_buffer", hMem ? 0 : 1);
+    // Only FormatMessageW's buffers are handed out for LocalFree; null is a no-op, as on Windows.
+    if (!hMem) return nullptr;
+    std::free(hMem);
+    winemu::live_counts().buffers.fetch_sub(1, std::memory_order_relaxed);
+    return nullptr;
+}
+
+}  // extern "C"
+
+namespace winemu {
+
+DWORD format_message(DWORD dwFlags, LPCVOID /*lpSource*/, DWORD dwMessageId, DWORD dwLanguageId, LPWSTR lpBuffer,
+                     DWORD nSize, va_list* /*Arguments*/) {
     const bool allocate = dwFlags == winemu::allocating_system_text_flags;
     if (allocate && lpBuffer) *reinterpret_cast<LPWSTR*>(lpBuffer) = nullptr;
     if (const auto fault = winemu::enter_call("FormatMessageW")) return winemu::fail(static_cast<DWORD>(*fault));
@@ -77,12 +108,4 @@ WINEMU_API DWORD FormatMessageW(DWORD dwFlags, LPCVOID /*lpSource*/, DWORD dwMes
     return length;
 }
 
-WINEMU_API HLOCAL LocalFree(HLOCAL hMem) {
-    // Only FormatMessageW's buffers are handed out for LocalFree; null is a no-op, as on Windows.
-    if (!hMem) return nullptr;
-    std::free(hMem);
-    winemu::live_counts().buffers.fetch_sub(1, std::memory_order_relaxed);
-    return nullptr;
-}
-
-}  // extern "C"
+}  // namespace winemu

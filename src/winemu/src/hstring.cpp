@@ -6,15 +6,40 @@
 
 #include "faults.hpp"
 #include "live_objects.hpp"
+#include "platform_call.hpp"
 
 // The type behind HSTRING. Embedded NULs are allowed; the units are always NUL-terminated.
 struct HSTRING__ {
     std::u16string units;
 };
 
+namespace winemu {
+// WindowsCreateString's work, below its journal frame.
+HRESULT create_string(PCNZWCH sourceString, UINT32 length, HSTRING* string) noexcept;
+}  // namespace winemu
+
 extern "C" {
 
 WINEMU_API HRESULT WINAPI WindowsCreateString(PCNZWCH sourceString, UINT32 length, HSTRING* string) {
+    winemu::PlatformCall call("WindowsCreateString", winemu::ErrorInfoUse::keeps);
+    call.number("length", length);
+    return call.returns(winemu::create_string(sourceString, length, string));
+}
+
+WINEMU_API HRESULT WINAPI WindowsDeleteString(HSTRING string) {
+    winemu::PlatformCall call("WindowsDeleteString", winemu::ErrorInfoUse::keeps);
+    call.number("null_string", string ? 0 : 1);
+    if (!string) return call.returns(S_OK);
+    delete string;
+    winemu::live_counts().buffers.fetch_sub(1, std::memory_order_relaxed);
+    return call.returns(S_OK);
+}
+
+}  // extern "C"
+
+namespace winemu {
+
+HRESULT create_string(PCNZWCH sourceString, UINT32 length, HSTRING* string) noexcept {
     if (string) *string = nullptr;
     if (const auto fault = winemu::enter_call("WindowsCreateString")) return *fault;
     if (!string) return E_INVALIDARG;
@@ -30,12 +55,9 @@ WINEMU_API HRESULT WINAPI WindowsCreateString(PCNZWCH sourceString, UINT32 lengt
     return S_OK;
 }
 
-WINEMU_API HRESULT WINAPI WindowsDeleteString(HSTRING string) {
-    if (!string) return S_OK;
-    delete string;
-    winemu::live_counts().buffers.fetch_sub(1, std::memory_order_relaxed);
-    return S_OK;
-}
+}  // namespace winemu
+
+extern "C" {
 
 WINEMU_API PCNZWCH WINAPI WindowsGetStringRawBuffer(HSTRING string, UINT32* length) {
     if (!string) {

@@ -20,5 +20,6 @@ extern "C" WINEMU_API winemu_outstanding_counts winemu_outstanding(void) {
         .bstrs = counts.bstrs.load(),
         .apartments = counts.apartments.load(),
         .buffers = counts.buffers.load(),
+        .libraries = counts.libraries.load(),
     };
 }

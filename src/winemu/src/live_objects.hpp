@@ -10,6 +10,7 @@ struct LiveCounts {
     std::atomic<long long> bstrs{0};
     std::atomic<long long> apartments{0};
     std::atomic<long long> buffers{0};
+    std::atomic<long long> libraries{0};
 };
 
 LiveCounts& live_counts();

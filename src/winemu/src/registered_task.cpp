@@ -4,6 +4,7 @@
 #include "bstr_text.hpp"
 #include "com_guard.hpp"
 #include "dispatch_object.hpp"
+#include "platform_call.hpp"
 #include "run_records.hpp"
 #include "running_task.hpp"
 #include "service_call.hpp"
@@ -42,14 +43,32 @@ public:
         });
     }
     HRESULT STDMETHODCALLTYPE put_Enabled(VARIANT_BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Run(VARIANT, IRunningTask** ppRunningTask) override {
-        if (const auto early = enter_service_call("Run", ppRunningTask)) return *early;
-        return guarded([&] { return run(ppRunningTask); });
+    HRESULT STDMETHODCALLTYPE Run(VARIANT parameters, IRunningTask** ppRunningTask) override {
+        PlatformCall call("Run", identity(), ErrorInfoUse::discards);
+        call.variant("parameters", parameters);
+        const HRESULT result = [&] {
+            if (const auto refused = refusal(call, ppRunningTask)) return *refused;
+            if (const auto early = enter_service_call("Run", ppRunningTask)) return *early;
+            return guarded([&] { return run(ppRunningTask); });
+        }();
+        call.object("running", ppRunningTask ? *ppRunningTask : nullptr);
+        return call.returns(result);
     }
-    HRESULT STDMETHODCALLTYPE RunEx(VARIANT, LONG, LONG, BSTR, IRunningTask** ppRunningTask) override {
-        // A fault of S_OK: success without an instance.
-        if (const auto early = enter_service_call("RunEx", ppRunningTask)) return *early;
-        return guarded([&] { return run(ppRunningTask); });
+    HRESULT STDMETHODCALLTYPE RunEx(VARIANT parameters, LONG flags, LONG sessionID, BSTR user,
+                                    IRunningTask** ppRunningTask) override {
+        PlatformCall call("RunEx", identity(), ErrorInfoUse::discards);
+        call.variant("parameters", parameters);
+        call.flags("flags", static_cast<ULONG>(flags));
+        call.number("session", sessionID);
+        call.text("user", user);
+        const HRESULT result = [&] {
+            if (const auto refused = refusal(call, ppRunningTask)) return *refused;
+            // A fault of S_OK: success without an instance.
+            if (const auto early = enter_service_call("RunEx", ppRunningTask)) return *early;
+            return guarded([&] { return run(ppRunningTask); });
+        }();
+        call.object("running", ppRunningTask ? *ppRunningTask : nullptr);
+        return call.returns(result);
     }
     HRESULT STDMETHODCALLTYPE GetInstances(LONG, IRunningTaskCollection** ppRunningTasks) override {
         if (ppRunningTasks) *ppRunningTasks = nullptr;
@@ -79,6 +98,13 @@ public:
     }
 
 private:
+    // RPC_E_WRONG_THREAD for a call from another thread, with the out pointer cleared.
+    static std::optional<HRESULT> refusal(const PlatformCall& call, IRunningTask** out) {
+        const auto refused = call.refusal();
+        if (refused && out) *out = nullptr;
+        return refused;
+    }
+
     bool enabled() const {
         const auto parsed = parse_task_xml_utf8(task_.xml);
         const auto* definition = std::get_if<TaskDefinition>(&parsed);

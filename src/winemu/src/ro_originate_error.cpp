@@ -1,5 +1,6 @@
 // ro_originate_error.cpp: RoOriginateError: a restricted error object for a failure, left on the thread.
 #include <algorithm>
+#include <cstdint>
 #include <string_view>
 
 #include <winemu/restricted_error.h>
@@ -7,6 +8,7 @@
 #include "apartments.hpp"
 #include "error_objects.hpp"
 #include "faults.hpp"
+#include "platform_call.hpp"
 #include "system_messages.hpp"
 
 namespace winemu {
@@ -31,10 +33,17 @@ std::optional<std::u16string_view> message_of(HSTRING message) {
 // no error object reaches the thread. A null message gives a null restricted description, so
 // readers fall back on the description, the system text for the code.
 extern "C" WINEMU_API BOOL WINAPI RoOriginateError(HRESULT error, HSTRING message) {
-    if (winemu::enter_call("RoOriginateError")) return FALSE;
-    if (SUCCEEDED(error)) return FALSE;
-    if (!winemu::thread_in_apartment()) return TRUE;
-    winemu::leave_restricted_error(error, winemu::system_message(static_cast<DWORD>(error)),
-                                   winemu::message_of(message));
-    return TRUE;
+    winemu::PlatformCall call("RoOriginateError", winemu::ErrorInfoUse::keeps);
+    call.flags("error", static_cast<std::uint32_t>(error));
+    call.number("null_message", message ? 0 : 1);
+    const BOOL attached = [&] {
+        if (winemu::enter_call("RoOriginateError")) return FALSE;
+        if (SUCCEEDED(error)) return FALSE;
+        if (!winemu::thread_in_apartment()) return TRUE;
+        winemu::leave_restricted_error(error, winemu::system_message(static_cast<DWORD>(error)),
+                                       winemu::message_of(message));
+        return TRUE;
+    }();
+    call.result(attached);
+    return attached;
 }

@@ -6,6 +6,7 @@
 #include "dispatch_object.hpp"
 #include "error_objects.hpp"
 #include "guid_text.hpp"
+#include "platform_call.hpp"
 #include "registered_task.hpp"
 #include "service_call.hpp"
 #include "system_messages.hpp"
@@ -51,38 +52,72 @@ public:
     HRESULT STDMETHODCALLTYPE get_Path(BSTR* pPath) override { return hand_out_bstr(display_, pPath); }
 
     HRESULT STDMETHODCALLTYPE GetFolder(BSTR path, ITaskFolder** ppFolder) override {
-        if (const auto early = enter_service_call("GetFolder", ppFolder)) return *early;
-        // Unlike the service's GetFolder, a folder wants a path, and '\\' alone names nothing.
-        if (!path) return E_INVALIDARG;
-        if (bstr_view(path) == u"\\") return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
-        return open_task_folder(library_, folder_, bstr_view(path), ppFolder);
+        PlatformCall call("GetFolder", identity(), ErrorInfoUse::discards);
+        call.text("path", path);
+        const HRESULT result = [&] {
+            if (const auto refused = refusal(call, ppFolder)) return *refused;
+            if (const auto early = enter_service_call("GetFolder", ppFolder)) return *early;
+            // Unlike the service's GetFolder, a folder wants a path, and '\\' alone names nothing.
+            if (!path) return E_INVALIDARG;
+            if (bstr_view(path) == u"\\") return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
+            return open_task_folder(library_, folder_, bstr_view(path), ppFolder);
+        }();
+        call.object("folder", ppFolder ? *ppFolder : nullptr);
+        return call.returns(result);
     }
 
     HRESULT STDMETHODCALLTYPE GetTask(BSTR path, IRegisteredTask** ppTask) override {
-        if (const auto early = enter_service_call("GetTask", ppTask)) return *early;
-        return guarded([&] {
-            auto task = task_path(bstr_view(path), folder_);
-            if (!task.ok()) return task.error();
-            auto stored = load_task(library_, task.value());
-            if (!stored.ok()) return stored.error();
-            return create_registered_task(library_, std::move(task.value()), std::move(stored.value()), ppTask);
-        });
+        PlatformCall call("GetTask", identity(), ErrorInfoUse::discards);
+        call.text("path", path);
+        const HRESULT result = [&] {
+            if (const auto refused = refusal(call, ppTask)) return *refused;
+            if (const auto early = enter_service_call("GetTask", ppTask)) return *early;
+            return guarded([&] {
+                auto task = task_path(bstr_view(path), folder_);
+                if (!task.ok()) return task.error();
+                auto stored = load_task(library_, task.value());
+                if (!stored.ok()) return stored.error();
+                return create_registered_task(library_, std::move(task.value()), std::move(stored.value()), ppTask);
+            });
+        }();
+        call.object("task", ppTask ? *ppTask : nullptr);
+        return call.returns(result);
     }
 
-    HRESULT STDMETHODCALLTYPE DeleteTask(BSTR name, LONG) override {
-        if (const auto early = enter_service_call("DeleteTask")) return *early;
-        return guarded([&] {
+    // The flags are documented as not supported: anything but 0 is refused.
+    HRESULT STDMETHODCALLTYPE DeleteTask(BSTR name, LONG flags) override {
+        PlatformCall call("DeleteTask", identity(), ErrorInfoUse::discards);
+        call.text("name", name);
+        call.flags("flags", static_cast<ULONG>(flags));
+        if (const auto refused = call.refusal()) return call.returns(*refused);
+        if (const auto early = enter_service_call("DeleteTask")) return call.returns(*early);
+        if (flags != 0) return call.returns(E_INVALIDARG);
+        return call.returns(guarded([&] {
             auto task = task_path(bstr_view(name), folder_);
             if (!task.ok()) return task.error();
             return remove_task(library_, task.value());
-        });
+        }));
     }
 
-    HRESULT STDMETHODCALLTYPE RegisterTask(BSTR path, BSTR xmlText, LONG flags, VARIANT, VARIANT, TASK_LOGON_TYPE,
-                                           VARIANT, IRegisteredTask** ppTask) override {
-        // A null out pointer is allowed: the task is registered and nothing is handed back.
-        if (const auto early = enter_service_call("RegisterTask", ppTask, false)) return *early;
-        return guarded([&] { return register_task(bstr_view(path), xmlText, flags, ppTask); });
+    HRESULT STDMETHODCALLTYPE RegisterTask(BSTR path, BSTR xmlText, LONG flags, VARIANT userId, VARIANT password,
+                                           TASK_LOGON_TYPE logonType, VARIANT sddl,
+                                           IRegisteredTask** ppTask) override {
+        PlatformCall call("RegisterTask", identity(), ErrorInfoUse::discards);
+        call.text("path", path);
+        call.number("xml_length", xmlText ? SysStringLen(xmlText) : -1);
+        call.flags("flags", static_cast<ULONG>(flags));
+        call.variant("user", userId);
+        call.variant("password", password);
+        call.number("logon", logonType);
+        call.variant("sddl", sddl);
+        const HRESULT result = [&] {
+            if (const auto refused = refusal(call, ppTask)) return *refused;
+            // A null out pointer is allowed: the task is registered and nothing is handed back.
+            if (const auto early = enter_service_call("RegisterTask", ppTask, false)) return *early;
+            return guarded([&] { return register_task(bstr_view(path), xmlText, flags, ppTask); });
+        }();
+        call.object("task", ppTask ? *ppTask : nullptr);
+        return call.returns(result);
     }
 
     HRESULT STDMETHODCALLTYPE GetFolders(LONG, ITaskFolderCollection** ppFolders) override {
@@ -110,6 +145,14 @@ public:
     HRESULT STDMETHODCALLTYPE SetSecurityDescriptor(BSTR, LONG) override { return E_NOTIMPL; }
 
 private:
+    // RPC_E_WRONG_THREAD for a call from another thread, with the out pointer cleared.
+    template <typename T>
+    static std::optional<HRESULT> refusal(const PlatformCall& call, T** out) {
+        const auto refused = call.refusal();
+        if (refused && out) *out = nullptr;
+        return refused;
+    }
+
     HRESULT register_task(std::u16string_view name, BSTR xml_text, LONG flags, IRegisteredTask** out) {
         const auto mode = write_mode(flags);
         if (!mode) return E_INVALIDARG;

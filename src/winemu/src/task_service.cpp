@@ -8,6 +8,7 @@
 #include "bstr_text.hpp"
 #include "com_guard.hpp"
 #include "dispatch_object.hpp"
+#include "platform_call.hpp"
 #include "service_call.hpp"
 #include "task_folder.hpp"
 #include "task_library.hpp"
@@ -39,24 +40,21 @@ bool names_this_machine(const VARIANT& server) {
 class TaskService final : public DispatchObject<ITaskService, IID_ITaskService> {
 public:
     HRESULT STDMETHODCALLTYPE GetFolder(BSTR path, ITaskFolder** ppFolder) override {
-        if (const auto early = enter_service_call("GetFolder", ppFolder)) return *early;
-        return guarded([&] {
-            const auto library = connected_library();
-            if (!library) return HRESULT_FROM_WIN32(ERROR_ONLY_IF_CONNECTED);
-            return open_task_folder(*library, {}, bstr_view(path), ppFolder);
-        });
+        PlatformCall call("GetFolder", identity(), ErrorInfoUse::discards);
+        call.text("path", path);
+        const HRESULT result = get_folder(call, path, ppFolder);
+        call.object("folder", ppFolder ? *ppFolder : nullptr);
+        return call.returns(result);
     }
 
-    HRESULT STDMETHODCALLTYPE Connect(VARIANT serverName, VARIANT, VARIANT, VARIANT) override {
-        if (const auto early = enter_service_call("Connect")) return *early;
-        return guarded([&] {
-            if (!names_this_machine(serverName))
-                return serverName.vt == VT_BSTR ? HRESULT_FROM_WIN32(server_unavailable) : E_INVALIDARG;
-            std::string library = task_library();
-            const std::lock_guard guard(lock_);
-            library_ = std::move(library);
-            return S_OK;
-        });
+    HRESULT STDMETHODCALLTYPE Connect(VARIANT serverName, VARIANT user, VARIANT domain, VARIANT password) override {
+        PlatformCall call("Connect", identity(), ErrorInfoUse::discards);
+        call.variant("server", serverName);
+        call.variant("user", user);
+        call.variant("domain", domain);
+        call.variant("password", password);
+        if (const auto refused = call.refusal()) return call.returns(*refused);
+        return call.returns(connect(serverName));
     }
 
     HRESULT STDMETHODCALLTYPE get_Connected(VARIANT_BOOL* pConnected) override {
@@ -91,6 +89,31 @@ public:
     }
 
 private:
+    HRESULT get_folder(const PlatformCall& call, BSTR path, ITaskFolder** ppFolder) {
+        if (const auto refused = call.refusal()) {
+            if (ppFolder) *ppFolder = nullptr;
+            return *refused;
+        }
+        if (const auto early = enter_service_call("GetFolder", ppFolder)) return *early;
+        return guarded([&] {
+            const auto library = connected_library();
+            if (!library) return HRESULT_FROM_WIN32(ERROR_ONLY_IF_CONNECTED);
+            return open_task_folder(*library, {}, bstr_view(path), ppFolder);
+        });
+    }
+
+    HRESULT connect(const VARIANT& serverName) {
+        if (const auto early = enter_service_call("Connect")) return *early;
+        return guarded([&] {
+            if (!names_this_machine(serverName))
+                return serverName.vt == VT_BSTR ? HRESULT_FROM_WIN32(server_unavailable) : E_INVALIDARG;
+            std::string library = task_library();
+            const std::lock_guard guard(lock_);
+            library_ = std::move(library);
+            return S_OK;
+        });
+    }
+
     // Hands out a text about the connection (UTF-8 from `text()`); none before Connect.
     template <typename Text>
     HRESULT connection_text(BSTR* out, Text text) {

@@ -156,7 +156,9 @@ TEST_P(FaultSweep, FailsWithLabelAndCodeAndGivesEverythingBack) {
         EXPECT_EQ(counts.objects, 0) << "an object or the thread's error object was left";
         EXPECT_EQ(counts.bstrs, 0);
         EXPECT_EQ(counts.buffers, 0);
+        EXPECT_EQ(counts.libraries, 0);
         EXPECT_EQ(counts.apartments, apartments_before);
+        EXPECT_EQ(testing_support::violations(), "[]");
     });
 }
 

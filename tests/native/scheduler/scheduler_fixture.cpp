@@ -84,6 +84,15 @@ void expect_nothing_outstanding() {
     EXPECT_EQ(counts.bstrs, 0);
     EXPECT_EQ(counts.apartments, 0);
     EXPECT_EQ(counts.buffers, 0);
+    EXPECT_EQ(counts.libraries, 0) << "a library handle from LoadLibraryExA was never freed";
+    EXPECT_EQ(violations(), "[]");
+    winemu_clear_violations();
+}
+
+std::string violations() {
+    std::string text(winemu_violations(nullptr, 0), '\0');
+    winemu_violations(text.data(), text.size() + 1);
+    return text;
 }
 
 std::string describe(const SchedulerError& error) {

@@ -25,7 +25,7 @@ enum class StartApartment { none, single_threaded, multithreaded };
 const char* name_of(StartApartment apartment);
 
 // Each test gets its own empty task library, no queued faults, and is checked afterwards for
-// objects, BSTRs, buffers and apartment entries left behind.
+// objects, BSTRs, buffers, apartment entries and library handles left behind, and for misuse.
 class SchedulerTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -41,8 +41,12 @@ private:
 // checks that the body left the thread's apartment as it found it.
 void run_on_thread(StartApartment apartment, const std::function<void()>& body);
 
-// Nothing allocated by the platform is held: objects, BSTRs, buffers, apartment entries.
+// Nothing allocated by the platform is held (objects, BSTRs, buffers, apartment entries, library
+// handles) and no misuse was recorded; the violations are cleared for the next test.
 void expect_nothing_outstanding();
+
+// The violations recorded so far, as winemu's JSON array; "[]" when there are none.
+std::string violations();
 
 std::string describe(const SchedulerError& error);
 

@@ -46,10 +46,12 @@ TEST(CoCreateInstance, RefusalsTable) {
             if (!c.null_out) {
                 EXPECT_EQ(object, nullptr) << c.what;
             }
+            outer.reset();  // before its apartment ends
             if (c.in_apartment) CoUninitialize();
         });
     }
     EXPECT_EQ(winemu_outstanding().objects, 0);
+    EXPECT_EQ(winemu_test::violations(), "[]");
 }
 
 TEST(CoCreateInstance, FaultsAreReturnedWithNoObject) {

@@ -116,13 +116,24 @@ inline std::optional<RestrictedDetails> take_restricted_details() {
     return read_details(restricted.get());
 }
 
-// Everything winemu counts is back to zero: what a test that cleans up after itself leaves.
+// The violations recorded so far, as winemu's JSON array; "[]" when there are none.
+inline std::string violations() {
+    std::string text(winemu_violations(nullptr, 0), '\0');
+    winemu_violations(text.data(), text.size() + 1);
+    return text;
+}
+
+// Everything winemu counts is back to zero and no misuse was recorded: what a test that cleans
+// up after itself leaves. The violations are cleared, so that one test's misuse fails that test only.
 inline void expect_nothing_outstanding() {
     const winemu_outstanding_counts counts = winemu_outstanding();
     EXPECT_EQ(counts.objects, 0);
     EXPECT_EQ(counts.bstrs, 0);
     EXPECT_EQ(counts.apartments, 0);
     EXPECT_EQ(counts.buffers, 0);
+    EXPECT_EQ(counts.libraries, 0);
+    EXPECT_EQ(violations(), "[]");
+    winemu_clear_violations();
 }
 
 }  // namespace winemu_test

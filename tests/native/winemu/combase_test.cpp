@@ -16,11 +16,13 @@ using winemu_test::take_restricted_details;
 
 using RoOriginateErrorFunction = BOOL(WINAPI*)(HRESULT, HSTRING);
 
-// Reaches RoOriginateError the way callers on Windows do.
+// Reaches RoOriginateError the way callers on Windows do. The handle is freed again: the COM
+// runtime keeps combase loaded, so the address stays good.
 RoOriginateErrorFunction find_ro_originate_error() {
     HMODULE combase = LoadLibraryExA("combase.dll", nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
     if (!combase) return nullptr;
     const FARPROC address = GetProcAddress(combase, "RoOriginateError");
+    FreeLibrary(combase);
     return reinterpret_cast<RoOriginateErrorFunction>(reinterpret_cast<void (*)()>(address));
 }
 
@@ -89,6 +91,20 @@ TEST_F(Combase, ExportsAreFoundByExactName) {
     EXPECT_EQ(GetProcAddress(combase, reinterpret_cast<LPCSTR>(std::uintptr_t{12})), nullptr) << "an ordinal";
     EXPECT_EQ(GetProcAddress(nullptr, "RoOriginateError"), nullptr);
     EXPECT_EQ(FreeLibrary(nullptr), FALSE);
+    EXPECT_EQ(FreeLibrary(combase), TRUE);
+}
+
+// Each load is counted until it is freed; freeing more often than loading is misuse.
+TEST_F(Combase, LoadsAreCountedUntilFreed) {
+    HMODULE first = LoadLibraryExA("combase.dll", nullptr, 0);
+    HMODULE second = LoadLibraryExA("combase", nullptr, 0);
+    EXPECT_EQ(winemu_outstanding().libraries, 2);
+    EXPECT_EQ(FreeLibrary(first), TRUE);
+    EXPECT_EQ(FreeLibrary(second), TRUE);
+    EXPECT_EQ(winemu_outstanding().libraries, 0);
+    EXPECT_EQ(FreeLibrary(second), TRUE) << "combase stays loaded: the handle is still good";
+    EXPECT_NE(winemu_test::violations().find("FreeLibrary of combase.dll more often"), std::string::npos);
+    winemu_clear_violations();
 }
 
 TEST_F(Combase, LibraryCallsCanBeFaulted) {
@@ -99,6 +115,7 @@ TEST_F(Combase, LibraryCallsCanBeFaulted) {
     winemu_fail_next("GetProcAddress", S_OK, nullptr, nullptr);
     EXPECT_EQ(GetProcAddress(combase, "RoOriginateError"), nullptr);
     EXPECT_NE(GetProcAddress(combase, "RoOriginateError"), nullptr);
+    EXPECT_EQ(FreeLibrary(combase), TRUE);
 }
 
 TEST_F(Combase, RoOriginateErrorLeavesARestrictedObjectWithTheMessage) {

@@ -42,6 +42,7 @@ typedef struct winemu_outstanding_counts {
     long long bstrs;      /* BSTRs allocated and not freed */
     long long apartments; /* successful CoInitializeEx calls not yet balanced */
     long long buffers;    /* FormatMessageW buffers and HSTRINGs not yet freed */
+    long long libraries;  /* LoadLibraryExA handles not yet given back with FreeLibrary */
 } winemu_outstanding_counts;
 WINEMU_API winemu_outstanding_counts winemu_outstanding(void);
 
@@ -67,4 +68,40 @@ WINEMU_API void winemu_set_plain_error(const char* description);
 /* How many times the named platform function has been called since the process started, on any
  * thread (faulted calls included); lets tests check that a call was, or was not, made. */
 WINEMU_API long long winemu_call_count(const char* call);
+
+/* Misuse that Windows leaves undefined or punishes, one description per case, oldest first, as a
+ * JSON array of strings: a call or Release on a COM object after the apartment it was made in
+ * ended (a single-threaded one when its thread left it for the last time, the multithreaded one
+ * when no thread was in it any more), from a thread in no apartment, or on a single-threaded
+ * apartment's object from another thread (answered RPC_E_WRONG_THREAD); FreeLibrary of a handle
+ * that was not loaded. Copies like winemu_task_library. */
+WINEMU_API size_t winemu_violations(char* buffer, size_t capacity);
+WINEMU_API size_t winemu_violation_count(void);
+WINEMU_API void winemu_clear_violations(void);
+
+/* The call journal. winemu_journal_start drops the records made so far and records every
+ * platform call from then on, on every thread, until winemu_journal_stop. Calls that winemu makes
+ * itself while serving a call are not recorded. While the journal is off a call pays one relaxed
+ * atomic load for it. */
+typedef struct winemu_journal_entry {
+    unsigned long long thread; /* a small number per thread, in order of first use */
+    const char* call;          /* "CoCreateInstance", "GetTask", "Release", ... */
+    unsigned long long object; /* the number of the object whose method it is (numbered in order
+                                  of creation); 0 for a function */
+    const char* arguments;     /* "name=value, ..." in parameter order: numbers in decimal (flags in
+                                  hex), texts quoted, BSTRs and VARIANTs as null/empty/"text",
+                                  objects handed out as #number */
+    int has_result;            /* 0 for functions that return nothing */
+    long long result;          /* the HRESULT; for other functions what they return (BOOL,
+                                  a count, 1 for a pointer and 0 for null) */
+    long long apartments;      /* the calling thread's apartment entries when the call began */
+    long long objects;         /* COM objects alive when the call began (all threads) */
+    long long bstrs;           /* BSTRs alive when the call began (all threads) */
+} winemu_journal_entry;
+WINEMU_API void winemu_journal_start(void);
+WINEMU_API void winemu_journal_stop(void);
+WINEMU_API size_t winemu_journal_size(void);
+/* Fills *entry with record `index` (0 the oldest); 0 on success, -1 past the end. Its texts stay
+ * valid until the next winemu_journal_start. */
+WINEMU_API int winemu_journal_record(size_t index, winemu_journal_entry* entry);
 }
