@@ -122,7 +122,12 @@ PlatformError PlatformError::capture(HRESULT code, int depth) {
 }
 
 void drop_secondary_failure(HRESULT code, int depth) {
-    if (depth >= kMaxCaptureDepth) return;
+    // At the bound the failure's error object is still taken off the thread, unread: left there,
+    // it would pass for the error information of whatever the thread calls next.
+    if (depth >= kMaxCaptureDepth) {
+        take_error_info();
+        return;
+    }
     // The captured value is destroyed at the end of the statement, releasing what it took.
     PlatformError::capture(code, depth + 1);
 }

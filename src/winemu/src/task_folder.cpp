@@ -28,10 +28,14 @@ HResultOr<PathElements> task_path(std::u16string_view name, const PathElements& 
     return path;
 }
 
+// The creation flags Windows defines; a bit outside them is ignored, as MS-TSCH SchRpcRegisterTask
+// has the server do. TASK_DISABLE is defined but not supported here: refused.
+constexpr LONG defined_creation_flags = supported_creation_flags | TASK_DISABLE;
+
 // Without TASK_CREATE or TASK_UPDATE, Windows creates (and refuses an existing task).
 // TASK_VALIDATE_ONLY goes with neither of them.
 std::optional<WriteMode> write_mode(LONG flags) {
-    if (flags & ~supported_creation_flags) return std::nullopt;
+    if (flags & defined_creation_flags & ~supported_creation_flags) return std::nullopt;
     const bool create = flags & TASK_CREATE;
     const bool update = flags & TASK_UPDATE;
     if ((flags & TASK_VALIDATE_ONLY) && (create || update)) return std::nullopt;
@@ -84,7 +88,10 @@ public:
         return call.returns(result);
     }
 
-    // The flags are documented as not supported: anything but 0 is refused.
+    // The flags are documented as not supported: anything but 0 is refused. The name may be a
+    // folder's, as the service deletes a task or an empty folder (MS-TSCH SchRpcDelete); a name
+    // that leaves the path at the root (null, empty, "\\") is refused with E_ACCESSDENIED, as
+    // Windows 7 and later answer. A null or empty name given to another folder names that folder.
     HRESULT STDMETHODCALLTYPE DeleteTask(BSTR name, LONG flags) override {
         PlatformCall call("DeleteTask", identity(), ErrorInfoUse::discards);
         call.text("name", name);
@@ -93,9 +100,11 @@ public:
         if (const auto early = enter_service_call("DeleteTask")) return call.returns(*early);
         if (flags != 0) return call.returns(E_INVALIDARG);
         return call.returns(guarded([&] {
-            auto task = task_path(bstr_view(name), folder_);
-            if (!task.ok()) return task.error();
-            return remove_task(library_, task.value());
+            const std::u16string_view text = bstr_view(name);
+            auto path = text.empty() ? HResultOr<PathElements>(folder_) : resolve_task_path(text, folder_);
+            if (!path.ok()) return path.error();
+            if (path.value().empty()) return E_ACCESSDENIED;
+            return remove_task(library_, path.value());
         }));
     }
 

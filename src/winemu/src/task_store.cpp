@@ -1,10 +1,12 @@
 // task_store.cpp: the task library's files: reading, writing atomically, deleting.
 #include "task_store.hpp"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -236,6 +238,32 @@ HResultOr<StoredTask> store_task(const std::string& library, const PathElements&
     return task;
 }
 
+// Deletes the folder `name` inside `directory` when it holds nothing but its spelling file; the
+// one directory listing of the library, made only when a deletion names a folder. Called with the
+// parent's exclusive lock held (no folder is made or opened there meanwhile); the folder's own
+// lock keeps a task from being written into it while it is looked at.
+HRESULT remove_empty_folder(int directory, const EntryName& name) {
+    UniqueFd folder = open_directory(directory, name.folder());
+    if (!folder) return is_missing(errno) ? file_not_found : hresult_from_errno(errno);
+    const DirectoryLock lock(folder.get(), DirectoryLock::exclusive);
+    const int listed = dup(folder.get());
+    DIR* entries = listed < 0 ? nullptr : fdopendir(listed);
+    if (!entries) {
+        if (listed >= 0) close(listed);
+        return hresult_from_errno(errno);
+    }
+    bool empty = true;
+    while (const dirent* entry = readdir(entries)) {
+        const std::string_view entry_name = entry->d_name;
+        if (entry_name != "." && entry_name != ".." && entry_name != folder_spelling_file) empty = false;
+    }
+    closedir(entries);
+    if (!empty) return HRESULT_FROM_WIN32(145);  // ERROR_DIR_NOT_EMPTY
+    unlinkat(folder.get(), folder_spelling_file, 0);
+    if (unlinkat(directory, name.folder().c_str(), AT_REMOVEDIR) != 0) return hresult_from_errno(errno);
+    return S_OK;
+}
+
 HRESULT remove_task(const std::string& library, const PathElements& path) {
     const PathElements parent = parent_of(path);
     auto folder = open_folder(library, parent);
@@ -248,7 +276,9 @@ HRESULT remove_task(const std::string& library, const PathElements& path) {
         return is_missing(errno) ? file_not_found : hresult_from_errno(errno);
     const int directory = entry.innermost();
     if (unlinkat(directory, name.definition().c_str(), 0) != 0) {
-        if (errno == ENOENT || errno == EISDIR) return missing_task(directory, name);
+        if (errno != ENOENT && errno != EISDIR) return hresult_from_errno(errno);
+        if (is_directory(directory, name.folder())) return remove_empty_folder(directory, name);
+        return file_not_found;
         return hresult_from_errno(errno);
     }
     unlinkat(directory, name.runs().c_str(), 0);

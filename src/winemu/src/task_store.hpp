@@ -36,7 +36,9 @@ enum class WriteMode { create, update, create_or_update };
 HResultOr<StoredTask> store_task(const std::string& library, const PathElements& path, std::string xml,
                                  WriteMode mode);
 
-// Deletes the task and its start records; the same not-found codes as load_task.
+// Deletes the task and its start records, or the folder of that path when it is empty
+// (HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY) when it is not); ERROR_FILE_NOT_FOUND when neither
+// exists, ERROR_PATH_NOT_FOUND when a folder above it is missing.
 HRESULT remove_task(const std::string& library, const PathElements& path);
 
 // Appends text to the task's start records in one write, only while the task exists (a task
