@@ -9,6 +9,7 @@
 #include "registered_task.hpp"
 #include "service_call.hpp"
 #include "system_messages.hpp"
+#include "task_readback.hpp"
 #include "task_store.hpp"
 #include "task_xml.hpp"
 
@@ -63,9 +64,11 @@ public:
         return guarded([&] {
             auto task = task_path(bstr_view(path), folder_);
             if (!task.ok()) return task.error();
-            auto stored = load_task(library_, task.value());
-            if (!stored.ok()) return stored.error();
-            return create_registered_task(library_, std::move(task.value()), std::move(stored.value()), ppTask);
+            auto loaded = load_checked_task(library_, task.value());
+            if (!loaded.ok()) return loaded.error();
+            CheckedTask& checked = loaded.value();
+            return create_registered_task(library_, std::move(task.value()), std::move(checked.stored),
+                                          checked.definition.enabled, ppTask);
         });
     }
 
@@ -125,10 +128,12 @@ private:
             return refusal->code;
         }
         if (flags & TASK_VALIDATE_ONLY) return S_OK;
-        auto stored = store_task(library_, task.value(), std::move(std::get<TaskDefinition>(parsed).xml), *mode);
+        TaskDefinition& definition = std::get<TaskDefinition>(parsed);
+        auto stored = store_task(library_, task.value(), std::move(definition.xml), *mode);
         if (!stored.ok()) return stored.error();
         if (!out) return S_OK;
-        return create_registered_task(library_, std::move(task.value()), std::move(stored.value()), out);
+        return create_registered_task(library_, std::move(task.value()), std::move(stored.value()), definition.enabled,
+                                      out);
     }
 
     const std::string library_;

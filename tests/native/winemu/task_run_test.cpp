@@ -257,16 +257,16 @@ TEST_F(TaskRun, RecordsAccumulateSurviveTheProcessAndGoWithTheTask) {
     EXPECT_EQ(winemu_runs(nullptr, nullptr, 0), static_cast<size_t>(-1));
 }
 
-TEST_F(TaskRun, ALaunchOutOfMemoryAfterAnEarlierStartIsRecorded) {
-    // The second action's argument expands to a value far larger than anything else the run
-    // allocates: failing only allocations that large makes its launch, and nothing before it, run
-    // out of memory after the first process has started.
+TEST_F(TaskRun, ALaunchOutOfMemoryIsRecordedAndTheNextActionStarts) {
+    // The first action's argument expands to a value far larger than anything else the run
+    // allocates: failing only allocations that large makes its launch, and nothing else, run out
+    // of memory.
     const std::string huge(100000, 'x');  // inherited by the children: under the 128 KiB an exec string may take
     ASSERT_EQ(setenv("WINEMU_TEST_HUGE", huge.c_str(), 1), 0);
     ASSERT_EQ(register_task(u"Two",
                             u"<Task xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\"><Actions>"
-                            u"<Exec><Command>/bin/true</Command><Arguments>first</Arguments></Exec>"
                             u"<Exec><Command>/bin/true</Command><Arguments>%WINEMU_TEST_HUGE%</Arguments></Exec>"
+                            u"<Exec><Command>/bin/true</Command><Arguments>second</Arguments></Exec>"
                             u"</Actions></Task>"),
               S_OK);
     Ref<IRunningTask> running;
@@ -275,13 +275,14 @@ TEST_F(TaskRun, ALaunchOutOfMemoryAfterAnEarlierStartIsRecorded) {
         EXPECT_EQ(run(u"Two", &running), S_OK);
     }
     unsetenv("WINEMU_TEST_HUGE");
-    // Both launches have their record: the started process with its pid, the other with why.
+    // Both actions have their record: the one out of memory with why, then the started process.
     const std::string runs = runs_of("Two");
-    const std::string started = "\"argv\": [\"/bin/true\", \"first\"], \"pid\": ";
-    const std::size_t first = runs.find(started);
-    ASSERT_NE(first, std::string::npos) << runs;
-    EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(runs[first + started.size()]))) << runs;
-    EXPECT_NE(runs.find("\"pid\": null, \"error\": \"out of memory\"}", first), std::string::npos) << runs;
+    const std::size_t failed = runs.find("\"pid\": null, \"error\": \"out of memory\"}");
+    ASSERT_NE(failed, std::string::npos) << runs;
+    const std::string started = "\"argv\": [\"/bin/true\", \"second\"], \"pid\": ";
+    const std::size_t second = runs.find(started, failed);
+    ASSERT_NE(second, std::string::npos) << runs;
+    EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(runs[second + started.size()]))) << runs;
     EXPECT_TRUE(running);
 }
 

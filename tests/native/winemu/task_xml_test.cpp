@@ -13,6 +13,21 @@ constexpr std::u16string_view head =
 
 std::u16string with_head(std::u16string_view body) { return std::u16string(head) + std::u16string(body); }
 
+const std::u16string nul(1, u'\0');
+
+std::u16string repeated(std::u16string_view text, int times) {
+    std::u16string out;
+    for (int i = 0; i < times; ++i) out += text;
+    return out;
+}
+
+// prefix + i + suffix for i from 0 to count - 1: distinct attribute names.
+std::u16string numbered(std::u16string_view prefix, std::u16string_view suffix, int count) {
+    std::u16string out;
+    for (int i = 0; i < count; ++i) out += std::u16string(prefix) + u16(std::to_string(i)) + std::u16string(suffix);
+    return out;
+}
+
 struct Refusal {
     HRESULT code;
     std::u16string description;  // the restricted description
@@ -53,7 +68,23 @@ TEST_F(TaskXml, RefusalsGiveTheCodeAndWhereAndWhat) {
     for (int i = 0; i < 100000; ++i) deeply_nested += u"<Settings>";
     const XmlCase cases[] = {
         {"not XML at all", u"hello", SCHED_E_MALFORMEDXML, u"(1,1)::ERROR: Start tag expected, '<' not found"},
-        {"empty text", u"", SCHED_E_MALFORMEDXML, u""},
+        {"empty text", u"", SCHED_E_MALFORMEDXML, u"(1,1)::ERROR: Document is empty"},
+        {"a byte order mark alone", u"\xFEFF", SCHED_E_MALFORMEDXML, u"(1,1)::ERROR: Document is empty"},
+        {"NUL after the root element", task_xml() + nul + u"<Bogus/>", SCHED_E_MALFORMEDXML,
+         u"(12,1)::ERROR: invalid character found in the document"},
+        {"NUL inside a value", with_head(u"  <Actions>x" + nul), SCHED_E_MALFORMEDXML,
+         u"(3,13)::ERROR: invalid character found in the document"},
+        {"33 actions", with_head(u"<Actions>" + repeated(u"<Exec><Command>a</Command></Exec>", 33) + u"</Actions></Task>"),
+         SCHED_E_TOO_MANY_NODES, u"(3,1072):Exec:"},
+        {"257 attributes on one element", with_head(u"<Settings" + numbered(u" a", u"=''", 257) + u"/>"),
+         SCHED_E_TOO_MANY_NODES, u"(3,1):Settings:too many attributes on one element"},
+        {"257 namespace declarations",
+         with_head(repeated(u"<Data" + numbered(u" xmlns:p", u"='urn:x'", 64) + u">", 5)), SCHED_E_TOO_MANY_NODES,
+         u"(3,3445):Data:too many namespace declarations"},  // the root declares one
+        {"a boolean holding an element", task_xml(u"/bin/true", u"", u"<Enabled><x/></Enabled>"),
+         SCHED_E_INVALIDVALUE, u"(4,14):Enabled:"},
+        {"larger than any definition", task_xml(u"/bin/true", std::u16string(1 << 20, u'x')),
+         HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE), u""},
         {"unclosed element", with_head(u"<Actions>"), SCHED_E_MALFORMEDXML, u""},
         {"declared UTF-8",
          u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Task xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\"/>",
@@ -109,6 +140,9 @@ TEST_F(TaskXml, AcceptedDefinitions) {
         {"booleans with blanks", task_xml(u"/bin/true", u"", u"<Enabled> false </Enabled><Hidden>true</Hidden>")},
         {"an action other than Exec", with_head(u"<Actions><ShowMessage><Title>t</Title></ShowMessage></Actions></Task>")},
         {"characters beyond ASCII", task_xml(u"/bin/\u00E9cho \xD83D\xDE00")},
+        {"32 actions", with_head(u"<Actions>" + repeated(u"<Exec><Command>a</Command></Exec>", 32) + u"</Actions></Task>")},
+        {"256 attributes on one element",
+         with_head(u"<Settings" + numbered(u" a", u"=''", 256) + u"/><Actions><Exec><Command>a</Command></Exec></Actions></Task>")},
     };
     for (const auto& c : cases) {
         Ref<IRegisteredTask> task;
