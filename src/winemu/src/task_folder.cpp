@@ -17,7 +17,7 @@ namespace winemu {
 namespace {
 
 constexpr DWORD rpc_null_reference = 1780;  // RPC_X_NULL_REF_POINTER
-constexpr LONG supported_creation_flags = TASK_VALIDATE_ONLY | TASK_CREATE | TASK_UPDATE |
+constexpr LONG supported_creation_flags = TASK_VALIDATE_ONLY | TASK_CREATE | TASK_UPDATE | TASK_DISABLE |
                                           TASK_DONT_ADD_PRINCIPAL_ACE | TASK_IGNORE_REGISTRATION_TRIGGERS;
 
 // A task path: a name that resolves to the root (or no name at all) names no task.
@@ -122,7 +122,7 @@ private:
         auto task = name.empty() ? resolve_task_path(u"\\" + new_guid_text(), {}) : task_path(name, folder_);
         if (!task.ok()) return task.error();
 
-        auto parsed = parse_task_xml(bstr_view(xml_text));
+        auto parsed = parse_task_xml(bstr_view(xml_text), (flags & TASK_DISABLE) != 0);
         if (const auto* refusal = std::get_if<XmlRefusal>(&parsed)) {
             leave_restricted_error(refusal->code, system_message(static_cast<DWORD>(refusal->code)), refusal->detail);
             return refusal->code;

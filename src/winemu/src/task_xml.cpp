@@ -212,7 +212,40 @@ Checked read_actions(xmlNodePtr task, TaskDefinition definition) {
     return definition;
 }
 
-Checked check_document(xmlDocPtr document, std::string xml) {
+// The document with Settings/Enabled set to false (Settings and Enabled made where missing, in the
+// task namespace), written out again: what TASK_DISABLE registers, as Windows stores the task
+// disabled. The declaration is written as the service writes one (the text is UTF-16 to callers);
+// comments and processing instructions around the root are kept.
+std::optional<std::string> disabled_text(xmlDocPtr document, xmlNodePtr task) {
+    xmlNodePtr settings = child_named(task, "Settings");
+    if (!settings) {
+        settings = xmlNewDocNode(document, task->ns, BAD_CAST "Settings", nullptr);
+        if (!settings) return std::nullopt;
+        const xmlNodePtr actions = child_named(task, "Actions");
+        if (!xmlAddPrevSibling(actions, settings)) {
+            xmlFreeNode(settings);
+            return std::nullopt;
+        }
+    }
+    if (const xmlNodePtr enabled = child_named(settings, "Enabled")) {
+        xmlNodeSetContent(enabled, BAD_CAST "false");
+    } else if (!xmlNewTextChild(settings, task->ns, BAD_CAST "Enabled", BAD_CAST "false")) {
+        return std::nullopt;
+    }
+    const std::unique_ptr<xmlBuffer, decltype(&xmlBufferFree)> buffer(xmlBufferCreate(), xmlBufferFree);
+    if (!buffer) return std::nullopt;
+    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n";
+    for (xmlNodePtr node = document->children; node; node = node->next) {
+        xmlBufferEmpty(buffer.get());
+        if (xmlNodeDump(buffer.get(), document, node, 0, 0) < 0) return std::nullopt;
+        text.append(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
+                    static_cast<std::size_t>(xmlBufferLength(buffer.get())));
+        text += '\n';
+    }
+    return text;
+}
+
+Checked check_document(xmlDocPtr document, std::string xml, bool disable) {
     const xmlNodePtr task = xmlDocGetRootElement(document);
     if (!task) return malformed(1, 1, "no root element");
     // The name first: Windows refuses <TASK> as an unexpected node even without the namespace.
@@ -233,7 +266,15 @@ Checked check_document(xmlDocPtr document, std::string xml) {
         if (const xmlNodePtr enabled = child_named(settings, "Enabled"))
             definition.enabled = trimmed(text_of(enabled)) == "true";
     }
-    return read_actions(task, std::move(definition));
+    Checked checked = read_actions(task, std::move(definition));
+    auto* accepted = std::get_if<TaskDefinition>(&checked);
+    if (accepted && disable && accepted->enabled) {
+        auto text = disabled_text(document, task);
+        if (!text) return malformed(1, 1, "out of memory");
+        accepted->xml = std::move(*text);
+        accepted->enabled = false;
+    }
+    return checked;
 }
 
 void initialise_libxml2_once() {
@@ -286,16 +327,16 @@ XmlRefusal too_many_nodes(const MarkupExcess& excess) {
 
 }  // namespace
 
-Checked parse_task_xml(std::u16string_view text) {
+Checked parse_task_xml(std::u16string_view text, bool disable) {
     if (!text.empty() && text.front() == u'\xFEFF') text.remove_prefix(1);  // a byte order mark
     // Each UTF-16 unit takes at least one byte: a text this long is too large before conversion.
     if (text.size() > largest_definition) return too_large(text.size());
     auto utf8 = utf8_from_utf16(text);
     if (!utf8) return invalid_character_at(position_of(text, first_unpaired_surrogate(text)));
-    return parse_task_xml_utf8(std::move(*utf8));
+    return parse_task_xml_utf8(std::move(*utf8), disable);
 }
 
-Checked parse_task_xml_utf8(std::string xml) {
+Checked parse_task_xml_utf8(std::string xml, bool disable) {
     if (xml.size() > largest_definition) return too_large(xml.size());
     // XML cannot hold U+0000 anywhere; the parser would take it for the end of the text and
     // leave whatever follows unread.
@@ -319,7 +360,7 @@ Checked parse_task_xml_utf8(std::string xml) {
     xmlParseDocument(parser.get());
     if (first_error) return *first_error;
     if (!parser->wellFormed || !parser->myDoc) return malformed(1, 1, "the document is not well-formed");
-    return check_document(parser->myDoc, std::move(xml));
+    return check_document(parser->myDoc, std::move(xml), disable);
 }
 
 }  // namespace winemu

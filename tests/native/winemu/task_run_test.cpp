@@ -147,6 +147,8 @@ TEST_F(TaskRun, StartsTheProgramInItsWorkingDirectoryAndReapsIt) {
     Ref<IRunningTask> running;
     ASSERT_EQ(run(u"toucher", &running), S_OK);
     EXPECT_TRUE(eventually([&] { return access((sandbox_ / "made by task").c_str(), F_OK) == 0; }));
+    // The second action starts (and fails to) once the first has ended.
+    EXPECT_TRUE(eventually([&] { return runs_of("Toucher").find("winemu-test-program") != std::string::npos; }));
 
     const std::string runs = runs_of("TOUCHER");
     const std::size_t pid_at = runs.find("\"pid\": ");

@@ -173,6 +173,43 @@ TEST_F(TaskXml, EnabledFollowsSettings) {
     EXPECT_EQ(task->get_Enabled(nullptr), E_POINTER);
 }
 
+TEST_F(TaskXml, TaskDisableRegistersTheTaskDisabled) {
+    const struct {
+        LONG flags;
+        std::u16string xml;
+    } cases[] = {
+        {TASK_DISABLE, task_xml()},
+        {TASK_DISABLE | TASK_CREATE, task_xml(u"/bin/true", u"", u"<Enabled>true</Enabled><Hidden>false</Hidden>")},
+        {TASK_DISABLE | TASK_CREATE_OR_UPDATE, task_xml(u"/bin/true", u"", u"")},  // Settings without Enabled
+        {TASK_DISABLE | TASK_CREATE_OR_UPDATE,
+         u"<!-- kept -->\n<t:Task xmlns:t=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">"
+         u"<t:Actions><t:Exec><t:Command>/bin/\u00E9</t:Command></t:Exec></t:Actions></t:Task>"},  // no Settings
+        {TASK_DISABLE | TASK_CREATE_OR_UPDATE, task_xml(u"/bin/true", u"", u"<Enabled>false</Enabled>")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.xml));
+        Ref<IRegisteredTask> registered;
+        ASSERT_EQ(register_task(u"Disabled", c.xml, c.flags, &registered), S_OK);
+        Ref<IRegisteredTask> task;
+        ASSERT_EQ(get_task(u"Disabled", &task), S_OK);  // what was stored passes the checks again
+        for (IRegisteredTask* each : {registered.get(), task.get()}) {
+            VARIANT_BOOL enabled = VARIANT_TRUE;
+            ASSERT_EQ(each->get_Enabled(&enabled), S_OK);
+            EXPECT_EQ(enabled, VARIANT_FALSE);
+        }
+        Bstr xml;
+        ASSERT_EQ(task->get_Xml(xml.put()), S_OK);
+        const std::u16string_view text = xml.view();
+        EXPECT_NE(text.find(u"Enabled>false</"), std::u16string_view::npos);
+        EXPECT_EQ(text.find(u"Enabled>true</"), std::u16string_view::npos);
+        EXPECT_TRUE(text.find(u"<!-- kept -->") != std::u16string_view::npos || c.xml.find(u"kept") == std::u16string::npos);
+        EXPECT_NE(text.find(u"/bin/"), std::u16string_view::npos);
+        ASSERT_EQ(delete_task(u"Disabled"), S_OK);
+    }
+    EXPECT_EQ(register_task(u"Validated", task_xml(), TASK_DISABLE | TASK_VALIDATE_ONLY), S_OK);
+    EXPECT_EQ(get_task(u"Validated"), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+}
+
 TEST_F(TaskXml, RefusalsDoNotDisturbAnExistingDefinition) {
     ASSERT_EQ(register_task(u"Checked", task_xml(u"/bin/original")), S_OK);
     EXPECT_EQ(register_task(u"Checked", u"<broken"), SCHED_E_MALFORMEDXML);
