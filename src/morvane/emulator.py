@@ -194,7 +194,11 @@ def outstanding() -> dict[str, int]:
 
 @dataclass(frozen=True)
 class RunRecord:
-    """One start of an Exec action: when, with what argv, and the process id or launch error."""
+    """One start of an Exec action: when, with what argv, and the process id or launch error.
+
+    A record is written before its process starts; one whose start was never confirmed (the
+    service's process died in between) has no pid and the error "start not confirmed".
+    """
 
     time: float
     argv: tuple[str, ...]
