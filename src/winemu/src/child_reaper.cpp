@@ -2,6 +2,7 @@
 #include "child_reaper.hpp"
 
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -22,19 +23,25 @@ constexpr int poll_interval_ms = 100;  // for children without a pidfd
 
 class Reaper {
 public:
-    Reaper() : owner_(getpid()), wake_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+    // `inherited`: the reaper of the process this one was forked from, kept (never used) so that
+    // what it holds stays reachable rather than leaked.
+    explicit Reaper(Reaper* inherited)
+        : owner_(getpid()), inherited_(inherited), wake_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
     bool ready() {
         const std::lock_guard guard(lock_);
         if (running_) return true;
         if (!wake_) return false;
-        try {
-            std::thread([this] { loop(); }).detach();
-        } catch (...) {
-            return false;
-        }
-        running_ = true;
-        return true;
+        // pthread rather than std::thread: nothing of the thread's lives on the heap referenced
+        // only from its stack, which a process forked from this one (a task's host may fork)
+        // would not have, and so would report as leaked.
+        pthread_attr_t attributes;
+        if (pthread_attr_init(&attributes) != 0) return false;
+        pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+        pthread_t thread;
+        running_ = pthread_create(&thread, &attributes, &Reaper::main, this) == 0;
+        pthread_attr_destroy(&attributes);
+        return running_;
     }
 
     void add(ChildWatchNode& node) noexcept {
@@ -56,17 +63,22 @@ public:
     pid_t owner() const noexcept { return owner_; }
 
 private:
-    // Never returns: the thread lives as long as the process.
+    static void* main(void* self) {
+        static_cast<Reaper*>(self)->loop();
+        return nullptr;
+    }
+
+    // Never returns: the thread lives as long as the process. What it holds is held by members
+    // (see ready()).
     void loop() noexcept {
-        std::vector<pollfd> descriptors;
         while (true) {
             try {
-                wait_for_an_end(descriptors);
+                wait_for_an_end();
             } catch (...) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(poll_interval_ms));  // no memory: later
             }
-            ChildWatchNode ended = reap_ended();
-            for (ChildWatch& watch : ended) {
+            reap_ended();
+            for (ChildWatch& watch : ended_) {
                 if (!watch.ended) continue;
                 try {
                     watch.ended();
@@ -74,10 +86,12 @@ private:
                     // What follows a child never throws out here; nothing more to do if it did.
                 }
             }
+            ended_.clear();
         }
     }
 
-    void wait_for_an_end(std::vector<pollfd>& descriptors) {
+    void wait_for_an_end() {
+        std::vector<pollfd>& descriptors = descriptors_;
         descriptors.clear();
         descriptors.push_back({wake_.get(), POLLIN, 0});
         bool any_without_pidfd = false;
@@ -94,9 +108,9 @@ private:
     }
 
     // Reaps every child that has ended (waitpid without waiting: a pidfd only says it may have)
-    // and takes its watch out of the list.
-    ChildWatchNode reap_ended() noexcept {
-        ChildWatchNode ended;
+    // and moves its watch to ended_.
+    void reap_ended() noexcept {
+        ChildWatchNode& ended = ended_;
         const std::lock_guard guard(lock_);
         for (auto it = watched_.begin(); it != watched_.end();) {
             const auto next = std::next(it);
@@ -109,14 +123,17 @@ private:
             if (reaped == it->pid || (reaped < 0 && errno == ECHILD)) ended.splice(ended.end(), watched_, it);
             it = next;
         }
-        return ended;
     }
 
     const pid_t owner_;
+    [[maybe_unused]] Reaper* const inherited_;
     UniqueFd wake_;
     std::mutex lock_;
     bool running_ = false;
     ChildWatchNode watched_;
+    // The reaper thread's own: what it polls, and the watches of children it has just reaped.
+    std::vector<pollfd> descriptors_;
+    ChildWatchNode ended_;
 };
 
 Reaper& reaper() {
@@ -129,7 +146,7 @@ Reaper& reaper() {
     const std::lock_guard guard(making);
     current = instance.load();
     if (!current || current->owner() != getpid()) {
-        current = new Reaper;
+        current = new Reaper(current);
         instance.store(current);
     }
     return *current;

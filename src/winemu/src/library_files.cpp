@@ -7,9 +7,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 
 #include "task_library.hpp"
 
@@ -58,7 +58,7 @@ public:
         errno = saved;
     }
 
-    // 0 when the whole text is written and flushed to the file; else the errno.
+    // 0 when the whole text is written to the file; else the errno.
     int write(std::string_view text) {
         if (!fd_) return error_ ? error_ : EIO;
         fchmod(fd_.get(), private_file);  // whatever the umask took away or let through
