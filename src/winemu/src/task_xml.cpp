@@ -212,6 +212,18 @@ Checked read_actions(xmlNodePtr task, TaskDefinition definition) {
     return definition;
 }
 
+// A definition larger than the service keeps. Windows documents no bound on a definition's size,
+// so the answer is the one Windows gives for data over a size limit, ERROR_FILE_TOO_LARGE:
+// true of what happened, and unlike a malformed-XML answer it does not send anyone looking for an
+// error in the XML.
+XmlRefusal too_large(std::size_t size) {
+    return {HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE),
+            to_u16("(1,1)::ERROR: the definition takes " + std::to_string(size) + " bytes, more than the " +
+                   std::to_string(largest_definition) + " allowed")};
+}
+
+// Too many attributes on an element, or namespace declarations in the document: refused as too
+// many nodes of one kind, the answer the service gives for the 33rd action, with where and what.
 // The document with Settings/Enabled set to false (Settings and Enabled made where missing, in the
 // task namespace), written out again: what TASK_DISABLE registers, as Windows stores the task
 // disabled. The declaration is written as the service writes one (the text is UTF-16 to callers);
@@ -270,7 +282,9 @@ Checked check_document(xmlDocPtr document, std::string xml, bool disable) {
     auto* accepted = std::get_if<TaskDefinition>(&checked);
     if (accepted && disable && accepted->enabled) {
         auto text = disabled_text(document, task);
-        if (!text) return malformed(1, 1, "out of memory");
+        if (!text) return XmlRefusal{E_OUTOFMEMORY, {}};
+        // Written out again it may have grown past the bound that its reading back will check.
+        if (text->size() > largest_definition) return too_large(text->size());
         accepted->xml = std::move(*text);
         accepted->enabled = false;
     }
@@ -308,18 +322,6 @@ XmlRefusal invalid_character_at(std::pair<long, long> position) {
     return malformed(position.first, position.second, "invalid character found in the document");
 }
 
-// A definition larger than the service keeps. Windows sets no such bound that a caller could
-// meet, so the answer is the one Windows gives for data over a size limit, ERROR_FILE_TOO_LARGE:
-// true of what happened, and unlike a malformed-XML answer it does not send anyone looking for an
-// error in the XML.
-XmlRefusal too_large(std::size_t size) {
-    return {HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE),
-            to_u16("(1,1)::ERROR: the definition takes " + std::to_string(size) + " bytes, more than the " +
-                   std::to_string(largest_definition) + " allowed")};
-}
-
-// Too many attributes on an element, or namespace declarations in the document: refused as too
-// many nodes of one kind, the answer the service gives for the 33rd action, with where and what.
 XmlRefusal too_many_nodes(const MarkupExcess& excess) {
     return {SCHED_E_TOO_MANY_NODES,
             position_text(excess.line, excess.column) + u":" + to_u16(excess.element) + u":" + to_u16(excess.what)};

@@ -207,6 +207,11 @@ TEST_F(TaskXml, TaskDisableRegistersTheTaskDisabled) {
         ASSERT_EQ(delete_task(u"Disabled"), S_OK);
     }
     EXPECT_EQ(register_task(u"Validated", task_xml(), TASK_DISABLE | TASK_VALIDATE_ONLY), S_OK);
+    // Ten bytes under the size cap: the disabled definition, written out with its Enabled, is over.
+    const std::size_t base = task_xml(u"/bin/true", u"x", u"").size() - 1;
+    const std::u16string near_cap = task_xml(u"/bin/true", std::u16string((1u << 20) - 10 - base, u'x'), u"");
+    EXPECT_EQ(register_task(u"Large", near_cap, TASK_DISABLE), HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE));
+    EXPECT_EQ(register_task(u"Large", near_cap), S_OK);
     EXPECT_EQ(get_task(u"Validated"), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
 }
 
