@@ -289,7 +289,11 @@ def journal() -> Iterator[list[JournalRecord]]:
 
 @dataclass(frozen=True)
 class RunRecord:
-    """One start of an Exec action: when, with what argv, and the process id or launch error."""
+    """One start of an Exec action: when, with what argv, and the process id or launch error.
+
+    A record is written before its process starts; one whose start was never confirmed (the
+    service's process died in between) has no pid and the error "start not confirmed".
+    """
 
     time: float
     argv: tuple[str, ...]
@@ -298,15 +302,34 @@ class RunRecord:
 
 
 def runs(task_name: str) -> list[RunRecord]:
-    """The start records of a task, oldest first; empty when it never ran."""
+    """The start records of a task, oldest first; empty when it never ran.
+
+    Raises ValueError naming the task when its records file is damaged.
+    """
     _text("task_name", task_name)
     text = _copied_bytes(_winemu.winemu_runs, _utf8(task_name))
     if text is None:
         raise ValueError(f"not a valid task name: {task_name!r}")
-    return [
-        RunRecord(time=entry["time"], argv=tuple(entry["argv"]), pid=entry["pid"], error=entry["error"])
-        for entry in json.loads(text)
-    ]
+    try:
+        return [_run_record(entry) for entry in json.loads(text)]
+    except (ValueError, KeyError, TypeError) as error:
+        # A records file edited or damaged on disk: say whose records they are, not only where
+        # the JSON broke.
+        raise ValueError(f"the start records of task {task_name!r} are damaged: {error}") from error
+
+
+def _run_record(entry: dict) -> RunRecord:
+    """One record as winemu writes it; a record of another shape raises TypeError or KeyError."""
+    time, argv, pid, error = entry["time"], entry["argv"], entry["pid"], entry["error"]
+    if (
+        not isinstance(time, (int, float))
+        or not isinstance(argv, list)
+        or not all(isinstance(argument, str) for argument in argv)
+        or not (pid is None or isinstance(pid, int))
+        or not (error is None or isinstance(error, str))
+    ):
+        raise TypeError(f"a record of an unexpected shape: {entry!r}")
+    return RunRecord(time=time, argv=tuple(argv), pid=pid, error=error)
 
 
 def call_count(call: str) -> int:

@@ -14,6 +14,7 @@ from hypothesis import strategies as st
 if sys.platform == "win32":
     pytest.skip("the emulator stands in for Windows only elsewhere", allow_module_level=True)
 
+import morvane  # noqa: E402
 from morvane import emulator  # noqa: E402
 
 S_OK, S_FALSE = 0, 1
@@ -204,6 +205,27 @@ def test_a_task_that_never_ran_has_no_records():
 def test_runs_of_an_invalid_name_are_refused(name, error):
     with pytest.raises(error):
         emulator.runs(name)
+
+
+_NOTHING_TO_START = (
+    '<Task xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">'
+    "<Actions><Exec><Command>/nonexistent/program</Command></Exec></Actions></Task>"
+)
+
+
+@pytest.mark.parametrize("damage", [
+    b'{"time": 1.0, "argv": [broken}\n',                                  # no JSON
+    b'{"time": 1.0, "argv": ["a"], "pid": "1", "error": null}\n',         # JSON of another shape
+    b'{"time": 1.0, "argv": ["a"], "pid": 1}\n',                          # a field missing
+])
+def test_damaged_records_give_an_error_naming_the_task(fresh_task_library, damage):
+    morvane.register_xml("Damaged Records", _NOTHING_TO_START)
+    morvane.run_task("Damaged Records")
+    assert len(emulator.runs("Damaged Records")) == 1
+    with open(fresh_task_library / "r.DAMAGED~20RECORDS", "ab") as records:
+        records.write(damage)
+    with pytest.raises(ValueError, match="start records of task 'Damaged Records' are damaged"):
+        emulator.runs("Damaged Records")
 
 
 def test_command_line_prints_the_task_library(tmp_path):

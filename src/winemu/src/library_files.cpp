@@ -6,8 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 
 #include "task_library.hpp"
 
@@ -30,50 +32,115 @@ bool write_all(int fd, std::string_view data) {
     return true;
 }
 
-// A file written under a temporary name beside its destination; removed unless committed.
-class TempFile {
+constexpr mode_t private_directory = 0700;
+constexpr mode_t private_file = 0600;
+
+// The text in a file of its own that has no name yet (O_TMPFILE): it gets one only when whole.
+// Where the file system has no unnamed files, a named one stands in (under the temporary name).
+class UnnamedFile {
 public:
-    explicit TempFile(int directory) : directory_(directory) {
-        static std::atomic<unsigned long long> counter{0};
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            // The process id keeps processes apart, the counter threads; O_EXCL settles the rest.
-            std::string candidate = ".tmp." + std::to_string(getpid()) + "." +
-                                    std::to_string(counter.fetch_add(1, std::memory_order_relaxed));
-            UniqueFd created(openat(directory, candidate.c_str(),
-                                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-            if (created) {
-                name_ = std::move(candidate);
-                fd_ = std::move(created);
-                return;
-            }
-            if (errno != EEXIST) break;
+    UnnamedFile(int directory, const std::string& fallback_name) : directory_(directory) {
+        fd_ = UniqueFd(openat(directory, ".", O_WRONLY | O_TMPFILE | O_CLOEXEC, private_file));
+        if (!fd_ && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+            unlinkat(directory, fallback_name.c_str(), 0);  // what a killed writer left
+            fd_ = UniqueFd(openat(directory, fallback_name.c_str(),
+                                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, private_file));
+            if (fd_) named_ = fallback_name;
         }
-        error_ = errno;
+        if (!fd_) error_ = errno;
     }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    ~TempFile() {
-        if (name_.empty()) return;
+    UnnamedFile(const UnnamedFile&) = delete;
+    UnnamedFile& operator=(const UnnamedFile&) = delete;
+    ~UnnamedFile() {
+        if (named_.empty()) return;
         const int saved = errno;
-        unlinkat(directory_, name_.c_str(), 0);
+        unlinkat(directory_, named_.c_str(), 0);
         errno = saved;
     }
 
-    // 0 when the whole text is written and the file closed; else the errno.
-    int write_and_close(std::string_view text) {
+    // 0 when the whole text is written to the file; else the errno.
+    int write(std::string_view text) {
         if (!fd_) return error_ ? error_ : EIO;
+        fchmod(fd_.get(), private_file);  // whatever the umask took away or let through
         if (!write_all(fd_.get(), text)) return errno;
-        return fd_.close() ? 0 : errno;
+        return 0;
     }
-    const std::string& name() const noexcept { return name_; }
-    void committed() noexcept { name_.clear(); }  // renamed to its final name
+
+    // Gives the file the name `name` (EEXIST when taken); 0 or the errno.
+    int link_as(const std::string& name) {
+        if (!named_.empty()) {
+            if (renameat2(directory_, named_.c_str(), directory_, name.c_str(), RENAME_NOREPLACE) != 0) return errno;
+            named_.clear();
+            return 0;
+        }
+        // Through /proc: linking a descriptor directly (AT_EMPTY_PATH) needs a capability.
+        const std::string self = "/proc/self/fd/" + std::to_string(fd_.get());
+        if (linkat(AT_FDCWD, self.c_str(), directory_, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+        const int error = errno;
+        if (error == ENOENT && linkat(fd_.get(), "", directory_, name.c_str(), AT_EMPTY_PATH) == 0) return 0;
+        return error;
+    }
+
+    // Puts the file in place of `name` (replacing what is there) through `temporary`.
+    int replace(const std::string& name, const std::string& temporary) {
+        if (!named_.empty()) {
+            if (renameat(directory_, named_.c_str(), directory_, name.c_str()) != 0) return errno;
+            named_.clear();
+            return 0;
+        }
+        unlinkat(directory_, temporary.c_str(), 0);  // what a killed writer left
+        if (const int error = link_as(temporary); error != 0) return error;
+        if (renameat(directory_, temporary.c_str(), directory_, name.c_str()) == 0) return 0;
+        const int error = errno;
+        unlinkat(directory_, temporary.c_str(), 0);
+        return error;
+    }
 
 private:
     int directory_;
-    std::string name_;
     UniqueFd fd_;
     int error_ = 0;
+    std::string named_;  // set only for the named stand-in
 };
+
+// Whether the open file is one of ours; sets errno to foreign_entry when not.
+bool is_ours(const struct stat& status) {
+    // No link at all: replaced or deleted since it was opened, which only a writer of ours does.
+    if (S_ISREG(status.st_mode) && status.st_nlink <= 1) return true;
+    errno = foreign_entry;
+    return false;
+}
+
+// Opens `name` for reading when it is ours: a symlink or FIFO is refused without blocking.
+UniqueFd open_our_file(int directory, const std::string& name, struct stat& status) {
+    // O_NONBLOCK: a FIFO put in the library must not hang the caller in open().
+    UniqueFd file(openat(directory, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!file) {
+        if (errno == ELOOP || errno == ENXIO) errno = foreign_entry;
+        return file;
+    }
+    if (fstat(file.get(), &status) != 0 || !is_ours(status)) return UniqueFd();
+    return file;
+}
+
+// Reads from the current position to the end, but never more than `limit` bytes (the file may
+// grow while it is read); EFBIG when there is more.
+std::optional<std::string> read_rest(int fd, std::size_t expected, std::size_t limit) {
+    std::string contents;
+    contents.reserve(std::min(expected, limit));
+    char chunk[16384];
+    while (true) {
+        const ssize_t got = read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return std::nullopt;
+        if (got == 0) return contents;
+        if (contents.size() + static_cast<std::size_t>(got) > limit) {
+            errno = EFBIG;
+            return std::nullopt;
+        }
+        contents.append(chunk, static_cast<std::size_t>(got));
+    }
+}
 
 }  // namespace
 
@@ -83,29 +150,53 @@ UniqueFd open_library(const std::string& library, bool create) {
 }
 
 UniqueFd open_directory(int directory, const std::string& name, bool create) {
-    if (create && mkdirat(directory, name.c_str(), 0755) != 0 && errno != EEXIST) return UniqueFd();
-    return UniqueFd(openat(directory, name.c_str(), directory_flags));
+    bool made = false;
+    if (create) {
+        made = mkdirat(directory, name.c_str(), private_directory) == 0;
+        if (!made && errno != EEXIST) return UniqueFd();
+    }
+    UniqueFd opened(openat(directory, name.c_str(), directory_flags));
+    if (opened && made) fchmod(opened.get(), private_directory);
+    return opened;
 }
 
-std::optional<std::string> read_file(int directory, const std::string& name) {
-    // O_NONBLOCK: a FIFO put in the library must not hang the caller in open().
-    const UniqueFd file(openat(directory, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (!file) return std::nullopt;
+std::optional<EntryKind> entry_kind(int directory, const std::string& name) {
     struct stat status {};
-    if (fstat(file.get(), &status) != 0) return std::nullopt;
-    if (!S_ISREG(status.st_mode)) {
-        errno = ENOENT;  // a directory, a FIFO, a device: none of them is a file of ours
+    if (fstatat(directory, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno == ENOENT) return EntryKind::missing;
         return std::nullopt;
     }
-    std::string contents;
-    char chunk[16384];
-    while (true) {
-        const ssize_t got = read(file.get(), chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return std::nullopt;
-        if (got == 0) return contents;
-        contents.append(chunk, static_cast<std::size_t>(got));
+    return S_ISREG(status.st_mode) && status.st_nlink == 1 ? EntryKind::ours : EntryKind::foreign;
+}
+
+std::optional<std::string> read_file(int directory, const std::string& name, std::size_t limit) {
+    struct stat status {};
+    const UniqueFd file = open_our_file(directory, name, status);
+    if (!file) return std::nullopt;
+    if (status.st_size < 0 || static_cast<std::uintmax_t>(status.st_size) > limit) {
+        errno = EFBIG;
+        return std::nullopt;
     }
+    return read_rest(file.get(), static_cast<std::size_t>(status.st_size), limit);
+}
+
+std::optional<std::string> read_file_tail(int directory, const std::string& name, std::size_t limit) {
+    struct stat status {};
+    const UniqueFd file = open_our_file(directory, name, status);
+    if (!file) return std::nullopt;
+    const auto size = static_cast<std::uintmax_t>(std::max<off_t>(status.st_size, 0));
+    if (size <= limit) return read_rest(file.get(), static_cast<std::size_t>(size), limit);
+    // One byte before the part kept: it tells whether that part starts a line.
+    const off_t start = static_cast<off_t>(size - limit) - 1;
+    if (lseek(file.get(), start, SEEK_SET) < 0) return std::nullopt;
+    auto text = read_rest(file.get(), limit + 1, limit + 1);
+    if (!text) {
+        if (errno != EFBIG) return std::nullopt;
+        text = std::string();  // grown meanwhile: what fits is not worth a second try
+    }
+    const std::size_t line_end = text->find('\n');
+    text->erase(0, line_end == std::string::npos ? text->size() : line_end + 1);
+    return text;
 }
 
 bool is_directory(int directory, const std::string& name) {
@@ -119,26 +210,41 @@ bool exists(int directory, const std::string& name) {
 }
 
 int write_file_atomically(int directory, const std::string& name, std::string_view text, bool only_if_new) {
-    TempFile temp(directory);
-    if (const int error = temp.write_and_close(text); error != 0) return error;
-    if (only_if_new) {
-        // linkat() refuses an existing destination atomically; the temporary name then goes away.
-        return linkat(directory, temp.name().c_str(), directory, name.c_str(), 0) == 0 ? 0 : errno;
-    }
-    if (renameat(directory, temp.name().c_str(), directory, name.c_str()) != 0) return errno;
-    temp.committed();
-    return 0;
+    const std::string temporary = ".new." + name;
+    UnnamedFile file(directory, temporary);
+    if (const int error = file.write(text); error != 0) return error;
+    return only_if_new ? file.link_as(name) : file.replace(name, temporary);
 }
 
-int append_to_file(int directory, const std::string& name, std::string_view text) {
+int append_to_file(int directory, const std::string& name, std::string_view text, AppendedText* appended) {
     // O_NONBLOCK: a FIFO put in the library fails at once (no reader) instead of hanging here.
-    const UniqueFd out(
-        openat(directory, name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644));
-    if (!out) return errno;
+    UniqueFd out(openat(directory, name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                        private_file));
+    if (!out) return errno == ELOOP || errno == ENXIO || errno == EISDIR ? foreign_entry : errno;
+    struct stat status {};
+    if (fstat(out.get(), &status) != 0) return errno;
+    if (!is_ours(status)) return foreign_entry;
+    if ((status.st_mode & 07777) != private_file) fchmod(out.get(), private_file);
     ssize_t written;
     do {
         written = write(out.get(), text.data(), text.size());
     } while (written < 0 && errno == EINTR);
+    if (written < 0) return errno;
+    if (written != static_cast<ssize_t>(text.size())) return EIO;
+    if (!appended) return 0;
+    // With O_APPEND the position is the end of this write, whatever others appended before it.
+    const off_t end = lseek(out.get(), 0, SEEK_CUR);
+    if (end < 0) return errno;
+    appended->offset = end - static_cast<off_t>(text.size());
+    appended->file = std::move(out);
+    return 0;
+}
+
+int overwrite_appended(AppendedText& appended, std::string_view text) {
+    // pwrite() on an O_APPEND descriptor would append on Linux: the flag goes first.
+    const int flags = fcntl(appended.file.get(), F_GETFL);
+    if (flags < 0 || fcntl(appended.file.get(), F_SETFL, flags & ~O_APPEND) != 0) return errno;
+    const ssize_t written = pwrite(appended.file.get(), text.data(), text.size(), appended.offset);
     if (written < 0) return errno;
     return written == static_cast<ssize_t>(text.size()) ? 0 : EIO;
 }

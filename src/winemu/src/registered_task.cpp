@@ -5,12 +5,10 @@
 #include "com_guard.hpp"
 #include "dispatch_object.hpp"
 #include "platform_call.hpp"
-#include "run_records.hpp"
 #include "running_task.hpp"
 #include "service_call.hpp"
-#include "task_launch.hpp"
-#include "task_store.hpp"
-#include "task_xml.hpp"
+#include "task_readback.hpp"
+#include "task_run.hpp"
 #include "utf.hpp"
 
 namespace winemu {
@@ -18,8 +16,8 @@ namespace {
 
 class RegisteredTask final : public DispatchObject<IRegisteredTask, IID_IRegisteredTask> {
 public:
-    RegisteredTask(std::string library, PathElements path, StoredTask task)
-        : library_(std::move(library)), path_(std::move(path)), task_(std::move(task)) {}
+    RegisteredTask(std::string library, PathElements path, StoredTask task, bool enabled)
+        : library_(std::move(library)), path_(std::move(path)), task_(std::move(task)), enabled_(enabled) {}
 
     HRESULT STDMETHODCALLTYPE get_Name(BSTR* pName) override {
         const std::size_t last = task_.path.find_last_of(u'\\');
@@ -28,19 +26,13 @@ public:
     HRESULT STDMETHODCALLTYPE get_Path(BSTR* pPath) override { return hand_out_bstr(task_.path, pPath); }
     HRESULT STDMETHODCALLTYPE get_State(TASK_STATE* pState) override {
         if (!pState) return E_POINTER;
-        *pState = TASK_STATE_UNKNOWN;
-        return guarded([&] {
-            *pState = enabled() ? TASK_STATE_READY : TASK_STATE_DISABLED;
-            return S_OK;
-        });
+        *pState = enabled_ ? TASK_STATE_READY : TASK_STATE_DISABLED;
+        return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_Enabled(VARIANT_BOOL* pEnabled) override {
         if (!pEnabled) return E_POINTER;
-        *pEnabled = VARIANT_FALSE;
-        return guarded([&] {
-            *pEnabled = enabled() ? VARIANT_TRUE : VARIANT_FALSE;
-            return S_OK;
-        });
+        *pEnabled = enabled_ ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
     }
     HRESULT STDMETHODCALLTYPE put_Enabled(VARIANT_BOOL) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Run(VARIANT parameters, IRunningTask** ppRunningTask) override {
@@ -105,35 +97,19 @@ private:
         return refused;
     }
 
-    bool enabled() const {
-        const auto parsed = parse_task_xml_utf8(task_.xml);
-        const auto* definition = std::get_if<TaskDefinition>(&parsed);
-        return definition && definition->enabled;
-    }
-
     // Starts the definition as it is now in the library (it may have been replaced or deleted
-    // since this object was handed out).
+    // since this object was handed out), read back and checked once.
     HRESULT run(IRunningTask** out) {
-        auto current = load_task(library_, path_);
+        auto current = load_checked_task(library_, path_);
         if (!current.ok()) return current.error();
-        auto parsed = parse_task_xml_utf8(std::move(current.value().xml));
-        if (const auto* refusal = std::get_if<XmlRefusal>(&parsed)) return refusal->code;
-        const TaskDefinition& definition = std::get<TaskDefinition>(parsed);
-
-        RunningInstance instance{current.value().path, {}, std::nullopt};
-        if (definition.enabled) {  // a disabled task answers S_OK and starts nothing
-            // Room for every record before the first process starts: from then on no launch
-            // throws and no record is dropped before they are written (a failed launch is a
-            // record too), so a later action cannot leave the earlier processes unrecorded.
-            std::vector<RunRecord> records;
-            records.reserve(definition.exec_actions.size());
-            for (const ExecAction& action : definition.exec_actions) records.push_back(launch_exec(action));
-            append_task_runs(library_, path_, run_record_lines(records));
-            for (const RunRecord& record : records) {
-                if (!record.pid) continue;
-                instance.pid = record.pid;
-                instance.current_action = utf16_from_utf8_lossy(record.argv.front());
-                break;
+        CheckedTask& task = current.value();
+        RunningInstance instance{std::move(task.stored.path), {}, std::nullopt};
+        if (task.definition.enabled) {  // a disabled task answers S_OK and starts nothing
+            auto started = start_task_run(library_, path_, std::move(task.definition.exec_actions));
+            if (!started.ok()) return started.error();
+            if (const auto& first = started.value()) {
+                instance.pid = first->pid;
+                instance.current_action = utf16_from_utf8_lossy(first->program);
             }
         }
         return create_running_task(std::move(instance), out);
@@ -142,13 +118,15 @@ private:
     const std::string library_;
     const PathElements path_;
     const StoredTask task_;
+    const bool enabled_;  // Settings/Enabled as it was read
 };
 
 }  // namespace
 
-HRESULT create_registered_task(std::string library, PathElements path, StoredTask task, IRegisteredTask** out) {
+HRESULT create_registered_task(std::string library, PathElements path, StoredTask task, bool enabled,
+                               IRegisteredTask** out) {
     return guarded([&] {
-        *out = new RegisteredTask(std::move(library), std::move(path), std::move(task));
+        *out = new RegisteredTask(std::move(library), std::move(path), std::move(task), enabled);
         return S_OK;
     });
 }

@@ -10,7 +10,9 @@
 
 namespace winemu {
 
-// A new IRegisteredTask (one reference) in *out, for the task at `path` of the library.
-HRESULT create_registered_task(std::string library, PathElements path, StoredTask task, IRegisteredTask** out);
+// A new IRegisteredTask (one reference) in *out, for the task at `path` of the library, whose
+// definition (already checked) says whether it is enabled.
+HRESULT create_registered_task(std::string library, PathElements path, StoredTask task, bool enabled,
+                               IRegisteredTask** out);
 
 }  // namespace winemu

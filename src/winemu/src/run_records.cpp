@@ -37,24 +37,35 @@ std::string json_string(std::string_view bytes) {
     return out + "\"";
 }
 
-std::string json_line(const RunRecord& record) {
+// Room for the pid and any error text the launch gives (strerror's texts are far shorter).
+constexpr std::size_t outcome_width = 160;
+
+std::string outcome_field(std::optional<long> pid, std::optional<std::string> error) {
+    while (true) {
+        std::string field = "\"pid\": " + (pid ? std::to_string(*pid) : std::string("null"));
+        field += ", \"error\": " + (error ? json_string(*error) : std::string("null"));
+        if (field.size() <= outcome_width || !error) return field + std::string(outcome_width - field.size(), ' ');
+        error->resize(error->size() / 2);  // a cut character becomes U+FFFD in json_string
+    }
+}
+
+}  // namespace
+
+std::string run_record_outcome(const RunRecord& record) {
+    if (!record.pid && !record.error) return outcome_field(std::nullopt, std::string(unconfirmed_start));
+    return outcome_field(record.pid, record.error);
+}
+
+std::string run_record_line(const RunRecord& record) {
     // to_chars: a host that set a locale with a decimal comma must not break the JSON.
     char time[64];
     const auto written = std::to_chars(time, time + sizeof time, record.time, std::chars_format::fixed, 6);
     std::string line = std::string(record_start) + std::string(time, written.ptr) + ", \"argv\": [";
     for (std::size_t i = 0; i < record.argv.size(); ++i) line += (i ? ", " : "") + json_string(record.argv[i]);
-    line += "], \"pid\": " + (record.pid ? std::to_string(*record.pid) : std::string("null"));
-    line += ", \"error\": " + (record.error ? json_string(*record.error) : std::string("null"));
-    return line + "}\n";
+    return line + "], " + run_record_outcome(record) + "}\n";
 }
 
-}  // namespace
-
-std::string run_record_lines(const std::vector<RunRecord>& records) {
-    std::string lines;
-    for (const auto& record : records) lines += json_line(record);
-    return lines;
-}
+std::size_t outcome_offset(std::string_view line) { return line.size() - 2 - outcome_width; }
 
 std::string run_records_json(std::string_view lines) {
     std::string json = "[";
@@ -68,8 +79,11 @@ std::string run_records_json(std::string_view lines) {
         const std::size_t last = line.rfind(record_start);
         if (last == std::string_view::npos || end == std::string_view::npos || line.back() != '}') continue;
         line.remove_prefix(last);
+        line.remove_suffix(1);
+        while (!line.empty() && line.back() == ' ') line.remove_suffix(1);  // the outcome's padding
         if (json.size() > 1) json += ", ";
         json += line;
+        json += '}';
     }
     return json + "]";
 }

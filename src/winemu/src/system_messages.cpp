@@ -40,6 +40,7 @@ constexpr auto win32_messages = std::to_array<Message>({
     {183, u"Cannot create a file when that file already exists.\r\n"},
     {193, u"%1 is not a valid Win32 application.\r\n"},  // an insert, kept as is: inserts are ignored
     {206, u"The filename or extension is too long.\r\n"},
+    {223, u"The file size exceeds the limit allowed and cannot be saved.\r\n"},
     {317, u"The system cannot find message text for message number 0x%1 in the message file for %2.\r\n"},
     {998, u"Invalid access to memory location.\r\n"},
     {1168, u"Element not found.\r\n"},
@@ -75,6 +76,8 @@ constexpr auto hresult_messages = std::to_array<Message>({
     {0x80041318, u"The task XML contains a value which is incorrectly formatted or out of range.\r\n"},
     {0x80041319, u"The task XML is missing a required element or attribute.\r\n"},
     {0x8004131A, u"The task XML is malformed.\r\n"},
+    {0x8004131B, u"The task XML contains too many nodes of the same type.\r\n"},
+    {0x8004131F, u"The task image is corrupt or has been tampered with.\r\n"},
 });
 
 constexpr DWORD win32_facility_bits = 0x80070000;

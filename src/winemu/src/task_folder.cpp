@@ -10,6 +10,7 @@
 #include "registered_task.hpp"
 #include "service_call.hpp"
 #include "system_messages.hpp"
+#include "task_readback.hpp"
 #include "task_store.hpp"
 #include "task_xml.hpp"
 
@@ -17,7 +18,7 @@ namespace winemu {
 namespace {
 
 constexpr DWORD rpc_null_reference = 1780;  // RPC_X_NULL_REF_POINTER
-constexpr LONG supported_creation_flags = TASK_VALIDATE_ONLY | TASK_CREATE | TASK_UPDATE |
+constexpr LONG supported_creation_flags = TASK_VALIDATE_ONLY | TASK_CREATE | TASK_UPDATE | TASK_DISABLE |
                                           TASK_DONT_ADD_PRINCIPAL_ACE | TASK_IGNORE_REGISTRATION_TRIGGERS;
 
 // A task path: a name that resolves to the root (or no name at all) names no task.
@@ -79,9 +80,11 @@ public:
             return guarded([&] {
                 auto task = task_path(bstr_view(path), folder_);
                 if (!task.ok()) return task.error();
-                auto stored = load_task(library_, task.value());
-                if (!stored.ok()) return stored.error();
-                return create_registered_task(library_, std::move(task.value()), std::move(stored.value()), ppTask);
+                auto loaded = load_checked_task(library_, task.value());
+                if (!loaded.ok()) return loaded.error();
+                CheckedTask& checked = loaded.value();
+                return create_registered_task(library_, std::move(task.value()), std::move(checked.stored),
+                                              checked.definition.enabled, ppTask);
             });
         }();
         call.object("task", ppTask ? *ppTask : nullptr);
@@ -171,16 +174,18 @@ private:
         auto task = name.empty() ? resolve_task_path(u"\\" + new_guid_text(), {}) : task_path(name, folder_);
         if (!task.ok()) return task.error();
 
-        auto parsed = parse_task_xml(bstr_view(xml_text));
+        auto parsed = parse_task_xml(bstr_view(xml_text), (flags & TASK_DISABLE) != 0);
         if (const auto* refusal = std::get_if<XmlRefusal>(&parsed)) {
             leave_restricted_error(refusal->code, system_message(static_cast<DWORD>(refusal->code)), refusal->detail);
             return refusal->code;
         }
         if (flags & TASK_VALIDATE_ONLY) return S_OK;
-        auto stored = store_task(library_, task.value(), std::move(std::get<TaskDefinition>(parsed).xml), *mode);
+        TaskDefinition& definition = std::get<TaskDefinition>(parsed);
+        auto stored = store_task(library_, task.value(), std::move(definition.xml), *mode);
         if (!stored.ok()) return stored.error();
         if (!out) return S_OK;
-        return create_registered_task(library_, std::move(task.value()), std::move(stored.value()), out);
+        return create_registered_task(library_, std::move(task.value()), std::move(stored.value()), definition.enabled,
+                                      out);
     }
 
     const std::string library_;

@@ -5,7 +5,6 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
-#include <thread>
 #include <variant>
 
 #include "command_line.hpp"
@@ -113,20 +111,9 @@ std::variant<std::string, int> find_program(const std::string& command, const st
     }
 }
 
-void reap_in_background(pid_t pid) {
-    try {
-        std::thread([pid] {
-            int status = 0;
-            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
-        }).detach();
-    } catch (...) {
-        // No thread to be had: the child stays a zombie until this process ends.
-    }
-}
-
-RunRecord launch(const ExecAction& action) {
-    RunRecord record;
+PreparedLaunch prepare(const ExecAction& action) {
+    PreparedLaunch prepared;
+    RunRecord& record = prepared.record;
     record.time = seconds_since_epoch();
     CommandText command = split_command(expand_environment(action.command));
     std::string arguments = expand_environment(action.arguments);
@@ -134,58 +121,64 @@ RunRecord launch(const ExecAction& action) {
     record.argv.push_back(std::move(command.program));
     for (auto& argument : split_arguments(arguments)) record.argv.push_back(std::move(argument));
 
-    const std::string working_directory = expand_environment(action.working_directory);
-    if (!working_directory.empty()) {
+    prepared.working_directory = expand_environment(action.working_directory);
+    if (!prepared.working_directory.empty()) {
         struct stat status {};
-        const int error = stat(working_directory.c_str(), &status) != 0 ? errno : S_ISDIR(status.st_mode) ? 0 : ENOTDIR;
+        const int error = stat(prepared.working_directory.c_str(), &status) != 0 ? errno
+                          : S_ISDIR(status.st_mode)                            ? 0
+                                                                               : ENOTDIR;
         if (error != 0) {
             record.error = error_text(error);
-            return record;
+            return prepared;
         }
     }
-    const auto program = find_program(record.argv.front(), working_directory);
+    auto program = find_program(record.argv.front(), prepared.working_directory);
     if (const int* error = std::get_if<int>(&program)) {
         record.error = error_text(*error);
-        return record;
+        return prepared;
     }
-    SpawnActions actions;
-    SpawnAttributes attributes;
-    if (const int error = prepare(actions, attributes, working_directory); error != 0) {
-        record.error = error_text(error);
-        return record;
-    }
-    std::vector<char*> argv;
-    for (auto& argument : record.argv) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    const int error =
-        posix_spawn(&pid, std::get<std::string>(program).c_str(), actions.get(), attributes.get(), argv.data(), environ);
-    if (error != 0) {
-        record.error = error_text(error);
-        return record;
-    }
-    record.pid = pid;
-    reap_in_background(pid);
-    return record;
+    prepared.program = std::move(std::get<std::string>(program));
+    prepared.argv.reserve(record.argv.size() + 1);
+    for (auto& argument : record.argv) prepared.argv.push_back(argument.data());
+    prepared.argv.push_back(nullptr);
+    return prepared;
 }
 
 }  // namespace
 
-RunRecord launch_exec(const ExecAction& action) noexcept {
-    // Everything that allocates comes before the spawn; past it only the pid is set and the
-    // record moved out, neither of which throws.
+PreparedLaunch prepare_launch(const ExecAction& action) noexcept {
     try {
-        return launch(action);
+        return prepare(action);
     } catch (...) {
-        RunRecord failed;
-        failed.time = seconds_since_epoch();
+        PreparedLaunch failed;
+        failed.record.time = seconds_since_epoch();
         try {
-            failed.argv.push_back(action.command);
-            failed.error = "out of memory";
+            failed.record.argv.push_back(action.command);
+            failed.record.error = "out of memory";
         } catch (...) {
-            failed.error.emplace();  // no memory even for the reason: an empty one
+            failed.record.error.emplace();  // no memory even for the reason: an empty one
         }
         return failed;
+    }
+}
+
+void start_launch(PreparedLaunch& prepared) noexcept {
+    RunRecord& record = prepared.record;
+    if (record.error || prepared.argv.empty()) return;
+    SpawnActions actions;
+    SpawnAttributes attributes;
+    int error = prepare(actions, attributes, prepared.working_directory);
+    pid_t pid = 0;
+    if (error == 0)
+        error = posix_spawn(&pid, prepared.program.c_str(), actions.get(), attributes.get(), prepared.argv.data(), environ);
+    if (error == 0) {
+        record.pid = pid;
+        return;
+    }
+    try {
+        record.error = error_text(error);
+    } catch (...) {
+        record.error.emplace();
     }
 }
 

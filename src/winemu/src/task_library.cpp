@@ -50,12 +50,18 @@ std::string task_library() {
 }
 
 bool ensure_directories(const std::string& directory) {
-    if (mkdir(directory.c_str(), 0755) == 0 || errno == EEXIST) return true;
+    // Private, whatever the umask: the library and the state directories made for it.
+    const auto make = [&] {
+        if (mkdir(directory.c_str(), 0700) != 0) return errno == EEXIST;
+        chmod(directory.c_str(), 0700);
+        return true;
+    };
+    if (make()) return true;
     if (errno != ENOENT) return false;
     const std::size_t parent_end = directory.find_last_of('/');
     if (parent_end == std::string::npos || parent_end == 0) return false;
     if (!ensure_directories(directory.substr(0, parent_end))) return false;
-    return mkdir(directory.c_str(), 0755) == 0 || errno == EEXIST;
+    return make();
 }
 
 }  // namespace winemu

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "library_files.hpp"
+#include "task_limits.hpp"
 #include "task_paths.hpp"
 #include "unique_fd.hpp"
 #include "utf.hpp"
@@ -32,6 +33,7 @@ HRESULT hresult_from_errno(int error) {
     case ENAMETOOLONG: return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
     case ENOMEM: return E_OUTOFMEMORY;
     case ENOSPC: return HRESULT_FROM_WIN32(112);  // ERROR_DISK_FULL
+    case EFBIG: return HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);  // a file size limit (RLIMIT_FSIZE)
     default: return E_FAIL;
     }
 }
@@ -41,6 +43,12 @@ HRESULT hresult_from_errno(int error) {
 HRESULT write_refusal(int error) {
     return error == ELOOP || error == ENOTDIR || error == EISDIR ? E_ACCESSDENIED : hresult_from_errno(error);
 }
+
+// A task's file that winemu did not write (a symlink, a FIFO, a directory, a file with several
+// links) is answered the same way by every call, lookup, registration, deletion and run alike:
+// access denied, as Windows answers for a task file that the caller may not open. It is never
+// followed, replaced or deleted.
+const HRESULT foreign_task = E_ACCESSDENIED;
 
 // For a lookup, a symlink or a file where a directory belongs counts as nothing there.
 bool is_missing(int error) { return error == ENOENT || error == ENOTDIR || error == ELOOP; }
@@ -72,7 +80,7 @@ bool open_entry_directories(EntryDirectories& entry, const EntryName& name, bool
 }
 
 std::u16string spelling_in(int folder, const std::u16string& given) {
-    const auto text = read_file(folder, folder_spelling_file);
+    const auto text = read_file(folder, folder_spelling_file, largest_spelling_file);
     if (!text) return given;
     auto spelling = utf16_from_utf8(*text);
     if (!spelling || fold_case(*spelling) != fold_case(given)) return given;
@@ -102,10 +110,18 @@ HResultOr<UniqueFd> open_folder(const std::string& library, const PathElements& 
     return current;
 }
 
-// Opens the folder `element` inside `parent`, creating it when missing. Under the parent's lock,
-// so that a folder and a task never take the same name, and a folder made by several processes
-// at once is made once, with the spelling of the first.
-HResultOr<UniqueFd> open_or_create_folder(int parent, const std::u16string& element, PathElements& spelled) {
+// A folder that a registration made, with what it takes to remove it again.
+struct MadeFolder {
+    int parent;                   // the directory of the folder that holds it (owned by the chain)
+    std::vector<UniqueFd> pieces;  // the "c." directories of a split name, outermost first
+    EntryName name;
+};
+
+// Opens the folder `element` inside `parent`, creating it when missing (then noted in `made`).
+// Under the parent's lock, so that a folder and a task never take the same name, and a folder
+// made by several processes at once is made once, with the spelling of the first.
+HResultOr<UniqueFd> open_or_create_folder(int parent, const std::u16string& element, PathElements& spelled,
+                                          std::vector<MadeFolder>& made) {
     const EntryName name = entry_name(element);
     const DirectoryLock lock(parent, DirectoryLock::exclusive);
     EntryDirectories entry{parent, {}};
@@ -120,6 +136,7 @@ HResultOr<UniqueFd> open_or_create_folder(int parent, const std::u16string& elem
         return HResultOr<UniqueFd>::failure(HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
     folder = open_directory(entry.innermost(), name.folder(), true);
     if (!folder) return HResultOr<UniqueFd>::failure(write_refusal(errno));
+    made.push_back({parent, std::move(entry.pieces), name});
     // The spelling is a nicety: without it the folder shows the spelling of each caller.
     if (const auto utf8 = utf8_from_utf16(element))
         write_file_atomically(folder.get(), folder_spelling_file, *utf8, false);
@@ -127,19 +144,58 @@ HResultOr<UniqueFd> open_or_create_folder(int parent, const std::u16string& elem
     return folder;
 }
 
-struct OpenedFolder {
-    UniqueFd directory;
+// The folders from the library down to a task's folder, and those of them this call made. Unless
+// kept, the made ones are removed again, innermost first, so that a registration that fails
+// changes nothing: no folder of it stays to answer lookups or to fix the next caller's spelling.
+class OpenedFolders {
+public:
+    OpenedFolders() = default;
+    OpenedFolders(OpenedFolders&&) = default;
+    OpenedFolders& operator=(OpenedFolders&&) = delete;
+    OpenedFolders(const OpenedFolders&) = delete;
+    ~OpenedFolders() {
+        if (kept_) return;
+        const int saved = errno;
+        for (std::size_t i = made.size(); i-- > 0;) remove_made(made[i]);
+        errno = saved;
+    }
+    int innermost() const noexcept { return chain.back().get(); }
+    void keep() noexcept { kept_ = true; }
+
+    std::vector<UniqueFd> chain;  // the library's directory, then one per folder
+    std::vector<MadeFolder> made;
     PathElements spelled;
+
+private:
+    // Only an empty folder goes: another writer may have put a task in it meanwhile.
+    static void remove_made(MadeFolder& folder) {
+        const DirectoryLock lock(folder.parent, DirectoryLock::exclusive);
+        const int holder = folder.pieces.empty() ? folder.parent : folder.pieces.back().get();
+        if (UniqueFd directory = open_directory(holder, folder.name.folder())) {
+            const auto spelling = read_file(directory.get(), folder_spelling_file, largest_spelling_file);
+            unlinkat(directory.get(), folder_spelling_file, 0);
+            if (unlinkat(holder, folder.name.folder().c_str(), AT_REMOVEDIR) != 0) {
+                if (spelling) write_file_atomically(directory.get(), folder_spelling_file, *spelling, false);
+                return;
+            }
+        }
+        for (std::size_t i = folder.pieces.size(); i-- > 0;) {
+            const int piece_holder = i == 0 ? folder.parent : folder.pieces[i - 1].get();
+            if (unlinkat(piece_holder, folder.name.pieces[i].c_str(), AT_REMOVEDIR) != 0) break;
+        }
+    }
+    bool kept_ = false;
 };
 
-// Makes every folder on the way; gives back the last one and the spelling of each.
-HResultOr<OpenedFolder> create_folders(const std::string& library, const PathElements& folder) {
-    OpenedFolder opened{open_library(library, true), {}};
-    if (!opened.directory) return HResultOr<OpenedFolder>::failure(write_refusal(errno));
+// Makes every folder on the way; gives back each one and the spelling of each.
+HResultOr<OpenedFolders> create_folders(const std::string& library, const PathElements& folder) {
+    OpenedFolders opened;
+    opened.chain.push_back(open_library(library, true));
+    if (!opened.chain.back()) return HResultOr<OpenedFolders>::failure(write_refusal(errno));
     for (const auto& element : folder) {
-        auto next = open_or_create_folder(opened.directory.get(), element, opened.spelled);
-        if (!next.ok()) return HResultOr<OpenedFolder>::failure(next.error());
-        opened.directory = std::move(next.value());
+        auto next = open_or_create_folder(opened.innermost(), element, opened.spelled, opened.made);
+        if (!next.ok()) return HResultOr<OpenedFolders>::failure(next.error());
+        opened.chain.push_back(std::move(next.value()));
     }
     return opened;
 }
@@ -194,21 +250,27 @@ HResultOr<StoredTask> load_task(const std::string& library, const PathElements& 
     auto location = locate_task(library, path);
     if (!location.ok()) return HResultOr<StoredTask>::failure(location.error());
     const int directory = location.value().entry.innermost();
-    const auto text = read_file(directory, location.value().name.definition());
+    const auto text = read_file(directory, location.value().name.definition(), largest_task_file);
     if (!text) {
-        if (is_missing(errno)) return HResultOr<StoredTask>::failure(missing_task(directory, location.value().name));
+        if (errno == ENOENT) return HResultOr<StoredTask>::failure(missing_task(directory, location.value().name));
+        if (errno == foreign_entry) return HResultOr<StoredTask>::failure(foreign_task);
+        if (errno == EFBIG) return HResultOr<StoredTask>::failure(SCHED_E_INVALID_TASK_HASH);
         return HResultOr<StoredTask>::failure(hresult_from_errno(errno));
     }
+    // A file that lost its path line, or whose path (edited by hand) is not the task's own, is
+    // damaged: Windows answers a task file changed behind its back so.
     auto task = parse_task_file(*text);
-    if (!task) return HResultOr<StoredTask>::failure(SCHED_E_MALFORMEDXML);
+    if (!task || fold_case(task->path) != fold_case(display_path(path)))
+        return HResultOr<StoredTask>::failure(SCHED_E_INVALID_TASK_HASH);
     return std::move(*task);
 }
 
 HResultOr<StoredTask> store_task(const std::string& library, const PathElements& path, std::string xml,
                                  WriteMode mode) {
-    auto folder = create_folders(library, parent_of(path));
-    if (!folder.ok()) return HResultOr<StoredTask>::failure(folder.error());
-    const int folder_directory = folder.value().directory.get();
+    auto folders = create_folders(library, parent_of(path));
+    if (!folders.ok()) return HResultOr<StoredTask>::failure(folders.error());
+    OpenedFolders& opened = folders.value();
+    const int folder_directory = opened.innermost();
     const EntryName name = entry_name(path.back());
     // One writer per folder at a time: the checks below hold until the definition is in place.
     const DirectoryLock lock(folder_directory, DirectoryLock::exclusive);
@@ -217,24 +279,32 @@ HResultOr<StoredTask> store_task(const std::string& library, const PathElements&
     const int directory = entry.innermost();
     if (is_directory(directory, name.folder())) return HResultOr<StoredTask>::failure(E_ACCESSDENIED);
 
-    PathElements spelled = std::move(folder.value().spelled);
+    PathElements spelled = opened.spelled;
     spelled.push_back(path.back());
     StoredTask task{display_path(spelled), std::move(xml)};
-    if (const auto existing = read_file(directory, name.definition())) {
+    if (const auto existing = read_file(directory, name.definition(), largest_task_file)) {
         if (mode == WriteMode::create) return HResultOr<StoredTask>::failure(HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
-        if (auto stored = parse_task_file(*existing)) task.path = std::move(stored->path);  // keeps its spelling
-    } else if (!is_missing(errno)) {
-        // Only a definition that is not there (or a symlink, which counts as nothing) makes the
-        // task new; one that cannot be read (no permission, an I/O error) must not be replaced.
+        auto stored = parse_task_file(*existing);
+        if (stored && fold_case(stored->path) == fold_case(task.path)) task.path = std::move(stored->path);  // keeps its spelling
+    } else if (errno == foreign_entry) {
+        return HResultOr<StoredTask>::failure(foreign_task);
+    } else if (errno == EFBIG) {
+        // A damaged task (grown by hand) is still a task: replaced, but not created anew.
+        if (mode == WriteMode::create) return HResultOr<StoredTask>::failure(HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
+    } else if (errno != ENOENT) {
+        // Only a definition that is not there makes the task new; one that cannot be read (no
+        // permission, an I/O error) must not be replaced.
         return HResultOr<StoredTask>::failure(hresult_from_errno(errno));
     } else {
         if (mode == WriteMode::update) return HResultOr<StoredTask>::failure(file_not_found);
-        // A new task starts without start records, whatever an earlier task of its name left.
-        unlinkat(directory, name.runs().c_str(), 0);
+        // A new task starts without start records, whatever an earlier task of its name left
+        // (only a file of ours goes: anything else stays, and refuses records later).
+        if (entry_kind(directory, name.runs()) == EntryKind::ours) unlinkat(directory, name.runs().c_str(), 0);
     }
     const int error =
         write_file_atomically(directory, name.definition(), task_file_text(task), mode == WriteMode::create);
     if (error != 0) return HResultOr<StoredTask>::failure(write_refusal(error));
+    opened.keep();
     return task;
 }
 
@@ -275,13 +345,16 @@ HRESULT remove_task(const std::string& library, const PathElements& path) {
     if (!open_entry_directories(entry, name, false))
         return is_missing(errno) ? file_not_found : hresult_from_errno(errno);
     const int directory = entry.innermost();
-    if (unlinkat(directory, name.definition().c_str(), 0) != 0) {
-        if (errno != ENOENT && errno != EISDIR) return hresult_from_errno(errno);
+    const auto kind = entry_kind(directory, name.definition());
+    if (!kind) return hresult_from_errno(errno);
+    if (*kind == EntryKind::missing) {
+        // The name may be a folder's: the service deletes a task or an empty folder.
         if (is_directory(directory, name.folder())) return remove_empty_folder(directory, name);
-        return file_not_found;
-        return hresult_from_errno(errno);
+        return missing_task(directory, name);
     }
-    unlinkat(directory, name.runs().c_str(), 0);
+    if (*kind == EntryKind::foreign) return foreign_task;
+    if (unlinkat(directory, name.definition().c_str(), 0) != 0) return hresult_from_errno(errno);
+    if (entry_kind(directory, name.runs()) == EntryKind::ours) unlinkat(directory, name.runs().c_str(), 0);
     // Directories that only held the pieces of a long name go when they are empty.
     for (std::size_t i = entry.pieces.size(); i-- > 0;) {
         const int holder = i == 0 ? folder_directory : entry.pieces[i - 1].get();
@@ -290,20 +363,27 @@ HRESULT remove_task(const std::string& library, const PathElements& path) {
     return S_OK;
 }
 
-bool append_task_runs(const std::string& library, const PathElements& path, std::string_view text) {
+HResultOr<AppendedText> append_task_runs(const std::string& library, const PathElements& path,
+                                         std::string_view text) {
     auto location = locate_task(library, path);
-    if (!location.ok()) return false;
+    if (!location.ok()) return HResultOr<AppendedText>::failure(location.error());
     // Shared with other appenders, exclusive of a deletion: records never outlive their task.
     const DirectoryLock lock(location.value().folder.get(), DirectoryLock::shared);
     const int directory = location.value().entry.innermost();
-    if (!exists(directory, location.value().name.definition())) return false;
-    return append_to_file(directory, location.value().name.runs(), text) == 0;
+    const auto kind = entry_kind(directory, location.value().name.definition());
+    if (!kind) return HResultOr<AppendedText>::failure(hresult_from_errno(errno));
+    if (*kind == EntryKind::missing) return HResultOr<AppendedText>::failure(file_not_found);
+    if (*kind == EntryKind::foreign) return HResultOr<AppendedText>::failure(foreign_task);
+    AppendedText appended;
+    if (const int error = append_to_file(directory, location.value().name.runs(), text, &appended); error != 0)
+        return HResultOr<AppendedText>::failure(error == foreign_entry ? foreign_task : hresult_from_errno(error));
+    return appended;
 }
 
 std::string read_task_runs(const std::string& library, const PathElements& path) {
     auto location = locate_task(library, path);
     if (!location.ok()) return {};
-    auto text = read_file(location.value().entry.innermost(), location.value().name.runs());
+    auto text = read_file_tail(location.value().entry.innermost(), location.value().name.runs(), largest_records_read);
     return text ? std::move(*text) : std::string();
 }
 

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "hresult_or.hpp"
+#include "library_files.hpp"
 #include "task_names.hpp"
 
 namespace winemu {
@@ -21,8 +22,10 @@ struct StoredTask {
 HResultOr<std::u16string> find_folder(const std::string& library, const PathElements& folder);
 
 // The task (path not empty): ERROR_FILE_NOT_FOUND when it is missing, ERROR_PATH_NOT_FOUND when a
-// folder on its path is missing or the name is a folder's. A symlink or any other kind of file in
-// the library counts as nothing there.
+// folder on its path is missing or the name is a folder's. E_ACCESSDENIED when what stands at the
+// task's file is not one of ours (a symlink, a FIFO, a directory, a file with several links), in
+// this and in every other call here; SCHED_E_INVALID_TASK_HASH when the file is larger than any
+// definition or its path line is not the task's path (the definition is checked by the caller).
 HResultOr<StoredTask> load_task(const std::string& library, const PathElements& path);
 
 enum class WriteMode { create, update, create_or_update };
@@ -33,19 +36,23 @@ enum class WriteMode { create, update, create_or_update };
 // of a folder to create, or when `create` meets an existing task; ERROR_FILE_NOT_FOUND when
 // `update` meets none; E_ACCESSDENIED too when something the library did not make (a symlink, a
 // directory where a task goes) stands in the way. A new task starts without start records.
+// A registration that fails leaves none of the folders it made.
 HResultOr<StoredTask> store_task(const std::string& library, const PathElements& path, std::string xml,
                                  WriteMode mode);
 
 // Deletes the task and its start records, or the folder of that path when it is empty
 // (HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY) when it is not); ERROR_FILE_NOT_FOUND when neither
-// exists, ERROR_PATH_NOT_FOUND when a folder above it is missing.
+// exists, ERROR_PATH_NOT_FOUND when a folder above it is missing. Removes nothing that is not one
+// of ours.
 HRESULT remove_task(const std::string& library, const PathElements& path);
 
 // Appends text to the task's start records in one write, only while the task exists (a task
-// deleted meanwhile gets no records back); false when nothing was written.
-bool append_task_runs(const std::string& library, const PathElements& path, std::string_view text);
+// deleted meanwhile gets no records back); gives where the text went, or why nothing was written.
+HResultOr<AppendedText> append_task_runs(const std::string& library, const PathElements& path,
+                                         std::string_view text);
 
-// The task's start records as they were appended; empty when there are none.
+// The task's start records as they were appended (the newest ones, when there are more than
+// largest_records_read bytes of them); empty when there are none.
 std::string read_task_runs(const std::string& library, const PathElements& path);
 
 }  // namespace winemu

@@ -10,8 +10,10 @@
 #include <memory>
 #include <optional>
 
+#include "task_limits.hpp"
 #include "text_units.hpp"
 #include "utf.hpp"
+#include "xml_prescan.hpp"
 
 namespace winemu {
 namespace {
@@ -76,11 +78,13 @@ using StructuredError = const xmlError*;
 using StructuredError = xmlErrorPtr;
 #endif
 
+// The first error refuses the document: the parser stops there rather than read on for nothing.
 void keep_first_error(void* context, StructuredError error) {
     const auto parser = static_cast<xmlParserCtxtPtr>(context);
     auto* first = static_cast<std::optional<XmlRefusal>*>(parser->_private);
     if (!first || first->has_value() || !error || error->level < XML_ERR_ERROR) return;
     *first = malformed(error->line, error->int2, error->message ? error->message : "");
+    xmlStopParser(parser);
 }
 
 std::u16string where(xmlNodePtr node) {
@@ -173,6 +177,10 @@ std::optional<XmlRefusal> check_booleans(xmlNodePtr node) {
     for (xmlNodePtr child = node->children; child; child = child->next) {
         if (!is_element(child)) continue;
         if (is_boolean_element(name_of(child))) {
+            // An element inside a boolean makes it no boolean: refused without reading the
+            // subtree (whose text, at every level of such nesting, would be copied again).
+            for (xmlNodePtr inner = child->children; inner; inner = inner->next)
+                if (is_element(inner)) return refuse(SCHED_E_INVALIDVALUE, child, name_of(child));
             const std::string value = text_of(child);
             const std::string_view word = trimmed(value);
             if (word != "true" && word != "false") return refuse(SCHED_E_INVALIDVALUE, child, name_of(child), value);
@@ -185,10 +193,11 @@ std::optional<XmlRefusal> check_booleans(xmlNodePtr node) {
 Checked read_actions(xmlNodePtr task, TaskDefinition definition) {
     const xmlNodePtr actions = child_named(task, "Actions");
     if (!actions) return refuse(SCHED_E_MISSINGNODE, task, "Actions");
-    bool any_action = false;
+    std::size_t action_count = 0;
     for (xmlNodePtr action = actions->children; action; action = action->next) {
         if (!is_element(action)) continue;
-        any_action = true;
+        // Windows allows 32 actions and refuses the 33rd as one node too many of its kind.
+        if (++action_count > most_actions) return refuse(SCHED_E_TOO_MANY_NODES, action, name_of(action));
         if (name_of(action) != "Exec" || !in_task_namespace(action)) continue;
         const xmlNodePtr command = child_named(action, "Command");
         if (!command) return refuse(SCHED_E_MISSINGNODE, action, "Command");
@@ -199,11 +208,56 @@ Checked read_actions(xmlNodePtr task, TaskDefinition definition) {
             exec.working_directory = text_of(directory);
         definition.exec_actions.push_back(std::move(exec));
     }
-    if (!any_action) return refuse(SCHED_E_MISSINGNODE, actions, "Actions");
+    if (action_count == 0) return refuse(SCHED_E_MISSINGNODE, actions, "Actions");
     return definition;
 }
 
-Checked check_document(xmlDocPtr document, std::string xml) {
+// A definition larger than the service keeps. Windows documents no bound on a definition's size,
+// so the answer is the one Windows gives for data over a size limit, ERROR_FILE_TOO_LARGE:
+// true of what happened, and unlike a malformed-XML answer it does not send anyone looking for an
+// error in the XML.
+XmlRefusal too_large(std::size_t size) {
+    return {HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE),
+            to_u16("(1,1)::ERROR: the definition takes " + std::to_string(size) + " bytes, more than the " +
+                   std::to_string(largest_definition) + " allowed")};
+}
+
+// Too many attributes on an element, or namespace declarations in the document: refused as too
+// many nodes of one kind, the answer the service gives for the 33rd action, with where and what.
+// The document with Settings/Enabled set to false (Settings and Enabled made where missing, in the
+// task namespace), written out again: what TASK_DISABLE registers, as Windows stores the task
+// disabled. The declaration is written as the service writes one (the text is UTF-16 to callers);
+// comments and processing instructions around the root are kept.
+std::optional<std::string> disabled_text(xmlDocPtr document, xmlNodePtr task) {
+    xmlNodePtr settings = child_named(task, "Settings");
+    if (!settings) {
+        settings = xmlNewDocNode(document, task->ns, BAD_CAST "Settings", nullptr);
+        if (!settings) return std::nullopt;
+        const xmlNodePtr actions = child_named(task, "Actions");
+        if (!xmlAddPrevSibling(actions, settings)) {
+            xmlFreeNode(settings);
+            return std::nullopt;
+        }
+    }
+    if (const xmlNodePtr enabled = child_named(settings, "Enabled")) {
+        xmlNodeSetContent(enabled, BAD_CAST "false");
+    } else if (!xmlNewTextChild(settings, task->ns, BAD_CAST "Enabled", BAD_CAST "false")) {
+        return std::nullopt;
+    }
+    const std::unique_ptr<xmlBuffer, decltype(&xmlBufferFree)> buffer(xmlBufferCreate(), xmlBufferFree);
+    if (!buffer) return std::nullopt;
+    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n";
+    for (xmlNodePtr node = document->children; node; node = node->next) {
+        xmlBufferEmpty(buffer.get());
+        if (xmlNodeDump(buffer.get(), document, node, 0, 0) < 0) return std::nullopt;
+        text.append(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
+                    static_cast<std::size_t>(xmlBufferLength(buffer.get())));
+        text += '\n';
+    }
+    return text;
+}
+
+Checked check_document(xmlDocPtr document, std::string xml, bool disable) {
     const xmlNodePtr task = xmlDocGetRootElement(document);
     if (!task) return malformed(1, 1, "no root element");
     // The name first: Windows refuses <TASK> as an unexpected node even without the namespace.
@@ -224,7 +278,17 @@ Checked check_document(xmlDocPtr document, std::string xml) {
         if (const xmlNodePtr enabled = child_named(settings, "Enabled"))
             definition.enabled = trimmed(text_of(enabled)) == "true";
     }
-    return read_actions(task, std::move(definition));
+    Checked checked = read_actions(task, std::move(definition));
+    auto* accepted = std::get_if<TaskDefinition>(&checked);
+    if (accepted && disable && accepted->enabled) {
+        auto text = disabled_text(document, task);
+        if (!text) return XmlRefusal{E_OUTOFMEMORY, {}};
+        // Written out again it may have grown past the bound that its reading back will check.
+        if (text->size() > largest_definition) return too_large(text->size());
+        accepted->xml = std::move(*text);
+        accepted->enabled = false;
+    }
+    return checked;
 }
 
 void initialise_libxml2_once() {
@@ -235,35 +299,55 @@ void initialise_libxml2_once() {
     (void)initialised;
 }
 
-// Where the first unpaired surrogate sits, as (line, column).
-XmlRefusal invalid_character_at(std::u16string_view text) {
-    const std::size_t at = first_unpaired_surrogate(text);
+// (line, column) of text[at], counting a surrogate pair as one character.
+template <typename Text>
+std::pair<long, long> position_of(const Text& text, std::size_t at) {
     long line = 1;
     long column = 1;
     for (std::size_t i = 0; i < at && i < text.size(); ++i) {
-        if (starts_surrogate_pair(text, i)) ++i;  // one character
-        if (text[i] == u'\n') {
+        if constexpr (sizeof(text[0]) == 2) {
+            if (starts_surrogate_pair(text, i)) ++i;  // one character
+        }
+        if (text[i] == '\n') {
             ++line;
             column = 1;
         } else {
             ++column;
         }
     }
-    return malformed(line, column, "invalid character found in the document");
+    return {line, column};
+}
+
+XmlRefusal invalid_character_at(std::pair<long, long> position) {
+    return malformed(position.first, position.second, "invalid character found in the document");
+}
+
+XmlRefusal too_many_nodes(const MarkupExcess& excess) {
+    return {SCHED_E_TOO_MANY_NODES,
+            position_text(excess.line, excess.column) + u":" + to_u16(excess.element) + u":" + to_u16(excess.what)};
 }
 
 }  // namespace
 
-Checked parse_task_xml(std::u16string_view text) {
+Checked parse_task_xml(std::u16string_view text, bool disable) {
     if (!text.empty() && text.front() == u'\xFEFF') text.remove_prefix(1);  // a byte order mark
+    // Each UTF-16 unit takes at least one byte: a text this long is too large before conversion.
+    if (text.size() > largest_definition) return too_large(text.size());
     auto utf8 = utf8_from_utf16(text);
-    if (!utf8) return invalid_character_at(text);
-    return parse_task_xml_utf8(std::move(*utf8));
+    if (!utf8) return invalid_character_at(position_of(text, first_unpaired_surrogate(text)));
+    return parse_task_xml_utf8(std::move(*utf8), disable);
 }
 
-Checked parse_task_xml_utf8(std::string xml) {
+Checked parse_task_xml_utf8(std::string xml, bool disable) {
+    if (xml.size() > largest_definition) return too_large(xml.size());
+    // XML cannot hold U+0000 anywhere; the parser would take it for the end of the text and
+    // leave whatever follows unread.
+    if (const std::size_t nul = xml.find('\0'); nul != std::string::npos)
+        return invalid_character_at(position_of(std::string_view(xml), nul));
+    // An empty text would give the parser no input at all (it reports that as no memory).
+    if (xml.empty()) return malformed(1, 1, "Document is empty");
     if (auto refusal = check_declared_encoding(xml)) return *refusal;
-    if (xml.size() > static_cast<std::size_t>(INT32_MAX)) return malformed(1, 1, "document too large");
+    if (auto excess = find_markup_excess(xml)) return too_many_nodes(*excess);
     initialise_libxml2_once();
 
     const ParserContext parser(xmlCreateMemoryParserCtxt(xml.data(), static_cast<int>(xml.size())));
@@ -278,7 +362,7 @@ Checked parse_task_xml_utf8(std::string xml) {
     xmlParseDocument(parser.get());
     if (first_error) return *first_error;
     if (!parser->wellFormed || !parser->myDoc) return malformed(1, 1, "the document is not well-formed");
-    return check_document(parser->myDoc, std::move(xml));
+    return check_document(parser->myDoc, std::move(xml), disable);
 }
 
 }  // namespace winemu

@@ -34,10 +34,11 @@ struct XmlRefusal {
 // Checks the UTF-16 text of a definition (well-formed, no document type declaration, no encoding
 // other than UTF-16 declared, root Task in the task namespace with only the children the schema
 // allows, Actions with at least one action, each Exec with a Command, booleans exactly true or
-// false) and reads it.
-std::variant<TaskDefinition, XmlRefusal> parse_task_xml(std::u16string_view text);
+// false) and reads it. Bounded: see task_limits.hpp. With `disable`, an enabled definition comes
+// back disabled, its text written out again with Settings/Enabled false (TASK_DISABLE).
+std::variant<TaskDefinition, XmlRefusal> parse_task_xml(std::u16string_view text, bool disable = false);
 
 // The same checks on a definition already converted to UTF-8 (as the library keeps it).
-std::variant<TaskDefinition, XmlRefusal> parse_task_xml_utf8(std::string xml);
+std::variant<TaskDefinition, XmlRefusal> parse_task_xml_utf8(std::string xml, bool disable = false);
 
 }  // namespace winemu

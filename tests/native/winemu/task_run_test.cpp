@@ -1,6 +1,7 @@
 // task_run_test.cpp: RunEx: argument splitting, environment expansion, processes and start records.
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -146,6 +147,8 @@ TEST_F(TaskRun, StartsTheProgramInItsWorkingDirectoryAndReapsIt) {
     Ref<IRunningTask> running;
     ASSERT_EQ(run(u"toucher", &running), S_OK);
     EXPECT_TRUE(eventually([&] { return access((sandbox_ / "made by task").c_str(), F_OK) == 0; }));
+    // The second action starts (and fails to) once the first has ended.
+    EXPECT_TRUE(eventually([&] { return runs_of("Toucher").find("winemu-test-program") != std::string::npos; }));
 
     const std::string runs = runs_of("TOUCHER");
     const std::size_t pid_at = runs.find("\"pid\": ");
@@ -257,16 +260,16 @@ TEST_F(TaskRun, RecordsAccumulateSurviveTheProcessAndGoWithTheTask) {
     EXPECT_EQ(winemu_runs(nullptr, nullptr, 0), static_cast<size_t>(-1));
 }
 
-TEST_F(TaskRun, ALaunchOutOfMemoryAfterAnEarlierStartIsRecorded) {
-    // The second action's argument expands to a value far larger than anything else the run
-    // allocates: failing only allocations that large makes its launch, and nothing before it, run
-    // out of memory after the first process has started.
+TEST_F(TaskRun, ALaunchOutOfMemoryIsRecordedAndTheNextActionStarts) {
+    // The first action's argument expands to a value far larger than anything else the run
+    // allocates: failing only allocations that large makes its launch, and nothing else, run out
+    // of memory.
     const std::string huge(100000, 'x');  // inherited by the children: under the 128 KiB an exec string may take
     ASSERT_EQ(setenv("WINEMU_TEST_HUGE", huge.c_str(), 1), 0);
     ASSERT_EQ(register_task(u"Two",
                             u"<Task xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\"><Actions>"
-                            u"<Exec><Command>/bin/true</Command><Arguments>first</Arguments></Exec>"
                             u"<Exec><Command>/bin/true</Command><Arguments>%WINEMU_TEST_HUGE%</Arguments></Exec>"
+                            u"<Exec><Command>/bin/true</Command><Arguments>second</Arguments></Exec>"
                             u"</Actions></Task>"),
               S_OK);
     Ref<IRunningTask> running;
@@ -275,13 +278,14 @@ TEST_F(TaskRun, ALaunchOutOfMemoryAfterAnEarlierStartIsRecorded) {
         EXPECT_EQ(run(u"Two", &running), S_OK);
     }
     unsetenv("WINEMU_TEST_HUGE");
-    // Both launches have their record: the started process with its pid, the other with why.
+    // Both actions have their record: the one out of memory with why, then the started process.
     const std::string runs = runs_of("Two");
-    const std::string started = "\"argv\": [\"/bin/true\", \"first\"], \"pid\": ";
-    const std::size_t first = runs.find(started);
-    ASSERT_NE(first, std::string::npos) << runs;
-    EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(runs[first + started.size()]))) << runs;
-    EXPECT_NE(runs.find("\"pid\": null, \"error\": \"out of memory\"}", first), std::string::npos) << runs;
+    const std::size_t failed = runs.find("\"pid\": null, \"error\": \"out of memory\"}");
+    ASSERT_NE(failed, std::string::npos) << runs;
+    const std::string started = "\"argv\": [\"/bin/true\", \"second\"], \"pid\": ";
+    const std::size_t second = runs.find(started, failed);
+    ASSERT_NE(second, std::string::npos) << runs;
+    EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(runs[second + started.size()]))) << runs;
     EXPECT_TRUE(running);
 }
 
@@ -321,6 +325,89 @@ TEST_F(TaskRun, FaultsAreTakenBeforeAnythingHappens) {
     EXPECT_FALSE(registered);
     EXPECT_EQ(get_task(u"Other"), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(get_task(u"Faulty"), S_OK);
+}
+
+// The pids of the started processes, in record order.
+std::vector<long> pids_in(const std::string& runs) {
+    std::vector<long> pids;
+    for (std::size_t at = runs.find("\"pid\": "); at != std::string::npos; at = runs.find("\"pid\": ", at + 1)) {
+        const long pid = std::atol(runs.c_str() + at + 7);
+        if (pid > 0) pids.push_back(pid);
+    }
+    return pids;
+}
+
+std::vector<double> times_in(const std::string& runs) {
+    std::vector<double> times;
+    for (std::size_t at = runs.find("\"time\": "); at != std::string::npos; at = runs.find("\"time\": ", at + 1))
+        times.push_back(std::atof(runs.c_str() + at + 8));
+    return times;
+}
+
+int threads_of_this_process() {
+    int threads = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) ++threads;
+    return threads;
+}
+
+bool is_gone(long pid) { return access(("/proc/" + std::to_string(pid)).c_str(), F_OK) != 0; }
+
+TEST_F(TaskRun, ActionsStartOneAfterAnotherWithoutRunExWaiting) {
+    const auto marker = sandbox_ / "last";
+    std::u16string actions;
+    for (int i = 0; i < 3; ++i) actions += u"<Exec><Command>sleep</Command><Arguments>0.3</Arguments></Exec>";
+    actions += u"<Exec><Command>" + std::u16string(missing_program) + u"</Command></Exec>";
+    actions += u"<Exec><Command>touch</Command><Arguments>" + u16(marker.string()) + u"</Arguments></Exec>";
+    ASSERT_EQ(register_task(u"Chain", u"<Task xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\"><Actions>" +
+                                          actions + u"</Actions></Task>"),
+              S_OK);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(run(u"Chain"), S_OK);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+    EXPECT_EQ(pids_in(runs_of("Chain")).size(), 1u) << "only the first action runs at first";
+    ASSERT_TRUE(eventually([&] { return std::filesystem::exists(marker); })) << runs_of("Chain");
+    const std::string runs = runs_of("Chain");
+    const std::vector<double> times = times_in(runs);
+    ASSERT_EQ(times.size(), 5u) << runs;
+    for (std::size_t i = 1; i < 3; ++i) EXPECT_GE(times[i] - times[i - 1], 0.29) << runs;  // each after the last ended
+    EXPECT_NE(runs.find("\"pid\": null, \"error\": \"No such file"), std::string::npos) << runs;  // and the run goes on
+    for (const long pid : pids_in(runs)) EXPECT_TRUE(eventually([&] { return is_gone(pid); })) << pid;
+}
+
+TEST_F(TaskRun, ARecordThatCannotBeWrittenFailsTheRunBeforeAnythingStarts) {
+    const auto marker = sandbox_ / "started";
+    ASSERT_EQ(register_task(u"Unrecorded", task_xml(u"touch", u16(marker.string()))), S_OK);
+    ASSERT_EQ(run(u"Unrecorded"), S_OK);
+    ASSERT_TRUE(eventually([&] { return std::filesystem::exists(marker); }));
+    std::filesystem::remove(marker);
+    const std::string before = runs_of("Unrecorded");
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit full = saved;
+    full.rlim_cur = std::filesystem::file_size(library_ / "r.UNRECORDED");  // as a full disk would refuse
+    setrlimit(RLIMIT_FSIZE, &full);
+    const HRESULT ran = run(u"Unrecorded");
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, SIG_DFL);
+    EXPECT_EQ(ran, HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(std::filesystem::exists(marker));
+    EXPECT_EQ(runs_of("Unrecorded"), before);
+}
+
+TEST_F(TaskRun, ManyRunningChildrenShareOneReaperAndNoneStaysAZombie) {
+    ASSERT_EQ(register_task(u"Sleeper", task_xml(u"sleep", u"60")), S_OK);
+    ASSERT_EQ(run(u"Sleeper"), S_OK);  // the reaper exists from here on
+    const int threads_before = threads_of_this_process();
+    constexpr int children = 300;
+    for (int i = 1; i < children; ++i) ASSERT_EQ(run(u"Sleeper"), S_OK);
+    const std::vector<long> pids = pids_in(runs_of("Sleeper"));
+    EXPECT_EQ(pids.size(), static_cast<std::size_t>(children));
+    const int threads_running = threads_of_this_process();
+    for (const long pid : pids) kill(static_cast<pid_t>(pid), SIGKILL);
+    EXPECT_EQ(threads_running, threads_before) << children << " running children";
+    for (const long pid : pids) EXPECT_TRUE(eventually([&] { return is_gone(pid); })) << "a zombie: " << pid;
 }
 
 }  // namespace

@@ -13,6 +13,21 @@ constexpr std::u16string_view head =
 
 std::u16string with_head(std::u16string_view body) { return std::u16string(head) + std::u16string(body); }
 
+const std::u16string nul(1, u'\0');
+
+std::u16string repeated(std::u16string_view text, int times) {
+    std::u16string out;
+    for (int i = 0; i < times; ++i) out += text;
+    return out;
+}
+
+// prefix + i + suffix for i from 0 to count - 1: distinct attribute names.
+std::u16string numbered(std::u16string_view prefix, std::u16string_view suffix, int count) {
+    std::u16string out;
+    for (int i = 0; i < count; ++i) out += std::u16string(prefix) + u16(std::to_string(i)) + std::u16string(suffix);
+    return out;
+}
+
 struct Refusal {
     HRESULT code;
     std::u16string description;  // the restricted description
@@ -53,7 +68,23 @@ TEST_F(TaskXml, RefusalsGiveTheCodeAndWhereAndWhat) {
     for (int i = 0; i < 100000; ++i) deeply_nested += u"<Settings>";
     const XmlCase cases[] = {
         {"not XML at all", u"hello", SCHED_E_MALFORMEDXML, u"(1,1)::ERROR: Start tag expected, '<' not found"},
-        {"empty text", u"", SCHED_E_MALFORMEDXML, u""},
+        {"empty text", u"", SCHED_E_MALFORMEDXML, u"(1,1)::ERROR: Document is empty"},
+        {"a byte order mark alone", u"\xFEFF", SCHED_E_MALFORMEDXML, u"(1,1)::ERROR: Document is empty"},
+        {"NUL after the root element", task_xml() + nul + u"<Bogus/>", SCHED_E_MALFORMEDXML,
+         u"(12,1)::ERROR: invalid character found in the document"},
+        {"NUL inside a value", with_head(u"  <Actions>x" + nul), SCHED_E_MALFORMEDXML,
+         u"(3,13)::ERROR: invalid character found in the document"},
+        {"33 actions", with_head(u"<Actions>" + repeated(u"<Exec><Command>a</Command></Exec>", 33) + u"</Actions></Task>"),
+         SCHED_E_TOO_MANY_NODES, u"(3,1072):Exec:"},
+        {"257 attributes on one element", with_head(u"<Settings" + numbered(u" a", u"=''", 257) + u"/>"),
+         SCHED_E_TOO_MANY_NODES, u"(3,1):Settings:too many attributes on one element"},
+        {"257 namespace declarations",
+         with_head(repeated(u"<Data" + numbered(u" xmlns:p", u"='urn:x'", 64) + u">", 5)), SCHED_E_TOO_MANY_NODES,
+         u"(3,3445):Data:too many namespace declarations"},  // the root declares one
+        {"a boolean holding an element", task_xml(u"/bin/true", u"", u"<Enabled><x/></Enabled>"),
+         SCHED_E_INVALIDVALUE, u"(4,14):Enabled:"},
+        {"larger than any definition", task_xml(u"/bin/true", std::u16string(1 << 20, u'x')),
+         HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE), u""},
         {"unclosed element", with_head(u"<Actions>"), SCHED_E_MALFORMEDXML, u""},
         {"declared UTF-8",
          u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Task xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\"/>",
@@ -109,6 +140,9 @@ TEST_F(TaskXml, AcceptedDefinitions) {
         {"booleans with blanks", task_xml(u"/bin/true", u"", u"<Enabled> false </Enabled><Hidden>true</Hidden>")},
         {"an action other than Exec", with_head(u"<Actions><ShowMessage><Title>t</Title></ShowMessage></Actions></Task>")},
         {"characters beyond ASCII", task_xml(u"/bin/\u00E9cho \xD83D\xDE00")},
+        {"32 actions", with_head(u"<Actions>" + repeated(u"<Exec><Command>a</Command></Exec>", 32) + u"</Actions></Task>")},
+        {"256 attributes on one element",
+         with_head(u"<Settings" + numbered(u" a", u"=''", 256) + u"/><Actions><Exec><Command>a</Command></Exec></Actions></Task>")},
     };
     for (const auto& c : cases) {
         Ref<IRegisteredTask> task;
@@ -137,6 +171,48 @@ TEST_F(TaskXml, EnabledFollowsSettings) {
     ASSERT_EQ(task->get_Enabled(&enabled), S_OK);
     EXPECT_EQ(enabled, VARIANT_TRUE);
     EXPECT_EQ(task->get_Enabled(nullptr), E_POINTER);
+}
+
+TEST_F(TaskXml, TaskDisableRegistersTheTaskDisabled) {
+    const struct {
+        LONG flags;
+        std::u16string xml;
+    } cases[] = {
+        {TASK_DISABLE, task_xml()},
+        {TASK_DISABLE | TASK_CREATE, task_xml(u"/bin/true", u"", u"<Enabled>true</Enabled><Hidden>false</Hidden>")},
+        {TASK_DISABLE | TASK_CREATE_OR_UPDATE, task_xml(u"/bin/true", u"", u"")},  // Settings without Enabled
+        {TASK_DISABLE | TASK_CREATE_OR_UPDATE,
+         u"<!-- kept -->\n<t:Task xmlns:t=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">"
+         u"<t:Actions><t:Exec><t:Command>/bin/\u00E9</t:Command></t:Exec></t:Actions></t:Task>"},  // no Settings
+        {TASK_DISABLE | TASK_CREATE_OR_UPDATE, task_xml(u"/bin/true", u"", u"<Enabled>false</Enabled>")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.xml));
+        Ref<IRegisteredTask> registered;
+        ASSERT_EQ(register_task(u"Disabled", c.xml, c.flags, &registered), S_OK);
+        Ref<IRegisteredTask> task;
+        ASSERT_EQ(get_task(u"Disabled", &task), S_OK);  // what was stored passes the checks again
+        for (IRegisteredTask* each : {registered.get(), task.get()}) {
+            VARIANT_BOOL enabled = VARIANT_TRUE;
+            ASSERT_EQ(each->get_Enabled(&enabled), S_OK);
+            EXPECT_EQ(enabled, VARIANT_FALSE);
+        }
+        Bstr xml;
+        ASSERT_EQ(task->get_Xml(xml.put()), S_OK);
+        const std::u16string_view text = xml.view();
+        EXPECT_NE(text.find(u"Enabled>false</"), std::u16string_view::npos);
+        EXPECT_EQ(text.find(u"Enabled>true</"), std::u16string_view::npos);
+        EXPECT_TRUE(text.find(u"<!-- kept -->") != std::u16string_view::npos || c.xml.find(u"kept") == std::u16string::npos);
+        EXPECT_NE(text.find(u"/bin/"), std::u16string_view::npos);
+        ASSERT_EQ(delete_task(u"Disabled"), S_OK);
+    }
+    EXPECT_EQ(register_task(u"Validated", task_xml(), TASK_DISABLE | TASK_VALIDATE_ONLY), S_OK);
+    // Ten bytes under the size cap: the disabled definition, written out with its Enabled, is over.
+    const std::size_t base = task_xml(u"/bin/true", u"x", u"").size() - 1;
+    const std::u16string near_cap = task_xml(u"/bin/true", std::u16string((1u << 20) - 10 - base, u'x'), u"");
+    EXPECT_EQ(register_task(u"Large", near_cap, TASK_DISABLE), HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE));
+    EXPECT_EQ(register_task(u"Large", near_cap), S_OK);
+    EXPECT_EQ(get_task(u"Validated"), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
 }
 
 TEST_F(TaskXml, RefusalsDoNotDisturbAnExistingDefinition) {

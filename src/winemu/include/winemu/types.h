@@ -90,6 +90,7 @@ inline constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
 inline constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
 inline constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 inline constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
+inline constexpr DWORD ERROR_FILE_TOO_LARGE = 223;
 inline constexpr DWORD ERROR_ONLY_IF_CONNECTED = 1251;
 
 inline constexpr HRESULT SCHED_E_UNEXPECTEDNODE = hresult_of(0x80041316u);
@@ -97,6 +98,8 @@ inline constexpr HRESULT SCHED_E_NAMESPACE = hresult_of(0x80041317u);
 inline constexpr HRESULT SCHED_E_INVALIDVALUE = hresult_of(0x80041318u);
 inline constexpr HRESULT SCHED_E_MISSINGNODE = hresult_of(0x80041319u);
 inline constexpr HRESULT SCHED_E_MALFORMEDXML = hresult_of(0x8004131Au);
+inline constexpr HRESULT SCHED_E_TOO_MANY_NODES = hresult_of(0x8004131Bu);
+inline constexpr HRESULT SCHED_E_INVALID_TASK_HASH = hresult_of(0x8004131Fu);
 
 // ---- GUIDs -------------------------------------------------------------------
 
