@@ -1,0 +1,166 @@
+// apartments.cpp: COM apartments per thread, counted as COM counts them.
+//
+// Each thread keeps its model and the number of successful CoInitializeEx calls not yet balanced
+// by CoUninitialize. The first call enters (S_OK), each repeat in the same model is counted too
+// (S_FALSE), a call in the other model is refused (RPC_E_CHANGED_MODE) and not counted.
+// A thread that ends without balancing its entries has them left for it when it exits, as Wine's
+// COM does on thread detach, so the process-wide count stays the sum over live threads.
+//
+// Each apartment also has a life, so that objects can tell whether the apartment they were made
+// in still exists: a single-threaded apartment lives from its thread's first entry to its last
+// leave; the multithreaded one from the first thread's entry until no thread is in it any more.
+// A new life gets a new number, so an object of an ended apartment never passes for a later one.
+#include "com/apartments.hpp"
+
+#include <cstdint>
+#include <mutex>
+
+#include <winemu/com.h>
+#include <winemu/control.h>
+
+#include "control/faults.hpp"
+#include "com/live_objects.hpp"
+#include "control/platform_call.hpp"
+#include "control/thread_number.hpp"
+
+namespace winemu {
+namespace {
+
+// Bits that may accompany the model: COINIT_DISABLE_OLE1DDE and COINIT_SPEED_OVER_MEMORY.
+constexpr DWORD optional_coinit_bits = 0x4 | 0x8;
+constexpr DWORD model_bit = COINIT_APARTMENTTHREADED;
+
+// Lives of apartments are numbered from 1 up, both models from one counter.
+std::atomic<std::uint64_t> last_life{0};
+std::uint64_t new_life() noexcept { return last_life.fetch_add(1, std::memory_order_relaxed) + 1; }
+
+// The multithreaded apartment: how many threads are in it, and its current life (0: none).
+// Joining and leaving take the lock, so a life never ends while another thread joins it.
+struct Multithreaded {
+    std::mutex lock;
+    long long threads = 0;
+    std::uint64_t life = 0;
+};
+Multithreaded& multithreaded() noexcept {
+    static Multithreaded& instance = *new Multithreaded;  // threads may leave it during exit
+    return instance;
+}
+
+std::uint64_t join_multithreaded() noexcept {
+    Multithreaded& mta = multithreaded();
+    const std::lock_guard guard(mta.lock);
+    if (mta.threads++ == 0) mta.life = new_life();
+    return mta.life;
+}
+
+void leave_multithreaded() noexcept {
+    Multithreaded& mta = multithreaded();
+    const std::lock_guard guard(mta.lock);
+    if (--mta.threads == 0) mta.life = 0;
+}
+
+std::uint64_t multithreaded_life() noexcept {
+    Multithreaded& mta = multithreaded();
+    const std::lock_guard guard(mta.lock);
+    return mta.life;
+}
+
+struct ThreadApartment {
+    DWORD model = COINIT_MULTITHREADED;
+    long long entries = 0;
+    std::uint64_t life = 0;  // of the apartment the thread is in; 0 outside any
+
+    ThreadApartment() = default;
+    ThreadApartment(const ThreadApartment&) = delete;
+    ThreadApartment& operator=(const ThreadApartment&) = delete;
+    ~ThreadApartment() {
+        live_counts().apartments.fetch_sub(entries, std::memory_order_relaxed);
+        if (entries > 0 && model == COINIT_MULTITHREADED) leave_multithreaded();
+    }
+};
+
+thread_local ThreadApartment this_thread_apartment;
+
+HRESULT enter_apartment(DWORD model) noexcept {
+    ThreadApartment& apartment = this_thread_apartment;
+    if (apartment.entries > 0 && apartment.model != model) return RPC_E_CHANGED_MODE;
+    const HRESULT result = apartment.entries == 0 ? S_OK : S_FALSE;
+    if (apartment.entries == 0) apartment.life = model == COINIT_MULTITHREADED ? join_multithreaded() : new_life();
+    apartment.model = model;
+    ++apartment.entries;
+    live_counts().apartments.fetch_add(1, std::memory_order_relaxed);
+    return result;
+}
+
+void leave_apartment() noexcept {
+    ThreadApartment& apartment = this_thread_apartment;
+    if (apartment.entries == 0) return;
+    --apartment.entries;
+    live_counts().apartments.fetch_sub(1, std::memory_order_relaxed);
+    if (apartment.entries > 0) return;
+    if (apartment.model == COINIT_MULTITHREADED) leave_multithreaded();
+    apartment.life = 0;
+}
+
+}  // namespace
+
+bool thread_in_apartment() noexcept { return this_thread_apartment.entries > 0; }
+
+long long thread_apartment_entries() noexcept { return this_thread_apartment.entries; }
+
+ApartmentHome current_apartment() noexcept {
+    const ThreadApartment& apartment = this_thread_apartment;
+    if (apartment.entries == 0) return {};
+    if (apartment.model == COINIT_MULTITHREADED)
+        return {.kind = ApartmentHome::Kind::multithreaded, .life = apartment.life, .thread = 0};
+    return {.kind = ApartmentHome::Kind::single_threaded, .life = apartment.life, .thread = thread_number()};
+}
+
+HomeAccess access_from_this_thread(const ApartmentHome& home) noexcept {
+    const ThreadApartment& apartment = this_thread_apartment;
+    switch (home.kind) {
+        case ApartmentHome::Kind::none:
+            return HomeAccess::usable;
+        case ApartmentHome::Kind::single_threaded:
+            if (home.thread != thread_number()) return HomeAccess::other_thread;
+            if (apartment.life == home.life) return HomeAccess::usable;
+            return apartment.entries == 0 ? HomeAccess::no_apartment : HomeAccess::ended;
+        case ApartmentHome::Kind::multithreaded:
+            if (multithreaded_life() != home.life) return apartment.entries == 0 ? HomeAccess::no_apartment : HomeAccess::ended;
+            return HomeAccess::usable;
+    }
+    return HomeAccess::usable;
+}
+
+}  // namespace winemu
+
+extern "C" {
+
+WINEMU_API HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit) {
+    winemu::PlatformCall call("CoInitializeEx", winemu::ErrorInfoUse::discards);
+    call.flags("reserved", reinterpret_cast<std::uintptr_t>(pvReserved));
+    call.flags("model", dwCoInit);
+    // A failure is returned as it stands: the thread's apartment does not change. A success
+    // code (S_FALSE) enters as the call would and is then returned.
+    if (const auto fault = winemu::enter_call("CoInitializeEx", winemu::SuccessFault::does_the_work))
+        return call.returns(*fault);
+    if (pvReserved) return call.returns(E_INVALIDARG);
+    if ((dwCoInit & ~(winemu::model_bit | winemu::optional_coinit_bits)) != 0) return call.returns(E_INVALIDARG);
+    return call.returns(winemu::enter_apartment(dwCoInit & winemu::model_bit));
+}
+
+WINEMU_API void CoUninitialize() {
+    winemu::PlatformCall call("CoUninitialize", winemu::ErrorInfoUse::discards);
+    winemu::count_call("CoUninitialize");
+    winemu::leave_apartment();
+}
+
+// The control API's own entries are neither counted nor faulted, so tests can set a thread up
+// without disturbing the counts of the code under test.
+WINEMU_API HRESULT winemu_enter_apartment(int multithreaded) {
+    return winemu::enter_apartment(multithreaded ? COINIT_MULTITHREADED : COINIT_APARTMENTTHREADED);
+}
+
+WINEMU_API void winemu_leave_apartment(void) { winemu::leave_apartment(); }
+
+}  // extern "C"

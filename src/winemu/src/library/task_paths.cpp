@@ -1,0 +1,89 @@
+// task_paths.cpp: where a task or a folder of the library lives on disk.
+#include "library/task_paths.hpp"
+
+#include <clocale>
+#include <cwctype>
+#include <vector>
+
+#include <locale.h>
+
+#include "com/text_units.hpp"
+#include "com/utf.hpp"
+
+namespace winemu {
+namespace {
+
+// Longest escaped piece per file name: leaves room for the prefix under NAME_MAX (255).
+constexpr std::size_t longest_piece = 240;
+
+locale_t unicode_ctype() {
+    // Made once and kept for the process: towupper_l needs it for every fold.
+    static const locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+    return locale;
+}
+
+char16_t fold_unit(char16_t unit) {
+    if (unit < 0x80) return (unit >= u'a' && unit <= u'z') ? static_cast<char16_t>(unit - 0x20) : unit;
+    const locale_t locale = unicode_ctype();
+    if (is_surrogate(unit) || locale == static_cast<locale_t>(nullptr)) return unit;
+    const auto upper = static_cast<std::wint_t>(towupper_l(static_cast<wint_t>(unit), locale));
+    // A unit maps to one unit, as in Windows' table; anything else keeps its own value.
+    if (upper > 0xFFFF || is_surrogate(static_cast<char16_t>(upper))) return unit;
+    return static_cast<char16_t>(upper);
+}
+
+bool is_kept_ascii(char16_t unit) {
+    return (unit >= u'A' && unit <= u'Z') || (unit >= u'a' && unit <= u'z') || (unit >= u'0' && unit <= u'9');
+}
+
+// The escaped form of one (already folded) character, starting at text[i]; advances i.
+std::string escape_character(std::u16string_view text, std::size_t& i) {
+    static constexpr char hex[] = "0123456789ABCDEF";
+    const char16_t unit = text[i++];
+    std::string out;
+    if (is_kept_ascii(unit)) {
+        out.push_back(static_cast<char>(unit));
+    } else if (unit < 0x80) {
+        out = {'~', hex[unit >> 4], hex[unit & 0xF]};
+    } else if (starts_surrogate_pair(text, i - 1)) {
+        const char32_t low = text[i++];
+        append_utf8(out, 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (low - 0xDC00));
+    } else if (is_surrogate(unit)) {
+        // Names never hold one (refused earlier); escape it anyway rather than write invalid UTF-8.
+        out = {'~', 'S', hex[unit >> 12], hex[(unit >> 8) & 0xF], hex[(unit >> 4) & 0xF], hex[unit & 0xF]};
+    } else {
+        append_utf8(out, unit);
+    }
+    return out;
+}
+
+// The escaped element split into pieces that each fit one file name.
+std::vector<std::string> escaped_pieces(std::u16string_view element) {
+    const std::u16string folded = fold_case(element);
+    std::vector<std::string> pieces(1);
+    for (std::size_t i = 0; i < folded.size();) {
+        std::string character = escape_character(folded, i);
+        if (pieces.back().size() + character.size() > longest_piece) pieces.emplace_back();
+        pieces.back() += character;
+    }
+    return pieces;
+}
+
+}  // namespace
+
+std::u16string fold_case(std::u16string_view element) {
+    std::u16string folded(element);
+    for (char16_t& unit : folded) unit = fold_unit(unit);
+    return folded;
+}
+
+EntryName entry_name(std::u16string_view element) {
+    std::vector<std::string> pieces = escaped_pieces(element);
+    EntryName name;
+    name.escaped = std::move(pieces.back());
+    pieces.pop_back();
+    for (std::string& piece : pieces) name.pieces.push_back("c." + std::move(piece));
+    return name;
+}
+
+}  // namespace winemu

@@ -1,0 +1,390 @@
+// task_store.cpp: the task library's files: reading, writing atomically, deleting.
+#include "library/task_store.hpp"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "library/library_files.hpp"
+#include "library/task_limits.hpp"
+#include "library/task_paths.hpp"
+#include "library/unique_fd.hpp"
+#include "com/utf.hpp"
+
+namespace winemu {
+namespace {
+
+const HRESULT file_not_found = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+const HRESULT path_not_found = HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+
+HRESULT hresult_from_errno(int error) {
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR: return path_not_found;
+    case EACCES:
+    case EPERM:
+    case EROFS: return E_ACCESSDENIED;
+    case EEXIST: return HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
+    case ENAMETOOLONG: return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    case ENOMEM: return E_OUTOFMEMORY;
+    case ENOSPC: return HRESULT_FROM_WIN32(112);  // ERROR_DISK_FULL
+    case EFBIG: return HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);  // a file size limit (RLIMIT_FSIZE)
+    default: return E_FAIL;
+    }
+}
+
+// Something that is not ours (a symlink, a file where a directory belongs) stands in the way of
+// a write: refused rather than followed or replaced.
+HRESULT write_refusal(int error) {
+    return error == ELOOP || error == ENOTDIR || error == EISDIR ? E_ACCESSDENIED : hresult_from_errno(error);
+}
+
+// A task's file that winemu did not write (a symlink, a FIFO, a directory, a file with several
+// links) is answered the same way by every call, lookup, registration, deletion and run alike:
+// access denied, as Windows answers for a task file that the caller may not open. It is never
+// followed, replaced or deleted.
+const HRESULT foreign_task = E_ACCESSDENIED;
+
+// For a lookup, a symlink or a file where a directory belongs counts as nothing there.
+bool is_missing(int error) { return error == ENOENT || error == ENOTDIR || error == ELOOP; }
+
+PathElements parent_of(const PathElements& path) { return PathElements(path.begin(), path.end() - 1); }
+
+// A folder's not-found code turned into the code of a task inside it: any missing folder on a
+// task's path is a missing path, but the root (even with no library yet) is always there.
+HRESULT missing_folder_of_task(HRESULT folder_code, const PathElements& folder) {
+    if (folder_code != file_not_found && folder_code != path_not_found) return folder_code;
+    return folder.empty() ? file_not_found : path_not_found;
+}
+
+// The directories from a folder to an entry's files: none, or the pieces of a split name.
+struct EntryDirectories {
+    int folder;
+    std::vector<UniqueFd> pieces;  // one per "c." directory, outermost first
+    int innermost() const noexcept { return pieces.empty() ? folder : pieces.back().get(); }
+};
+
+// False with errno set when a piece directory is missing (or, with create, cannot be made).
+bool open_entry_directories(EntryDirectories& entry, const EntryName& name, bool create) {
+    for (const std::string& piece : name.pieces) {
+        UniqueFd next = open_directory(entry.innermost(), piece, create);
+        if (!next) return false;
+        entry.pieces.push_back(std::move(next));
+    }
+    return true;
+}
+
+std::u16string spelling_in(int folder, const std::u16string& given) {
+    const auto text = read_file(folder, folder_spelling_file, largest_spelling_file);
+    if (!text) return given;
+    auto spelling = utf16_from_utf8(*text);
+    if (!spelling || fold_case(*spelling) != fold_case(given)) return given;
+    return std::move(*spelling);
+}
+
+// Walks from the library to the folder, one directory at a time. When `spelled` is given, it
+// receives the spelling of each element. Not found: ERROR_FILE_NOT_FOUND when only the folder's
+// own directory is missing, ERROR_PATH_NOT_FOUND when one above it is.
+HResultOr<UniqueFd> open_folder(const std::string& library, const PathElements& folder,
+                                PathElements* spelled = nullptr) {
+    UniqueFd current = open_library(library, false);
+    const auto failure = [&](std::size_t depth) {
+        if (!is_missing(errno)) return HResultOr<UniqueFd>::failure(hresult_from_errno(errno));
+        return HResultOr<UniqueFd>::failure(depth + 1 >= folder.size() ? file_not_found : path_not_found);
+    };
+    if (!current) return failure(0);
+    for (std::size_t depth = 0; depth < folder.size(); ++depth) {
+        const EntryName name = entry_name(folder[depth]);
+        EntryDirectories entry{current.get(), {}};
+        if (!open_entry_directories(entry, name, false)) return failure(depth);
+        UniqueFd next = open_directory(entry.innermost(), name.folder());
+        if (!next) return failure(depth);
+        if (spelled) spelled->push_back(spelling_in(next.get(), folder[depth]));
+        current = std::move(next);
+    }
+    return current;
+}
+
+// A folder that a registration made, with what it takes to remove it again.
+struct MadeFolder {
+    int parent;                   // the directory of the folder that holds it (owned by the chain)
+    std::vector<UniqueFd> pieces;  // the "c." directories of a split name, outermost first
+    EntryName name;
+};
+
+// Opens the folder `element` inside `parent`, creating it when missing (then noted in `made`).
+// Under the parent's lock, so that a folder and a task never take the same name, and a folder
+// made by several processes at once is made once, with the spelling of the first.
+HResultOr<UniqueFd> open_or_create_folder(int parent, const std::u16string& element, PathElements& spelled,
+                                          std::vector<MadeFolder>& made) {
+    const EntryName name = entry_name(element);
+    const DirectoryLock lock(parent, DirectoryLock::exclusive);
+    EntryDirectories entry{parent, {}};
+    if (!open_entry_directories(entry, name, true)) return HResultOr<UniqueFd>::failure(write_refusal(errno));
+    UniqueFd folder = open_directory(entry.innermost(), name.folder());
+    if (folder) {
+        spelled.push_back(spelling_in(folder.get(), element));
+        return folder;
+    }
+    if (errno != ENOENT) return HResultOr<UniqueFd>::failure(write_refusal(errno));
+    if (exists(entry.innermost(), name.definition()))
+        return HResultOr<UniqueFd>::failure(HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
+    folder = open_directory(entry.innermost(), name.folder(), true);
+    if (!folder) return HResultOr<UniqueFd>::failure(write_refusal(errno));
+    made.push_back({parent, std::move(entry.pieces), name});
+    // The spelling is a nicety: without it the folder shows the spelling of each caller.
+    if (const auto utf8 = utf8_from_utf16(element))
+        write_file_atomically(folder.get(), folder_spelling_file, *utf8, false);
+    spelled.push_back(element);
+    return folder;
+}
+
+// The folders from the library down to a task's folder, and those of them this call made. Unless
+// kept, the made ones are removed again, innermost first, so that a registration that fails
+// changes nothing: no folder of it stays to answer lookups or to fix the next caller's spelling.
+class OpenedFolders {
+public:
+    OpenedFolders() = default;
+    OpenedFolders(OpenedFolders&&) = default;
+    OpenedFolders& operator=(OpenedFolders&&) = delete;
+    OpenedFolders(const OpenedFolders&) = delete;
+    ~OpenedFolders() {
+        if (kept_) return;
+        const int saved = errno;
+        for (std::size_t i = made.size(); i-- > 0;) remove_made(made[i]);
+        errno = saved;
+    }
+    int innermost() const noexcept { return chain.back().get(); }
+    void keep() noexcept { kept_ = true; }
+
+    std::vector<UniqueFd> chain;  // the library's directory, then one per folder
+    std::vector<MadeFolder> made;
+    PathElements spelled;
+
+private:
+    // Only an empty folder goes: another writer may have put a task in it meanwhile.
+    static void remove_made(MadeFolder& folder) {
+        const DirectoryLock lock(folder.parent, DirectoryLock::exclusive);
+        const int holder = folder.pieces.empty() ? folder.parent : folder.pieces.back().get();
+        if (UniqueFd directory = open_directory(holder, folder.name.folder())) {
+            const auto spelling = read_file(directory.get(), folder_spelling_file, largest_spelling_file);
+            unlinkat(directory.get(), folder_spelling_file, 0);
+            if (unlinkat(holder, folder.name.folder().c_str(), AT_REMOVEDIR) != 0) {
+                if (spelling) write_file_atomically(directory.get(), folder_spelling_file, *spelling, false);
+                return;
+            }
+        }
+        for (std::size_t i = folder.pieces.size(); i-- > 0;) {
+            const int piece_holder = i == 0 ? folder.parent : folder.pieces[i - 1].get();
+            if (unlinkat(piece_holder, folder.name.pieces[i].c_str(), AT_REMOVEDIR) != 0) break;
+        }
+    }
+    bool kept_ = false;
+};
+
+// Makes every folder on the way; gives back each one and the spelling of each.
+HResultOr<OpenedFolders> create_folders(const std::string& library, const PathElements& folder) {
+    OpenedFolders opened;
+    opened.chain.push_back(open_library(library, true));
+    if (!opened.chain.back()) return HResultOr<OpenedFolders>::failure(write_refusal(errno));
+    for (const auto& element : folder) {
+        auto next = open_or_create_folder(opened.innermost(), element, opened.spelled, opened.made);
+        if (!next.ok()) return HResultOr<OpenedFolders>::failure(next.error());
+        opened.chain.push_back(std::move(next.value()));
+    }
+    return opened;
+}
+
+std::string task_file_text(const StoredTask& task) {
+    const auto path = utf8_from_utf16(task.path);
+    return (path ? *path : std::string()) + "\n" + task.xml;
+}
+
+std::optional<StoredTask> parse_task_file(const std::string& text) {
+    const std::size_t line_end = text.find('\n');
+    if (line_end == std::string::npos) return std::nullopt;
+    auto path = utf16_from_utf8(std::string_view(text).substr(0, line_end));
+    if (!path) return std::nullopt;
+    return StoredTask{std::move(*path), text.substr(line_end + 1)};
+}
+
+// A missing task: a folder of that name counts as a path, as Windows 8 and later answer.
+HRESULT missing_task(int directory, const EntryName& name) {
+    return is_directory(directory, name.folder()) ? path_not_found : file_not_found;
+}
+
+// The open folder of a task and the directory that holds the task's files.
+struct TaskLocation {
+    UniqueFd folder;
+    EntryName name;
+    EntryDirectories entry;
+};
+
+// Finds where the task's files are (they need not exist): the task's not-found codes otherwise.
+HResultOr<TaskLocation> locate_task(const std::string& library, const PathElements& path) {
+    const PathElements parent = parent_of(path);
+    auto folder = open_folder(library, parent);
+    if (!folder.ok()) return HResultOr<TaskLocation>::failure(missing_folder_of_task(folder.error(), parent));
+    TaskLocation location{std::move(folder.value()), entry_name(path.back()), {}};
+    location.entry.folder = location.folder.get();
+    if (!open_entry_directories(location.entry, location.name, false))
+        return HResultOr<TaskLocation>::failure(is_missing(errno) ? file_not_found : hresult_from_errno(errno));
+    return location;
+}
+
+}  // namespace
+
+HResultOr<std::u16string> find_folder(const std::string& library, const PathElements& folder) {
+    PathElements spelled;
+    if (auto opened = open_folder(library, folder, &spelled); !opened.ok() && !folder.empty())
+        return HResultOr<std::u16string>::failure(opened.error());
+    return display_path(spelled);
+}
+
+HResultOr<StoredTask> load_task(const std::string& library, const PathElements& path) {
+    auto location = locate_task(library, path);
+    if (!location.ok()) return HResultOr<StoredTask>::failure(location.error());
+    const int directory = location.value().entry.innermost();
+    const auto text = read_file(directory, location.value().name.definition(), largest_task_file);
+    if (!text) {
+        if (errno == ENOENT) return HResultOr<StoredTask>::failure(missing_task(directory, location.value().name));
+        if (errno == foreign_entry) return HResultOr<StoredTask>::failure(foreign_task);
+        if (errno == EFBIG) return HResultOr<StoredTask>::failure(SCHED_E_INVALID_TASK_HASH);
+        return HResultOr<StoredTask>::failure(hresult_from_errno(errno));
+    }
+    // A file that lost its path line, or whose path (edited by hand) is not the task's own, is
+    // damaged: Windows answers a task file changed behind its back so.
+    auto task = parse_task_file(*text);
+    if (!task || fold_case(task->path) != fold_case(display_path(path)))
+        return HResultOr<StoredTask>::failure(SCHED_E_INVALID_TASK_HASH);
+    return std::move(*task);
+}
+
+HResultOr<StoredTask> store_task(const std::string& library, const PathElements& path, std::string xml,
+                                 WriteMode mode) {
+    auto folders = create_folders(library, parent_of(path));
+    if (!folders.ok()) return HResultOr<StoredTask>::failure(folders.error());
+    OpenedFolders& opened = folders.value();
+    const int folder_directory = opened.innermost();
+    const EntryName name = entry_name(path.back());
+    // One writer per folder at a time: the checks below hold until the definition is in place.
+    const DirectoryLock lock(folder_directory, DirectoryLock::exclusive);
+    EntryDirectories entry{folder_directory, {}};
+    if (!open_entry_directories(entry, name, true)) return HResultOr<StoredTask>::failure(write_refusal(errno));
+    const int directory = entry.innermost();
+    if (is_directory(directory, name.folder())) return HResultOr<StoredTask>::failure(E_ACCESSDENIED);
+
+    PathElements spelled = opened.spelled;
+    spelled.push_back(path.back());
+    StoredTask task{display_path(spelled), std::move(xml)};
+    if (const auto existing = read_file(directory, name.definition(), largest_task_file)) {
+        if (mode == WriteMode::create) return HResultOr<StoredTask>::failure(HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
+        auto stored = parse_task_file(*existing);
+        if (stored && fold_case(stored->path) == fold_case(task.path)) task.path = std::move(stored->path);  // keeps its spelling
+    } else if (errno == foreign_entry) {
+        return HResultOr<StoredTask>::failure(foreign_task);
+    } else if (errno == EFBIG) {
+        // A damaged task (grown by hand) is still a task: replaced, but not created anew.
+        if (mode == WriteMode::create) return HResultOr<StoredTask>::failure(HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
+    } else if (errno != ENOENT) {
+        // Only a definition that is not there makes the task new; one that cannot be read (no
+        // permission, an I/O error) must not be replaced.
+        return HResultOr<StoredTask>::failure(hresult_from_errno(errno));
+    } else {
+        if (mode == WriteMode::update) return HResultOr<StoredTask>::failure(file_not_found);
+        // A new task starts without start records, whatever an earlier task of its name left
+        // (only a file of ours goes: anything else stays, and refuses records later).
+        if (entry_kind(directory, name.runs()) == EntryKind::ours) unlinkat(directory, name.runs().c_str(), 0);
+    }
+    const int error =
+        write_file_atomically(directory, name.definition(), task_file_text(task), mode == WriteMode::create);
+    if (error != 0) return HResultOr<StoredTask>::failure(write_refusal(error));
+    opened.keep();
+    return task;
+}
+
+// Deletes the folder `name` inside `directory` when it holds nothing but its spelling file; the
+// one directory listing of the library, made only when a deletion names a folder. Called with the
+// parent's exclusive lock held (no folder is made or opened there meanwhile); the folder's own
+// lock keeps a task from being written into it while it is looked at.
+HRESULT remove_empty_folder(int directory, const EntryName& name) {
+    UniqueFd folder = open_directory(directory, name.folder());
+    if (!folder) return is_missing(errno) ? file_not_found : hresult_from_errno(errno);
+    const DirectoryLock lock(folder.get(), DirectoryLock::exclusive);
+    const int listed = dup(folder.get());
+    DIR* entries = listed < 0 ? nullptr : fdopendir(listed);
+    if (!entries) {
+        if (listed >= 0) close(listed);
+        return hresult_from_errno(errno);
+    }
+    bool empty = true;
+    while (const dirent* entry = readdir(entries)) {
+        const std::string_view entry_name = entry->d_name;
+        if (entry_name != "." && entry_name != ".." && entry_name != folder_spelling_file) empty = false;
+    }
+    closedir(entries);
+    if (!empty) return HRESULT_FROM_WIN32(145);  // ERROR_DIR_NOT_EMPTY
+    unlinkat(folder.get(), folder_spelling_file, 0);
+    if (unlinkat(directory, name.folder().c_str(), AT_REMOVEDIR) != 0) return hresult_from_errno(errno);
+    return S_OK;
+}
+
+HRESULT remove_task(const std::string& library, const PathElements& path) {
+    const PathElements parent = parent_of(path);
+    auto folder = open_folder(library, parent);
+    if (!folder.ok()) return missing_folder_of_task(folder.error(), parent);
+    const int folder_directory = folder.value().get();
+    const EntryName name = entry_name(path.back());
+    const DirectoryLock lock(folder_directory, DirectoryLock::exclusive);
+    EntryDirectories entry{folder_directory, {}};
+    if (!open_entry_directories(entry, name, false))
+        return is_missing(errno) ? file_not_found : hresult_from_errno(errno);
+    const int directory = entry.innermost();
+    const auto kind = entry_kind(directory, name.definition());
+    if (!kind) return hresult_from_errno(errno);
+    if (*kind == EntryKind::missing) {
+        // The name may be a folder's: the service deletes a task or an empty folder.
+        if (is_directory(directory, name.folder())) return remove_empty_folder(directory, name);
+        return missing_task(directory, name);
+    }
+    if (*kind == EntryKind::foreign) return foreign_task;
+    if (unlinkat(directory, name.definition().c_str(), 0) != 0) return hresult_from_errno(errno);
+    if (entry_kind(directory, name.runs()) == EntryKind::ours) unlinkat(directory, name.runs().c_str(), 0);
+    // Directories that only held the pieces of a long name go when they are empty.
+    for (std::size_t i = entry.pieces.size(); i-- > 0;) {
+        const int holder = i == 0 ? folder_directory : entry.pieces[i - 1].get();
+        if (unlinkat(holder, name.pieces[i].c_str(), AT_REMOVEDIR) != 0) break;
+    }
+    return S_OK;
+}
+
+HResultOr<AppendedText> append_task_runs(const std::string& library, const PathElements& path,
+                                         std::string_view text) {
+    auto location = locate_task(library, path);
+    if (!location.ok()) return HResultOr<AppendedText>::failure(location.error());
+    // Shared with other appenders, exclusive of a deletion: records never outlive their task.
+    const DirectoryLock lock(location.value().folder.get(), DirectoryLock::shared);
+    const int directory = location.value().entry.innermost();
+    const auto kind = entry_kind(directory, location.value().name.definition());
+    if (!kind) return HResultOr<AppendedText>::failure(hresult_from_errno(errno));
+    if (*kind == EntryKind::missing) return HResultOr<AppendedText>::failure(file_not_found);
+    if (*kind == EntryKind::foreign) return HResultOr<AppendedText>::failure(foreign_task);
+    AppendedText appended;
+    if (const int error = append_to_file(directory, location.value().name.runs(), text, &appended); error != 0)
+        return HResultOr<AppendedText>::failure(error == foreign_entry ? foreign_task : hresult_from_errno(error));
+    return appended;
+}
+
+std::string read_task_runs(const std::string& library, const PathElements& path) {
+    auto location = locate_task(library, path);
+    if (!location.ok()) return {};
+    auto text = read_file_tail(location.value().entry.innermost(), location.value().name.runs(), largest_records_read);
+    return text ? std::move(*text) : std::string();
+}
+
+}  // namespace winemu

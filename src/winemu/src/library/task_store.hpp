@@ -1,0 +1,58 @@
+// task_store.hpp: the task library's files: reading, writing atomically, deleting.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "com/hresult_or.hpp"
+#include "library/library_files.hpp"
+#include "library/task_names.hpp"
+
+namespace winemu {
+
+// One task as the library keeps it.
+struct StoredTask {
+    std::u16string path;  // "\Folder\Name" in the spelling it was registered with
+    std::string xml;      // the definition, UTF-8
+};
+
+// The folder's path in the spelling each of its elements was created with, when it exists;
+// HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) when only its own directory is missing,
+// HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND) when a folder above it is.
+HResultOr<std::u16string> find_folder(const std::string& library, const PathElements& folder);
+
+// The task (path not empty): ERROR_FILE_NOT_FOUND when it is missing, ERROR_PATH_NOT_FOUND when a
+// folder on its path is missing or the name is a folder's. E_ACCESSDENIED when what stands at the
+// task's file is not one of ours (a symlink, a FIFO, a directory, a file with several links), in
+// this and in every other call here; SCHED_E_INVALID_TASK_HASH when the file is larger than any
+// definition or its path line is not the task's path (the definition is checked by the caller).
+HResultOr<StoredTask> load_task(const std::string& library, const PathElements& path);
+
+enum class WriteMode { create, update, create_or_update };
+
+// Writes the definition (path not empty), creating missing folders. An existing definition is
+// replaced atomically (a new file renamed over it) and keeps its spelling. E_ACCESSDENIED when a
+// folder has the task's name; HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS) when a task has the name
+// of a folder to create, or when `create` meets an existing task; ERROR_FILE_NOT_FOUND when
+// `update` meets none; E_ACCESSDENIED too when something the library did not make (a symlink, a
+// directory where a task goes) stands in the way. A new task starts without start records.
+// A registration that fails leaves none of the folders it made.
+HResultOr<StoredTask> store_task(const std::string& library, const PathElements& path, std::string xml,
+                                 WriteMode mode);
+
+// Deletes the task and its start records, or the folder of that path when it is empty
+// (HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY) when it is not); ERROR_FILE_NOT_FOUND when neither
+// exists, ERROR_PATH_NOT_FOUND when a folder above it is missing. Removes nothing that is not one
+// of ours.
+HRESULT remove_task(const std::string& library, const PathElements& path);
+
+// Appends text to the task's start records in one write, only while the task exists (a task
+// deleted meanwhile gets no records back); gives where the text went, or why nothing was written.
+HResultOr<AppendedText> append_task_runs(const std::string& library, const PathElements& path,
+                                         std::string_view text);
+
+// The task's start records as they were appended (the newest ones, when there are more than
+// largest_records_read bytes of them); empty when there are none.
+std::string read_task_runs(const std::string& library, const PathElements& path);
+
+}  // namespace winemu

@@ -1,0 +1,211 @@
+// task_folder.cpp: a folder of the task library: GetTask, DeleteTask, RegisterTask, GetFolder.
+#include "service/task_folder.hpp"
+
+#include "com/bstr_text.hpp"
+#include "com/com_guard.hpp"
+#include "com/dispatch_object.hpp"
+#include "com/error_objects.hpp"
+#include "com/guid_text.hpp"
+#include "control/platform_call.hpp"
+#include "service/registered_task.hpp"
+#include "service/service_call.hpp"
+#include "com/system_messages.hpp"
+#include "library/task_readback.hpp"
+#include "library/task_store.hpp"
+#include "library/task_xml.hpp"
+
+namespace winemu {
+namespace {
+
+constexpr DWORD rpc_null_reference = 1780;  // RPC_X_NULL_REF_POINTER
+constexpr LONG supported_creation_flags = TASK_VALIDATE_ONLY | TASK_CREATE | TASK_UPDATE | TASK_DISABLE |
+                                          TASK_DONT_ADD_PRINCIPAL_ACE | TASK_IGNORE_REGISTRATION_TRIGGERS;
+
+// A task path: a name that resolves to the root (or no name at all) names no task.
+HResultOr<PathElements> task_path(std::u16string_view name, const PathElements& base) {
+    if (name.empty()) return HResultOr<PathElements>::failure(E_INVALIDARG);
+    auto path = resolve_task_path(name, base);
+    if (path.ok() && path.value().empty()) return HResultOr<PathElements>::failure(E_INVALIDARG);
+    return path;
+}
+
+// The creation flags Windows defines; a bit outside them is ignored, as MS-TSCH SchRpcRegisterTask
+// has the server do. TASK_DISABLE is defined but not supported here: refused.
+constexpr LONG defined_creation_flags = supported_creation_flags | TASK_DISABLE;
+
+// Without TASK_CREATE or TASK_UPDATE, Windows creates (and refuses an existing task).
+// TASK_VALIDATE_ONLY goes with neither of them.
+std::optional<WriteMode> write_mode(LONG flags) {
+    if (flags & defined_creation_flags & ~supported_creation_flags) return std::nullopt;
+    const bool create = flags & TASK_CREATE;
+    const bool update = flags & TASK_UPDATE;
+    if ((flags & TASK_VALIDATE_ONLY) && (create || update)) return std::nullopt;
+    if (create && update) return WriteMode::create_or_update;
+    if (update) return WriteMode::update;
+    return WriteMode::create;
+}
+
+class TaskFolder final : public DispatchObject<ITaskFolder, IID_ITaskFolder> {
+public:
+    TaskFolder(std::string library, PathElements folder, std::u16string display)
+        : library_(std::move(library)), folder_(std::move(folder)), display_(std::move(display)) {}
+
+    HRESULT STDMETHODCALLTYPE get_Name(BSTR* pName) override {
+        if (folder_.empty()) return hand_out_bstr(display_, pName);
+        return hand_out_bstr(std::u16string_view(display_).substr(display_.find_last_of(u'\\') + 1), pName);
+    }
+    HRESULT STDMETHODCALLTYPE get_Path(BSTR* pPath) override { return hand_out_bstr(display_, pPath); }
+
+    HRESULT STDMETHODCALLTYPE GetFolder(BSTR path, ITaskFolder** ppFolder) override {
+        PlatformCall call("GetFolder", identity(), ErrorInfoUse::discards);
+        call.text("path", path);
+        const HRESULT result = [&] {
+            if (const auto refused = refusal(call, ppFolder)) return *refused;
+            if (const auto early = enter_service_call("GetFolder", ppFolder)) return *early;
+            // Unlike the service's GetFolder, a folder wants a path, and '\\' alone names nothing.
+            if (!path) return E_INVALIDARG;
+            if (bstr_view(path) == u"\\") return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
+            return open_task_folder(library_, folder_, bstr_view(path), ppFolder);
+        }();
+        call.object("folder", ppFolder ? *ppFolder : nullptr);
+        return call.returns(result);
+    }
+
+    HRESULT STDMETHODCALLTYPE GetTask(BSTR path, IRegisteredTask** ppTask) override {
+        PlatformCall call("GetTask", identity(), ErrorInfoUse::discards);
+        call.text("path", path);
+        const HRESULT result = [&] {
+            if (const auto refused = refusal(call, ppTask)) return *refused;
+            if (const auto early = enter_service_call("GetTask", ppTask)) return *early;
+            return guarded([&] {
+                auto task = task_path(bstr_view(path), folder_);
+                if (!task.ok()) return task.error();
+                auto loaded = load_checked_task(library_, task.value());
+                if (!loaded.ok()) return loaded.error();
+                CheckedTask& checked = loaded.value();
+                return create_registered_task(library_, std::move(task.value()), std::move(checked.stored),
+                                              checked.definition.enabled, ppTask);
+            });
+        }();
+        call.object("task", ppTask ? *ppTask : nullptr);
+        return call.returns(result);
+    }
+
+    // The flags are documented as not supported: anything but 0 is refused. The name may be a
+    // folder's, as the service deletes a task or an empty folder (MS-TSCH SchRpcDelete); a name
+    // that leaves the path at the root (null, empty, "\\") is refused with E_ACCESSDENIED, as
+    // Windows 7 and later answer. A null or empty name given to another folder names that folder.
+    HRESULT STDMETHODCALLTYPE DeleteTask(BSTR name, LONG flags) override {
+        PlatformCall call("DeleteTask", identity(), ErrorInfoUse::discards);
+        call.text("name", name);
+        call.flags("flags", static_cast<ULONG>(flags));
+        if (const auto refused = call.refusal()) return call.returns(*refused);
+        if (const auto early = enter_service_call("DeleteTask")) return call.returns(*early);
+        if (flags != 0) return call.returns(E_INVALIDARG);
+        return call.returns(guarded([&] {
+            const std::u16string_view text = bstr_view(name);
+            auto path = text.empty() ? HResultOr<PathElements>(folder_) : resolve_task_path(text, folder_);
+            if (!path.ok()) return path.error();
+            if (path.value().empty()) return E_ACCESSDENIED;
+            return remove_task(library_, path.value());
+        }));
+    }
+
+    HRESULT STDMETHODCALLTYPE RegisterTask(BSTR path, BSTR xmlText, LONG flags, VARIANT userId, VARIANT password,
+                                           TASK_LOGON_TYPE logonType, VARIANT sddl,
+                                           IRegisteredTask** ppTask) override {
+        PlatformCall call("RegisterTask", identity(), ErrorInfoUse::discards);
+        call.text("path", path);
+        call.number("xml_length", xmlText ? SysStringLen(xmlText) : -1);
+        call.flags("flags", static_cast<ULONG>(flags));
+        call.variant("user", userId);
+        call.variant("password", password);
+        call.number("logon", logonType);
+        call.variant("sddl", sddl);
+        const HRESULT result = [&] {
+            if (const auto refused = refusal(call, ppTask)) return *refused;
+            // A null out pointer is allowed: the task is registered and nothing is handed back.
+            if (const auto early = enter_service_call("RegisterTask", ppTask, false)) return *early;
+            return guarded([&] { return register_task(bstr_view(path), xmlText, flags, ppTask); });
+        }();
+        call.object("task", ppTask ? *ppTask : nullptr);
+        return call.returns(result);
+    }
+
+    HRESULT STDMETHODCALLTYPE GetFolders(LONG, ITaskFolderCollection** ppFolders) override {
+        if (ppFolders) *ppFolders = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE CreateFolder(BSTR, VARIANT, ITaskFolder** ppFolder) override {
+        if (ppFolder) *ppFolder = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE DeleteFolder(BSTR, LONG) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetTasks(LONG, IRegisteredTaskCollection** ppTasks) override {
+        if (ppTasks) *ppTasks = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE RegisterTaskDefinition(BSTR, ITaskDefinition*, LONG, VARIANT, VARIANT, TASK_LOGON_TYPE,
+                                                     VARIANT, IRegisteredTask** ppTask) override {
+        if (ppTask) *ppTask = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetSecurityDescriptor(LONG, BSTR* pSddl) override {
+        if (pSddl) *pSddl = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetSecurityDescriptor(BSTR, LONG) override { return E_NOTIMPL; }
+
+private:
+    // RPC_E_WRONG_THREAD for a call from another thread, with the out pointer cleared.
+    template <typename T>
+    static std::optional<HRESULT> refusal(const PlatformCall& call, T** out) {
+        const auto refused = call.refusal();
+        if (refused && out) *out = nullptr;
+        return refused;
+    }
+
+    HRESULT register_task(std::u16string_view name, BSTR xml_text, LONG flags, IRegisteredTask** out) {
+        const auto mode = write_mode(flags);
+        if (!mode) return E_INVALIDARG;
+        if (!xml_text) return HRESULT_FROM_WIN32(rpc_null_reference);
+        // Without a name the service makes one up; only the root folder accepts that.
+        if (name.empty() && !folder_.empty()) return E_INVALIDARG;
+        auto task = name.empty() ? resolve_task_path(u"\\" + new_guid_text(), {}) : task_path(name, folder_);
+        if (!task.ok()) return task.error();
+
+        auto parsed = parse_task_xml(bstr_view(xml_text), (flags & TASK_DISABLE) != 0);
+        if (const auto* refusal = std::get_if<XmlRefusal>(&parsed)) {
+            leave_restricted_error(refusal->code, system_message(static_cast<DWORD>(refusal->code)), refusal->detail);
+            return refusal->code;
+        }
+        if (flags & TASK_VALIDATE_ONLY) return S_OK;
+        TaskDefinition& definition = std::get<TaskDefinition>(parsed);
+        auto stored = store_task(library_, task.value(), std::move(definition.xml), *mode);
+        if (!stored.ok()) return stored.error();
+        if (!out) return S_OK;
+        return create_registered_task(library_, std::move(task.value()), std::move(stored.value()), definition.enabled,
+                                      out);
+    }
+
+    const std::string library_;
+    const PathElements folder_;
+    const std::u16string display_;
+};
+
+}  // namespace
+
+HRESULT open_task_folder(const std::string& library, const PathElements& base, std::u16string_view path,
+                         ITaskFolder** out) {
+    *out = nullptr;
+    return guarded([&] {
+        auto folder = path.empty() ? HResultOr<PathElements>(base) : resolve_task_path(path, base);
+        if (!folder.ok()) return folder.error();
+        auto display = find_folder(library, folder.value());
+        if (!display.ok()) return display.error();
+        *out = new TaskFolder(library, std::move(folder.value()), std::move(display.value()));
+        return S_OK;
+    });
+}
+
+}  // namespace winemu

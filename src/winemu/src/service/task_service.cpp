@@ -1,0 +1,145 @@
+// task_service.cpp: the Task Scheduler service object (ITaskService): Connect and GetFolder.
+#include "service/task_service.hpp"
+
+#include <unistd.h>
+
+#include <mutex>
+
+#include "com/bstr_text.hpp"
+#include "com/com_guard.hpp"
+#include "com/dispatch_object.hpp"
+#include "control/platform_call.hpp"
+#include "service/service_call.hpp"
+#include "service/task_folder.hpp"
+#include "library/task_library.hpp"
+#include "com/text_units.hpp"
+#include "com/utf.hpp"
+
+namespace winemu {
+namespace {
+
+constexpr DWORD server_unavailable = 1722;  // RPC_S_SERVER_UNAVAILABLE: no service on that server
+constexpr DWORD task_scheduler_version = 0x00010006;  // 1.6, as Windows 10 reports
+
+std::string host_name() {
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0) return "localhost";
+    return name;
+}
+
+// An empty VARIANT, an empty text, or a name of this machine (optionally with a leading "\\").
+bool names_this_machine(const VARIANT& server) {
+    if (server.vt == VT_EMPTY || server.vt == VT_NULL) return true;
+    if (server.vt != VT_BSTR) return false;
+    std::u16string_view name = bstr_view(server.bstrVal);
+    if (name.substr(0, 2) == u"\\\\") name.remove_prefix(2);
+    if (name.empty() || name == u"." || equal_ignoring_ascii_case(name, u"localhost") || name == u"127.0.0.1") return true;
+    return equal_ignoring_ascii_case(name, utf16_from_utf8_lossy(host_name()));
+}
+
+class TaskService final : public DispatchObject<ITaskService, IID_ITaskService> {
+public:
+    HRESULT STDMETHODCALLTYPE GetFolder(BSTR path, ITaskFolder** ppFolder) override {
+        PlatformCall call("GetFolder", identity(), ErrorInfoUse::discards);
+        call.text("path", path);
+        const HRESULT result = get_folder(call, path, ppFolder);
+        call.object("folder", ppFolder ? *ppFolder : nullptr);
+        return call.returns(result);
+    }
+
+    HRESULT STDMETHODCALLTYPE Connect(VARIANT serverName, VARIANT user, VARIANT domain, VARIANT password) override {
+        PlatformCall call("Connect", identity(), ErrorInfoUse::discards);
+        call.variant("server", serverName);
+        call.variant("user", user);
+        call.variant("domain", domain);
+        call.variant("password", password);
+        if (const auto refused = call.refusal()) return call.returns(*refused);
+        return call.returns(connect(serverName));
+    }
+
+    HRESULT STDMETHODCALLTYPE get_Connected(VARIANT_BOOL* pConnected) override {
+        if (!pConnected) return E_POINTER;
+        const std::lock_guard guard(lock_);
+        *pConnected = library_ ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    }
+    // The local machine serves as its own domain, as on a computer outside any domain.
+    HRESULT STDMETHODCALLTYPE get_TargetServer(BSTR* pServer) override { return connection_text(pServer, host_name); }
+    HRESULT STDMETHODCALLTYPE get_ConnectedDomain(BSTR* pDomain) override {
+        return connection_text(pDomain, host_name);
+    }
+    HRESULT STDMETHODCALLTYPE get_ConnectedUser(BSTR* pUser) override {
+        return connection_text(pUser, [] {
+            const char* user = getenv("USER");
+            return std::string(user ? user : "");
+        });
+    }
+    HRESULT STDMETHODCALLTYPE get_HighestVersion(DWORD* pVersion) override {
+        if (!pVersion) return E_POINTER;
+        *pVersion = task_scheduler_version;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetRunningTasks(LONG, IRunningTaskCollection** ppRunningTasks) override {
+        if (ppRunningTasks) *ppRunningTasks = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE NewTask(DWORD, ITaskDefinition** ppDefinition) override {
+        if (ppDefinition) *ppDefinition = nullptr;
+        return E_NOTIMPL;
+    }
+
+private:
+    HRESULT get_folder(const PlatformCall& call, BSTR path, ITaskFolder** ppFolder) {
+        if (const auto refused = call.refusal()) {
+            if (ppFolder) *ppFolder = nullptr;
+            return *refused;
+        }
+        if (const auto early = enter_service_call("GetFolder", ppFolder)) return *early;
+        return guarded([&] {
+            const auto library = connected_library();
+            if (!library) return HRESULT_FROM_WIN32(ERROR_ONLY_IF_CONNECTED);
+            return open_task_folder(*library, {}, bstr_view(path), ppFolder);
+        });
+    }
+
+    HRESULT connect(const VARIANT& serverName) {
+        if (const auto early = enter_service_call("Connect")) return *early;
+        return guarded([&] {
+            if (!names_this_machine(serverName))
+                return serverName.vt == VT_BSTR ? HRESULT_FROM_WIN32(server_unavailable) : E_INVALIDARG;
+            std::string library = task_library();
+            const std::lock_guard guard(lock_);
+            library_ = std::move(library);
+            return S_OK;
+        });
+    }
+
+    // Hands out a text about the connection (UTF-8 from `text()`); none before Connect.
+    template <typename Text>
+    HRESULT connection_text(BSTR* out, Text text) {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        return guarded([&] {
+            if (!connected_library()) return HRESULT_FROM_WIN32(ERROR_ONLY_IF_CONNECTED);
+            return hand_out_bstr(utf16_from_utf8_lossy(text()), out);
+        });
+    }
+
+    std::optional<std::string> connected_library() {
+        const std::lock_guard guard(lock_);
+        return library_;
+    }
+
+    std::mutex lock_;
+    std::optional<std::string> library_;  // the library connected to; none until Connect
+};
+
+}  // namespace
+
+HRESULT create_task_service(REFIID riid, void** ppv) noexcept {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    return guarded([&] { return (new TaskService)->hand_out(riid, ppv); });
+}
+
+}  // namespace winemu
