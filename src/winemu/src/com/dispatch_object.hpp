@@ -5,6 +5,7 @@
 #include <winemu/taskschd.h>
 
 #include "com/com_object.hpp"
+#include "com/journaled_references.hpp"
 #include "com/object_identity.hpp"
 #include "control/platform_call.hpp"
 
@@ -43,19 +44,10 @@ public:
         return call.returns(answer_query(offered ? static_cast<Interface*>(this) : nullptr, ppvObject));
     }
     ULONG STDMETHODCALLTYPE AddRef() override {
-        PlatformCall call("AddRef", identity_, ErrorInfoUse::discards);
-        const ULONG count = references_.add();
-        call.result(count);
-        return count;
+        return journaled_add_ref(references_, identity_, ErrorInfoUse::discards);
     }
-    // Even from the wrong thread the reference is given back (the violation is recorded), so
-    // that a test which misuses an object still leaves nothing behind.
     ULONG STDMETHODCALLTYPE Release() override {
-        PlatformCall call("Release", identity_, ErrorInfoUse::discards);
-        const ULONG left = references_.release();
-        call.result(left);
-        if (left == 0) delete this;
-        return left;
+        return journaled_release(references_, identity_, ErrorInfoUse::discards, [this] { delete this; });
     }
 
     const ObjectIdentity& identity() const noexcept override { return identity_; }

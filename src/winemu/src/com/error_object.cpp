@@ -9,6 +9,7 @@
 
 #include "com/bstr_alloc.hpp"
 #include "com/com_object.hpp"
+#include "com/journaled_references.hpp"
 #include "control/faults.hpp"
 #include "com/object_identity.hpp"
 #include "control/platform_call.hpp"
@@ -55,18 +56,9 @@ public:
         PlatformCall call("QueryInterface", identity_, ErrorInfoUse::keeps);
         return call.returns(answer_query(offered_interface(riid), ppvObject));
     }
-    ULONG STDMETHODCALLTYPE AddRef() override {
-        PlatformCall call("AddRef", identity_, ErrorInfoUse::keeps);
-        const ULONG count = references_.add();
-        call.result(count);
-        return count;
-    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return journaled_add_ref(references_, identity_, ErrorInfoUse::keeps); }
     ULONG STDMETHODCALLTYPE Release() override {
-        PlatformCall call("Release", identity_, ErrorInfoUse::keeps);
-        const ULONG remaining = references_.release();
-        call.result(remaining);
-        if (remaining == 0) delete this;
-        return remaining;
+        return journaled_release(references_, identity_, ErrorInfoUse::keeps, [this] { delete this; });
     }
 
     // ---- IErrorInfo ----

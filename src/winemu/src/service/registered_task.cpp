@@ -38,13 +38,8 @@ public:
     HRESULT STDMETHODCALLTYPE Run(VARIANT parameters, IRunningTask** ppRunningTask) override {
         PlatformCall call("Run", identity(), ErrorInfoUse::discards);
         call.variant("parameters", parameters);
-        const HRESULT result = [&] {
-            if (const auto refused = refusal(call, ppRunningTask)) return *refused;
-            if (const auto early = enter_service_call("Run", ppRunningTask)) return *early;
-            return guarded([&] { return run(ppRunningTask); });
-        }();
-        call.object("running", ppRunningTask ? *ppRunningTask : nullptr);
-        return call.returns(result);
+        return hand_out_from_service(call, "Run", "running", ppRunningTask,
+                                     [&] { return guarded([&] { return run(ppRunningTask); }); });
     }
     HRESULT STDMETHODCALLTYPE RunEx(VARIANT parameters, LONG flags, LONG sessionID, BSTR user,
                                     IRunningTask** ppRunningTask) override {
@@ -53,14 +48,9 @@ public:
         call.flags("flags", static_cast<ULONG>(flags));
         call.number("session", sessionID);
         call.text("user", user);
-        const HRESULT result = [&] {
-            if (const auto refused = refusal(call, ppRunningTask)) return *refused;
-            // A fault of S_OK: success without an instance.
-            if (const auto early = enter_service_call("RunEx", ppRunningTask)) return *early;
-            return guarded([&] { return run(ppRunningTask); });
-        }();
-        call.object("running", ppRunningTask ? *ppRunningTask : nullptr);
-        return call.returns(result);
+        // A fault of S_OK: success without an instance.
+        return hand_out_from_service(call, "RunEx", "running", ppRunningTask,
+                                     [&] { return guarded([&] { return run(ppRunningTask); }); });
     }
     HRESULT STDMETHODCALLTYPE GetInstances(LONG, IRunningTaskCollection** ppRunningTasks) override {
         if (ppRunningTasks) *ppRunningTasks = nullptr;
@@ -90,13 +80,6 @@ public:
     }
 
 private:
-    // RPC_E_WRONG_THREAD for a call from another thread, with the out pointer cleared.
-    static std::optional<HRESULT> refusal(const PlatformCall& call, IRunningTask** out) {
-        const auto refused = call.refusal();
-        if (refused && out) *out = nullptr;
-        return refused;
-    }
-
     // Starts the definition as it is now in the library (it may have been replaced or deleted
     // since this object was handed out), read back and checked once.
     HRESULT run(IRunningTask** out) {

@@ -7,14 +7,16 @@
 #include <winemu/types.h>
 
 #include "control/faults.hpp"
+#include "control/platform_call.hpp"
 #include "service/latency.hpp"
 
 namespace winemu {
 
-// A fault with a success code other than S_OK lets the call do its work; the method's
-// PlatformCall returns the code. Presets the out pointer (when there is one) to null, takes a fault queued for the call, then
+// Presets the out pointer (when there is one) to null, takes a fault queued for the call, then
 // waits the configured latency, as a call into the real service would. Gives the HRESULT to
-// return at once (a fault, or E_POINTER when `out` is required and null), else nothing.
+// return at once (a fault, or E_POINTER when `out` is required and null), else nothing. A fault
+// with a success code other than S_OK lets the call do its work; the method's PlatformCall
+// returns that code.
 template <typename T>
 std::optional<HRESULT> enter_service_call(std::string_view call, T** out, bool out_required = true) noexcept {
     if (out) *out = nullptr;
@@ -30,6 +32,24 @@ inline std::optional<HRESULT> enter_service_call(std::string_view call) noexcept
     if (const auto fault = enter_call(call, SuccessFault::does_the_work); fault && *fault != S_OK) return fault;
     apply_service_latency();
     return std::nullopt;
+}
+
+// The frame of a service method that hands an object out: a call the object may not take (from
+// another thread's apartment) is refused, then the call begins as enter_service_call says, then
+// `work` runs; the object handed out, if any, goes into the journal with the result.
+template <typename T, typename Work>
+HRESULT hand_out_from_service(PlatformCall& call, std::string_view call_name, std::string_view out_name, T** out,
+                              Work&& work, bool out_required = true) {
+    const HRESULT result = [&]() -> HRESULT {
+        if (const auto refused = call.refusal()) {
+            if (out) *out = nullptr;
+            return *refused;
+        }
+        if (const auto early = enter_service_call(call_name, out, out_required)) return *early;
+        return work();
+    }();
+    call.object(out_name, out ? *out : nullptr);
+    return call.returns(result);
 }
 
 }  // namespace winemu

@@ -59,24 +59,18 @@ public:
     HRESULT STDMETHODCALLTYPE GetFolder(BSTR path, ITaskFolder** ppFolder) override {
         PlatformCall call("GetFolder", identity(), ErrorInfoUse::discards);
         call.text("path", path);
-        const HRESULT result = [&] {
-            if (const auto refused = refusal(call, ppFolder)) return *refused;
-            if (const auto early = enter_service_call("GetFolder", ppFolder)) return *early;
+        return hand_out_from_service(call, "GetFolder", "folder", ppFolder, [&] {
             // Unlike the service's GetFolder, a folder wants a path, and '\\' alone names nothing.
             if (!path) return E_INVALIDARG;
             if (bstr_view(path) == u"\\") return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
             return open_task_folder(library_, folder_, bstr_view(path), ppFolder);
-        }();
-        call.object("folder", ppFolder ? *ppFolder : nullptr);
-        return call.returns(result);
+        });
     }
 
     HRESULT STDMETHODCALLTYPE GetTask(BSTR path, IRegisteredTask** ppTask) override {
         PlatformCall call("GetTask", identity(), ErrorInfoUse::discards);
         call.text("path", path);
-        const HRESULT result = [&] {
-            if (const auto refused = refusal(call, ppTask)) return *refused;
-            if (const auto early = enter_service_call("GetTask", ppTask)) return *early;
+        return hand_out_from_service(call, "GetTask", "task", ppTask, [&] {
             return guarded([&] {
                 auto task = task_path(bstr_view(path), folder_);
                 if (!task.ok()) return task.error();
@@ -86,9 +80,7 @@ public:
                 return create_registered_task(library_, std::move(task.value()), std::move(checked.stored),
                                               checked.definition.enabled, ppTask);
             });
-        }();
-        call.object("task", ppTask ? *ppTask : nullptr);
-        return call.returns(result);
+        });
     }
 
     // The flags are documented as not supported: anything but 0 is refused. The name may be a
@@ -122,14 +114,11 @@ public:
         call.variant("password", password);
         call.number("logon", logonType);
         call.variant("sddl", sddl);
-        const HRESULT result = [&] {
-            if (const auto refused = refusal(call, ppTask)) return *refused;
-            // A null out pointer is allowed: the task is registered and nothing is handed back.
-            if (const auto early = enter_service_call("RegisterTask", ppTask, false)) return *early;
-            return guarded([&] { return register_task(bstr_view(path), xmlText, flags, ppTask); });
-        }();
-        call.object("task", ppTask ? *ppTask : nullptr);
-        return call.returns(result);
+        // A null out pointer is allowed: the task is registered and nothing is handed back.
+        return hand_out_from_service(
+            call, "RegisterTask", "task", ppTask,
+            [&] { return guarded([&] { return register_task(bstr_view(path), xmlText, flags, ppTask); }); },
+            /*out_required=*/false);
     }
 
     HRESULT STDMETHODCALLTYPE GetFolders(LONG, ITaskFolderCollection** ppFolders) override {
@@ -157,14 +146,6 @@ public:
     HRESULT STDMETHODCALLTYPE SetSecurityDescriptor(BSTR, LONG) override { return E_NOTIMPL; }
 
 private:
-    // RPC_E_WRONG_THREAD for a call from another thread, with the out pointer cleared.
-    template <typename T>
-    static std::optional<HRESULT> refusal(const PlatformCall& call, T** out) {
-        const auto refused = call.refusal();
-        if (refused && out) *out = nullptr;
-        return refused;
-    }
-
     HRESULT register_task(std::u16string_view name, BSTR xml_text, LONG flags, IRegisteredTask** out) {
         const auto mode = write_mode(flags);
         if (!mode) return E_INVALIDARG;

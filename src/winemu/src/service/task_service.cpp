@@ -42,9 +42,13 @@ public:
     HRESULT STDMETHODCALLTYPE GetFolder(BSTR path, ITaskFolder** ppFolder) override {
         PlatformCall call("GetFolder", identity(), ErrorInfoUse::discards);
         call.text("path", path);
-        const HRESULT result = get_folder(call, path, ppFolder);
-        call.object("folder", ppFolder ? *ppFolder : nullptr);
-        return call.returns(result);
+        return hand_out_from_service(call, "GetFolder", "folder", ppFolder, [&] {
+            return guarded([&] {
+                const auto library = connected_library();
+                if (!library) return HRESULT_FROM_WIN32(ERROR_ONLY_IF_CONNECTED);
+                return open_task_folder(*library, {}, bstr_view(path), ppFolder);
+            });
+        });
     }
 
     HRESULT STDMETHODCALLTYPE Connect(VARIANT serverName, VARIANT user, VARIANT domain, VARIANT password) override {
@@ -89,19 +93,6 @@ public:
     }
 
 private:
-    HRESULT get_folder(const PlatformCall& call, BSTR path, ITaskFolder** ppFolder) {
-        if (const auto refused = call.refusal()) {
-            if (ppFolder) *ppFolder = nullptr;
-            return *refused;
-        }
-        if (const auto early = enter_service_call("GetFolder", ppFolder)) return *early;
-        return guarded([&] {
-            const auto library = connected_library();
-            if (!library) return HRESULT_FROM_WIN32(ERROR_ONLY_IF_CONNECTED);
-            return open_task_folder(*library, {}, bstr_view(path), ppFolder);
-        });
-    }
-
     HRESULT connect(const VARIANT& serverName) {
         if (const auto early = enter_service_call("Connect")) return *early;
         return guarded([&] {
