@@ -30,11 +30,6 @@ protected:
         VARIANT empty{};
         return task->RunEx(empty, TASK_RUN_NO_FLAGS, 0, nullptr, running.put());
     }
-    std::string runs_of(const char* name) {
-        std::string json(winemu_runs(name, nullptr, 0) + 1, '\0');
-        json.resize(winemu_runs(name, json.data(), json.size()));
-        return json;
-    }
     std::filesystem::path outside_file(std::string_view text) {
         const std::filesystem::path outside = sandbox_ / "outside";
         { std::ofstream(outside) << text; }

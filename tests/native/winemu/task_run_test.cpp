@@ -21,15 +21,6 @@ using namespace winemu_test;
 
 constexpr std::u16string_view missing_program = u"/nonexistent/winemu-test-program";
 
-std::string runs_of(const char* name) {
-    const size_t length = winemu_runs(name, nullptr, 0);
-    if (length == static_cast<size_t>(-1)) return "invalid";
-    std::string json(length + 1, '\0');
-    EXPECT_EQ(winemu_runs(name, json.data(), json.size()), length);
-    json.resize(length);
-    return json;
-}
-
 // The "argv" array of the newest record, as JSON text.
 std::string last_argv(const std::string& runs) {
     const std::size_t start = runs.rfind("\"argv\": ");

@@ -55,6 +55,22 @@ inline std::u16string task_xml(std::u16string_view command = u"/bin/true", std::
     return xml;
 }
 
+// The start records of a task as winemu_runs gives them, "invalid" for a name it refuses. Records
+// may be appended while they are read (a run's later actions start on winemu's own thread), so the
+// copy is made again until it fits.
+inline std::string runs_of(const char* name) {
+    std::string json;
+    for (;;) {
+        const size_t length = winemu_runs(name, json.data(), json.size());
+        if (length == static_cast<size_t>(-1)) return "invalid";
+        if (length < json.size()) {
+            json.resize(length);
+            return json;
+        }
+        json.assign(length + 1, '\0');
+    }
+}
+
 inline std::string read_file(const std::filesystem::path& path) {
     std::string text;
     if (FILE* file = std::fopen(path.c_str(), "rb")) {
