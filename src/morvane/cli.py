@@ -135,7 +135,7 @@ def _one_line(text: str) -> str:
 def main(argv: Sequence[str] | None = None) -> int:
     """Runs the command line with argv (sys.argv[1:] when None); returns the exit status."""
     arguments = _parser().parse_args(argv)
-    where = f"morvane {arguments.verb} {arguments.name!r}"
+    where = f"morvane {arguments.verb} '{arguments.name}'"
     try:
         return _perform(arguments)
     except _Failure as failure:

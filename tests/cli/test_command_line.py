@@ -83,7 +83,7 @@ FAILURES = [
     (["run", "Missing"], None, 3,
      "morvane run 'Missing': GetTask failed: The system cannot find the file specified. (0x80070002)"),
     (["delete", "No\\Missing"], None, 3,
-     "morvane delete 'No\\\\Missing': DeleteTask failed: The system cannot find the path specified. (0x80070003)"),
+     "morvane delete 'No\\Missing': DeleteTask failed: The system cannot find the path specified. (0x80070003)"),
     (["run", "Backup"], ("GetTask", ACCESS_DENIED), 4,
      "morvane run 'Backup': GetTask failed: Access is denied. (0x80070005)"),
     (["register", "Backup", "utf8.xml"], ("RegisterTask", ACCESS_DENIED), 4,
@@ -103,7 +103,7 @@ FAILURES = [
     (["register", "Backup", "missing.xml"], None, 2,
      "morvane register 'Backup': cannot read missing.xml: No such file or directory"),
     (["register", "Backup", "."], None, 2, "morvane register 'Backup': cannot read .: Is a directory"),
-    (["runs", "a\\..\\b"], None, 2, "morvane runs 'a\\\\..\\\\b': not a valid task name: 'a\\\\..\\\\b'"),
+    (["runs", "a\\..\\b"], None, 2, "morvane runs 'a\\..\\b': not a valid task name: 'a\\\\..\\\\b'"),
 ]
 
 
