@@ -8,15 +8,20 @@
 Task names are relative to the root folder of the task library ("Backup" or "Folder\\Backup").
 A failure of the scheduler raises TaskSchedulerError, or TaskPermissionError when access is
 denied; a malformed call raises TypeError, a task name holding a NUL character ValueError.
+
+    read_task_xml(path)               the text of a task definition file, UTF-16 or UTF-8
 """
 
 from morvane._morvane_backend import delete_task, register_xml, run_task, task_exists
 from morvane.errors import TaskPermissionError, TaskSchedulerError
+from morvane.task_file import TaskFileDecodeError, read_task_xml
 
 __all__ = [
+    "TaskFileDecodeError",
     "TaskPermissionError",
     "TaskSchedulerError",
     "delete_task",
+    "read_task_xml",
     "register_xml",
     "run_task",
     "task_exists",

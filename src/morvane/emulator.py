@@ -17,8 +17,9 @@ import json
 import os
 import pathlib
 import sys
-from collections.abc import Iterator
+from collections.abc import Callable, Iterator
 from dataclasses import dataclass
+from typing import Any
 
 __all__ = [
     "JournalRecord",
@@ -74,7 +75,7 @@ def _load() -> ctypes.CDLL:
         raise ImportError(f"the emulator library is missing from the package: {path.name}")
     library = ctypes.CDLL(os.fspath(path))
 
-    def declare(name: str, result, *arguments) -> None:
+    def declare(name: str, result: Any, *arguments: Any) -> None:
         function = getattr(library, name)
         function.restype = result
         function.argtypes = list(arguments)
@@ -106,7 +107,7 @@ _winemu = _load()
 _COPY_FAILED = ctypes.c_size_t(-1).value
 
 
-def _copied_bytes(copy, *arguments) -> bytes | None:
+def _copied_bytes(copy: Callable[..., int], *arguments: object) -> bytes | None:
     """Calls a winemu function that copies a text out, growing the buffer until it fits."""
     capacity = 256
     while True:
@@ -199,7 +200,7 @@ def clear_faults() -> None:
 
 def pending_faults() -> int:
     """How many queued faults have not struck yet (0 once every faulted call was made)."""
-    return _winemu.winemu_pending_faults()
+    return int(_winemu.winemu_pending_faults())
 
 
 def set_latency(seconds: float) -> None:
@@ -231,7 +232,8 @@ def violations() -> list[str]:
     """Misuse of the platform recorded so far, oldest first, one description each: a COM object
     used or released after its apartment ended or from another thread's single-threaded
     apartment, a library freed more often than it was loaded."""
-    return json.loads(_copied_bytes(_winemu.winemu_violations) or b"[]")
+    found: list[str] = json.loads(_copied_bytes(_winemu.winemu_violations) or b"[]")
+    return found
 
 
 def clear_violations() -> None:
@@ -318,7 +320,7 @@ def runs(task_name: str) -> list[RunRecord]:
         raise ValueError(f"the start records of task {task_name!r} are damaged: {error}") from error
 
 
-def _run_record(entry: dict) -> RunRecord:
+def _run_record(entry: dict[str, Any]) -> RunRecord:
     """One record as winemu writes it; a record of another shape raises TypeError or KeyError."""
     time, argv, pid, error = entry["time"], entry["argv"], entry["pid"], entry["error"]
     if (
@@ -337,7 +339,7 @@ def call_count(call: str) -> int:
     _text("call", call)
     if not call.isascii():
         raise ValueError(f"not the name of a platform call: {call!r}")
-    return _winemu.winemu_call_count(call.encode("ascii"))
+    return int(_winemu.winemu_call_count(call.encode("ascii")))
 
 
 def enter_apartment(multithreaded: bool) -> int:
@@ -346,7 +348,7 @@ def enter_apartment(multithreaded: bool) -> int:
     It is counted like CoInitializeEx but is not a platform call: faults queued for
     CoInitializeEx leave it alone.
     """
-    return _winemu.winemu_enter_apartment(1 if multithreaded else 0) & 0xFFFFFFFF
+    return int(_winemu.winemu_enter_apartment(1 if multithreaded else 0)) & 0xFFFFFFFF
 
 
 def leave_apartment() -> None:

@@ -18,15 +18,18 @@ class TaskSchedulerError(Exception):
 
     @property
     def message(self) -> str:
-        return self.args[0]
+        message: str = self.args[0]
+        return message
 
     @property
     def hresult(self) -> int:
-        return self.args[1]
+        hresult: int = self.args[1]
+        return hresult
 
     @property
     def operation(self) -> str:
-        return self.args[2]
+        operation: str = self.args[2]
+        return operation
 
     def __str__(self) -> str:
         # The message already ends with the code, e.g. "File not found. (0x80070002)".

@@ -1,0 +1,161 @@
+"""The morvane command line: register, run, delete and look up scheduled tasks.
+
+Each failure is one line on standard error (the verb, the task, and for a failure of the
+scheduler the platform call, its message and its code in hexadecimal) and an exit status from
+morvane.exit_status; scheduler failures, bad arguments and unreadable files show no traceback.
+"""
+
+from __future__ import annotations
+
+import argparse
+import sys
+from collections.abc import Sequence
+
+import morvane
+from morvane.errors import TaskSchedulerError
+from morvane.exit_status import ExitStatus, status_of
+from morvane.task_file import decode_task_xml, read_task_xml
+
+__all__ = ["main"]
+
+# The emulated scheduler is in use everywhere but on Windows; there "runs" and "--task-library"
+# have nothing to act on and are left out.
+EMULATED = sys.platform != "win32"
+
+EPILOG = """\
+examples:
+  morvane register Backup backup.xml      create the task Backup, or replace its definition
+  morvane register Tools\\Backup - < backup.xml
+  morvane run Backup                      start it now (does not wait for it)
+  morvane exists Backup && echo present
+  morvane delete Backup
+
+exit statuses:
+  0  success (for "exists": the task exists)
+  1  "exists": the task does not exist
+  2  bad arguments, a file that cannot be read or decoded, a name or definition the
+     scheduler refuses as invalid
+  3  the task, or a folder on its path, does not exist
+  4  access denied (on Windows, often a command prompt without elevation)
+  5  any other failure of the scheduler
+"""
+
+
+class _Failure(Exception):
+    """A failure to report in one line and exit with status."""
+
+    def __init__(self, line: str, status: ExitStatus) -> None:
+        super().__init__(line)
+        self.line = line
+        self.status = status
+
+
+def _parser() -> argparse.ArgumentParser:
+    # --task-library may stand before or after the verb; SUPPRESS keeps the later one from
+    # hiding the earlier one with its default.
+    common = argparse.ArgumentParser(add_help=False)
+    if EMULATED:
+        common.add_argument(
+            "--task-library",
+            metavar="PATH",
+            default=argparse.SUPPRESS,
+            help="the emulated scheduler's task library for this call (a directory)",
+        )
+    parser = argparse.ArgumentParser(
+        prog="morvane",
+        description="Manage tasks of the Windows Task Scheduler"
+        + (" (here: the emulated scheduler)." if EMULATED else "."),
+        epilog=EPILOG,
+        formatter_class=argparse.RawDescriptionHelpFormatter,
+        parents=[common],
+    )
+    parser.add_argument("--version", action="version", version=f"morvane {morvane.__version__}")
+    verbs = parser.add_subparsers(dest="verb", metavar="VERB", required=True)
+
+    def verb(name: str, help: str) -> argparse.ArgumentParser:
+        sub = verbs.add_parser(name, help=help, description=help, parents=[common])
+        sub.add_argument("name", metavar="NAME", help='the task\'s name, e.g. "Backup" or "Folder\\Backup"')
+        return sub
+
+    register = verb("register", "create a task from its XML definition, or replace it")
+    register.add_argument("file", metavar="FILE", help="the definition (UTF-16 or UTF-8); - reads standard input")
+    verb("run", "start a registered task now")
+    verb("delete", "remove a registered task")
+    verb("exists", "exit with 0 when the task exists, 1 when it does not")
+    if EMULATED:
+        verb("runs", "print the start records of a task of the emulated scheduler")
+    return parser
+
+
+def _definition(file: str) -> str:
+    """The definition from FILE or standard input, read whole before anything is registered."""
+    try:
+        if file == "-":
+            return decode_task_xml(sys.stdin.buffer.read(), "<stdin>")
+        return read_task_xml(file)
+    except OSError as error:
+        raise _Failure(f"cannot read {file}: {error.strerror or error}", ExitStatus.BAD_INPUT) from None
+    except UnicodeDecodeError as error:
+        raise _Failure(str(error), ExitStatus.BAD_INPUT) from None
+
+
+def _print_runs(name: str) -> ExitStatus:
+    from morvane import emulator
+
+    for record in emulator.runs(name):
+        outcome = f"pid {record.pid}" if record.error is None else f"failed: {record.error}"
+        print(f"{record.time:.3f} {' '.join(record.argv)} ({outcome})")
+    return ExitStatus.OK
+
+
+def _perform(arguments: argparse.Namespace) -> ExitStatus:
+    name: str = arguments.name
+    if EMULATED and getattr(arguments, "task_library", None) is not None:
+        from morvane import emulator
+
+        emulator.set_task_library(arguments.task_library)
+    verb: str = arguments.verb
+    if verb == "register":
+        morvane.register_xml(name, _definition(arguments.file))
+    elif verb == "run":
+        morvane.run_task(name)
+    elif verb == "delete":
+        morvane.delete_task(name)
+    elif verb == "exists":
+        return ExitStatus.OK if morvane.task_exists(name) else ExitStatus.ABSENT
+    elif verb == "runs":
+        return _print_runs(name)
+    return ExitStatus.OK
+
+
+def _one_line(text: str) -> str:
+    return " ".join(text.split())
+
+
+def main(argv: Sequence[str] | None = None) -> int:
+    """Runs the command line with argv (sys.argv[1:] when None); returns the exit status."""
+    arguments = _parser().parse_args(argv)
+    where = f"morvane {arguments.verb} '{arguments.name}'"
+    try:
+        return _perform(arguments)
+    except _Failure as failure:
+        line, status = failure.line, failure.status
+    except TaskSchedulerError as error:
+        # The message ends with the code, "... (0x80070002)", when the system has a text for it.
+        code = f"{error.hresult:#010x}"
+        message = error.message if code.lower() in error.message.lower() else f"{error.message} ({code})"
+        line, status = f"{error.operation} failed: {message}", status_of(error)
+    except ValueError as error:  # a NUL in a name or path, a name the emulator cannot take
+        line, status = str(error), ExitStatus.BAD_INPUT
+    print(_one_line(f"{where}: {line}"), file=sys.stderr)
+    return status
+
+
+def run() -> None:
+    """The console script's entry point."""
+    sys.exit(main())
+
+
+if __name__ == "__main__":
+    run()
+

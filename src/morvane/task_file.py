@@ -1,0 +1,96 @@
+"""Task definition files as Windows tools write them, read into the text the Task Scheduler takes.
+
+The Task Scheduler's export and ``schtasks /Query /XML`` write UTF-16 with a byte order mark;
+editors often save the same file as UTF-8, with or without one, and leave the declaration
+saying ``encoding="UTF-16"``. The bytes decide here, never the declaration: the text reaches
+the service as UTF-16 whatever the file held, and the service refuses a declaration that names
+another encoding, so such a declaration is rewritten to name UTF-16.
+"""
+
+from __future__ import annotations
+
+import codecs
+import os
+import re
+
+__all__ = ["TaskFileDecodeError", "decode_task_xml", "read_task_xml"]
+
+# Byte order marks first; then, as XML's own detection does, a UTF-16 file without a mark
+# recognised by its first character "<" (a NUL byte beside it). Anything else is UTF-8.
+_BYTE_ORDER_MARKS = [
+    (codecs.BOM_UTF8, "utf-8"),
+    (codecs.BOM_UTF16_LE, "utf-16-le"),
+    (codecs.BOM_UTF16_BE, "utf-16-be"),
+]
+_UNMARKED_UTF16 = [(b"<\0", "utf-16-le"), (b"\0<", "utf-16-be")]
+
+# The encoding pseudo-attribute of a declaration at the very start of the text.
+_DECLARED_ENCODING = re.compile(
+    r"""\A(<\?xml\s+version\s*=\s*(["'])[^"']*\2\s+encoding\s*=\s*)(["'])([^"']*)\3"""
+)
+
+
+class TaskFileDecodeError(UnicodeDecodeError):
+    """A task file holds bytes that are not valid in its encoding.
+
+    A ``UnicodeDecodeError`` (so also a ``ValueError``) that names the file: ``path`` is the
+    file's name as given, ``encoding`` the encoding its bytes were read in, ``start`` and
+    ``end`` the offsets of the offending bytes from the start of the file (byte order mark
+    included) and ``reason`` what is wrong with them.
+    """
+
+    def __init__(self, path: str, encoding: str, data: bytes, start: int, end: int, reason: str) -> None:
+        super().__init__(encoding, data, start, end, reason)
+        self.path = path
+
+    def __reduce__(self) -> tuple[type[TaskFileDecodeError], tuple[str, str, bytes, int, int, str]]:
+        return type(self), (self.path, self.encoding, self.object, self.start, self.end, self.reason)
+
+    def __str__(self) -> str:
+        return f"{self.path}: not valid {self.encoding.upper()} at byte offset {self.start}: {self.reason}"
+
+
+def _encoding_of(data: bytes) -> tuple[str, int]:
+    """The encoding of a file's bytes and the length of its byte order mark."""
+    for mark, encoding in _BYTE_ORDER_MARKS:
+        if data.startswith(mark):
+            return encoding, len(mark)
+    for start, encoding in _UNMARKED_UTF16:
+        if data.startswith(start):
+            return encoding, 0
+    return "utf-8", 0
+
+
+def decode_task_xml(data: bytes, path: str = "<bytes>") -> str:
+    """The text of a task definition from the bytes of its file; path names it in errors.
+
+    Raises TaskFileDecodeError for bytes that are not valid in the file's encoding.
+    """
+    encoding, mark = _encoding_of(data)
+    try:
+        text = data[mark:].decode(encoding)
+    except UnicodeDecodeError as error:
+        raise TaskFileDecodeError(
+            path, encoding, data, error.start + mark, error.end + mark, error.reason
+        ) from None
+    return _DECLARED_ENCODING.sub(_declare_utf16, text, count=1)
+
+
+def _declare_utf16(declaration: re.Match[str]) -> str:
+    quote = declaration.group(3)
+    return f"{declaration.group(1)}{quote}UTF-16{quote}"
+
+
+def read_task_xml(path: str | os.PathLike[str]) -> str:
+    """Reads a task definition file and returns text that ``register_xml`` can take.
+
+    The file may be UTF-16 (little- or big-endian) with a byte order mark, as Windows exports
+    tasks, or UTF-8 with or without one. An XML declaration that names another encoding than
+    UTF-16 is rewritten to name UTF-16, the form in which the service receives the text.
+
+    Raises OSError when the file cannot be read and TaskFileDecodeError (a UnicodeDecodeError)
+    naming the file and the byte offset when its bytes are not valid in their encoding.
+    """
+    with open(path, "rb") as file:
+        data = file.read()
+    return decode_task_xml(data, os.fsdecode(path))

@@ -1,0 +1,162 @@
+"""The morvane command line: each verb's success and failure, every exit status, task files in
+each encoding and from standard input, and one line on standard error without a traceback."""
+
+import codecs
+import io
+import subprocess
+import sys
+from pathlib import Path
+
+import pytest
+
+import morvane
+from morvane import emulator
+from morvane.cli import main
+
+from .definitions import TASK_XML, UTF16_FILE
+
+ACCESS_DENIED = 0x80070005
+SERVER_UNAVAILABLE = 0x800706BA
+
+
+def command(capsys, *argv):
+    """Runs the command line in this process; returns (status, stdout, stderr)."""
+    try:
+        status = main(list(argv))
+    except SystemExit as exit:  # argparse: usage errors, --help, --version
+        status = exit.code
+    captured = capsys.readouterr()
+    return status, captured.out, captured.err
+
+
+@pytest.fixture
+def registered():
+    morvane.register_xml("Backup", TASK_XML)
+
+
+def library_contents():
+    return {path: path.read_bytes() for path in emulator.task_library().rglob("*") if path.is_file()}
+
+
+FILES = {
+    "utf16le.xml": UTF16_FILE,
+    "utf16be.xml": codecs.BOM_UTF16_BE + ('<?xml version="1.0" encoding="UTF-16"?>' + TASK_XML).encode("utf-16-be"),
+    "utf8bom.xml": codecs.BOM_UTF8 + ('<?xml version="1.0" encoding="UTF-8"?>' + TASK_XML).encode(),
+    "utf8.xml": TASK_XML.encode(),
+    "broken.xml": b"<Task>\xff</Task>",
+    "malformed.xml": b"<Task/>",
+}
+
+
+@pytest.fixture
+def files(tmp_path, monkeypatch):
+    for name, data in FILES.items():
+        (tmp_path / name).write_bytes(data)
+    monkeypatch.chdir(tmp_path)
+
+
+@pytest.mark.parametrize("file", ["utf16le.xml", "utf16be.xml", "utf8bom.xml", "utf8.xml"])
+def test_register_reads_each_encoding(capsys, files, file):
+    assert command(capsys, "register", "Folder\\Backup", file) == (0, "", "")
+    assert command(capsys, "exists", "folder\\BACKUP") == (0, "", "")
+
+
+def test_register_reads_standard_input(capsys, monkeypatch):
+    monkeypatch.setattr(sys, "stdin", io.TextIOWrapper(io.BytesIO(UTF16_FILE)))
+    assert command(capsys, "register", "Backup", "-") == (0, "", "")
+    assert morvane.task_exists("Backup")
+
+
+def test_run_runs_and_delete_deletes(capsys, registered):
+    assert command(capsys, "run", "Backup") == (0, "", "")
+    status, out, err = command(capsys, "runs", "Backup")
+    assert (status, err) == (0, "")
+    assert out.endswith(f" /bin/true (pid {emulator.runs('Backup')[0].pid})\n") and out.count("\n") == 1
+    assert command(capsys, "delete", "Backup") == (0, "", "")
+    assert command(capsys, "exists", "Backup") == (1, "", "")
+    assert command(capsys, "runs", "Backup") == (0, "", "")
+
+
+# (argv, fault or None, status, the whole line on standard error; ... stands for the library's path)
+FAILURES = [
+    (["exists", "Missing\\Task"], None, 1, ""),
+    (["run", "Missing"], None, 3,
+     "morvane run 'Missing': GetTask failed: The system cannot find the file specified. (0x80070002)"),
+    (["delete", "No\\Missing"], None, 3,
+     "morvane delete 'No\\Missing': DeleteTask failed: The system cannot find the path specified. (0x80070003)"),
+    (["run", "Backup"], ("GetTask", ACCESS_DENIED), 4,
+     "morvane run 'Backup': GetTask failed: Access is denied. (0x80070005)"),
+    (["register", "Backup", "utf8.xml"], ("RegisterTask", ACCESS_DENIED), 4,
+     "morvane register 'Backup': RegisterTask failed: Access is denied. (0x80070005)"),
+    (["exists", "Backup"], ("Connect", SERVER_UNAVAILABLE), 5,
+     "morvane exists 'Backup': Connect failed: The RPC server is unavailable. (0x800706BA)"),
+    (["delete", "Backup"], ("DeleteTask", 0x80004005), 5,
+     "morvane delete 'Backup': DeleteTask failed: Unspecified error (0x80004005)"),
+    (["run", "Backup"], ("RunEx", 0x8004FFFF), 5,  # a code without a system text: the code alone
+     "morvane run 'Backup': RunEx failed: 0x8004FFFF"),
+    (["run", "a/b"], None, 2,
+     "morvane run 'a/b': GetTask failed: The filename, directory name, or volume label syntax is incorrect. "
+     "(0x8007007B)"),
+    (["register", "Backup", "malformed.xml"], None, 2, "morvane register 'Backup': RegisterTask failed: ..."),
+    (["register", "Backup", "broken.xml"], None, 2,
+     "morvane register 'Backup': broken.xml: not valid UTF-8 at byte offset 6: invalid start byte"),
+    (["register", "Backup", "missing.xml"], None, 2,
+     "morvane register 'Backup': cannot read missing.xml: No such file or directory"),
+    (["register", "Backup", "."], None, 2, "morvane register 'Backup': cannot read .: Is a directory"),
+    (["runs", "a\\..\\b"], None, 2, "morvane runs 'a\\..\\b': not a valid task name: 'a\\\\..\\\\b'"),
+]
+
+
+@pytest.mark.parametrize("argv, fault, status, line", FAILURES)
+def test_failures_are_one_line_and_a_status(capsys, files, registered, argv, fault, status, line):
+    before = library_contents()
+    if fault:
+        emulator.fail_next(*fault)
+    got, out, err = command(capsys, *argv)
+    assert (got, out) == (status, "")
+    assert err.count("\n") == (1 if line else 0) and "Traceback" not in err
+    head, _, tail = line.partition("...")
+    assert err.startswith(head) and err.rstrip("\n").endswith(tail)
+    # Nothing half-done: the library holds what it held, byte for byte.
+    assert library_contents() == before
+    assert emulator.pending_faults() == 0
+
+
+@pytest.mark.parametrize(
+    "argv, out",
+    [
+        ([], ""),
+        (["erase", "Backup"], ""),
+        (["run"], ""),
+        (["run", "Backup", "extra"], ""),
+        (["--version"], f"morvane {morvane.__version__}\n"),
+        (["--help"], "usage: morvane"),
+    ],
+)
+def test_usage(capsys, argv, out):
+    status, printed, err = command(capsys, *argv)
+    if out:
+        assert (status, err) == (0, "") and printed.startswith(out)
+    else:
+        assert (status, printed) == (2, "") and err.startswith("usage: morvane") and "Traceback" not in err
+
+
+def test_task_library_chooses_the_library_for_the_call(capsys, tmp_path, files):
+    other = tmp_path / "other"
+    assert command(capsys, "--task-library", str(other), "register", "Elsewhere", "utf8.xml")[0] == 0
+    assert command(capsys, "exists", "Elsewhere", "--task-library", str(other))[0] == 0
+    assert any(other.iterdir())
+
+
+def test_python_m_morvane_and_the_console_script(tmp_path):
+    """In a process of their own: the exit status and standard error as a shell sees them."""
+    script = Path(sys.executable).with_name("morvane")
+    for launcher in ([sys.executable, "-m", "morvane"], [str(script)]):
+        done = subprocess.run(
+            [*launcher, "--task-library", str(tmp_path), "delete", "Missing"],
+            capture_output=True, text=True, timeout=60,
+        )
+        assert (done.returncode, done.stdout) == (3, "")
+        assert done.stderr == (
+            "morvane delete 'Missing': DeleteTask failed: The system cannot find the file specified. (0x80070002)\n"
+        )
