@@ -1,0 +1,52 @@
+"""Throughput of 2 threads against 1 on a free-threaded CPython, with no service latency: calls
+on two threads run in parallel on two cores. Alternated rounds; the median ratio is the last line
+(goal: >= 1.7). Run it with the free-threaded interpreter (bench/run does)."""
+
+import statistics
+import sys
+import sysconfig
+import tempfile
+import threading
+import time
+
+import morvane
+from morvane import emulator
+
+CALLS_PER_THREAD, ROUNDS = 4_000, 9
+
+
+def throughput(threads):
+    barrier = threading.Barrier(threads + 1)
+
+    def work():
+        barrier.wait()
+        for _ in range(CALLS_PER_THREAD):
+            morvane.task_exists("Missing")
+
+    workers = [threading.Thread(target=work) for _ in range(threads)]
+    for worker in workers:
+        worker.start()
+    barrier.wait()
+    started = time.perf_counter()
+    for worker in workers:
+        worker.join()
+    return threads * CALLS_PER_THREAD / (time.perf_counter() - started)
+
+
+def main():
+    if not sysconfig.get_config_var("Py_GIL_DISABLED") or sys._is_gil_enabled():
+        print("needs a free-threaded CPython with the interpreter lock off", file=sys.stderr)
+        return 2
+    with tempfile.TemporaryDirectory() as library:
+        emulator.set_task_library(library)
+        throughput(2)  # warm-up
+        rounds = [(throughput(2), throughput(1)) for _ in range(ROUNDS)]
+    print(f"calls per second: 2 threads {statistics.median(r[0] for r in rounds):.0f}, "
+          f"1 thread {statistics.median(r[1] for r in rounds):.0f}")
+    print(f"free-threaded throughput ratio, 2 threads / 1 thread: "
+          f"{statistics.median(two / one for two, one in rounds):.2f}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,102 @@
+"""Every platform call that a successful call of each function makes, made to fail in turn: the
+failure reaches Python with the right class, code and label, and nothing is left held.
+
+The (function, call, occurrence) triples come from the journal of a successful call, so a call
+added to a path is swept without touching this file; one that this file cannot classify fails
+the test until it says how that call fails."""
+
+import tempfile
+
+import pytest
+
+import morvane
+from morvane import TaskPermissionError, TaskSchedulerError, emulator
+
+from module.task_xml import TASK_XML
+
+ACCESS_DENIED = 0x80070005
+FAILED = 0x80004005
+OUT_OF_MEMORY_PANIC = ("called `Result::unwrap()` on an `Err` value: Error { code: HRESULT(0x8007000E), "
+                       'message: "Not enough memory resources are available to complete this operation." }')
+
+# How each platform call on the success paths fails: it returns an HRESULT, it is an allocator
+# (null, which the client treats as impossible), or it has no failure to inject.
+RETURNS_HRESULT = {"CoInitializeEx", "CoCreateInstance", "Connect", "GetFolder", "GetTask", "DeleteTask",
+                   "RegisterTask", "RunEx"}
+ALLOCATOR = {"SysAllocStringLen"}
+CANNOT_FAIL = {"SysStringLen", "SysFreeString", "Release", "CoUninitialize"}
+
+CALLS = {
+    "run_task": lambda: morvane.run_task("Sweep"),
+    "delete_task": lambda: morvane.delete_task("Sweep"),
+    "task_exists": lambda: morvane.task_exists("Sweep"),
+    "register_xml": lambda: morvane.register_xml("Sweep", TASK_XML),
+}
+
+
+def journal_of_success(function):
+    morvane.register_xml("Sweep", TASK_XML)
+    with emulator.journal() as records:
+        CALLS[function]()
+    return [record.call for record in records]
+
+
+def sweep_rows():
+    """(function, call, occurrence) for every injectable call that a successful call makes."""
+    previous = emulator.task_library()
+    with tempfile.TemporaryDirectory() as library:
+        emulator.set_task_library(library)
+        try:
+            rows = []
+            for function in CALLS:
+                seen = {}
+                for call in journal_of_success(function):
+                    occurrence = seen[call] = seen.get(call, -1) + 1
+                    rows.append((function, call, occurrence))
+            return rows
+        finally:
+            emulator.set_task_library(previous)
+
+
+ROWS = sweep_rows()
+INJECTABLE = [row for row in ROWS if row[1] not in CANNOT_FAIL]
+
+
+def test_every_call_on_a_success_path_is_classified():
+    assert {call for _, call, _ in ROWS} <= RETURNS_HRESULT | ALLOCATOR | CANNOT_FAIL
+    # Each function reaches its own scheduler call, so the sweep covers more than the opening.
+    assert {("run_task", "RunEx"), ("delete_task", "DeleteTask"), ("task_exists", "GetTask"),
+            ("register_xml", "RegisterTask")} <= {(function, call) for function, call, _ in ROWS}
+
+
+@pytest.mark.parametrize("call", sorted(CANNOT_FAIL))
+def test_calls_classified_as_unfailing_take_no_fault(call):
+    emulator.fail_next(call, FAILED)
+    morvane.register_xml("Sweep", TASK_XML)
+    morvane.run_task("Sweep")
+    assert emulator.pending_faults() == 1
+
+
+@pytest.mark.parametrize("function, call, occurrence", INJECTABLE,
+                         ids=[f"{function}-{call}-{occurrence}" for function, call, occurrence in INJECTABLE])
+@pytest.mark.parametrize("code", [ACCESS_DENIED, FAILED], ids=["denied", "failed"])
+def test_a_fault_at_each_call_reaches_python_whole(function, call, occurrence, code):
+    morvane.register_xml("Sweep", TASK_XML)
+    emulator.fail_next(call, code, after=occurrence)
+
+    with pytest.raises(BaseException) as raised:
+        CALLS[function]()
+
+    error = raised.value
+    if call in ALLOCATOR:  # any fault makes an allocator return null: an internal failure
+        assert (type(error).__name__, str(error)) == ("PanicException", OUT_OF_MEMORY_PANIC)
+    else:
+        assert type(error) is (TaskPermissionError if code == ACCESS_DENIED else TaskSchedulerError)
+        assert (error.hresult, error.operation) == (code, call)
+        assert str(error) == f"{call} failed: {error.message}" and error.message.endswith(f"(0x{code:08X})")
+    assert emulator.pending_faults() == 0
+    assert emulator.outstanding() == {"objects": 0, "bstrs": 0, "apartments": 0, "buffers": 0, "libraries": 0}
+    assert emulator.violations() == []
+    # The service is whole again: the same call now succeeds.
+    morvane.register_xml("Sweep", TASK_XML)
+    CALLS[function]()
