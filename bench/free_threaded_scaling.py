@@ -6,31 +6,15 @@ import statistics
 import sys
 import sysconfig
 import tempfile
-import threading
-import time
 
-import morvane
+import threaded_calls
 from morvane import emulator
 
 CALLS_PER_THREAD, ROUNDS = 4_000, 9
 
 
 def throughput(threads):
-    barrier = threading.Barrier(threads + 1)
-
-    def work():
-        barrier.wait()
-        for _ in range(CALLS_PER_THREAD):
-            morvane.task_exists("Missing")
-
-    workers = [threading.Thread(target=work) for _ in range(threads)]
-    for worker in workers:
-        worker.start()
-    barrier.wait()
-    started = time.perf_counter()
-    for worker in workers:
-        worker.join()
-    return threads * CALLS_PER_THREAD / (time.perf_counter() - started)
+    return threaded_calls.throughput(threads, CALLS_PER_THREAD)
 
 
 def main():

@@ -5,31 +5,15 @@ interpreter lock while the service works. Alternated rounds; the median ratio is
 import statistics
 import sys
 import tempfile
-import threading
-import time
 
-import morvane
+import threaded_calls
 from morvane import emulator
 
 LATENCY, CALLS_PER_THREAD, ROUNDS = 0.002, 20, 5
 
 
 def throughput(threads):
-    barrier = threading.Barrier(threads + 1)
-
-    def work():
-        barrier.wait()
-        for _ in range(CALLS_PER_THREAD):
-            morvane.task_exists("Missing")
-
-    workers = [threading.Thread(target=work) for _ in range(threads)]
-    for worker in workers:
-        worker.start()
-    barrier.wait()
-    started = time.perf_counter()
-    for worker in workers:
-        worker.join()
-    return threads * CALLS_PER_THREAD / (time.perf_counter() - started)
+    return threaded_calls.throughput(threads, CALLS_PER_THREAD)
 
 
 def main():
