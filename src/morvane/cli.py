@@ -8,13 +8,14 @@ morvane.exit_status; scheduler failures, bad arguments and unreadable files show
 from __future__ import annotations
 
 import argparse
+import os
 import sys
 from collections.abc import Sequence
 
 import morvane
 from morvane.errors import TaskSchedulerError
 from morvane.exit_status import ExitStatus, status_of
-from morvane.task_file import decode_task_xml, read_task_xml
+from morvane.task_file import decode_task_xml, read_capped, read_task_xml
 
 __all__ = ["main"]
 
@@ -91,7 +92,7 @@ def _definition(file: str) -> str:
     """The definition from FILE or standard input, read whole before anything is registered."""
     try:
         if file == "-":
-            return decode_task_xml(sys.stdin.buffer.read(), "<stdin>")
+            return decode_task_xml(read_capped(sys.stdin.buffer, "<stdin>"), "<stdin>")
         return read_task_xml(file)
     except OSError as error:
         raise _Failure(f"cannot read {file}: {error.strerror or error}", ExitStatus.BAD_INPUT) from None
@@ -153,7 +154,15 @@ def main(argv: Sequence[str] | None = None) -> int:
 
 def run() -> None:
     """The console script's entry point."""
-    sys.exit(main())
+    try:
+        status = main()
+        sys.stdout.flush()
+    except BrokenPipeError:
+        # The reader went away (`morvane runs X | head -1`): nothing more to tell it, and no
+        # traceback. Standard output goes to /dev/null so that the flush at exit fails no more.
+        os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
+        status = 1
+    sys.exit(status)
 
 
 if __name__ == "__main__":

@@ -12,6 +12,7 @@ from __future__ import annotations
 import codecs
 import os
 import re
+from typing import BinaryIO
 
 __all__ = ["TaskFileDecodeError", "decode_task_xml", "read_task_xml"]
 
@@ -81,6 +82,20 @@ def _declare_utf16(declaration: re.Match[str]) -> str:
     return f"{declaration.group(1)}{quote}UTF-16{quote}"
 
 
+# The service takes at most 1 MiB of definition (as UTF-8); its UTF-16 form on disk may be twice
+# that. Reading stops a little past it, so that a huge or endless file (/dev/zero) is refused
+# instead of read into memory whole.
+MAX_FILE_BYTES = 4 * 1024 * 1024
+
+
+def read_capped(file: BinaryIO, name: str) -> bytes:
+    """Reads a whole task file, refusing one larger than any definition with ValueError."""
+    data = file.read(MAX_FILE_BYTES + 1)
+    if len(data) > MAX_FILE_BYTES:
+        raise ValueError(f"{name}: larger than {MAX_FILE_BYTES} bytes, more than any task definition")
+    return data
+
+
 def read_task_xml(path: str | os.PathLike[str]) -> str:
     """Reads a task definition file and returns text that ``register_xml`` can take.
 
@@ -88,9 +103,10 @@ def read_task_xml(path: str | os.PathLike[str]) -> str:
     tasks, or UTF-8 with or without one. An XML declaration that names another encoding than
     UTF-16 is rewritten to name UTF-16, the form in which the service receives the text.
 
-    Raises OSError when the file cannot be read and TaskFileDecodeError (a UnicodeDecodeError)
-    naming the file and the byte offset when its bytes are not valid in their encoding.
+    Raises OSError when the file cannot be read, ValueError when it is larger than any task
+    definition (4 MiB), and TaskFileDecodeError (a UnicodeDecodeError) naming the file and the
+    byte offset when its bytes are not valid in their encoding.
     """
     with open(path, "rb") as file:
-        data = file.read()
+        data = read_capped(file, os.fsdecode(path))
     return decode_task_xml(data, os.fsdecode(path))

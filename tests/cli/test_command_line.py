@@ -3,6 +3,7 @@ each encoding and from standard input, and one line on standard error without a 
 
 import codecs
 import io
+import os
 import subprocess
 import sys
 from pathlib import Path
@@ -160,3 +161,18 @@ def test_python_m_morvane_and_the_console_script(tmp_path):
         assert done.stderr == (
             "morvane delete 'Missing': DeleteTask failed: The system cannot find the file specified. (0x80070002)\n"
         )
+
+
+def test_a_reader_that_goes_away_gets_no_traceback(tmp_path):
+    library = str(tmp_path)
+    subprocess.run([sys.executable, "-m", "morvane", "--task-library", library, "register", "Backup",
+                    str(Path(__file__).parents[2] / "examples" / "example_task.utf8.xml")], check=True, timeout=60)
+    for _ in range(3):
+        subprocess.run([sys.executable, "-m", "morvane", "--task-library", library, "run", "Backup"],
+                       check=True, timeout=60)
+    reader, writer = os.pipe()
+    os.close(reader)  # gone before the first line is written
+    done = subprocess.run([sys.executable, "-m", "morvane", "--task-library", library, "runs", "Backup"],
+                          stdout=writer, stderr=subprocess.PIPE, text=True, timeout=60)
+    os.close(writer)
+    assert (done.returncode, done.stderr) == (1, "")

@@ -76,3 +76,9 @@ def test_a_file_that_cannot_be_read_raises_oserror(tmp_path):
         read_task_xml(tmp_path / "missing.xml")
     with pytest.raises(IsADirectoryError):
         read_task_xml(tmp_path)
+
+
+def test_a_file_larger_than_any_definition_is_refused_without_reading_it_whole():
+    # /dev/zero never ends: read whole, it would never return.
+    with pytest.raises(ValueError, match=r"^/dev/zero: larger than 4194304 bytes"):
+        read_task_xml("/dev/zero")
