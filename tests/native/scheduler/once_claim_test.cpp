@@ -4,6 +4,7 @@
 #include <thread>
 
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,28 +33,38 @@ TEST(OnceClaim, OneHolderAtATimeAndWaitersWakeWhenItIsGivenUp) {
     claim.release();
 }
 
-// The child has only the forking thread: the thread that holds the claim in the parent is not there
-// to give it up. The child must take the claim over, at once, and fill the cell itself.
-TEST(OnceClaim, AChildForkedWhileAnotherThreadFillsTakesTheClaimOver) {
+struct Filler {
     OnceClaim claim;
     std::atomic<bool> claimed{false};
     std::atomic<bool> finish{false};
-    std::thread filler([&] {
-        ASSERT_TRUE(claim.try_claim());
-        OnceClaimRelease release(claim);
-        claimed = true;
-        while (!finish) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    });
-    while (!claimed) std::this_thread::yield();
+};
+
+void* fill_until_told(void* argument) {
+    auto& filler = *static_cast<Filler*>(argument);
+    if (!filler.claim.try_claim()) return nullptr;
+    OnceClaimRelease release(filler.claim);
+    filler.claimed = true;
+    while (!filler.finish) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return nullptr;
+}
+
+// The child has only the forking thread: the thread that holds the claim in the parent is not there
+// to give it up. The child must take the claim over, at once, and fill the cell itself. (The filler
+// is a bare pthread: a std::thread's heap state would be memory the child can never free.)
+TEST(OnceClaim, AChildForkedWhileAnotherThreadFillsTakesTheClaimOver) {
+    Filler filler;
+    pthread_t thread;
+    ASSERT_EQ(pthread_create(&thread, nullptr, fill_until_told, &filler), 0);
+    while (!filler.claimed) std::this_thread::yield();
 
     const pid_t child = fork();
     ASSERT_NE(child, -1);
     if (child == 0) {
         alarm(10);  // a child that deadlocks dies of SIGALRM instead of hanging the suite
-        claim.wait_while_claimed();
-        const bool took_over = claim.try_claim();
-        const bool held = !claim.try_claim();
-        claim.release();
+        filler.claim.wait_while_claimed();
+        const bool took_over = filler.claim.try_claim();
+        const bool held = !filler.claim.try_claim();
+        filler.claim.release();
         _exit(took_over && held ? 0 : 1);
     }
     int status = 0;
@@ -61,11 +72,11 @@ TEST(OnceClaim, AChildForkedWhileAnotherThreadFillsTakesTheClaimOver) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
 
     // The parent's own holder still holds it until it is done.
-    EXPECT_FALSE(claim.try_claim());
-    finish = true;
-    filler.join();
-    EXPECT_TRUE(claim.try_claim());
-    claim.release();
+    EXPECT_FALSE(filler.claim.try_claim());
+    filler.finish = true;
+    pthread_join(thread, nullptr);
+    EXPECT_TRUE(filler.claim.try_claim());
+    filler.claim.release();
 }
 
 }  // namespace
