@@ -9,10 +9,12 @@ from __future__ import annotations
 
 import argparse
 import os
+import re
 import sys
 from collections.abc import Sequence
 
 import morvane
+from morvane.definition_refusals import meaning
 from morvane.errors import TaskSchedulerError
 from morvane.exit_status import ExitStatus, status_of
 from morvane.task_file import decode_task_xml, read_capped, read_task_xml
@@ -24,18 +26,18 @@ __all__ = ["main"]
 EMULATED = sys.platform != "win32"
 
 EPILOG = """\
-examples:
-  morvane register Backup backup.xml      create the task Backup, or replace its definition
-  morvane register Tools\\Backup - < backup.xml
-  morvane run Backup                      start it now (does not wait for it)
-  morvane exists Backup && echo present
-  morvane delete Backup
+examples (names in single quotes, so that a shell keeps their backslashes):
+  morvane register 'Backup' backup.xml    create the task Backup, or replace its definition
+  morvane register 'Tools\\Backup' - < backup.xml
+  morvane run 'Backup'                    start it now (does not wait for it)
+  morvane exists 'Backup' && echo present
+  morvane delete 'Backup'
 
 exit statuses:
   0  success (for "exists": the task exists)
   1  "exists": the task does not exist
-  2  bad arguments, a file that cannot be read or decoded, a name or definition the
-     scheduler refuses as invalid
+  2  bad arguments, a file that cannot be read or decoded, an empty definition, a task
+     library that is not private, a name or definition the scheduler refuses as invalid
   3  the task, or a folder on its path, does not exist
   4  access denied (on Windows, often a command prompt without elevation)
   5  any other failure of the scheduler
@@ -49,6 +51,25 @@ class _Failure(Exception):
         super().__init__(line)
         self.line = line
         self.status = status
+
+
+def _task_name(text: str) -> str:
+    # The service answers an empty name in its own ways (a task named by a new GUID, access
+    # denied, an invalid argument); asked from a command line, it is always a mistake.
+    if not text:
+        raise argparse.ArgumentTypeError("the task's name is empty")
+    return text
+
+
+# Long enough for a folder path and a name; a message need not echo 100,000 characters.
+_LONGEST_SHOWN = 120
+
+
+def _shown(name: str) -> str:
+    """The name for a message: quoted, and cut short when it is long."""
+    if len(name) <= _LONGEST_SHOWN:
+        return f"'{name}'"
+    return f"'{name[:_LONGEST_SHOWN]}...' ({len(name)} characters)"
 
 
 def _parser() -> argparse.ArgumentParser:
@@ -75,7 +96,9 @@ def _parser() -> argparse.ArgumentParser:
 
     def verb(name: str, help: str) -> argparse.ArgumentParser:
         sub = verbs.add_parser(name, help=help, description=help, parents=[common])
-        sub.add_argument("name", metavar="NAME", help='the task\'s name, e.g. "Backup" or "Folder\\Backup"')
+        sub.add_argument(
+            "name", metavar="NAME", type=_task_name, help="the task's name, e.g. 'Backup' or 'Folder\\Backup'"
+        )
         return sub
 
     register = verb("register", "create a task from its XML definition, or replace it")
@@ -90,31 +113,51 @@ def _parser() -> argparse.ArgumentParser:
 
 def _definition(file: str) -> str:
     """The definition from FILE or standard input, read whole before anything is registered."""
+    shown = "standard input" if file == "-" else file
     try:
         if file == "-":
-            return decode_task_xml(read_capped(sys.stdin.buffer, "<stdin>"), "<stdin>")
-        return read_task_xml(file)
+            text = decode_task_xml(read_capped(sys.stdin.buffer, "<stdin>"), "<stdin>")
+        else:
+            text = read_task_xml(file)
     except OSError as error:
         raise _Failure(f"cannot read {file}: {error.strerror or error}", ExitStatus.BAD_INPUT) from None
     except UnicodeDecodeError as error:
         raise _Failure(str(error), ExitStatus.BAD_INPUT) from None
+    # The service takes an empty text for a missing one and answers with an RPC stub's error.
+    if not text.strip():
+        raise _Failure(f"{shown} holds no task definition: it is empty", ExitStatus.BAD_INPUT)
+    return text
 
 
 def _print_runs(name: str) -> ExitStatus:
     from morvane import emulator
+    from morvane.run_lines import run_line
 
+    # A task that never ran has no records, nor has one that does not exist: only the
+    # scheduler tells them apart.
+    if not morvane.task_exists(name):
+        raise _Failure("the task does not exist", ExitStatus.NOT_FOUND)
     for record in emulator.runs(name):
-        outcome = f"pid {record.pid}" if record.error is None else f"failed: {record.error}"
-        print(f"{record.time:.3f} {' '.join(record.argv)} ({outcome})")
+        print(run_line(record))
     return ExitStatus.OK
+
+
+def _choose_library(arguments: argparse.Namespace) -> None:
+    """Sets the library that --task-library names, and refuses a library that is not private."""
+    from morvane import emulator
+    from morvane.library_privacy import library_problem
+
+    if getattr(arguments, "task_library", None) is not None:
+        emulator.set_task_library(arguments.task_library)
+    problem = library_problem(emulator.task_library())
+    if problem:
+        raise _Failure(problem, ExitStatus.BAD_INPUT)
 
 
 def _perform(arguments: argparse.Namespace) -> ExitStatus:
     name: str = arguments.name
-    if EMULATED and getattr(arguments, "task_library", None) is not None:
-        from morvane import emulator
-
-        emulator.set_task_library(arguments.task_library)
+    if EMULATED:
+        _choose_library(arguments)
     verb: str = arguments.verb
     if verb == "register":
         morvane.register_xml(name, _definition(arguments.file))
@@ -129,6 +172,22 @@ def _perform(arguments: argparse.Namespace) -> ExitStatus:
     return ExitStatus.OK
 
 
+# A position that the service gives for a refused definition, "(2,83):Actions:".
+_POSITION = re.compile(r"\(\d+,\d+\)")
+
+
+def _scheduler_failure(error: TaskSchedulerError) -> str:
+    """The operation, the service's text and the code; for a definition that the service refuses
+    with a position only, what the code means."""
+    code = f"{error.hresult:#010x}"
+    # The message ends with the code, "... (0x80070002)", when the system has a text for it.
+    message = error.message if code.lower() in error.message.lower() else f"{error.message} ({code})"
+    explained = meaning(error.hresult)
+    if explained and _POSITION.match(message):
+        message = f"{explained}: {message}"
+    return f"{error.operation} failed: {message}"
+
+
 def _one_line(text: str) -> str:
     return " ".join(text.split())
 
@@ -136,16 +195,13 @@ def _one_line(text: str) -> str:
 def main(argv: Sequence[str] | None = None) -> int:
     """Runs the command line with argv (sys.argv[1:] when None); returns the exit status."""
     arguments = _parser().parse_args(argv)
-    where = f"morvane {arguments.verb} '{arguments.name}'"
+    where = f"morvane {arguments.verb} {_shown(arguments.name)}"
     try:
         return _perform(arguments)
     except _Failure as failure:
         line, status = failure.line, failure.status
     except TaskSchedulerError as error:
-        # The message ends with the code, "... (0x80070002)", when the system has a text for it.
-        code = f"{error.hresult:#010x}"
-        message = error.message if code.lower() in error.message.lower() else f"{error.message} ({code})"
-        line, status = f"{error.operation} failed: {message}", status_of(error)
+        line, status = _scheduler_failure(error), status_of(error)
     except ValueError as error:  # a NUL in a name or path, a name the emulator cannot take
         line, status = str(error), ExitStatus.BAD_INPUT
     print(_one_line(f"{where}: {line}"), file=sys.stderr)

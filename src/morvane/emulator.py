@@ -368,9 +368,10 @@ def main(argv: list[str] | None = None) -> int:
     arguments = parser.parse_args(argv)
 
     if arguments.command == "runs":
+        from morvane.run_lines import run_line
+
         for record in runs(arguments.task):
-            outcome = f"pid {record.pid}" if record.error is None else f"failed: {record.error}"
-            print(f"{record.time:.3f} {' '.join(record.argv)} ({outcome})")
+            print(run_line(record))
         return 0
     print(task_library())
     return 0

@@ -4,6 +4,7 @@ from __future__ import annotations
 
 import enum
 
+from morvane.definition_refusals import SCHEDULER_REFUSALS, is_xml_parser_code
 from morvane.errors import TaskPermissionError, TaskSchedulerError
 
 __all__ = ["ExitStatus", "status_of"]
@@ -15,8 +16,9 @@ class ExitStatus(enum.IntEnum):
     OK = 0
     #: ``morvane exists``: the task is not registered (like ``test``).
     ABSENT = 1
-    #: Bad arguments, a file that cannot be read or decoded, or a name or definition that the
-    #: scheduler refuses as invalid (argparse exits with 2 on usage errors as well).
+    #: Bad arguments, a file that cannot be read or decoded, an empty definition, a task library
+    #: that is not private, or a name or definition that the scheduler refuses as invalid
+    #: (argparse exits with 2 on usage errors as well).
     BAD_INPUT = 2
     #: The task, or a folder on its path, does not exist.
     NOT_FOUND = 3
@@ -28,11 +30,9 @@ class ExitStatus(enum.IntEnum):
 
 # ERROR_FILE_NOT_FOUND and ERROR_PATH_NOT_FOUND as HRESULTs: a missing task, a missing folder.
 _NOT_FOUND = {0x80070002, 0x80070003}
-# E_INVALIDARG, ERROR_INVALID_NAME, and the service's refusals of a definition: SCHED_E_
-# UNEXPECTEDNODE, NAMESPACE, INVALIDVALUE, MISSINGNODE, MALFORMEDXML, TOO_MANY_NODES.
-_INVALID_INPUT = {0x80070057, 0x8007007B, *range(0x80041316, 0x8004131C)}
-# The XML parser's own codes (XML_E_*), which the service may pass through.
-_XML_PARSER_CODES = range(0xC00CE000, 0xC00CF000)
+# E_INVALIDARG, ERROR_INVALID_NAME, ERROR_FILENAME_EXCED_RANGE (a name longer than the service
+# takes), and the service's refusals of a definition (SCHED_E_MISSINGNODE and its kind).
+_INVALID_INPUT = {0x80070057, 0x8007007B, 0x800700CE, *SCHEDULER_REFUSALS}
 
 
 def status_of(error: TaskSchedulerError) -> ExitStatus:
@@ -41,6 +41,6 @@ def status_of(error: TaskSchedulerError) -> ExitStatus:
         return ExitStatus.ACCESS_DENIED
     if error.hresult in _NOT_FOUND:
         return ExitStatus.NOT_FOUND
-    if error.hresult in _INVALID_INPUT or error.hresult in _XML_PARSER_CODES:
+    if error.hresult in _INVALID_INPUT or is_xml_parser_code(error.hresult):
         return ExitStatus.BAD_INPUT
     return ExitStatus.SCHEDULER_FAILURE

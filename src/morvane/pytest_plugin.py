@@ -2,27 +2,83 @@
 
 pytest loads this module through the ``pytest11`` entry point of the installed package; nothing
 else imports it, so pytest stays out of morvane's runtime dependencies.
+
+The ini option ``morvane_private_task_library`` gives every test the fixture, so that a test
+that forgets to ask for it cannot write into the user's own task library.
 """
 
 from __future__ import annotations
 
 import pathlib
 import sys
-from collections.abc import Iterator
+from collections.abc import Generator, Iterator
 
 import pytest
 
 __all__ = ["scheduled_tasks"]
 
+_PRIVATE_LIBRARY_OPTION = "morvane_private_task_library"
+
+# What each count of winemu's outstanding() stands for, as a report names it.
+_RESOURCES = {
+    "objects": "COM objects",
+    "bstrs": "BSTRs",
+    "apartments": "apartment entries (CoInitializeEx without CoUninitialize)",
+    "buffers": "FormatMessageW buffers and HSTRINGs",
+    "libraries": "library handles (LoadLibraryExA without FreeLibrary)",
+}
+
+# Whether the test's own call failed: a test that failed before its error path ran has nothing
+# to learn from a fault that never struck.
+_CALL_FAILED = pytest.StashKey[bool]()
+
+
+def pytest_addoption(parser: pytest.Parser) -> None:
+    parser.addini(
+        _PRIVATE_LIBRARY_OPTION,
+        type="bool",
+        default=False,
+        help="morvane: give every test a private task library of the emulated scheduler, as the "
+        "scheduled_tasks fixture does",
+    )
+
+
+@pytest.hookimpl(wrapper=True)
+def pytest_runtest_makereport(
+    item: pytest.Item, call: pytest.CallInfo[None]
+) -> Generator[None, pytest.TestReport, pytest.TestReport]:
+    report = yield
+    if report.when == "call":
+        item.stash[_CALL_FAILED] = report.failed
+    return report
+
+
+@pytest.fixture(autouse=True)
+def _morvane_private_task_library(request: pytest.FixtureRequest) -> None:
+    # On Windows the real scheduler is used: there is no library to make private, and the
+    # fixture would skip every test.
+    if request.config.getini(_PRIVATE_LIBRARY_OPTION) and sys.platform != "win32":
+        request.getfixturevalue("scheduled_tasks")
+
+
+def _leftovers(before: dict[str, int], after: dict[str, int]) -> list[str]:
+    """One line per kind of resource that the test took and did not give back."""
+    return [
+        f"{_RESOURCES.get(kind, kind)}: {count} held after the test, {before.get(kind, 0)} before it"
+        for kind, count in after.items()
+        if count != before.get(kind, 0)
+    ]
+
 
 @pytest.fixture
-def scheduled_tasks(tmp_path: pathlib.Path) -> Iterator[pathlib.Path]:
+def scheduled_tasks(request: pytest.FixtureRequest, tmp_path: pathlib.Path) -> Iterator[pathlib.Path]:
     """An empty task library of the emulated scheduler, private to the test; yields its path.
 
     The emulated service starts without queued faults or latency. When the test ends, faults
     and latency are cleared, the previous task library is restored, and the test is reported
-    as an error if it left COM objects, BSTRs, apartment entries, buffers or library handles
-    held in winemu, or misused the platform. Skips the test on Windows, where the real
+    as an error, one line per problem, if it left COM objects, BSTRs, apartment entries,
+    buffers or library handles held in winemu, misused the platform, or passed while a fault
+    that it queued with fail_next never struck. Skips the test on Windows, where the real
     scheduler is used.
     """
     if sys.platform == "win32":
@@ -40,13 +96,17 @@ def scheduled_tasks(tmp_path: pathlib.Path) -> Iterator[pathlib.Path]:
     try:
         yield library
     finally:
-        after = emulator.outstanding()
-        misuse = emulator.violations()
+        problems = _leftovers(before, emulator.outstanding())
+        problems += [f"platform misuse: {violation}" for violation in emulator.violations()]
+        unfired = emulator.pending_faults()
+        if unfired and not request.node.stash.get(_CALL_FAILED, False):
+            problems.append(
+                f"fail_next: {unfired} queued fault(s) never struck: the error path they were set for never ran"
+            )
         emulator.clear_violations()
         emulator.clear_faults()
         emulator.set_latency(0)
         emulator.set_task_library(previous)
-    if after != before:
-        pytest.fail(f"the emulated scheduler still holds resources after the test: {after}, before it: {before}")
-    if misuse:
-        pytest.fail(f"the test misused the platform: {misuse}")
+    if problems:
+        # pytrace=False: the lines say all there is; a traceback would show this fixture's source.
+        pytest.fail("\n".join(problems), pytrace=False)

@@ -17,13 +17,23 @@ from typing import BinaryIO
 __all__ = ["TaskFileDecodeError", "decode_task_xml", "read_task_xml"]
 
 # Byte order marks first; then, as XML's own detection does, a UTF-16 file without a mark
-# recognised by its first character "<" (a NUL byte beside it). Anything else is UTF-8.
+# recognised by its first character "<" (a NUL byte beside it). Anything else is UTF-8. UTF-32 is
+# recognised the same ways only to be refused: its little-endian mark begins with UTF-16's, and
+# read as UTF-16 or UTF-8 its text would reach the service full of NUL characters.
 _BYTE_ORDER_MARKS = [
+    (codecs.BOM_UTF32_LE, "utf-32-le"),
+    (codecs.BOM_UTF32_BE, "utf-32-be"),
     (codecs.BOM_UTF8, "utf-8"),
     (codecs.BOM_UTF16_LE, "utf-16-le"),
     (codecs.BOM_UTF16_BE, "utf-16-be"),
 ]
-_UNMARKED_UTF16 = [(b"<\0", "utf-16-le"), (b"\0<", "utf-16-be")]
+_UNMARKED = [
+    (b"<\0\0\0", "utf-32-le"),
+    (b"\0\0\0<", "utf-32-be"),
+    (b"<\0", "utf-16-le"),
+    (b"\0<", "utf-16-be"),
+]
+_NOT_READ = {"utf-32-le", "utf-32-be"}
 
 # The encoding pseudo-attribute of a declaration at the very start of the text.
 _DECLARED_ENCODING = re.compile(
@@ -32,7 +42,7 @@ _DECLARED_ENCODING = re.compile(
 
 
 class TaskFileDecodeError(UnicodeDecodeError):
-    """A task file holds bytes that are not valid in its encoding.
+    """A task file holds bytes that are not valid in its encoding, or is in UTF-32, not read.
 
     A ``UnicodeDecodeError`` (so also a ``ValueError``) that names the file: ``path`` is the
     file's name as given, ``encoding`` the encoding its bytes were read in, ``start`` and
@@ -48,6 +58,8 @@ class TaskFileDecodeError(UnicodeDecodeError):
         return type(self), (self.path, self.encoding, self.object, self.start, self.end, self.reason)
 
     def __str__(self) -> str:
+        if self.encoding in _NOT_READ:
+            return f"{self.path}: {self.reason}"
         return f"{self.path}: not valid {self.encoding.upper()} at byte offset {self.start}: {self.reason}"
 
 
@@ -56,7 +68,7 @@ def _encoding_of(data: bytes) -> tuple[str, int]:
     for mark, encoding in _BYTE_ORDER_MARKS:
         if data.startswith(mark):
             return encoding, len(mark)
-    for start, encoding in _UNMARKED_UTF16:
+    for start, encoding in _UNMARKED:
         if data.startswith(start):
             return encoding, 0
     return "utf-8", 0
@@ -65,9 +77,13 @@ def _encoding_of(data: bytes) -> tuple[str, int]:
 def decode_task_xml(data: bytes, path: str = "<bytes>") -> str:
     """The text of a task definition from the bytes of its file; path names it in errors.
 
-    Raises TaskFileDecodeError for bytes that are not valid in the file's encoding.
+    Raises TaskFileDecodeError for bytes that are not valid in the file's encoding, and for a
+    file in UTF-32, which is not read.
     """
     encoding, mark = _encoding_of(data)
+    if encoding in _NOT_READ:
+        reason = f"{encoding.upper()}, which is not read: save the file as UTF-16 or UTF-8"
+        raise TaskFileDecodeError(path, encoding, data, 0, 4, reason)
     try:
         text = data[mark:].decode(encoding)
     except UnicodeDecodeError as error:
@@ -105,7 +121,8 @@ def read_task_xml(path: str | os.PathLike[str]) -> str:
 
     Raises OSError when the file cannot be read, ValueError when it is larger than any task
     definition (4 MiB), and TaskFileDecodeError (a UnicodeDecodeError) naming the file and the
-    byte offset when its bytes are not valid in their encoding.
+    byte offset when its bytes are not valid in their encoding, or naming the file and its
+    encoding when it is UTF-32.
     """
     with open(path, "rb") as file:
         data = read_capped(file, os.fsdecode(path))

@@ -2,8 +2,10 @@
 each encoding and from standard input, and one line on standard error without a traceback."""
 
 import codecs
+import datetime
 import io
 import os
+import shlex
 import subprocess
 import sys
 from pathlib import Path
@@ -46,6 +48,10 @@ FILES = {
     "utf8.xml": TASK_XML.encode(),
     "broken.xml": b"<Task>\xff</Task>",
     "malformed.xml": b"<Task/>",
+    "no_actions.xml": TASK_XML.split("<Actions")[0].encode() + b"\n<Actions/></Task>",
+    "empty.xml": b"",
+    "blank.xml": codecs.BOM_UTF16_LE + " \r\n".encode("utf-16-le"),
+    "utf32.xml": codecs.BOM_UTF32_LE + TASK_XML.encode("utf-32-le"),
 }
 
 
@@ -53,6 +59,12 @@ FILES = {
 def files(tmp_path, monkeypatch):
     for name, data in FILES.items():
         (tmp_path / name).write_bytes(data)
+    # Libraries that are not private: one that others can write to, one of another user.
+    (tmp_path / "shared").mkdir(mode=0o777)
+    (tmp_path / "shared").chmod(0o777)
+    (tmp_path / "others").mkdir()
+    if os.geteuid() == 0:
+        os.chown(tmp_path / "others", 65534, 65534)
     monkeypatch.chdir(tmp_path)
 
 
@@ -68,14 +80,22 @@ def test_register_reads_standard_input(capsys, monkeypatch):
     assert morvane.task_exists("Backup")
 
 
-def test_run_runs_and_delete_deletes(capsys, registered):
+def test_run_runs_and_delete_deletes(capsys):
+    arguments = '<Arguments>"two words" two words</Arguments>'
+    morvane.register_xml("Backup", TASK_XML.replace("</Command>", "</Command>" + arguments))
+    assert command(capsys, "runs", "Backup") == (0, "", "")  # registered, never run
     assert command(capsys, "run", "Backup") == (0, "", "")
     status, out, err = command(capsys, "runs", "Backup")
-    assert (status, err) == (0, "")
-    assert out.endswith(f" /bin/true (pid {emulator.runs('Backup')[0].pid})\n") and out.count("\n") == 1
+    [record] = emulator.runs("Backup")
+    assert (status, err) == (0, "") and out.count("\n") == 1
+    started, line = out.split(" ", 1)
+    # Local time with its offset, to the millisecond; arguments quoted as the service split them.
+    assert abs(datetime.datetime.fromisoformat(started).timestamp() - record.time) < 0.001
+    assert datetime.datetime.fromisoformat(started).utcoffset() is not None
+    assert line == f'/bin/true "two words" two words (pid {record.pid})\n'
     assert command(capsys, "delete", "Backup") == (0, "", "")
     assert command(capsys, "exists", "Backup") == (1, "", "")
-    assert command(capsys, "runs", "Backup") == (0, "", "")
+    assert command(capsys, "runs", "Backup") == (3, "", "morvane runs 'Backup': the task does not exist\n")
 
 
 # (argv, fault or None, status, the whole line on standard error; ... stands for the library's path)
@@ -104,7 +124,22 @@ FAILURES = [
     (["register", "Backup", "missing.xml"], None, 2,
      "morvane register 'Backup': cannot read missing.xml: No such file or directory"),
     (["register", "Backup", "."], None, 2, "morvane register 'Backup': cannot read .: Is a directory"),
-    (["runs", "a\\..\\b"], None, 2, "morvane runs 'a\\..\\b': not a valid task name: 'a\\\\..\\\\b'"),
+    (["runs", "a\\..\\b"], None, 2, "morvane runs 'a\\..\\b': GetTask failed: The filename, ... (0x8007007B)"),
+    (["runs", "No\\Missing"], None, 3, "morvane runs 'No\\Missing': the task does not exist"),
+    # A name longer than any the service takes: an invalid name, shown cut short.
+    (["register", "x" * 100_000, "utf8.xml"], None, 2,
+     f"morvane register '{'x' * 120}...' (100000 characters): RegisterTask failed: The filename or extension is too "
+     "long. (0x800700CE)"),
+    # A definition refused with a position only gets what its code means.
+    (["register", "Backup", "no_actions.xml"], None, 2,
+     "morvane register 'Backup': RegisterTask failed: the task definition lacks a required element or attribute: "
+     "(2,10):Actions: (0x80041319)"),
+    (["register", "Backup", "utf8.xml"], ("RegisterTask", 0xC00CEE3B, "(3,5):Command:"), 2,
+     "morvane register 'Backup': RegisterTask failed: an end tag in the XML text does not match its start tag: "
+     "(3,5):Command: (0xC00CEE3B)"),
+    (["register", "Backup", "utf8.xml"], ("RegisterTask", 0x80041318), 2,  # the system's text says it already
+     "morvane register 'Backup': RegisterTask failed: The task XML contains a value which is incorrectly formatted "
+     "or out of range. (0x80041318)"),
 ]
 
 
@@ -112,15 +147,59 @@ FAILURES = [
 def test_failures_are_one_line_and_a_status(capsys, files, registered, argv, fault, status, line):
     before = library_contents()
     if fault:
-        emulator.fail_next(*fault)
+        call, hresult, *description = fault
+        emulator.fail_next(call, hresult, description=description[0] if description else None)
     got, out, err = command(capsys, *argv)
     assert (got, out) == (status, "")
-    assert err.count("\n") == (1 if line else 0) and "Traceback" not in err
+    assert err.count("\n") == (1 if line else 0) and "Traceback" not in err and len(err) < 400
     head, _, tail = line.partition("...")
     assert err.startswith(head) and err.rstrip("\n").endswith(tail)
     # Nothing half-done: the library holds what it held, byte for byte.
     assert library_contents() == before
     assert emulator.pending_faults() == 0
+
+
+# Refused before the scheduler is called: (argv, standard input, what standard error ends with).
+REFUSED_BEFORE_THE_SCHEDULER = [
+    *[([verb, "", *extra], None, "error: argument NAME: the task's name is empty\n")
+      for verb, *extra in [("register", "utf8.xml"), ("run",), ("delete",), ("exists",), ("runs",)]],
+    (["register", "Backup", "empty.xml"], None, "'Backup': empty.xml holds no task definition: it is empty\n"),
+    (["register", "Backup", "blank.xml"], None, "'Backup': blank.xml holds no task definition: it is empty\n"),
+    (["register", "Backup", "-"], codecs.BOM_UTF8, "'Backup': standard input holds no task definition: it is empty\n"),
+    (["register", "Backup", "utf32.xml"], None,
+     "utf32.xml: UTF-32-LE, which is not read: save the file as UTF-16 or UTF-8\n"),
+    (["--task-library", "utf8.xml", "exists", "Backup"], None, "the task library {cwd}/utf8.xml is not a directory\n"),
+    (["--task-library", "utf8.xml/lib", "run", "Backup"], None,
+     "the task library {cwd}/utf8.xml/lib cannot be made: {cwd}/utf8.xml is not a directory\n"),
+    (["--task-library", "shared", "run", "Backup"], None,
+     "the task library {cwd}/shared is not private: others can write to it (drwxrwxrwx)\n"),
+    (["--task-library", "shared/lib", "run", "Backup"], None,
+     "the task library {cwd}/shared/lib is not private: others can write to {cwd}/shared (drwxrwxrwx)\n"),
+    (["--task-library", "others", "delete", "Backup"], None,
+     "the task library {cwd}/others is not private: it belongs to another user (uid 65534)\n"),
+]
+
+
+@pytest.mark.parametrize("argv, stdin, tail", REFUSED_BEFORE_THE_SCHEDULER)
+def test_refused_before_the_scheduler_is_called(capsys, monkeypatch, tmp_path, files, argv, stdin, tail):
+    if "others" in argv and os.geteuid() != 0:
+        pytest.skip("only root can give a folder to another user")
+    if stdin is not None:
+        monkeypatch.setattr(sys, "stdin", io.TextIOWrapper(io.BytesIO(stdin)))
+    connections = emulator.call_count("CoCreateInstance")
+    status, out, err = command(capsys, *argv)
+    assert (status, out) == (2, "") and "Traceback" not in err
+    assert err.endswith(tail.format(cwd=tmp_path))
+    assert emulator.call_count("CoCreateInstance") == connections
+
+
+def test_help_quotes_the_names_of_its_examples(capsys):
+    """Each example, as a POSIX shell splits it, names the task it says (a backslash kept)."""
+    status, out, _ = command(capsys, "--help")
+    examples = [line.strip().split("  ")[0] for line in out.splitlines() if line.startswith("  morvane ")]
+    assert status == 0 and len(examples) == 5
+    for example in examples:
+        assert shlex.split(example)[2] in ("Backup", "Tools\\Backup"), example
 
 
 @pytest.mark.parametrize(

@@ -82,3 +82,22 @@ def test_a_file_larger_than_any_definition_is_refused_without_reading_it_whole()
     # /dev/zero never ends: read whole, it would never return.
     with pytest.raises(ValueError, match=r"^/dev/zero: larger than 4194304 bytes"):
         read_task_xml("/dev/zero")
+
+
+@pytest.mark.parametrize(
+    "data, encoding",
+    [
+        (codecs.BOM_UTF32_LE + TASK_XML.encode("utf-32-le"), "utf-32-le"),  # begins with UTF-16's mark
+        (codecs.BOM_UTF32_BE + TASK_XML.encode("utf-32-be"), "utf-32-be"),
+        (TASK_XML.encode("utf-32-le"), "utf-32-le"),  # no mark: "<" and three NUL bytes, as XML detects it
+        (TASK_XML.encode("utf-32-be"), "utf-32-be"),
+    ],
+)
+def test_utf32_is_refused_by_name(tmp_path, data, encoding):
+    path = tmp_path / "task.xml"
+    path.write_bytes(data)
+    with pytest.raises(TaskFileDecodeError) as raised:
+        read_task_xml(path)
+    assert raised.value.encoding == encoding
+    assert str(raised.value) == f"{path}: {encoding.upper()}, which is not read: save the file as UTF-16 or UTF-8"
+    assert str(pickle.loads(pickle.dumps(raised.value))) == str(raised.value)
