@@ -52,6 +52,8 @@ FILES = {
     "empty.xml": b"",
     "blank.xml": codecs.BOM_UTF16_LE + " \r\n".encode("utf-16-le"),
     "utf32.xml": codecs.BOM_UTF32_LE + TASK_XML.encode("utf-32-le"),
+    # One action more than the service takes.
+    "many_actions.xml": TASK_XML.replace("<Exec>", "<Exec><Command>x</Command></Exec>" * 32 + "<Exec>", 1).encode(),
 }
 
 
@@ -137,6 +139,9 @@ FAILURES = [
     (["register", "Backup", "utf8.xml"], ("RegisterTask", 0xC00CEE3B, "(3,5):Command:"), 2,
      "morvane register 'Backup': RegisterTask failed: an end tag in the XML text does not match its start tag: "
      "(3,5):Command: (0xC00CEE3B)"),
+    (["register", "Backup", "many_actions.xml"], None, 2,
+     "morvane register 'Backup': RegisterTask failed: the task definition holds too many elements of one kind: "
+     "(1,...):Exec: (0x8004131D)"),
     (["register", "Backup", "utf8.xml"], ("RegisterTask", 0x80041318), 2,  # the system's text says it already
      "morvane register 'Backup': RegisterTask failed: The task XML contains a value which is incorrectly formatted "
      "or out of range. (0x80041318)"),

@@ -98,8 +98,8 @@ inline constexpr HRESULT SCHED_E_NAMESPACE = hresult_of(0x80041317u);
 inline constexpr HRESULT SCHED_E_INVALIDVALUE = hresult_of(0x80041318u);
 inline constexpr HRESULT SCHED_E_MISSINGNODE = hresult_of(0x80041319u);
 inline constexpr HRESULT SCHED_E_MALFORMEDXML = hresult_of(0x8004131Au);
-inline constexpr HRESULT SCHED_E_TOO_MANY_NODES = hresult_of(0x8004131Bu);
-inline constexpr HRESULT SCHED_E_INVALID_TASK_HASH = hresult_of(0x8004131Fu);
+inline constexpr HRESULT SCHED_E_TOO_MANY_NODES = hresult_of(0x8004131Du);
+inline constexpr HRESULT SCHED_E_INVALID_TASK_HASH = hresult_of(0x80041321u);
 
 // ---- GUIDs -------------------------------------------------------------------
 

@@ -76,8 +76,8 @@ constexpr auto hresult_messages = std::to_array<Message>({
     {0x80041318, u"The task XML contains a value which is incorrectly formatted or out of range.\r\n"},
     {0x80041319, u"The task XML is missing a required element or attribute.\r\n"},
     {0x8004131A, u"The task XML is malformed.\r\n"},
-    {0x8004131B, u"The task XML contains too many nodes of the same type.\r\n"},
-    {0x8004131F, u"The task image is corrupt or has been tampered with.\r\n"},
+    {0x8004131D, u"The task XML contains too many nodes of the same type.\r\n"},
+    {0x80041321, u"The task image is corrupt or has been tampered with.\r\n"},
 });
 
 constexpr DWORD win32_facility_bits = 0x80070000;
