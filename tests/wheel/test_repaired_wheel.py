@@ -1,22 +1,29 @@
-"""The wheel that auditwheel repaired installs into a fresh venv and works there: the console
-script, the extension and the emulator on ONE copy of winemu, libxml2 from the wheel's own copy.
+"""The wheel that auditwheel repaired: small, with libxml2 inside winemu rather than beside it
+(no ICU), and it installs into a fresh venv and works there: the console script, the extension
+and the emulator on ONE copy of winemu, and definitions parsed as the system's libxml2 parses them.
 
 scripts/build_wheel makes the wheel and scripts/test names its folder in MORVANE_WHEELHOUSE;
-without it this test is skipped.
+without it these tests are skipped.
 """
 
+import json
 import os
 import subprocess
-import sys
 import venv
+import zipfile
 from pathlib import Path
 
 import pytest
 
 WHEELHOUSE = os.environ.get("MORVANE_WHEELHOUSE")
+pytestmark = pytest.mark.skipif(
+    not WHEELHOUSE, reason="needs MORVANE_WHEELHOUSE, the repaired wheel's folder (scripts/test)"
+)
+
+LARGEST_WHEEL = 3 * 1024 * 1024
 
 CHECK = """
-import pathlib, sys
+import ctypes, pathlib, sys
 import morvane
 from morvane import emulator
 assert morvane.task_exists("Missing") is False
@@ -28,32 +35,98 @@ except morvane.TaskPermissionError:
 else:
     sys.exit("the emulator and the extension do not share one winemu")
 maps = pathlib.Path("/proc/self/maps").read_text().split()
-print(sorted({path for path in maps if "libwinemu" in path or "libxml2" in path}))
+print(sorted({path for path in maps if any(name in path for name in ("libwinemu", "libxml2", "libicu"))}))
 print(morvane.__file__)
+winemu = ctypes.CDLL(str(pathlib.Path(morvane.__file__).with_name("libwinemu.so")))
+print([hasattr(winemu, name) for name in ("winemu_outstanding", "CoCreateInstance", "xmlInitParser", "xmlParseDocument")])
 """
 
+# Registers a definition and runs it: the refusal's text (libxml2's message and position), or
+# the argv that the parsed Exec action started with. Run by the test's own package (built with
+# the system's libxml2) and by the wheel's, the answers must agree.
+ANSWER = """
+import morvane
+from morvane import emulator
 
-@pytest.mark.skipif(not WHEELHOUSE, reason="needs MORVANE_WHEELHOUSE, the repaired wheel's folder (scripts/test)")
-def test_the_repaired_wheel_in_a_fresh_venv(tmp_path):
-    (wheel,) = Path(WHEELHOUSE).glob("morvane-*manylinux*.whl")
-    venv.create(tmp_path / "venv", with_pip=True)
-    python = tmp_path / "venv" / "bin" / "python"
+def answer(xml):
+    try:
+        morvane.register_xml("Parsed", xml)
+    except morvane.TaskSchedulerError as error:
+        return str(error)
+    morvane.run_task("Parsed")
+    argv = [list(record.argv) for record in emulator.runs("Parsed")]
+    morvane.delete_task("Parsed")
+    return argv
+"""
+
+TASK = '<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">{}</Task>'
+EXEC = "<Actions><Exec><Command>/bin/true</Command><Arguments>{}</Arguments></Exec></Actions>"
+DEFINITIONS = [
+    TASK.format(EXEC.format("&quot;two words&quot; &amp;&lt;&gt; &#xE9;&#233; \u00e9\u4e2d &#x1F600;")),
+    "<?xml version='1.0' encoding='UTF-16'?>\n<!-- c --><?pi x?>" + TASK.format(EXEC.format("<![CDATA[<a&b>]]>")),
+    TASK.format(EXEC.format("x</Argument>")),  # tags that do not match
+    TASK.format(EXEC.format("&nbsp;")),  # an entity never declared
+    TASK.format(EXEC.format("&#1;")),  # a character XML does not allow
+    TASK.format("<Actions Context=Author/>"),  # an attribute without quotes
+    '<!DOCTYPE Task [<!ENTITY e "x">]>' + TASK.format(EXEC.format("&e;")),
+    TASK.format(EXEC.format("a")) + "<Task/>",  # a second root
+]
+
+
+@pytest.fixture(scope="module")
+def wheel():
+    (path,) = Path(WHEELHOUSE).glob("morvane-*manylinux*.whl")
+    return path
+
+
+@pytest.fixture(scope="module")
+def installed(wheel, tmp_path_factory):
+    """The wheel installed into a fresh venv: (its python, the environment to run it in)."""
+    root = tmp_path_factory.mktemp("wheel")
+    venv.create(root / "venv", with_pip=True)
+    python = root / "venv" / "bin" / "python"
     subprocess.run([python, "-m", "pip", "install", "--quiet", "--no-index", wheel], check=True, timeout=300)
-    environment = dict(os.environ, MORVANE_TASK_LIBRARY=str(tmp_path / "library"))
+    environment = dict(os.environ, MORVANE_TASK_LIBRARY=str(root / "library"))
     environment.pop("LD_PRELOAD", None)
+    return python, environment
+
+
+def test_the_wheel_is_small_and_carries_no_icu_nor_a_libxml2_of_its_own(wheel):
+    names = zipfile.ZipFile(wheel).namelist()
+    assert [name for name in names if "libicu" in name or "libxml2" in name] == []
+    assert wheel.stat().st_size <= LARGEST_WHEEL
+
+
+def test_the_wheel_in_a_fresh_venv(installed, tmp_path):
+    python, environment = installed
     done = subprocess.run(
         [python, "-I", "-c", CHECK], cwd=tmp_path, env=environment, capture_output=True, text=True, timeout=60
     )
     assert done.returncode == 0, done.stderr
-    libraries, package = done.stdout.splitlines()
+    libraries, package, symbols = done.stdout.splitlines()
     package_directory = Path(package).parent
-    assert package_directory.is_relative_to(tmp_path / "venv")
-    loaded = [Path(path) for path in eval(libraries)]
-    # One winemu, the package's; one libxml2, the wheel's copy rather than the system's.
-    assert [path for path in loaded if "libwinemu" in path.name] == [package_directory / "libwinemu.so"]
-    [libxml2] = [path for path in loaded if "libxml2" in path.name]
-    assert libxml2.parent == package_directory.parent / "morvane.libs"
+    assert package_directory.is_relative_to(python.parent.parent)
+    # One winemu, the package's, with libxml2 inside it: no libxml2 nor ICU is loaded, and
+    # winemu shows its platform and control functions but none of libxml2's.
+    assert [Path(path) for path in eval(libraries)] == [package_directory / "libwinemu.so"]
+    assert eval(symbols) == [True, True, False, False]
     script = subprocess.run(
-        [tmp_path / "venv" / "bin" / "morvane", "exists", "Missing"], env=environment, capture_output=True, timeout=60
+        [python.with_name("morvane"), "exists", "Missing"], env=environment, capture_output=True, timeout=60
     )
     assert (script.returncode, script.stderr) == (1, b"")
+
+
+def test_the_wheel_parses_definitions_as_the_system_libxml2_does(installed, tmp_path):
+    python, environment = installed
+    program = ANSWER + "import json, sys\nprint(json.dumps([answer(xml) for xml in json.load(sys.stdin)]))"
+    done = subprocess.run(
+        [python, "-I", "-c", program], input=json.dumps(DEFINITIONS), cwd=tmp_path, env=environment,
+        capture_output=True, text=True, timeout=60,
+    )
+    assert done.returncode == 0, done.stderr
+    here: dict[str, object] = {}
+    exec(ANSWER, here)
+    expected = [here["answer"](xml) for xml in DEFINITIONS]
+    assert json.loads(done.stdout) == expected
+    # Both kinds of answer were met: the table exercises the parser's output and its refusals.
+    assert {type(answer) for answer in expected} == {list, str}
