@@ -172,7 +172,8 @@ def fail_next(
 ) -> None:
     """Makes the next call of the named platform function, on any thread, fail with hresult.
 
-    hresult 0 means "reports success but hands back no object"; an allocator returns null.
+    hresult 0 means "reports success but hands back no object"; an allocator returns null
+    (SysAllocStringLen with 1, S_FALSE: an empty string, whatever it was asked for).
     description leaves a restricted error object with that text on the failing thread,
     plain_description a plain IErrorInfo only (description wins when both are given).
     Faults queue up, and each is used once.

@@ -5,7 +5,10 @@
 // InternalFailure unwinds to the frame, which raises it as PanicException. The frame is the only
 // place that catches: anything else that reaches it, or an InternalFailure while it raises, ends
 // in the last-resort report "uncaught panic at ffi boundary" and abort(), because nothing may
-// unwind into the interpreter. Making and leaving the frame costs nothing on success.
+// unwind into the interpreter. A thread that the interpreter's exit ends while Python code runs
+// inside the frame (an exception class, an import) parks in the frame (see thread_exit.hpp); what
+// it held on the way there has been released, its Python references left to the interpreter.
+// Making and leaving the frame costs nothing on success.
 #pragma once
 
 #include <utility>
@@ -13,6 +16,7 @@
 #include "module/panic_exception.hpp"
 #include "module/py_ref.hpp"
 #include "module/python_error.hpp"
+#include "module/thread_exit.hpp"
 #include "runtime/last_resort.hpp"
 #include "runtime/result.hpp"
 
@@ -42,6 +46,8 @@ PyObject* call_frame(Body&& body) noexcept {
         if (outcome) return std::move(outcome).value().release();
         raise_error(std::move(outcome).error());
         return nullptr;
+    } catch (const ThreadExitUnwind&) {
+        park_exiting_thread();
     } catch (...) {
         abort_for_current_exception();
     }
@@ -55,6 +61,8 @@ int call_frame_status(Body&& body) noexcept {
         if (outcome) return 0;
         raise_error(std::move(outcome).error());
         return -1;
+    } catch (const ThreadExitUnwind&) {
+        park_exiting_thread();
     } catch (...) {
         abort_for_current_exception();
     }

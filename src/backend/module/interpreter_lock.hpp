@@ -4,16 +4,25 @@
 #include <utility>
 
 #include "module/python.hpp"
+#include "module/thread_exit.hpp"
 
 namespace morvane::module {
 
 // Releases the lock (detaches the thread state, on a free-threaded build) when made, and takes it
 // back when it ends, on every way out: a return, or an InternalFailure passing through. What the
-// work inside holds must end inside it, before the guard does.
+// work inside holds must end inside it, before the guard does. When the interpreter is exiting,
+// taking the lock back ends the thread instead, and the thread parks here (see thread_exit.hpp),
+// so the frames around a guard must hold nothing that another thread waits for.
 class InterpreterLockRelease {
 public:
     InterpreterLockRelease() noexcept : state_(PyEval_SaveThread()) {}
-    ~InterpreterLockRelease() { PyEval_RestoreThread(state_); }
+    ~InterpreterLockRelease() {
+        try {
+            PyEval_RestoreThread(state_);
+        } catch (const ThreadExitUnwind&) {
+            park_exiting_thread();
+        }
+    }
     InterpreterLockRelease(const InterpreterLockRelease&) = delete;
     InterpreterLockRelease& operator=(const InterpreterLockRelease&) = delete;
 

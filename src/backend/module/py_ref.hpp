@@ -7,6 +7,11 @@
 
 namespace morvane::module {
 
+// Gives up one strong reference, on a thread that holds the interpreter lock. On a thread without
+// a thread state it does nothing: that is a thread the interpreter's exit is ending, unwinding
+// towards the call frame (see thread_exit.hpp), and the reference is left to the interpreter.
+void release_reference(PyObject* object) noexcept;
+
 // Owns one strong reference, given up exactly once. steal() takes over a reference the caller
 // already owns (no Py_INCREF); borrow() takes a new one. The destructor decrements, so a PyRef
 // may only end on a thread that holds the interpreter lock (attached, on a free-threaded build).
@@ -18,12 +23,17 @@ public:
 
     PyRef(PyRef&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
     PyRef& operator=(PyRef&& other) noexcept {
-        if (this != &other) Py_XSETREF(object_, std::exchange(other.object_, nullptr));
+        if (this == &other) return *this;
+        // The new value is in place before the old one is released, whose finaliser may look.
+        PyObject* old = std::exchange(object_, std::exchange(other.object_, nullptr));
+        if (old != nullptr) release_reference(old);
         return *this;
     }
     PyRef(const PyRef&) = delete;
     PyRef& operator=(const PyRef&) = delete;
-    ~PyRef() { Py_XDECREF(object_); }
+    ~PyRef() {
+        if (object_ != nullptr) release_reference(object_);
+    }
 
     PyObject* get() const noexcept { return object_; }
     explicit operator bool() const noexcept { return object_ != nullptr; }

@@ -74,7 +74,7 @@ std::string PythonError::describe() {
     return rendered.empty() ? text : text + ": " + rendered;
 }
 
-void raise_error(PythonError error) noexcept {
+void raise_error(PythonError error) {
     if (error.exception_) {
         PyErr_SetRaisedException(error.exception_.release());
         return;

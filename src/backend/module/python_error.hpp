@@ -30,7 +30,7 @@ public:
     // "TypeName: text", for the reports that quote an exception inside another text.
     std::string describe();
 
-    friend void raise_error(PythonError error) noexcept;
+    friend void raise_error(PythonError error);
 
 private:
     PythonError() noexcept = default;
@@ -41,7 +41,9 @@ private:
 
 // Makes the error the interpreter's pending exception and consumes it. A lazy error whose type is
 // not an exception class raises TypeError "exceptions must derive from BaseException" instead.
-void raise_error(PythonError error) noexcept;
+// Not noexcept: making the exception may run Python code, during which the interpreter's exit may
+// end the thread; that unwind must reach the call frame.
+void raise_error(PythonError error);
 
 // Takes the interpreter's pending exception. Call it right after a C API call that reported
 // failure. No pending exception gives SystemError "attempted to fetch exception but none was set".

@@ -1,8 +1,10 @@
 // call_journal_test.cpp: the platform calls of each operation, as the journal records them: the
 // success paths written out as data, and the ordering rules checked on every failure row and
-// every starting apartment; S_FALSE from each service call is success.
+// every starting apartment; S_FALSE from each service call is success; the calls that capturing
+// a failure makes, for each error object it may find, written out as data.
 #include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <regex>
@@ -14,6 +16,7 @@
 
 #include <winemu/control.h>
 
+#include "scheduler/platform_error.hpp"
 #include "scheduler/task_operations.hpp"
 #include "scheduler_fixture.hpp"
 
@@ -140,6 +143,89 @@ TEST_F(CallJournal, SuccessPathsMakeExactlyTheseCalls) {
 
 constexpr HRESULT hr(std::uint32_t bits) { return static_cast<HRESULT>(bits); }
 constexpr HRESULT kNoObject = 0;
+constexpr HRESULT kFailed = hr(0x80004005u);
+constexpr HRESULT kAccessDenied = hr(0x80070005u);
+
+// The capture of a failure (PlatformError::from_hresult, then dropping it), for each error object
+// the failure may leave and each secondary failure on the way. A secondary failure shows as a
+// nested capture: its GetErrorInfo calls (and the release of what they took) in the middle.
+struct CaptureCase {
+    const char* name;
+    void (*leave)();  // what the failing call leaves on the thread
+    std::vector<std::string> calls;
+};
+
+// The first look fails, so only the second finds this plain object.
+void leave_later_object(const char* description) {
+    winemu_fail_next("GetErrorInfo", kAccessDenied, nullptr, description);
+}
+
+std::vector<std::string> joined(std::initializer_list<std::vector<std::string>> parts) {
+    std::vector<std::string> all;
+    for (const std::vector<std::string>& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+// A restricted object taken: queried, the object given back, its propagation context captured.
+const std::vector<std::string> kTakeRestricted = {"GetErrorInfo(reserved=0, info=#)", "QueryInterface(error)",
+                                                  "Release(error)", "QueryInterface(error)",
+                                                  "CapturePropagationContext(error)", "Release(error)"};
+// Such a capture, then its value dropped: a restricted error taken and released at once, as the
+// capture of a secondary failure does.
+const std::vector<std::string> kTakenAndDropped = joined({kTakeRestricted, {"Release(error)"}});
+const std::vector<std::string> kLaterObject = {"GetErrorInfo(reserved=0)", "GetErrorInfo(reserved=0, info=#)",
+                                               "GetDescription(error)"};
+const std::vector<std::string> kCombase = {"LoadLibraryExA(name=\"combase.dll\", flags=0x1000)",
+                                           "GetProcAddress(name=\"RoOriginateError\")"};
+// After RoOriginateError: the restricted object it left is taken, without a propagation context.
+const std::vector<std::string> kTakeOriginated = {"FreeLibrary()", "GetErrorInfo(reserved=0, info=#)",
+                                                  "QueryInterface(error)", "Release(error)"};
+const std::string kNothingFound = "GetErrorInfo(reserved=0, info=null)";
+const std::string kOriginateEmpty = "RoOriginateError(error=0x80004005, null_message=1)";
+
+TEST_F(CallJournal, CaptureMakesExactlyTheseCalls) {
+    const CaptureCase cases[] = {
+        {"restricted", [] { winemu_set_restricted_error(kFailed, "d", "r"); }, kTakenAndDropped},
+        {"plain: the failed query is captured, the object released unread",
+         [] { winemu_set_plain_error("plain"); },
+         {"GetErrorInfo(reserved=0, info=#)", "QueryInterface(error)", kNothingFound, kNothingFound, "Release(error)",
+          kNothingFound}},
+        {"later plain: originated with its description unchanged, freed after",
+         [] { leave_later_object("found later\r\n"); },
+         joined({kLaterObject, kCombase,
+                 {"WindowsCreateString(length=13)", "RoOriginateError(error=0x80004005, null_message=0)",
+                  "WindowsDeleteString(null_string=0)"},
+                 kTakeOriginated, {"SysFreeString(bstr=\"found later\r\n\")", "Release(error)", "Release(error)"}})},
+        {"later plain, empty description: the null HSTRING",
+         [] { leave_later_object(""); },
+         joined({kLaterObject, kCombase, {kOriginateEmpty}, kTakeOriginated,
+                 {"SysFreeString(bstr=empty)", "Release(error)", "Release(error)"}})},
+        {"later plain, GetDescription fails: captured, then the empty description",
+         [] {
+             leave_later_object("found later");
+             winemu_fail_next("GetDescription", kAccessDenied, "secondary", nullptr);
+         },
+         joined({kLaterObject, kTakenAndDropped, kCombase, {kOriginateEmpty}, kTakeOriginated,
+                 {"Release(error)", "Release(error)"}})},
+        {"later plain, WindowsCreateString fails: captured, then the null HSTRING",
+         [] {
+             leave_later_object("found later");
+             winemu_fail_next("WindowsCreateString", kAccessDenied, "secondary", nullptr);
+         },
+         joined({kLaterObject, kCombase, {"WindowsCreateString(length=11)"}, kTakenAndDropped, {kOriginateEmpty},
+                 kTakeOriginated, {"SysFreeString(bstr=\"found later\")", "Release(error)", "Release(error)"}})},
+    };
+    for (const CaptureCase& capture : cases) {
+        testing_support::run_on_thread(StartApartment::multithreaded, [&] {
+            capture.leave();
+            winemu_journal_start();
+            (void)PlatformError::from_hresult(kFailed);
+            winemu_journal_stop();
+            EXPECT_EQ(texts(read_journal()), capture.calls) << capture.name;
+            EXPECT_EQ(winemu_pending_faults(), 0u) << capture.name;
+        });
+    }
+}
 
 struct FailureRow {
     Operation operation;

@@ -54,6 +54,26 @@ TEST_F(MessageText, RestrictedDetailOfTheSameCodeIsPreferred) {
               "line one\r\nline two (0x80004005)");
 }
 
+// Trailing white space is U+0009 to U+000D and U+0020, nothing else: no other control character
+// and none of Unicode's other spaces.
+TEST_F(MessageText, TrailingWhiteSpaceIsExactlyTheSixCharacters) {
+    const struct {
+        const char* utf8;
+        bool trimmed;
+    } characters[] = {
+        {"\t", true},       {"\n", true},           {"\v", true},           {"\f", true},
+        {"\r", true},       {" ", true},             {"\x08", false},        {"\x0E", false},
+        {"\x1F", false},    {"\u0085", false},      {"\u00A0", false},      {"\u1680", false},
+        {"\u2000", false},  {"\u2028", false},      {"\u3000", false},      {"\uFEFF", false},
+    };
+    for (const auto& character : characters) {
+        const std::string text = std::string("x") + character.utf8;
+        EXPECT_EQ(text_after_restricted_error("d", text.c_str(), kFailed, kFailed),
+                  (character.trimmed ? std::string("x") : text) + " (0x80004005)")
+            << testing::PrintToString(character.utf8);
+    }
+}
+
 TEST_F(MessageText, EmptyDetailStaysEmptyWithoutFallingBackToTheSystemText) {
     EXPECT_EQ(text_after_restricted_error(nullptr, nullptr, kFailed, kFailed), "0x80004005");
     EXPECT_EQ(text_after_restricted_error("", " \r\n", kFailed, kFailed), "0x80004005");

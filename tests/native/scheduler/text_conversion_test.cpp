@@ -47,15 +47,19 @@ TEST_F(ToBstr, InvalidUtf8BecomesReplacementCharacters) {
     EXPECT_EQ(units_of(to_bstr("\xEF\xBF\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF")), u"\uFFFF\U00010000\U0010FFFF");
 }
 
+// A null BSTR, or an empty one for a non-empty text (the fault S_FALSE), fails alike; the empty one
+// is freed (the fixture finds no BSTR left).
 TEST_F(ToBstr, AllocationFailureIsAnInternalFailureWithTheErrorsDebugRendering) {
-    winemu_fail_next("SysAllocStringLen", 0, nullptr, nullptr);
-    try {
-        (void)to_bstr("name");
-        FAIL() << "no InternalFailure";
-    } catch (const InternalFailure& failure) {
-        EXPECT_EQ(failure.text(), "called `Result::unwrap()` on an `Err` value: Error { code: HRESULT(0x8007000E), "
-                                  "message: \"Not enough memory resources are available to complete this "
-                                  "operation.\" }");
+    for (const HRESULT fault : {HRESULT{0}, S_FALSE}) {
+        winemu_fail_next("SysAllocStringLen", fault, nullptr, nullptr);
+        try {
+            (void)to_bstr("name");
+            ADD_FAILURE() << "no InternalFailure for the fault " << fault;
+        } catch (const InternalFailure& failure) {
+            EXPECT_EQ(failure.text(), "called `Result::unwrap()` on an `Err` value: Error { code: "
+                                      "HRESULT(0x8007000E), message: \"Not enough memory resources are available "
+                                      "to complete this operation.\" }");
+        }
     }
 }
 

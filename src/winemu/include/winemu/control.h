@@ -18,10 +18,10 @@ WINEMU_API int winemu_set_task_library(const char* path);
 
 /* Queues a one-shot fault: the next call of the platform function named `call`, on any thread,
  * fails with `hresult`. hresult 0 means "reports success but hands back no object"; an allocator
- * returns null whatever the value. When `description` is not null, the failing call first leaves a
- * restricted error object (error code `hresult`, restricted description `description`) on the
- * calling thread; else when `plain_description` is not null, a plain IErrorInfo with that
- * description. Faults for the same call are taken in the order they were queued. */
+ * returns null whatever the value, except that SysAllocStringLen with S_FALSE returns an empty
+ * string. When `description` is not null, the failing call first leaves a restricted error object
+ * (error code `hresult`, restricted description `description`) on the calling thread; else when
+ * `plain_description` is not null, a plain IErrorInfo with that description. Faults for the same call are taken in the order they were queued. */
 WINEMU_API void winemu_fail_next(const char* call, HRESULT hresult, const char* description,
                                  const char* plain_description);
 /* The same fault, but the first `skip` calls of that name go through before it strikes: so a

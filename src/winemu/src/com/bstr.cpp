@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 #include <winemu/com.h>
 
@@ -51,8 +52,10 @@ extern "C" {
 WINEMU_API BSTR SysAllocStringLen(const OLECHAR* strIn, UINT ui) {
     winemu::PlatformCall call("SysAllocStringLen", winemu::ErrorInfoUse::keeps);
     call.number("length", ui);
-    // An allocator: any queued fault makes it return null.
-    const BSTR text = winemu::enter_call("SysAllocStringLen") ? nullptr : winemu::allocate(strIn, ui);
+    // An allocator: a queued fault makes it return null, except S_FALSE, which makes it return an
+    // empty string whatever it was asked for, so that callers' checks of the length can be tested.
+    const std::optional<HRESULT> fault = winemu::enter_call("SysAllocStringLen");
+    const BSTR text = !fault ? winemu::allocate(strIn, ui) : *fault == S_FALSE ? winemu::allocate(strIn, 0) : nullptr;
     call.result(text ? 1 : 0);
     return text;
 }

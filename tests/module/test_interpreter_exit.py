@@ -1,0 +1,90 @@
+"""Daemon threads caught inside a call when the interpreter exits: the process ends as it does
+with pure-Python daemon threads, status 0 and nothing on standard error."""
+
+import subprocess
+import sys
+
+import pytest
+
+from .task_xml import TASK_XML
+
+# Each daemon thread calls in a loop until the process ends; the main thread waits until every
+# thread has finished one call, so each is surely inside the module or about to be, then returns.
+PROGRAM = """
+import gc, sys, threading, time
+import morvane
+from morvane import emulator
+
+emulator.set_task_library(sys.argv[1])
+emulator.set_latency(float(sys.argv[2]))
+threads, xml = int(sys.argv[3]), sys.argv[6]
+calls = {
+    "missing lookup": morvane.task_exists,
+    "refused delete": morvane.delete_task,
+    "register, run, delete": lambda name: (morvane.register_xml(name, xml), morvane.run_task(name),
+                                           morvane.delete_task(name)),
+}
+call = calls[sys.argv[4]]
+if sys.argv[5] == "slow exception":
+    # The call spends most of its time in Python code that it runs with the lock held, and
+    # threads wait for the lock there.
+    made = morvane.TaskSchedulerError.__init__
+    def slow_init(self, *arguments):
+        for _ in range(500_000):
+            pass
+        made(self, *arguments)
+    morvane.TaskSchedulerError.__init__ = slow_init
+started = threading.Barrier(threads + 1)
+
+def poll(number):
+    first = True
+    while True:
+        try:
+            call(f"Task{number}")
+        except morvane.TaskSchedulerError:
+            pass
+        if first:
+            first = False
+            started.wait()
+
+# Garbage that only the exit collects, after it has begun: holding the lock that long, it lets
+# every thread that waits for the lock find the exit (CPython ends it when its wait times out).
+class SlowExit:
+    def __del__(self, monotonic=time.monotonic):
+        deadline = monotonic() + 0.03
+        while monotonic() < deadline:
+            pass
+
+gc.disable()
+cycle = SlowExit()
+cycle.self = cycle
+del cycle
+for number in range(threads):
+    threading.Thread(target=poll, args=(number,), daemon=True).start()
+started.wait()
+time.sleep(0.02)
+"""
+
+
+@pytest.mark.parametrize(
+    ("call", "latency", "threads", "exception"),
+    [
+        # Most threads wait for the lock when the call ends (the lock guard).
+        ("missing lookup", 0, 1, "plain exception"),
+        ("missing lookup", 0, 4, "plain exception"),
+        ("missing lookup", 0.002, 4, "plain exception"),
+        ("register, run, delete", 0.001, 3, "plain exception"),
+        # The exception class's __init__ is Python code that the call runs with the lock held.
+        ("refused delete", 0, 4, "plain exception"),
+        ("refused delete", 0, 4, "slow exception"),
+        ("refused delete", 0.001, 2, "slow exception"),
+    ],
+)
+def test_daemon_threads_inside_calls_end_quietly_at_exit(tmp_path, call, latency, threads, exception):
+    for attempt in range(3):
+        done = subprocess.run(
+            [sys.executable, "-c", PROGRAM, str(tmp_path / "library"), str(latency), str(threads), call, exception,
+             TASK_XML],
+            capture_output=True, text=True, timeout=60,
+        )
+        assert (done.returncode, done.stderr) == (0, ""), f"attempt {attempt}"
