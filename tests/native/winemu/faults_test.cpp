@@ -124,6 +124,34 @@ TEST_F(Faults, CallsAreCountedWhetherOrNotTheyFail) {
     EXPECT_EQ(winemu_call_count("NoSuchCall"), 0);
 }
 
+// Each thread counts on its own; the sums stay exact when threads end, for what they counted
+// while running, what their exit released (an unbalanced apartment, the thread's error object),
+// and what they made that another thread frees after they have gone.
+TEST_F(Faults, CountsStayExactAcrossThreadsThatHaveEnded) {
+    constexpr int thread_count = 4;
+    constexpr int kept_per_thread = 50;
+    const long long allocations = winemu_call_count("SysAllocStringLen");
+    const long long entries = winemu_call_count("CoInitializeEx");
+    const winemu_outstanding_counts before = winemu_outstanding();
+    std::vector<BSTR> kept(thread_count * kept_per_thread);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < thread_count; ++t) {
+        threads.emplace_back([&kept, t] {
+            for (int i = 0; i < kept_per_thread; ++i) kept[t * kept_per_thread + i] = SysAllocStringLen(u"k", 1);
+            EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);  // left for the thread's exit
+            winemu_set_plain_error("left for the thread's exit");
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(winemu_call_count("SysAllocStringLen"), allocations + thread_count * kept_per_thread);
+    EXPECT_EQ(winemu_call_count("CoInitializeEx"), entries + thread_count);
+    EXPECT_EQ(winemu_outstanding().bstrs, before.bstrs + thread_count * kept_per_thread);
+    EXPECT_EQ(winemu_outstanding().apartments, before.apartments);
+    EXPECT_EQ(winemu_outstanding().objects, before.objects);
+    for (const BSTR text : kept) SysFreeString(text);
+    EXPECT_EQ(winemu_outstanding().bstrs, before.bstrs);
+}
+
 TEST_F(Faults, DescriptionLeavesARestrictedObjectWithTheSystemText) {
     winemu_fail_next("CoInitializeEx", E_ACCESSDENIED, "Not for you", nullptr);
     ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), E_ACCESSDENIED);

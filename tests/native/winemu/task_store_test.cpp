@@ -176,6 +176,46 @@ TEST_F(TaskStore, ADefinitionThatCannotBeReadIsNotTakenForANewTask) {
     EXPECT_EQ(temporary_files(), std::vector<std::string>{});
 }
 
+// Where the library stands answers a lookup before any task file does, alike for a task of the
+// root folder (read by its path) and one inside a folder (reached through open directories).
+TEST_F(TaskStore, LookupsAnswerAlikeWhereverTheLibraryStands) {
+    const HRESULT no_task = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    const HRESULT no_path = HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+    ASSERT_EQ(register_task(u"Present"), S_OK);
+    ASSERT_EQ(register_task(u"Folder\\Present"), S_OK);
+    const std::filesystem::path file = sandbox_ / "file", link = sandbox_ / "link", none = sandbox_ / "none";
+    { std::ofstream(file) << "x"; }
+    std::filesystem::create_directory_symlink(library_, link);
+    struct Case {
+        const char* what;
+        std::filesystem::path library;
+        HRESULT root_task, folder_task;  // of "Present", "Folder\\Present"
+    };
+    const Case cases[] = {
+        {"the library", library_, S_OK, S_OK},
+        {"a symlink to the library", link, S_OK, S_OK},
+        {"no library yet", none, no_task, no_path},
+        {"a file for a library", file, no_task, no_path},
+    };
+    for (const Case& where : cases) {
+        SCOPED_TRACE(where.what);
+        ASSERT_EQ(winemu_set_task_library(where.library.c_str()), 0);
+        const ThreadConnection connection;
+        Ref<IRegisteredTask> task;
+        EXPECT_EQ(connection.root()->GetTask(Text(u"Present").get(), task.put()), where.root_task);
+        task.reset();
+        EXPECT_EQ(connection.root()->GetTask(Text(u"Folder\\Present").get(), task.put()), where.folder_task);
+    }
+    ASSERT_EQ(winemu_set_task_library(library_.c_str()), 0);
+    // A library that cannot be listed is refused, as opening it is (root lists it whatever the mode).
+    ASSERT_EQ(chmod(library_.c_str(), 0300), 0);
+    if (access(library_.c_str(), R_OK) != 0) {
+        EXPECT_EQ(get_task(u"Present"), E_ACCESSDENIED);
+        EXPECT_EQ(get_task(u"Missing"), E_ACCESSDENIED);
+    }
+    ASSERT_EQ(chmod(library_.c_str(), 0700), 0);
+}
+
 TEST_F(TaskStore, LongNamesAreSplitAndCleanedUp) {
     // 255 characters that each take three bytes escaped: far beyond one file name.
     const std::u16string long_name(255, u'\u20AC');

@@ -12,6 +12,7 @@
 // A new life gets a new number, so an object of an ended apartment never passes for a later one.
 #include "com/apartments.hpp"
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 
@@ -35,11 +36,12 @@ std::atomic<std::uint64_t> last_life{0};
 std::uint64_t new_life() noexcept { return last_life.fetch_add(1, std::memory_order_relaxed) + 1; }
 
 // The multithreaded apartment: how many threads are in it, and its current life (0: none).
-// Joining and leaving take the lock, so a life never ends while another thread joins it.
+// Joining and leaving take the lock, so a life never ends while another thread joins it. The life
+// is also read without the lock, by threads outside the apartment that check an object of it.
 struct Multithreaded {
     std::mutex lock;
     long long threads = 0;
-    std::uint64_t life = 0;
+    std::atomic<std::uint64_t> life{0};
 };
 Multithreaded& multithreaded() noexcept {
     static Multithreaded& instance = *new Multithreaded;  // threads may leave it during exit
@@ -49,21 +51,17 @@ Multithreaded& multithreaded() noexcept {
 std::uint64_t join_multithreaded() noexcept {
     Multithreaded& mta = multithreaded();
     const std::lock_guard guard(mta.lock);
-    if (mta.threads++ == 0) mta.life = new_life();
-    return mta.life;
+    if (mta.threads++ == 0) mta.life.store(new_life(), std::memory_order_release);
+    return mta.life.load(std::memory_order_relaxed);
 }
 
 void leave_multithreaded() noexcept {
     Multithreaded& mta = multithreaded();
     const std::lock_guard guard(mta.lock);
-    if (--mta.threads == 0) mta.life = 0;
+    if (--mta.threads == 0) mta.life.store(0, std::memory_order_release);
 }
 
-std::uint64_t multithreaded_life() noexcept {
-    Multithreaded& mta = multithreaded();
-    const std::lock_guard guard(mta.lock);
-    return mta.life;
-}
+std::uint64_t multithreaded_life() noexcept { return multithreaded().life.load(std::memory_order_acquire); }
 
 struct ThreadApartment {
     DWORD model = COINIT_MULTITHREADED;
@@ -74,7 +72,7 @@ struct ThreadApartment {
     ThreadApartment(const ThreadApartment&) = delete;
     ThreadApartment& operator=(const ThreadApartment&) = delete;
     ~ThreadApartment() {
-        live_counts().apartments.fetch_sub(entries, std::memory_order_relaxed);
+        count_live(Tally::apartments, -entries);
         if (entries > 0 && model == COINIT_MULTITHREADED) leave_multithreaded();
     }
 };
@@ -88,7 +86,7 @@ HRESULT enter_apartment(DWORD model) noexcept {
     if (apartment.entries == 0) apartment.life = model == COINIT_MULTITHREADED ? join_multithreaded() : new_life();
     apartment.model = model;
     ++apartment.entries;
-    live_counts().apartments.fetch_add(1, std::memory_order_relaxed);
+    count_live(Tally::apartments, 1);
     return result;
 }
 
@@ -96,7 +94,7 @@ void leave_apartment() noexcept {
     ThreadApartment& apartment = this_thread_apartment;
     if (apartment.entries == 0) return;
     --apartment.entries;
-    live_counts().apartments.fetch_sub(1, std::memory_order_relaxed);
+    count_live(Tally::apartments, -1);
     if (apartment.entries > 0) return;
     if (apartment.model == COINIT_MULTITHREADED) leave_multithreaded();
     apartment.life = 0;
@@ -126,6 +124,9 @@ HomeAccess access_from_this_thread(const ApartmentHome& home) noexcept {
             if (apartment.life == home.life) return HomeAccess::usable;
             return apartment.entries == 0 ? HomeAccess::no_apartment : HomeAccess::ended;
         case ApartmentHome::Kind::multithreaded:
+            // A thread in the apartment keeps its life going: the thread's own record of it will do.
+            if (apartment.entries > 0 && apartment.model == COINIT_MULTITHREADED)
+                return apartment.life == home.life ? HomeAccess::usable : HomeAccess::ended;
             if (multithreaded_life() != home.life) return apartment.entries == 0 ? HomeAccess::no_apartment : HomeAccess::ended;
             return HomeAccess::usable;
     }

@@ -35,7 +35,7 @@ BSTR allocate(const OLECHAR* units, std::size_t count) noexcept {
         std::memset(text, 0, bytes);
     }
     text[count] = u'\0';
-    live_counts().bstrs.fetch_add(1, std::memory_order_relaxed);
+    count_live(Tally::bstrs, 1);
     return text;
 }
 
@@ -75,7 +75,7 @@ WINEMU_API void SysFreeString(BSTR bstrString) {
     call.text("bstr", bstrString);
     if (!bstrString) return;
     std::free(winemu::block_of(bstrString));
-    winemu::live_counts().bstrs.fetch_sub(1, std::memory_order_relaxed);
+    winemu::count_live(winemu::Tally::bstrs, -1);
 }
 
 WINEMU_API void VariantInit(VARIANT* pvarg) {

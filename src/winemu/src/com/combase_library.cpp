@@ -79,7 +79,7 @@ WINEMU_API HMODULE LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFl
             winemu::set_last_error(ERROR_MOD_NOT_FOUND);
             return nullptr;
         }
-        winemu::live_counts().libraries.fetch_add(1, std::memory_order_relaxed);
+        winemu::live_libraries().fetch_add(1, std::memory_order_relaxed);
         return winemu::combase_handle();
     }();
     call.result(module ? 1 : 0);
@@ -115,8 +115,8 @@ WINEMU_API BOOL FreeLibrary(HMODULE hLibModule) {
         call.result(FALSE);
         return FALSE;
     }
-    if (winemu::live_counts().libraries.fetch_sub(1, std::memory_order_relaxed) <= 0) {
-        winemu::live_counts().libraries.fetch_add(1, std::memory_order_relaxed);
+    if (winemu::live_libraries().fetch_sub(1, std::memory_order_relaxed) <= 0) {
+        winemu::live_libraries().fetch_add(1, std::memory_order_relaxed);
         winemu::record_violation("FreeLibrary of combase.dll more often than LoadLibraryExA loaded it");
     }
     call.result(TRUE);

@@ -39,7 +39,7 @@ WCHAR* allocate_copy(std::u16string_view text, DWORD minimum_units) {
     auto* buffer = static_cast<WCHAR*>(std::calloc(units, sizeof(WCHAR)));
     if (!buffer) return nullptr;
     std::memcpy(buffer, text.data(), text.size() * sizeof(WCHAR));
-    live_counts().buffers.fetch_add(1, std::memory_order_relaxed);
+    count_live(Tally::buffers, 1);
     return buffer;
 }
 
@@ -76,7 +76,7 @@ WINEMU_API HLOCAL LocalFree(HLOCAL hMem) {
     // Only FormatMessageW's buffers are handed out for LocalFree; null is a no-op, as on Windows.
     if (!hMem) return nullptr;
     std::free(hMem);
-    winemu::live_counts().buffers.fetch_sub(1, std::memory_order_relaxed);
+    winemu::count_live(winemu::Tally::buffers, -1);
     return nullptr;
 }
 

@@ -31,7 +31,7 @@ WINEMU_API HRESULT WINAPI WindowsDeleteString(HSTRING string) {
     call.number("null_string", string ? 0 : 1);
     if (!string) return call.returns(S_OK);
     delete string;
-    winemu::live_counts().buffers.fetch_sub(1, std::memory_order_relaxed);
+    winemu::count_live(winemu::Tally::buffers, -1);
     return call.returns(S_OK);
 }
 
@@ -51,7 +51,7 @@ HRESULT create_string(PCNZWCH sourceString, UINT32 length, HSTRING* string) noex
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    winemu::live_counts().buffers.fetch_add(1, std::memory_order_relaxed);
+    winemu::count_live(winemu::Tally::buffers, 1);
     return S_OK;
 }
 

@@ -1,25 +1,25 @@
-// live_objects.cpp: the process-wide counts of what winemu has handed out, and winemu_outstanding.
+// live_objects.cpp: the count of combase.dll's loads, and winemu_outstanding.
 #include "com/live_objects.hpp"
 
 #include <winemu/control.h>
 
 namespace winemu {
 
-LiveCounts& live_counts() {
-    // Atomics only: trivially destructible, so objects released late in process exit still count.
-    static LiveCounts counts;
-    return counts;
+std::atomic<long long>& live_libraries() noexcept {
+    // Trivially destructible, so loads freed late in process exit still count.
+    static std::atomic<long long> libraries{0};
+    return libraries;
 }
 
 }  // namespace winemu
 
 extern "C" WINEMU_API winemu_outstanding_counts winemu_outstanding(void) {
-    const auto& counts = winemu::live_counts();
+    using winemu::Tally;
     return {
-        .objects = counts.objects.load(),
-        .bstrs = counts.bstrs.load(),
-        .apartments = counts.apartments.load(),
-        .buffers = counts.buffers.load(),
-        .libraries = counts.libraries.load(),
+        .objects = winemu::live_count(Tally::objects),
+        .bstrs = winemu::live_count(Tally::bstrs),
+        .apartments = winemu::live_count(Tally::apartments),
+        .buffers = winemu::live_count(Tally::buffers),
+        .libraries = winemu::live_libraries().load(),
     };
 }

@@ -7,8 +7,8 @@
 #include <winemu/com.h>
 
 #include "com/error_objects.hpp"
-#include "com/live_objects.hpp"
 #include "control/thread_number.hpp"
+#include "control/thread_tallies.hpp"
 #include "com/utf.hpp"
 #include "control/violations.hpp"
 
@@ -46,13 +46,12 @@ PlatformCall::PlatformCall(std::string_view name, ErrorInfoUse use) noexcept : o
     deferred_success.reset();
     if (journal_on()) {
         try {
-            const LiveCounts& counts = live_counts();
             record_.emplace();
             record_->thread = thread_number();
             record_->call = name;
             record_->apartments = thread_apartment_entries();
-            record_->objects = counts.objects.load(std::memory_order_relaxed);
-            record_->bstrs = counts.bstrs.load(std::memory_order_relaxed);
+            record_->objects = tally_sum(Tally::objects);
+            record_->bstrs = tally_sum(Tally::bstrs);
         } catch (...) {
             record_.reset();
         }

@@ -3,7 +3,9 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <mutex>
 #include <optional>
@@ -19,6 +21,11 @@ struct LibraryLocation {
     std::mutex lock;
     std::optional<std::string> chosen;  // set by winemu_set_task_library
 };
+
+// How many times a library was chosen (0: never), changed with `chosen` under its lock. Every call
+// reads the location: a thread keeps a copy of the choice it last saw, and only a new choice
+// sends it to the lock, which calls on other threads would otherwise all take.
+std::atomic<std::uint64_t> choices{0};
 
 LibraryLocation& location() {
     // Never destroyed: threads still running at exit may look the library up.
@@ -43,10 +50,19 @@ std::string without_trailing_slashes(std::string path) {
 }  // namespace
 
 std::string task_library() {
-    LibraryLocation& library = location();
-    const std::lock_guard guard(library.lock);
-    if (library.chosen) return *library.chosen;
-    return without_trailing_slashes(from_environment());
+    const std::uint64_t choice = choices.load(std::memory_order_acquire);
+    if (choice == 0) return without_trailing_slashes(from_environment());
+    thread_local struct {
+        std::uint64_t choice = 0;
+        std::string path;
+    } seen;
+    if (seen.choice != choice) {
+        LibraryLocation& library = location();
+        const std::lock_guard guard(library.lock);
+        seen.path = *library.chosen;
+        seen.choice = choices.load(std::memory_order_relaxed);  // the choice read, perhaps a newer one
+    }
+    return seen.path;
 }
 
 bool ensure_directories(const std::string& directory) {
@@ -82,6 +98,7 @@ extern "C" WINEMU_API int winemu_set_task_library(const char* path) {
         winemu::LibraryLocation& library = winemu::location();
         const std::lock_guard guard(library.lock);
         library.chosen = std::move(chosen);
+        winemu::choices.fetch_add(1, std::memory_order_release);
         return 0;
     } catch (...) {
         return -1;

@@ -10,8 +10,10 @@ constexpr char16_t separator = u'\\';
 
 // Characters that Windows refuses in a file name, and so in a task name.
 bool is_refused_character(char16_t unit) {
-    if (unit < 0x20) return true;
-    return std::u16string_view(u"<>:\"/|?*").find(unit) != std::u16string_view::npos;
+    switch (unit) {
+        case u'<': case u'>': case u':': case u'"': case u'/': case u'|': case u'?': case u'*': return true;
+        default: return unit < 0x20;
+    }
 }
 
 HRESULT check_element(std::u16string_view element) {

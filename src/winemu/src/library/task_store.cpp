@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -218,6 +220,52 @@ HRESULT missing_task(int directory, const EntryName& name) {
     return is_directory(directory, name.folder()) ? path_not_found : file_not_found;
 }
 
+// Where a task's files are named: inside an open directory, or (directory AT_FDCWD, prefix the
+// library's path and '/') by the path of a task of the root folder.
+struct EntryPlace {
+    int directory;
+    std::string prefix;
+    std::string of(const std::string& entry) const { return prefix + entry; }
+};
+
+// The task read from its definition file (`text`, or the errno of reading it).
+HResultOr<StoredTask> task_from_definition(const EntryPlace& place, const EntryName& name, const PathElements& path,
+                                           std::optional<std::string> text, int error) {
+    if (!text) {
+        if (error == ENOENT)
+            return HResultOr<StoredTask>::failure(
+                is_directory(place.directory, place.of(name.folder())) ? path_not_found : file_not_found);
+        if (error == foreign_entry) return HResultOr<StoredTask>::failure(foreign_task);
+        if (error == EFBIG) return HResultOr<StoredTask>::failure(SCHED_E_INVALID_TASK_HASH);
+        return HResultOr<StoredTask>::failure(hresult_from_errno(error));
+    }
+    // A file that lost its path line, or whose path (edited by hand) is not the task's own, is
+    // damaged: Windows answers a task file changed behind its back so.
+    auto task = parse_task_file(*text);
+    if (!task || fold_case(task->path) != fold_case(display_path(path)))
+        return HResultOr<StoredTask>::failure(SCHED_E_INVALID_TASK_HASH);
+    return std::move(*task);
+}
+
+// A task of the root folder whose name fits one file name, looked up by its path: a missing task
+// costs two failed lookups and no descriptor, where opening the library's directory costs more
+// than both (and, for threads of one process, a write to the shared descriptor table). The
+// walk from an open library answers everything else, and answers first for a library that
+// cannot be read, whose opening it refuses. Only the last element of the path is the library's
+// own, and it is never followed (O_NOFOLLOW), as in the walk. Gives nothing when the walk must answer.
+std::optional<HResultOr<StoredTask>> load_root_task(const std::string& library, const PathElements& path) {
+    if (path.size() != 1) return std::nullopt;
+    const EntryName name = entry_name(path.front());
+    if (!name.pieces.empty()) return std::nullopt;
+    if (faccessat(AT_FDCWD, library.c_str(), R_OK, AT_EACCESS) != 0) return std::nullopt;
+    const EntryPlace root{AT_FDCWD, library + "/"};
+    auto text = read_file(root.directory, root.of(name.definition()), largest_task_file);
+    const int error = text ? 0 : errno;
+    // Anything else (a library that is no directory, a path too long, no descriptor left) is the walk's.
+    if (error != 0 && error != ENOENT && error != foreign_entry && error != EFBIG) return std::nullopt;
+    return task_from_definition(root, name, path, std::move(text), error);
+}
+
 // The open folder of a task and the directory that holds the task's files.
 struct TaskLocation {
     UniqueFd folder;
@@ -240,29 +288,22 @@ HResultOr<TaskLocation> locate_task(const std::string& library, const PathElemen
 }  // namespace
 
 HResultOr<std::u16string> find_folder(const std::string& library, const PathElements& folder) {
+    // The root is always there, even before the library's directory is made: nothing to open.
+    if (folder.empty()) return display_path(folder);
     PathElements spelled;
-    if (auto opened = open_folder(library, folder, &spelled); !opened.ok() && !folder.empty())
+    if (auto opened = open_folder(library, folder, &spelled); !opened.ok())
         return HResultOr<std::u16string>::failure(opened.error());
     return display_path(spelled);
 }
 
 HResultOr<StoredTask> load_task(const std::string& library, const PathElements& path) {
+    if (auto answer = load_root_task(library, path)) return std::move(*answer);
     auto location = locate_task(library, path);
     if (!location.ok()) return HResultOr<StoredTask>::failure(location.error());
-    const int directory = location.value().entry.innermost();
-    const auto text = read_file(directory, location.value().name.definition(), largest_task_file);
-    if (!text) {
-        if (errno == ENOENT) return HResultOr<StoredTask>::failure(missing_task(directory, location.value().name));
-        if (errno == foreign_entry) return HResultOr<StoredTask>::failure(foreign_task);
-        if (errno == EFBIG) return HResultOr<StoredTask>::failure(SCHED_E_INVALID_TASK_HASH);
-        return HResultOr<StoredTask>::failure(hresult_from_errno(errno));
-    }
-    // A file that lost its path line, or whose path (edited by hand) is not the task's own, is
-    // damaged: Windows answers a task file changed behind its back so.
-    auto task = parse_task_file(*text);
-    if (!task || fold_case(task->path) != fold_case(display_path(path)))
-        return HResultOr<StoredTask>::failure(SCHED_E_INVALID_TASK_HASH);
-    return std::move(*task);
+    const EntryPlace place{location.value().entry.innermost(), {}};
+    const EntryName& name = location.value().name;
+    auto text = read_file(place.directory, name.definition(), largest_task_file);
+    return task_from_definition(place, name, path, std::move(text), text ? 0 : errno);
 }
 
 HResultOr<StoredTask> store_task(const std::string& library, const PathElements& path, std::string xml,

@@ -18,7 +18,7 @@ namespace winemu {
 // with a success code other than S_OK lets the call do its work; the method's PlatformCall
 // returns that code.
 template <typename T>
-std::optional<HRESULT> enter_service_call(std::string_view call, T** out, bool out_required = true) noexcept {
+std::optional<HRESULT> enter_service_call(const char* call, T** out, bool out_required = true) noexcept {
     if (out) *out = nullptr;
     if (const auto fault = enter_call(call, SuccessFault::does_the_work)) return fault;
     apply_service_latency();
@@ -28,7 +28,7 @@ std::optional<HRESULT> enter_service_call(std::string_view call, T** out, bool o
 
 // The same for a call that hands nothing out: a fault of "success without an object" has no
 // object to withhold, so the call goes on as usual.
-inline std::optional<HRESULT> enter_service_call(std::string_view call) noexcept {
+inline std::optional<HRESULT> enter_service_call(const char* call) noexcept {
     if (const auto fault = enter_call(call, SuccessFault::does_the_work); fault && *fault != S_OK) return fault;
     apply_service_latency();
     return std::nullopt;
@@ -38,7 +38,7 @@ inline std::optional<HRESULT> enter_service_call(std::string_view call) noexcept
 // another thread's apartment) is refused, then the call begins as enter_service_call says, then
 // `work` runs; the object handed out, if any, goes into the journal with the result.
 template <typename T, typename Work>
-HRESULT hand_out_from_service(PlatformCall& call, std::string_view call_name, std::string_view out_name, T** out,
+HRESULT hand_out_from_service(PlatformCall& call, const char* call_name, std::string_view out_name, T** out,
                               Work&& work, bool out_required = true) {
     const HRESULT result = [&]() -> HRESULT {
         if (const auto refused = call.refusal()) {
