@@ -1,5 +1,6 @@
 // task_schema_test.cpp: definitions checked against the task schema: what Windows refuses, with
 // its code and description, and definitions as Windows exports them, accepted.
+#include <chrono>
 #include <string>
 
 #include "task_test_support.hpp"
@@ -382,6 +383,27 @@ TEST_F(TaskSchema, ExportedDefinitionsAreAccepted) {
         ASSERT_EQ(register_task(u"Exported", u16(xml)), S_OK);
         Ref<IRegisteredTask> task;
         EXPECT_EQ(get_task(u"Exported", &task), S_OK);  // read back, it passes the checks again
+    }
+}
+
+// Near the size bound, each shape is answered in one pass: refused at its first fault however
+// much follows, or accepted after reading each value once.
+TEST_F(TaskSchema, LargeDefinitionsOfEveryShapeAnswerQuickly) {
+    const std::string actions = "<Actions><Exec><Command>x</Command></Exec></Actions>";
+    const std::string shapes[] = {
+        "<Triggers><CalendarTrigger><ScheduleByMonth><DaysOfMonth>" + times(60000, "<Day>1</Day>") +
+            "</DaysOfMonth></ScheduleByMonth></CalendarTrigger></Triggers>" + actions,
+        times(60000, "<Settings/>") + actions,
+        "<Settings><ExecutionTimeLimit>P" + std::string(900000, '9') + "D</ExecutionTimeLimit></Settings>" + actions,
+        "<Settings><Priority>" + std::string(900000, '0') + "7</Priority></Settings>" + actions,
+        "<Data>" + times(60000, "<x a='1'/>") + "</Data>" + actions,
+        "<RegistrationInfo><Description>" + std::string(900000, 'd') + "</Description></RegistrationInfo>" + actions,
+        "<Actions>" + times(30000, "<Exec><Command>x</Command></Exec>") + "</Actions>",
+    };
+    for (const std::string& body : shapes) {
+        const auto start = std::chrono::steady_clock::now();
+        (void)register_task(u"Large", definition(body));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << body.substr(0, 80);
     }
 }
 
