@@ -147,6 +147,15 @@ TEST_F(TaskSchema, RefusedAsWindowsRefusesThem) {
         {"command longer than 260 characters",
          "<Actions><Exec><Command>" + std::string(261, 'c') + "</Command></Exec></Actions>",
          SCHED_E_INVALIDVALUE, "(3,25):Command:" + std::string(261, 'c') + ""},
+        {"an attribute the schema does not define",
+         "<Settings a=\"1\"/><Actions><Exec><Command>x</Command></Exec></Actions>",
+         SCHED_E_UNEXPECTEDNODE, "(3,17):a:"},
+        {"an attribute of another namespace",
+         "<Actions x:id=\"a\" xmlns:x=\"urn:x\"><Exec><Command>x</Command></Exec></Actions>",
+         SCHED_E_NAMESPACE, "(3,35):id:urn:x"},
+        {"value query without its name",
+         "<Triggers><EventTrigger><Subscription>q</Subscription><ValueQueries><Value>v</Value></ValueQueries></EventTrigger></Triggers><Actions><Exec><Command>x</Command></Exec></Actions>",
+         SCHED_E_MISSINGNODE, "(3,76):name:"},
     };
     for (const auto& c : cases) {
         const Refusal refusal = refusal_of(definition(c.body));
@@ -364,11 +373,11 @@ constexpr const char* maintenance_export = R"(<?xml version="1.0" encoding="UTF-
 )";
 
 // Written by hand rather than exported: a prefix for the task namespace, a group principal,
-// values with blanks around them, empty optional containers.
+// values with blanks around them, empty optional containers, an attribute of XML itself.
 constexpr const char* hand_written = R"(<t:Task xmlns:t="http://schemas.microsoft.com/windows/2004/02/mit/task">
   <t:Triggers/>
   <t:Principals><t:Principal id="Users"><t:GroupId>S-1-5-32-545</t:GroupId></t:Principal></t:Principals>
-  <t:Settings>
+  <t:Settings xml:space="preserve">
     <t:Priority>
       10
     </t:Priority>

@@ -52,6 +52,9 @@ TEST_F(TaskXml, RefusalsGiveTheCodeAndWhereAndWhat) {
          SCHED_E_TOO_MANY_NODES, u"(3,1072):Exec:"},
         {"257 attributes on one element", with_head(u"<Settings" + numbered(u" a", u"=''", 257) + u"/>"),
          SCHED_E_TOO_MANY_NODES, u"(3,1):Settings:too many attributes on one element"},
+        {"256 attributes on one element: past the bound, refused by the schema",
+         with_head(u"<Settings" + numbered(u" a", u"=''", 256) + u"/><Actions><Exec><Command>a</Command></Exec></Actions></Task>"),
+         SCHED_E_UNEXPECTEDNODE, u"(3,1949):a0:"},
         {"257 namespace declarations",
          with_head(repeated(u"<Data" + numbered(u" xmlns:p", u"='urn:x'", 64) + u">", 5)), SCHED_E_TOO_MANY_NODES,
          u"(3,3445):Data:too many namespace declarations"},  // the root declares one
@@ -115,8 +118,6 @@ TEST_F(TaskXml, AcceptedDefinitions) {
         {"an action other than Exec", with_head(u"<Actions><ShowMessage><Title>t</Title><Body>b</Body></ShowMessage></Actions></Task>")},
         {"characters beyond ASCII", task_xml(u"/bin/\u00E9cho \xD83D\xDE00")},
         {"32 actions", with_head(u"<Actions>" + repeated(u"<Exec><Command>a</Command></Exec>", 32) + u"</Actions></Task>")},
-        {"256 attributes on one element",
-         with_head(u"<Settings" + numbered(u" a", u"=''", 256) + u"/><Actions><Exec><Command>a</Command></Exec></Actions></Task>")},
     };
     for (const auto& c : cases) {
         Ref<IRegisteredTask> task;

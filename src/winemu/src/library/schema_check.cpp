@@ -22,11 +22,11 @@ namespace {
  * SCHED_E_MISSINGNODE "... is missing a required element or attribute", SCHED_E_TOO_MANY_NODES
  * "... contains too many nodes of the same type") but not which refusal gets which code, nor
  * the description of each. The codes follow their texts; the description keeps the form of the
- * refusals observed on Windows, "(line,column):Element:value". For an attribute (a duplicate id,
- * a Context that names no principal) the attribute's name stands for the element's, at the
- * position of its element. Text between the elements of an element that holds elements, and
- * attributes the schema does not define, are not checked: the documentation says nothing of how
- * Windows treats them. */
+ * refusals observed on Windows, "(line,column):Element:value". For an attribute (one the schema
+ * does not define, a required one missing, a duplicate id, a Context that names no principal)
+ * the attribute's name stands for the element's, at the position of its element: the texts of
+ * the codes name attributes alongside elements. Text between the elements of an element that
+ * holds elements is not checked: the documentation says nothing of how Windows treats it. */
 
 struct TextFree {
     void operator()(xmlChar* text) const noexcept { xmlFree(text); }
@@ -82,7 +82,28 @@ public:
     }
 
 private:
+    // Attributes the schema does not define are refused; XML's own (xml:space, xml:lang) are
+    // taken, as XML gives them to every element.
+    static std::optional<SchemaRefusal> undefined_attribute(xmlNodePtr node, const ComplexType* type,
+                                                            std::string_view simple_attribute) {
+        for (xmlAttrPtr attribute = node->properties; attribute; attribute = attribute->next) {
+            const std::string name(reinterpret_cast<const char*>(attribute->name));
+            if (attribute->ns) {
+                const std::string_view uri =
+                    attribute->ns->href ? reinterpret_cast<const char*>(attribute->ns->href) : "";
+                if (uri == reinterpret_cast<const char*>(XML_XML_NAMESPACE)) continue;
+                return SchemaRefusal{SCHED_E_NAMESPACE, node, name, std::string(uri)};
+            }
+            const bool defined = type ? (type->has_id && name == "id") || (type->has_context && name == "Context") ||
+                                            (type->has_version && name == "version")
+                                      : name == simple_attribute;
+            if (!defined) return SchemaRefusal{SCHED_E_UNEXPECTEDNODE, node, name, {}};
+        }
+        return std::nullopt;
+    }
+
     std::optional<SchemaRefusal> attributes(xmlNodePtr node, const ComplexType& type) {
+        if (auto refusal = undefined_attribute(node, &type, {})) return refusal;
         if (type.has_id) {
             if (auto id = attribute_of(node, "id")) {
                 // xs:unique over the ids of principals, triggers and actions.
@@ -102,6 +123,9 @@ private:
     }
 
     std::optional<SchemaRefusal> simple_value(xmlNodePtr node, const ChildRule& rule) {
+        if (auto refusal = undefined_attribute(node, nullptr, rule.attribute)) return refusal;
+        if (!rule.attribute.empty() && !xmlHasNsProp(node, BAD_CAST std::string(rule.attribute).c_str(), nullptr))
+            return SchemaRefusal{SCHED_E_MISSINGNODE, node, std::string(rule.attribute), {}};
         // An element inside a value makes it no value: refused without reading the subtree
         // (whose text, at every level of such nesting, would be copied again).
         for (xmlNodePtr inner = node->children; inner; inner = inner->next)

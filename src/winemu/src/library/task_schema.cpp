@@ -20,18 +20,18 @@ namespace {
  * - dataType (Task/Data, ComHandler/Data) is one element of any kind in the XSD, but the API
  *   writes Data as text (ITaskDefinition::Data, IComHandlerAction::Data): any content is taken.
  * - The version attribute is fixed to "1.3" in the XSD while Windows writes "1.2" to "1.4":
- *   it is not checked here.
+ *   it is allowed on Task, its value not checked.
  * - Settings/Volatile and Settings/MaintenanceSettings (schema 1.4, ITaskSettings3) are missing
  *   from the XSD on Learn; they are taken, as Windows 8 and later write them. */
 
 constexpr ChildRule value(std::string_view name, ValueType type, std::uint8_t fewest = 0, std::uint8_t most = 1,
                           std::uint8_t rank = 0) {
-    return {name, nullptr, type, fewest, most, rank, 0};
+    return {name, nullptr, type, fewest, most, rank, 0, {}};
 }
 
 constexpr ChildRule holding(std::string_view name, const ComplexType& type, std::uint8_t fewest = 0,
                             std::uint8_t most = 1, std::uint8_t rank = 0, std::uint8_t choice = 0) {
-    return {name, &type, ValueType::text, fewest, most, rank, choice};
+    return {name, &type, ValueType::text, fewest, most, rank, choice, {}};
 }
 
 using enum ValueType;
@@ -58,7 +58,7 @@ constexpr ComplexType idle_trigger{{}, &trigger_base, 0, 0, false, true};
 constexpr ChildRule time_trigger_children[] = {value("RandomDelay", duration, 0, 1, 1)};
 constexpr ComplexType time_trigger{time_trigger_children, &trigger_base, 0, 0, false, true};
 
-constexpr ChildRule value_query_children[] = {value("Value", non_empty, 1, 32)};
+constexpr ChildRule value_query_children[] = {{"Value", nullptr, non_empty, 1, 32, 0, 0, "name"}};
 constexpr ComplexType value_queries{value_query_children};
 
 constexpr ChildRule event_trigger_children[] = {
@@ -224,7 +224,7 @@ constexpr ComplexType registration_info{registration_info_children};
 constexpr ChildRule task_children[] = {
     holding("RegistrationInfo", registration_info), holding("Triggers", triggers), holding("Settings", settings),
     holding("Data", anything), holding("Principals", principals), holding("Actions", actions, 1)};
-constexpr ComplexType task{task_children};
+constexpr ComplexType task{.children = task_children, .has_version = true};
 
 }  // namespace
 

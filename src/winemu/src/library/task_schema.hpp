@@ -24,6 +24,8 @@ struct ChildRule {
     std::uint8_t rank;
     // Nonzero for the alternatives of a required xs:choice: exactly one of them appears.
     std::uint8_t choice;
+    // The one attribute a simple element carries, required where it is allowed (Value's name).
+    std::string_view attribute = {};
 };
 
 // An element that holds elements (or, for dataType, anything at all).
@@ -36,6 +38,7 @@ struct ComplexType {
     bool has_id = false;                // carries an optional xs:ID attribute "id"
     bool is_principal = false;          // its id is a key that an action's Context names
     bool has_context = false;           // carries the xs:IDREF attribute "Context"
+    bool has_version = false;           // carries the attribute "version" (Task)
 };
 
 // The type of the root element, Task.
