@@ -28,7 +28,7 @@ namespace scheduler = morvane::scheduler;
 
 constexpr std::string_view kTaskXml =
     "<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">"
-    "<Actions Context=\"Author\"><Exec><Command>/bin/true</Command></Exec></Actions></Task>";
+    "<Actions><Exec><Command>/bin/true</Command></Exec></Actions></Task>";
 
 std::filesystem::path make_library(const std::string& label, int tasks) {
     const auto path = std::filesystem::temp_directory_path() /

@@ -15,7 +15,7 @@ import morvane
 from morvane import emulator
 
 TASK_XML = ('<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">'
-            '<Actions Context="Author"><Exec><Command>/bin/true</Command></Exec></Actions></Task>')
+            '<Actions><Exec><Command>/bin/true</Command></Exec></Actions></Task>')
 CYCLES, ROUNDS = 200, 7
 
 

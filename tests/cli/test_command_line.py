@@ -54,6 +54,11 @@ FILES = {
     "utf32.xml": codecs.BOM_UTF32_LE + TASK_XML.encode("utf-32-le"),
     # One action more than the service takes.
     "many_actions.xml": TASK_XML.replace("<Exec>", "<Exec><Command>x</Command></Exec>" * 32 + "<Exec>", 1).encode(),
+    # Refused by the task schema, as on Windows: an element Exec does not hold, a date that is none.
+    "bogus_element.xml": TASK_XML.replace("</Command>", "</Command><Bogus/>").encode(),
+    "not_a_date.xml": TASK_XML.replace(
+        "<Actions>", "<Triggers><TimeTrigger><StartBoundary>yesterday</StartBoundary></TimeTrigger></Triggers><Actions>"
+    ).encode(),
 }
 
 
@@ -142,6 +147,12 @@ FAILURES = [
     (["register", "Backup", "many_actions.xml"], None, 2,
      "morvane register 'Backup': RegisterTask failed: the task definition holds too many elements of one kind: "
      "(1,...):Exec: (0x8004131D)"),
+    (["register", "Backup", "bogus_element.xml"], None, 2,
+     "morvane register 'Backup': RegisterTask failed: the task definition holds an element or attribute that does "
+     "not belong there: (1,...):Bogus: (0x80041316)"),
+    (["register", "Backup", "not_a_date.xml"], None, 2,
+     "morvane register 'Backup': RegisterTask failed: a value in the task definition is malformed or out of range: "
+     "(1,...):StartBoundary:yesterday (0x80041318)"),
     (["register", "Backup", "utf8.xml"], ("RegisterTask", 0x80041318), 2,  # the system's text says it already
      "morvane register 'Backup': RegisterTask failed: The task XML contains a value which is incorrectly formatted "
      "or out of range. (0x80041318)"),

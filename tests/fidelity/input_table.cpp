@@ -77,7 +77,7 @@ const std::string& plain_definition() {
         R"(<?xml version="1.0" encoding="UTF-16"?>)"
         R"(<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">)"
         R"(<Settings><Enabled>true</Enabled></Settings>)"
-        R"(<Actions Context="Author"><Exec><Command>cmd.exe</Command></Exec></Actions></Task>)";
+        R"(<Actions><Exec><Command>cmd.exe</Command></Exec></Actions></Task>)";
     return xml;
 }
 

@@ -14,7 +14,7 @@ with atheris.instrument_imports():
     from morvane import TaskSchedulerError, emulator
 
 TASK_XML = ('<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">'
-            '<Actions Context="Author"><Exec><Command>/bin/true</Command></Exec></Actions></Task>')
+            '<Actions><Exec><Command>/bin/true</Command></Exec></Actions></Task>')
 FUNCTIONS = [morvane.run_task, morvane.delete_task, morvane.task_exists, morvane.register_xml]
 NOTHING_HELD = {"objects": 0, "bstrs": 0, "apartments": 0, "buffers": 0, "libraries": 0}
 

@@ -2,6 +2,6 @@
 
 TASK_XML = (
     '<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">'
-    '<Actions Context="Author"><Exec><Command>/bin/true</Command></Exec></Actions>'
+    '<Actions><Exec><Command>/bin/true</Command></Exec></Actions>'
     "</Task>"
 )

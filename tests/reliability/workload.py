@@ -25,7 +25,7 @@ TASK_NAMESPACE = "http://schemas.microsoft.com/windows/2004/02/mit/task"
 def definition(writer, version):
     return (f'<Task version="1.2" xmlns="{TASK_NAMESPACE}"><RegistrationInfo><Description>'
             f"{writer}:{version}:{'x' * PADDING}</Description></RegistrationInfo>"
-            '<Actions Context="Author"><Exec><Command>/bin/true</Command></Exec></Actions></Task>')
+            '<Actions><Exec><Command>/bin/true</Command></Exec></Actions></Task>')
 
 
 WHOLE = re.compile(r".*<Description>(\w+):(\d+):x*</Description>.*", re.DOTALL)

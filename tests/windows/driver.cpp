@@ -37,7 +37,7 @@ std::string task_xml(std::string_view description) {
   <RegistrationInfo><Description>)") +
            std::string(description) + R"(</Description></RegistrationInfo>
   <Settings><Enabled>true</Enabled></Settings>
-  <Actions Context="Author">
+  <Actions>
     <Exec><Command>cmd.exe</Command><Arguments>/c exit 0</Arguments></Exec>
   </Actions>
 </Task>

@@ -17,7 +17,7 @@ namespace morvane::scheduler::testing_support {
 // A definition the emulated service accepts and can run.
 inline constexpr std::string_view kTaskXml =
     "<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">"
-    "<Actions Context=\"Author\"><Exec><Command>/bin/true</Command></Exec></Actions>"
+    "<Actions><Exec><Command>/bin/true</Command></Exec></Actions>"
     "</Task>";
 
 // The apartment a test thread is in before it calls the client.

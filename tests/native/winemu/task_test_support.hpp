@@ -171,6 +171,31 @@ protected:
         return register_task(Text(name), xml, flags, task);
     }
 
+    struct Refusal {
+        HRESULT code;
+        std::u16string description;  // the restricted description
+    };
+
+    // Registers the text as "Checked" and reads the restricted error object the refusal left.
+    Refusal refusal_of(std::u16string_view xml) {
+        SetErrorInfo(0, nullptr);
+        const HRESULT hr = register_task(u"Checked", xml);
+        Refusal refusal{hr, {}};
+        Ref<IErrorInfo> info = take_error_info();
+        if (!info) return refusal;
+        Ref<IRestrictedErrorInfo> restricted;
+        if (FAILED(info.query(IID_IRestrictedErrorInfo, restricted))) return refusal;
+        Bstr description;
+        Bstr detail;
+        Bstr sid;
+        HRESULT code = S_OK;
+        EXPECT_EQ(restricted->GetErrorDetails(description.put(), &code, detail.put(), sid.put()), S_OK);
+        EXPECT_EQ(code, hr);
+        EXPECT_FALSE(description.view().empty());  // the system's text of the code
+        refusal.description = std::u16string(detail.view());
+        return refusal;
+    }
+
     static std::u16string path_of(IRegisteredTask* task) {
         Bstr path;
         EXPECT_EQ(task->get_Path(path.put()), S_OK);

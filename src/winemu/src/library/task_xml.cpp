@@ -13,6 +13,7 @@
 #include "library/task_limits.hpp"
 #include "com/text_units.hpp"
 #include "com/utf.hpp"
+#include "library/schema_check.hpp"
 #include "library/xml_prescan.hpp"
 
 namespace winemu {
@@ -153,63 +154,17 @@ xmlNodePtr child_named(xmlNodePtr parent, std::string_view name) {
     return nullptr;
 }
 
-bool is_boolean_element(std::string_view name) {
-    static constexpr std::string_view booleans[] = {
-        "Enabled", "Hidden", "AllowStartOnDemand", "AllowHardTerminate", "DisallowStartIfOnBatteries",
-        "StopIfGoingOnBatteries", "RunOnlyIfNetworkAvailable", "RunOnlyIfIdle", "WakeToRun",
-        "StartWhenAvailable", "StopOnIdleEnd", "RestartOnIdle", "DisallowStartOnRemoteAppSession",
-        "UseUnifiedSchedulingEngine", "Volatile"};
-    for (std::string_view boolean : booleans)
-        if (name == boolean) return true;
-    return false;
-}
-
-bool is_task_child(std::string_view name) {
-    static constexpr std::string_view children[] = {"RegistrationInfo", "Triggers", "Settings",
-                                                    "Data",             "Principals", "Actions"};
-    for (std::string_view child : children)
-        if (name == child) return true;
-    return false;
-}
-
-// Booleans anywhere in the document, in document order.
-std::optional<XmlRefusal> check_booleans(xmlNodePtr node) {
-    for (xmlNodePtr child = node->children; child; child = child->next) {
-        if (!is_element(child)) continue;
-        if (is_boolean_element(name_of(child))) {
-            // An element inside a boolean makes it no boolean: refused without reading the
-            // subtree (whose text, at every level of such nesting, would be copied again).
-            for (xmlNodePtr inner = child->children; inner; inner = inner->next)
-                if (is_element(inner)) return refuse(SCHED_E_INVALIDVALUE, child, name_of(child));
-            const std::string value = text_of(child);
-            const std::string_view word = trimmed(value);
-            if (word != "true" && word != "false") return refuse(SCHED_E_INVALIDVALUE, child, name_of(child), value);
-        }
-        if (auto refusal = check_booleans(child)) return refusal;
-    }
-    return std::nullopt;
-}
-
-Checked read_actions(xmlNodePtr task, TaskDefinition definition) {
+// What running needs of the actions, read once the schema has accepted them.
+void read_actions(xmlNodePtr task, TaskDefinition& definition) {
     const xmlNodePtr actions = child_named(task, "Actions");
-    if (!actions) return refuse(SCHED_E_MISSINGNODE, task, "Actions");
-    std::size_t action_count = 0;
-    for (xmlNodePtr action = actions->children; action; action = action->next) {
-        if (!is_element(action)) continue;
-        // Windows allows 32 actions and refuses the 33rd as one node too many of its kind.
-        if (++action_count > most_actions) return refuse(SCHED_E_TOO_MANY_NODES, action, name_of(action));
-        if (name_of(action) != "Exec" || !in_task_namespace(action)) continue;
-        const xmlNodePtr command = child_named(action, "Command");
-        if (!command) return refuse(SCHED_E_MISSINGNODE, action, "Command");
-        ExecAction exec{text_of(command), {}, {}};
-        if (trimmed(exec.command).empty()) return refuse(SCHED_E_INVALIDVALUE, command, "Command", exec.command);
+    for (xmlNodePtr action = actions ? actions->children : nullptr; action; action = action->next) {
+        if (!is_element(action) || name_of(action) != "Exec") continue;
+        ExecAction exec{text_of(child_named(action, "Command")), {}, {}};
         if (const xmlNodePtr arguments = child_named(action, "Arguments")) exec.arguments = text_of(arguments);
         if (const xmlNodePtr directory = child_named(action, "WorkingDirectory"))
             exec.working_directory = text_of(directory);
         definition.exec_actions.push_back(std::move(exec));
     }
-    if (action_count == 0) return refuse(SCHED_E_MISSINGNODE, actions, "Actions");
-    return definition;
 }
 
 // A definition larger than the service keeps. Windows documents no bound on a definition's size,
@@ -266,11 +221,7 @@ Checked check_document(xmlDocPtr document, std::string xml, bool disable) {
         const char* uri = task->ns && task->ns->href ? reinterpret_cast<const char*>(task->ns->href) : "";
         return refuse(SCHED_E_NAMESPACE, task, name_of(task), uri);
     }
-    for (xmlNodePtr child = task->children; child; child = child->next) {
-        if (is_element(child) && (!in_task_namespace(child) || !is_task_child(name_of(child))))
-            return refuse(SCHED_E_UNEXPECTEDNODE, child, name_of(child));
-    }
-    if (auto refusal = check_booleans(task)) return *refusal;
+    if (auto refusal = check_against_schema(task)) return refuse(refusal->code, refusal->node, refusal->name, refusal->value);
 
     TaskDefinition definition;
     definition.xml = std::move(xml);
@@ -278,7 +229,8 @@ Checked check_document(xmlDocPtr document, std::string xml, bool disable) {
         if (const xmlNodePtr enabled = child_named(settings, "Enabled"))
             definition.enabled = trimmed(text_of(enabled)) == "true";
     }
-    Checked checked = read_actions(task, std::move(definition));
+    read_actions(task, definition);
+    Checked checked = std::move(definition);
     auto* accepted = std::get_if<TaskDefinition>(&checked);
     if (accepted && disable && accepted->enabled) {
         auto text = disabled_text(document, task);

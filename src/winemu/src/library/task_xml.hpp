@@ -32,9 +32,8 @@ struct XmlRefusal {
 };
 
 // Checks the UTF-16 text of a definition (well-formed, no document type declaration, no encoding
-// other than UTF-16 declared, root Task in the task namespace with only the children the schema
-// allows, Actions with at least one action, each Exec with a Command, booleans exactly true or
-// false) and reads it. Bounded: see task_limits.hpp. With `disable`, an enabled definition comes
+// other than UTF-16 declared, root Task in the task namespace, then the task schema: see
+// schema_check.hpp) and reads it. Bounded: see task_limits.hpp. With `disable`, an enabled definition comes
 // back disabled, its text written out again with Settings/Enabled false (TASK_DISABLE).
 std::variant<TaskDefinition, XmlRefusal> parse_task_xml(std::u16string_view text, bool disable = false);
 
