@@ -40,7 +40,7 @@ auto contained(Body& body) -> decltype(body()) {
 
 // For an entry point: a new reference, or NULL with exactly one exception pending.
 template <class Body>
-PyObject* call_frame(Body&& body) noexcept {
+MORVANE_MEETS_THREAD_EXIT PyObject* call_frame(Body&& body) noexcept {
     try {
         ObjectResult outcome = detail::contained(body);
         if (outcome) return std::move(outcome).value().release();
@@ -55,7 +55,7 @@ PyObject* call_frame(Body&& body) noexcept {
 
 // For the execution slot: 0, or -1 with exactly one exception pending.
 template <class Body>
-int call_frame_status(Body&& body) noexcept {
+MORVANE_MEETS_THREAD_EXIT int call_frame_status(Body&& body) noexcept {
     try {
         StatusResult outcome = detail::contained(body);
         if (outcome) return 0;

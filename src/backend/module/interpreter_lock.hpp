@@ -16,7 +16,7 @@ namespace morvane::module {
 class InterpreterLockRelease {
 public:
     InterpreterLockRelease() noexcept : state_(PyEval_SaveThread()) {}
-    ~InterpreterLockRelease() {
+    MORVANE_MEETS_THREAD_EXIT ~InterpreterLockRelease() {
         try {
             PyEval_RestoreThread(state_);
         } catch (const ThreadExitUnwind&) {

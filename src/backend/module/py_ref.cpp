@@ -5,7 +5,7 @@
 
 namespace morvane::module {
 
-void release_reference(PyObject* object) noexcept {
+MORVANE_MEETS_THREAD_EXIT void release_reference(PyObject* object) noexcept {
     if (PyThreadState_GetUnchecked() == nullptr) return;
     try {
         Py_DECREF(object);
