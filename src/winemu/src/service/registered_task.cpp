@@ -14,6 +14,8 @@
 namespace winemu {
 namespace {
 
+constexpr double default_time_limit = 72 * 3600;  // ExecutionTimeLimit's default, PT72H
+
 class RegisteredTask final : public DispatchObject<IRegisteredTask, IID_IRegisteredTask> {
 public:
     RegisteredTask(std::string library, PathElements path, StoredTask task, bool enabled)
@@ -88,10 +90,10 @@ private:
         CheckedTask& task = current.value();
         RunningInstance instance{std::move(task.stored.path), {}, std::nullopt};
         if (task.definition.enabled) {  // a disabled task answers S_OK and starts nothing
-            auto started = start_task_run(library_, path_, std::move(task.definition.exec_actions));
+            auto started = start_task_run(library_, path_, std::move(task.definition.exec_actions), default_time_limit);
             if (!started.ok()) return started.error();
             if (const auto& first = started.value()) {
-                instance.pid = first->pid;
+                instance.pid = first->engine;
                 instance.current_action = utf16_from_utf8_lossy(first->program);
             }
         }

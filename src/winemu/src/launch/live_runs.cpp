@@ -1,0 +1,69 @@
+// live_runs.cpp: the runs of a task (or of the library) whose runner still lives.
+#include "launch/live_runs.hpp"
+
+#include <fcntl.h>
+#include <ftw.h>
+
+#include <memory>
+#include <mutex>
+#include <map>
+
+#include "launch/run_lock.hpp"
+#include "launch/run_records.hpp"
+#include "library/library_files.hpp"
+#include "library/task_store.hpp"
+
+namespace winemu {
+namespace {
+
+void add_live_runs(UniqueFd records, std::vector<LiveRun>& runs) {
+    if (!records) return;
+    auto shared = std::make_shared<UniqueFd>(std::move(records));
+    const int fd = shared->get();
+    std::string text;
+    char buffer[65536];
+    for (ssize_t got; (got = pread(fd, buffer, sizeof buffer, static_cast<off_t>(text.size()))) > 0;)
+        text.append(buffer, static_cast<std::size_t>(got));
+    std::map<std::uint32_t, std::optional<std::size_t>> seen;  // the run's place in `runs` when live
+    for_each_record_line(text, [&](std::string_view line) {
+        const auto outcome = read_outcome(line);
+        if (!outcome) return;
+        // Any record of the run will do: between two actions none of its records is pending. The
+        // first action's record lacks the runner when it could not start: a later one has it.
+        const auto [known, first] = seen.try_emplace(outcome->run);
+        if (first && run_is_live(fd, outcome->run)) {
+            known->second = runs.size();
+            runs.push_back({shared, outcome->run, outcome->runner});
+        } else if (known->second && !runs[*known->second].runner) {
+            runs[*known->second].runner = outcome->runner;
+        }
+    });
+}
+
+// The records files of the whole library: every file named as a task's records are.
+std::vector<LiveRun>* walked = nullptr;
+int visit(const char* path, const struct stat*, int kind, struct FTW* where) {
+    if (kind == FTW_F && std::string_view(path + where->base).starts_with("r."))
+        add_live_runs(UniqueFd(open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)), *walked);
+    return 0;
+}
+
+}  // namespace
+
+std::vector<LiveRun> live_runs(const std::string& library, const PathElements* path) {
+    std::vector<LiveRun> runs;
+    if (path) {
+        add_live_runs(open_task_runs(library, *path), runs);
+        return runs;
+    }
+    static std::mutex walking;  // nftw takes no context: one walk at a time
+    const std::lock_guard guard(walking);
+    walked = &runs;
+    nftw(library.c_str(), visit, 16, FTW_PHYS);
+    walked = nullptr;
+    return runs;
+}
+
+bool is_live(const LiveRun& run) noexcept { return run_is_live(run.records->get(), run.run); }
+
+}  // namespace winemu
