@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <linux/close_range.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,7 +29,14 @@ sigset_t runner_signals() {
     _exit(127);
 }
 
-[[noreturn]] void run_child(const PreparedLaunch& prepared, int gate, int report) {
+[[noreturn]] void run_child(const PreparedLaunch& prepared, pid_t runner, int gate, int report) {
+    // An action does not outlive its runner: a runner killed leaves no process of its run behind
+    // (its records read as lost, which must be true of the process too).
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != runner) _exit(127);
+    // A group of its own: a stop signalled to the runner's group reaches the runner alone, which
+    // ends the action and records how.
+    setpgid(0, 0);
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -58,9 +66,10 @@ std::optional<GatedAction> GatedAction::fork(const PreparedLaunch& prepared) noe
     UniqueFd gate_read(gate[0]), gate_write(gate[1]);
     if (pipe2(report, O_CLOEXEC) != 0) return std::nullopt;
     UniqueFd report_read(report[0]), report_write(report[1]);
+    const pid_t runner = getpid();
     const pid_t pid = ::fork();
     if (pid < 0) return std::nullopt;
-    if (pid == 0) run_child(prepared, gate_read.get(), report_write.get());
+    if (pid == 0) run_child(prepared, runner, gate_read.get(), report_write.get());
     return GatedAction(pid, std::move(gate_write), std::move(report_read));
 }
 

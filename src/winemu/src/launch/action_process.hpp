@@ -13,7 +13,8 @@ namespace winemu {
 
 /* The process is forked and held at a gate before exec: the runner writes its pid into the
  * record, then opens the gate. So no action runs that its record does not name, and a runner
- * killed in between leaves a child that sees the gate's end close and exits without running.
+ * killed in between leaves a child that sees the gate's end close and exits without running; one
+ * killed later takes its action with it (PR_SET_PDEATHSIG).
  * The runner is single-threaded, so the child may do more than async-signal-safe calls would
  * allow; it keeps to system calls anyway. */
 class GatedAction {

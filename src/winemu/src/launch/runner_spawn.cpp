@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -11,6 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <optional>
 
 extern char** environ;
@@ -52,15 +54,12 @@ int prepare(SpawnActions& actions, SpawnAttributes& attributes, int records_fd) 
     // Nothing else reaches the runner, not even descriptors that the host process (or a library
     // in it) opened without O_CLOEXEC.
     if (!error) error = posix_spawn_file_actions_addclosefrom_np(actions.get(), 4);
-    sigset_t all_signals;
+    // Signals the caller ignores are set back to default by the runner itself, once detached:
+    // done here, they would cost the caller a system call per signal.
     sigset_t no_signals;
-    sigfillset(&all_signals);
     sigemptyset(&no_signals);
-    if (!error) error = posix_spawnattr_setsigdefault(attributes.get(), &all_signals);
     if (!error) error = posix_spawnattr_setsigmask(attributes.get(), &no_signals);
-    if (!error)
-        error = posix_spawnattr_setflags(attributes.get(),
-                                         POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    if (!error) error = posix_spawnattr_setflags(attributes.get(), POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK);
     return error;
 }
 
@@ -83,6 +82,28 @@ const std::optional<RunnerFiles>& runner_files() {
     return files;
 }
 
+void* reap(void* pid) {
+    int status;
+    while (waitpid(static_cast<pid_t>(reinterpret_cast<std::intptr_t>(pid)), &status, 0) < 0 && errno == EINTR) {
+    }
+    return nullptr;
+}
+
+// The runner's first process ends as soon as it has forked; a thread that lives that long reaps
+// it, so that RunEx costs its caller no more than the spawn. Without a thread, RunEx waits.
+void reap_in_background(pid_t pid) noexcept {
+    void* const argument = reinterpret_cast<void*>(static_cast<std::intptr_t>(pid));
+    pthread_attr_t attributes;
+    pthread_t thread;
+    bool started = false;
+    if (pthread_attr_init(&attributes) == 0) {
+        pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+        started = pthread_create(&thread, &attributes, &reap, argument) == 0;
+        pthread_attr_destroy(&attributes);
+    }
+    if (!started) reap(argument);
+}
+
 }  // namespace
 
 long spawn_runner(int records_fd, const std::vector<std::string>& arguments) noexcept {
@@ -98,11 +119,7 @@ long spawn_runner(int records_fd, const std::vector<std::string>& arguments) noe
         pid_t pid = 0;
         if (error == 0) error = posix_spawn(&pid, files->program.c_str(), actions.get(), attributes.get(), argv.data(), environ);
         if (error != 0) return -error;
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0) {
-            if (errno != EINTR) return pid;  // reaped by the host (it waits for any child): it has gone
-        }
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -EAGAIN;  // its first process could not fork
+        reap_in_background(pid);
         return pid;
     } catch (...) {
         return -ENOMEM;
