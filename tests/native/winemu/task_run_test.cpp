@@ -386,7 +386,8 @@ TEST_F(TaskRun, ARecordThatCannotBeWrittenFailsTheRunBeforeAnythingStarts) {
 }
 
 TEST_F(TaskRun, RunsLeaveTheCallerNoChildNorThreadAndEndOnRequest) {
-    ASSERT_EQ(register_task(u"Sleeper", task_xml(u"sleep", u"60")), S_OK);
+    ASSERT_EQ(register_task(u"Sleeper", task_xml(u"sleep", u"60", u"<MultipleInstancesPolicy>Parallel</MultipleInstancesPolicy>")),
+              S_OK);
     const int threads_before = threads_of_this_process();
     constexpr int runs = 20;
     for (int i = 0; i < runs; ++i) ASSERT_EQ(run(u"Sleeper"), S_OK);

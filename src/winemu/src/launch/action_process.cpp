@@ -94,6 +94,13 @@ void block_runner_signals() noexcept {
     sigprocmask(SIG_BLOCK, &signals, nullptr);
 }
 
+bool stop_requested_within(std::chrono::milliseconds wait) noexcept {
+    const sigset_t signals = runner_signals();
+    const timespec timeout{0, static_cast<long>(std::chrono::nanoseconds(wait).count())};
+    const int signal = sigtimedwait(&signals, nullptr, &timeout);
+    return signal == SIGTERM || signal == SIGINT || signal == SIGHUP;
+}
+
 ActionEnd wait_for_action(pid_t pid, std::optional<std::chrono::steady_clock::time_point> deadline) noexcept {
     const sigset_t signals = runner_signals();
     ActionEnd end;

@@ -44,6 +44,9 @@ struct ActionEnd {
 // The signals the runner waits for; to be blocked before the first fork.
 void block_runner_signals() noexcept;
 
+// Whether a stop request came within `wait` (while no action runs: a queued run).
+bool stop_requested_within(std::chrono::milliseconds wait) noexcept;
+
 // Waits for the action's process to end and reaps it. A stop request (SIGTERM, SIGINT, SIGHUP to
 // the runner) or the deadline ends it first, with SIGKILL, as TerminateProcess would.
 ActionEnd wait_for_action(pid_t pid, std::optional<std::chrono::steady_clock::time_point> deadline) noexcept;

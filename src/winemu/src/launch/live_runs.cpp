@@ -3,9 +3,14 @@
 
 #include <fcntl.h>
 #include <ftw.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <chrono>
 
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <map>
 
 #include "launch/run_lock.hpp"
@@ -16,7 +21,7 @@
 namespace winemu {
 namespace {
 
-void add_live_runs(UniqueFd records, std::vector<LiveRun>& runs) {
+void add_live_runs(UniqueFd records, std::vector<LiveRun>& runs, std::optional<std::uint32_t> before = std::nullopt) {
     if (!records) return;
     auto shared = std::make_shared<UniqueFd>(std::move(records));
     const int fd = shared->get();
@@ -25,9 +30,10 @@ void add_live_runs(UniqueFd records, std::vector<LiveRun>& runs) {
     for (ssize_t got; (got = pread(fd, buffer, sizeof buffer, static_cast<off_t>(text.size()))) > 0;)
         text.append(buffer, static_cast<std::size_t>(got));
     std::map<std::uint32_t, std::optional<std::size_t>> seen;  // the run's place in `runs` when live
+    bool reached = false;
     for_each_record_line(text, [&](std::string_view line) {
         const auto outcome = read_outcome(line);
-        if (!outcome) return;
+        if (!outcome || reached || (reached = outcome->run == before)) return;
         // Any record of the run will do: between two actions none of its records is pending. The
         // first action's record lacks the runner when it could not start: a later one has it.
         const auto [known, first] = seen.try_emplace(outcome->run);
@@ -48,12 +54,22 @@ int visit(const char* path, const struct stat*, int kind, struct FTW* where) {
     return 0;
 }
 
+constexpr auto poll_interval = std::chrono::milliseconds(5);
+
+// Signals the runs' process groups, only while their runner holds the run's lock (so the group
+// is still the runner's).
+void signal_runs(const std::vector<LiveRun>& runs, int signal) {
+    for (const LiveRun& run : runs)
+        if (run.runner && *run.runner > 1 && is_live(run)) killpg(static_cast<pid_t>(*run.runner), signal);
+}
+
 }  // namespace
 
-std::vector<LiveRun> live_runs(const std::string& library, const PathElements* path) {
+std::vector<LiveRun> live_runs(const std::string& library, const PathElements* path,
+                               std::optional<std::uint32_t> before) {
     std::vector<LiveRun> runs;
     if (path) {
-        add_live_runs(open_task_runs(library, *path), runs);
+        add_live_runs(open_task_runs(library, *path), runs, before);
         return runs;
     }
     static std::mutex walking;  // nftw takes no context: one walk at a time
@@ -65,5 +81,27 @@ std::vector<LiveRun> live_runs(const std::string& library, const PathElements* p
 }
 
 bool is_live(const LiveRun& run) noexcept { return run_is_live(run.records->get(), run.run); }
+
+long wait_for_runs(std::vector<LiveRun>& runs, double seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (true) {
+        std::erase_if(runs, [](const LiveRun& run) { return !is_live(run); });
+        if (runs.empty() || std::chrono::steady_clock::now() >= deadline) return static_cast<long>(runs.size());
+        std::this_thread::sleep_for(poll_interval);
+    }
+}
+
+long end_live_runs(const std::function<std::vector<LiveRun>()>& collect, double seconds) {
+    // A runner that has not yet recorded its group is about to: give it a moment.
+    std::vector<LiveRun> runs = collect();
+    for (int tries = 0; tries < 200 && std::ranges::any_of(runs, [](const auto& run) { return !run.runner; }); ++tries) {
+        std::this_thread::sleep_for(poll_interval);
+        runs = collect();
+    }
+    signal_runs(runs, SIGTERM);
+    if (wait_for_runs(runs, seconds) == 0) return 0;
+    signal_runs(runs, SIGKILL);  // its actions end with it (action_process.hpp)
+    return wait_for_runs(runs, 1.0);
+}
 
 }  // namespace winemu

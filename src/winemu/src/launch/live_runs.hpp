@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,10 +19,19 @@ struct LiveRun {
     std::optional<long> runner;  // its process group, once the runner has recorded it
 };
 
-// The live runs of one task, or of every task in the library when `path` is null.
-std::vector<LiveRun> live_runs(const std::string& library, const PathElements* path);
+// The live runs of one task, or of every task in the library when `path` is null; with `before`,
+// only those whose records come before that run's first one (the runs it queues behind).
+std::vector<LiveRun> live_runs(const std::string& library, const PathElements* path,
+                               std::optional<std::uint32_t> before = std::nullopt);
 
 // Whether the run's runner still holds the run's lock.
 bool is_live(const LiveRun& run) noexcept;
+
+// Waits up to `seconds` for the runs to end; how many still run.
+long wait_for_runs(std::vector<LiveRun>& runs, double seconds);
+
+// Stops the runs that `collect` finds: their runners end their actions and record them as
+// terminated; runners still there after `seconds` are killed. How many still run.
+long end_live_runs(const std::function<std::vector<LiveRun>()>& collect, double seconds);
 
 }  // namespace winemu

@@ -1,10 +1,4 @@
 // run_control.cpp: the control API over runs: their records, waiting for them, ending them.
-#include <signal.h>
-
-#include <algorithm>
-#include <chrono>
-#include <thread>
-
 #include <winemu/control.h>
 
 #include "com/utf.hpp"
@@ -19,31 +13,12 @@
 namespace winemu {
 namespace {
 
-constexpr auto poll_interval = std::chrono::milliseconds(5);
-
 std::optional<PathElements> task_path(const char* task_name) {
     const auto name = utf16_from_utf8(task_name);
     if (!name || name->empty()) return std::nullopt;
     auto path = resolve_task_path(*name, {});
     if (!path.ok() || path.value().empty()) return std::nullopt;
     return std::move(path.value());
-}
-
-// How many of the runs still live once `seconds` have passed or all have ended.
-long wait_for(std::vector<LiveRun>& runs, double seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (true) {
-        std::erase_if(runs, [](const LiveRun& run) { return !is_live(run); });
-        if (runs.empty() || std::chrono::steady_clock::now() >= deadline) return static_cast<long>(runs.size());
-        std::this_thread::sleep_for(poll_interval);
-    }
-}
-
-// Signals the runs' process groups, only while their runner holds the run's lock (so the group
-// is still the runner's).
-void signal_runs(const std::vector<LiveRun>& runs, int signal) {
-    for (const LiveRun& run : runs)
-        if (run.runner && *run.runner > 1 && is_live(run)) killpg(static_cast<pid_t>(*run.runner), signal);
 }
 
 template <typename Body>
@@ -83,21 +58,10 @@ extern "C" WINEMU_API size_t winemu_runs(const char* task_name, char* buffer, si
 extern "C" WINEMU_API long winemu_wait_runs(const char* task_name, double seconds) {
     return winemu::over_runs(task_name, [&](auto collect) {
         std::vector<winemu::LiveRun> runs = collect();
-        return winemu::wait_for(runs, seconds);
+        return winemu::wait_for_runs(runs, seconds);
     });
 }
 
 extern "C" WINEMU_API long winemu_end_runs(const char* task_name, double seconds) {
-    return winemu::over_runs(task_name, [&](auto collect) {
-        // A runner that has not yet recorded its group is about to: give it a moment.
-        std::vector<winemu::LiveRun> runs = collect();
-        for (int tries = 0; tries < 200 && std::ranges::any_of(runs, [](const auto& run) { return !run.runner; }); ++tries) {
-            std::this_thread::sleep_for(winemu::poll_interval);
-            runs = collect();
-        }
-        winemu::signal_runs(runs, SIGTERM);
-        if (winemu::wait_for(runs, seconds) == 0) return 0L;
-        winemu::signal_runs(runs, SIGKILL);
-        return winemu::wait_for(runs, 1.0);
-    });
+    return winemu::over_runs(task_name, [&](auto collect) { return winemu::end_live_runs(collect, seconds); });
 }

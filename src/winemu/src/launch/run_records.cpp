@@ -35,7 +35,7 @@ std::string json_string(std::string_view bytes) {
 // shorter).
 constexpr std::size_t outcome_width = 240;
 
-constexpr std::string_view state_names[] = {"starting", "running", "ended", "terminated", "not started", "lost"};
+constexpr std::string_view state_names[] = {"starting", "queued", "running", "ended", "terminated", "not started", "lost"};
 
 std::string number_or_null(std::optional<long> value) { return value ? std::to_string(*value) : "null"; }
 
@@ -92,6 +92,7 @@ std::optional<RecordOutcome> read_outcome(std::string_view line) {
     outcome.run = static_cast<std::uint32_t>(*run);
     outcome.runner = number_after(line, "\"runner\": ");
     outcome.pending = line.find("\"state\": \"starting\"") != std::string_view::npos ||
+                      line.find("\"state\": \"queued\"") != std::string_view::npos ||
                       line.find("\"state\": \"running\"") != std::string_view::npos;
     return outcome;
 }

@@ -10,9 +10,10 @@
 
 namespace winemu {
 
-// Where an action stands. `starting` and `running` are only true while the run's runner lives
-// (run_lock.hpp): a reader shows such a record as `lost` once the runner is gone.
-enum class ActionState { starting, running, ended, terminated, not_started, lost };
+// Where an action stands. `starting`, `queued` (its run waits for the task's earlier runs to end)
+// and `running` are only true while the run's runner lives (run_lock.hpp): a reader shows such a
+// record as `lost` once the runner is gone.
+enum class ActionState { starting, queued, running, ended, terminated, not_started, lost };
 
 // One Exec action of a run: started, ended, or not startable.
 struct RunRecord {
@@ -40,7 +41,7 @@ std::size_t outcome_offset(std::string_view line);
 struct RecordOutcome {
     std::uint32_t run = 0;
     std::optional<long> runner;
-    bool pending = false;  // starting or running: true only while its runner lives
+    bool pending = false;  // starting, queued or running: true only while its runner lives
 };
 std::optional<RecordOutcome> read_outcome(std::string_view line);
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "com/utf.hpp"
+#include "launch/live_runs.hpp"
 #include "launch/run_lock.hpp"
 #include "launch/run_order.hpp"
 #include "launch/run_records.hpp"
@@ -17,6 +18,9 @@
 
 namespace winemu {
 namespace {
+
+// How long stopped runs have to record their end before they are killed.
+constexpr double stop_grace_seconds = 5;
 
 // A number for the run: its lock's place among the task's, so unlikely to be another run's.
 std::uint32_t new_run_number() noexcept {
@@ -39,10 +43,17 @@ void record_refusal(AppendedText& outcome, RunRecord& record, int error) noexcep
 }  // namespace
 
 HResultOr<std::optional<StartedRun>> start_task_run(const std::string& library, const PathElements& path,
-                                                    std::vector<ExecAction> actions, double time_limit) {
+                                                    std::vector<ExecAction> actions, const RunSettings& settings) {
     using Result = HResultOr<std::optional<StartedRun>>;
     if (actions.empty()) return std::optional<StartedRun>();
-    RunOrder order{library, utf8_from_utf16_lossy(display_path(path)), new_run_number(), 0, false, time_limit, {}};
+    RunOrder order{library, utf8_from_utf16_lossy(display_path(path)), new_run_number(), 0, false, false,
+                   settings.time_limit, {}};
+    if (settings.instances != InstancesPolicy::parallel && !live_runs(library, &path).empty()) {
+        if (settings.instances == InstancesPolicy::ignore_new) return std::optional<StartedRun>();
+        if (settings.instances == InstancesPolicy::queue) order.queued = true;
+        if (settings.instances == InstancesPolicy::stop_existing)
+            end_live_runs([&] { return live_runs(library, &path); }, stop_grace_seconds);
+    }
     PreparedLaunch first = prepare_launch(actions.front());
     RunRecord& record = first.record;
     record.run = order.run;

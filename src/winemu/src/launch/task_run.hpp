@@ -8,6 +8,7 @@
 #include <winemu/types.h>
 
 #include "com/hresult_or.hpp"
+#include "library/run_settings.hpp"
 #include "library/task_names.hpp"
 #include "library/task_xml.hpp"
 
@@ -22,11 +23,13 @@ struct StartedRun {
 // Records the first action's start (its record, or why it cannot start, written before anything
 // else) and hands the run to a runner (runner_spawn.hpp), which takes the actions in order, each
 // after the one before has ended, recording each one's start, end and exit code (task_runner.cpp);
-// `time_limit` seconds (0: none) bound the whole run. Returns once the run is recorded as started,
+// ExecutionTimeLimit bounds the run's actions. Returns once the run is recorded as started,
 // without waiting for any action. A runner that cannot be started is recorded as the first
-// action's failure to start. Gives the started run (none when nothing was to run), or the HRESULT
-// of the record that could not be written (then nothing started).
+// action's failure to start. With an instance of the task running, `settings.instances` decides:
+// IgnoreNew starts nothing, StopExisting stops the running instances first, Queue has the new
+// run wait for them, Parallel starts at once. Gives the started run (none when nothing was to
+// run), or the HRESULT of the record that could not be written (then nothing started).
 HResultOr<std::optional<StartedRun>> start_task_run(const std::string& library, const PathElements& path,
-                                                    std::vector<ExecAction> actions, double time_limit);
+                                                    std::vector<ExecAction> actions, const RunSettings& settings);
 
 }  // namespace winemu

@@ -14,6 +14,7 @@
 
 #include "com/utf.hpp"
 #include "launch/action_process.hpp"
+#include "launch/live_runs.hpp"
 #include "launch/run_order.hpp"
 #include "launch/run_records.hpp"
 #include "launch/task_launch.hpp"
@@ -73,12 +74,44 @@ bool run_action(KeptRecord& kept, const PreparedLaunch& launch, const Deadline& 
     return kept.update() && !end.terminated;
 }
 
+// The caller's record of the first action, completed as this runner takes the run over.
+KeptRecord first_record(const RunOrder& order, long group) {
+    PreparedLaunch launch = prepare_launch(order.actions.front());
+    launch.record.run = order.run;
+    launch.record.runner = group;
+    KeptRecord kept{launch.record, {}};
+    kept.outcome.file = UniqueFd(dup(inherited_records));
+    kept.outcome.offset = order.first_record;
+    return kept;
+}
+
+// Waits, the first record saying so, until the task's runs recorded before this one have ended;
+// false when the run was stopped meanwhile.
+bool wait_for_turn(const RunOrder& order, const PathElements& path, long group) {
+    std::optional<KeptRecord> first;
+    if (!order.first_started) {
+        first = first_record(order, group);
+        first->record.state = ActionState::queued;
+        first->update();
+    }
+    while (!live_runs(order.library, &path, order.run).empty()) {
+        if (!stop_requested_within(std::chrono::milliseconds(20))) continue;
+        if (first) {
+            first->record.state = ActionState::terminated;
+            first->update();
+        }
+        return false;
+    }
+    return true;
+}
+
 int run(const RunOrder& order) {
     const auto name = utf16_from_utf8(order.task);
     if (!name) return 2;
     auto path = resolve_task_path(*name, {});
     if (!path.ok()) return 2;
     const long group = getpgrp();
+    if (order.queued && !wait_for_turn(order, path.value(), group)) return 0;
     const Deadline deadline = order.time_limit > 0
                                   ? Deadline(std::chrono::steady_clock::now() +
                                              std::chrono::duration_cast<std::chrono::steady_clock::duration>(
@@ -93,8 +126,7 @@ int run(const RunOrder& order) {
         const std::string line = run_record_line(launch.record);
         if (i == 0) {
             // The caller wrote this record before the runner existed: the same line, completed.
-            kept.outcome.file = UniqueFd(dup(inherited_records));
-            kept.outcome.offset = order.first_record;
+            kept = first_record(order, group);
             if (!kept.update()) return 1;
         } else {
             auto appended = append_task_runs(order.library, path.value(), line);
