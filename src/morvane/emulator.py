@@ -25,6 +25,8 @@ from typing import Any
 __all__ = [
     "JournalRecord",
     "RunRecord",
+    "RunningInstance",
+    "TaskState",
     "call_count",
     "clear_faults",
     "clear_violations",
@@ -39,6 +41,7 @@ __all__ = [
     "set_latency",
     "set_task_library",
     "task_library",
+    "task_state",
     "violations",
     "wait_runs",
 ]
@@ -95,6 +98,7 @@ def _load() -> ctypes.CDLL:
     declare("winemu_runs", ctypes.c_size_t, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_size_t)
     declare("winemu_wait_runs", ctypes.c_long, ctypes.c_char_p, ctypes.c_double)
     declare("winemu_end_runs", ctypes.c_long, ctypes.c_char_p, ctypes.c_double)
+    declare("winemu_task_state", ctypes.c_size_t, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_size_t)
     declare("winemu_enter_apartment", ctypes.c_int32, ctypes.c_int)
     declare("winemu_leave_apartment", None)
     declare("winemu_call_count", ctypes.c_longlong, ctypes.c_char_p)
@@ -381,6 +385,53 @@ def end_runs(task_name: str | None = None, timeout: float = 2.0) -> int:
     their actions are ended and recorded as terminated; runners that do not end within timeout
     seconds are killed with their actions. Returns how many still run (0 normally)."""
     return _runs_of(task_name, timeout, _winemu.winemu_end_runs)
+
+
+@dataclass(frozen=True)
+class RunningInstance:
+    """A run of a task that is still going: its number, its current action's program and
+    process (None until it starts), and its state ("starting", "queued" or "running")."""
+
+    run: int
+    action: str
+    pid: int | None
+    state: str
+
+
+@dataclass(frozen=True)
+class TaskState:
+    """What the service keeps of a task, as IRegisteredTask shows it.
+
+    last_run_time: when the newest run started (seconds since 1970), None before any run.
+    last_result: LastTaskResult, unsigned: SCHED_S_TASK_HAS_NOT_RUN (0x41303) before any run,
+    SCHED_S_TASK_RUNNING (0x41301) while the newest run goes on, then the exit code of its last
+    action, SCHED_S_TASK_TERMINATED (0x41306) after a stop or its time limit, 0x8007042B when the
+    service's runner died, or the launch error (0x80070002) when its last action could not start.
+    instances: the runs still going, oldest first.
+    """
+
+    last_run_time: float | None
+    last_result: int
+    instances: tuple[RunningInstance, ...]
+
+
+def task_state(task_name: str) -> TaskState:
+    """The state the emulated service keeps of a task.
+
+    Raises ValueError naming the task when its records are damaged.
+    """
+    _text("task_name", task_name)
+    text = _copied_bytes(_winemu.winemu_task_state, _utf8(task_name))
+    if text is None:
+        raise ValueError(f"not a valid task name: {task_name!r}")
+    state = json.loads(text)
+    if state["damaged"]:
+        raise ValueError(f"the start records of task {task_name!r} are damaged")
+    instances = tuple(
+        RunningInstance(run=one["run"], action=one["action"], pid=one["pid"], state=one["state"])
+        for one in state["instances"]
+    )
+    return TaskState(last_run_time=state["last_run_time"], last_result=state["last_result"], instances=instances)
 
 
 def call_count(call: str) -> int:

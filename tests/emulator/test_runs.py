@@ -65,6 +65,7 @@ def test_a_killed_runner_leaves_its_run_recorded_as_lost_and_no_process_behind()
     assert emulator.wait_runs("Orphaned") == 0
     [record] = emulator.runs("Orphaned")
     assert record.state == "lost" and record.end_time is None
+    assert emulator.task_state("Orphaned").last_result == 0x8007042B  # ERROR_PROCESS_ABORTED
     while os.path.exists(f"/proc/{record.pid}") and time.monotonic() < deadline:
         time.sleep(0.01)
     assert not os.path.exists(f"/proc/{record.pid}"), "the action outlived its runner"

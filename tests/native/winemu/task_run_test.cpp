@@ -212,8 +212,13 @@ TEST_F(TaskRun, RecordsStayJsonWhateverTheyHold) {
     EXPECT_EQ(runs.find("\"time\": ", runs.find("\"time\": ") + 1), std::string::npos) << runs;
 }
 
-TEST_F(TaskRun, DisabledTaskAnswersSuccessAndStartsNothing) {
+TEST_F(TaskRun, DisabledTaskAnswersRunExWithSuccessAndRunWithTheRefusal) {
     ASSERT_EQ(register_task(u"Off", task_xml(missing_program, u"", u"<Enabled>false</Enabled>")), S_OK);
+    Ref<IRegisteredTask> task;
+    ASSERT_EQ(get_task(u"Off", &task), S_OK);
+    Ref<IRunningTask> refused;
+    EXPECT_EQ(task->Run(VARIANT{}, refused.put()), static_cast<HRESULT>(0x80041326u));  // SCHED_E_TASK_DISABLED
+    EXPECT_FALSE(refused);
     Ref<IRunningTask> running;
     ASSERT_EQ(run(u"Off", &running), S_OK);
     EXPECT_EQ(runs_of("Off"), "[]");

@@ -61,6 +61,12 @@ WINEMU_API size_t winemu_runs(const char* task_name, char* buffer, size_t capaci
 WINEMU_API long winemu_wait_runs(const char* task_name, double seconds);
 WINEMU_API long winemu_end_runs(const char* task_name, double seconds);
 
+/* The state the service keeps of a task, as a JSON object {"last_run_time": float seconds since
+ * the epoch or null, "last_result": the LastTaskResult as an unsigned int, "damaged": whether a
+ * record could not be read, "instances": [{"run", "runner", "action": argv[0], "pid", "state"}]}.
+ * Copies like winemu_task_library; (size_t)-1 for an invalid name. */
+WINEMU_API size_t winemu_task_state(const char* task_name, char* buffer, size_t capacity);
+
 /* Enter (as CoInitializeEx) and leave (as CoUninitialize) an apartment on the calling thread.
  * These are not platform calls: faults do not strike them and they are not counted, so tests can
  * set a thread up without disturbing the counts of the code under test. */
