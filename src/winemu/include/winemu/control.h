@@ -47,7 +47,8 @@ typedef struct winemu_outstanding_counts {
 WINEMU_API winemu_outstanding_counts winemu_outstanding(void);
 
 /* The records of a task's action starts (name as given to GetTask), as a JSON array of objects
- * {"time": float seconds since the epoch, "argv": [str], "run": int, "runner": int or null,
+ * {"time": float seconds since the epoch, "argv": [str], "run": int, "last": whether it is the
+ *  run's last record, "runner": int or null,
  *  "state": "starting", "running", "ended", "terminated", "not started" or "lost", "pid": int or
  *  null, "end_time": float or null, "exit_code": int or null, "error": str or null}, one object
  * per Exec action of a run, oldest first; "lost" is a pending action whose runner is gone.

@@ -2,6 +2,7 @@
 #include "launch/live_runs.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <ftw.h>
 #include <signal.h>
 
@@ -21,29 +22,42 @@
 namespace winemu {
 namespace {
 
-void add_live_runs(UniqueFd records, std::vector<LiveRun>& runs, std::optional<std::uint32_t> before = std::nullopt) {
+void add_live_runs(UniqueFd records, std::vector<LiveRun>& runs, std::optional<std::uint32_t> before = std::nullopt,
+                   off_t tail = 0) {
     if (!records) return;
     auto shared = std::make_shared<UniqueFd>(std::move(records));
     const int fd = shared->get();
+    // With a tail, only the records in that many last bytes (from a line's start) are read.
+    off_t from = 0;
+    if (struct stat status {}; tail > 0 && fstat(fd, &status) == 0 && status.st_size > tail) from = status.st_size - tail;
     std::string text;
     char buffer[65536];
-    for (ssize_t got; (got = pread(fd, buffer, sizeof buffer, static_cast<off_t>(text.size()))) > 0;)
+    for (ssize_t got; (got = pread(fd, buffer, sizeof buffer, from + static_cast<off_t>(text.size()))) > 0;)
         text.append(buffer, static_cast<std::size_t>(got));
-    std::map<std::uint32_t, std::optional<std::size_t>> seen;  // the run's place in `runs` when live
+    if (from > 0) text.erase(0, text.find('\n') == std::string::npos ? text.size() : text.find('\n') + 1);
+    // Runs in the order of their first record: the runner they have recorded, and whether one
+    // of their records closes them (then they have ended and their lock need not be tested).
+    struct Seen {
+        std::uint32_t run;
+        std::optional<long> runner;
+        bool closed = false;
+    };
+    std::vector<Seen> order;
+    std::map<std::uint32_t, std::size_t> places;
     bool reached = false;
     for_each_record_line(text, [&](std::string_view line) {
         const auto outcome = read_outcome(line);
         if (!outcome || reached || (reached = outcome->run == before)) return;
-        // Any record of the run will do: between two actions none of its records is pending. The
-        // first action's record lacks the runner when it could not start: a later one has it.
-        const auto [known, first] = seen.try_emplace(outcome->run);
-        if (first && run_is_live(fd, outcome->run)) {
-            known->second = runs.size();
-            runs.push_back({shared, outcome->run, outcome->runner});
-        } else if (known->second && !runs[*known->second].runner) {
-            runs[*known->second].runner = outcome->runner;
-        }
+        const auto [place, first] = places.try_emplace(outcome->run, order.size());
+        if (first) order.push_back({outcome->run, std::nullopt});
+        Seen& seen = order[place->second];
+        // The first action's record lacks the runner when it could not start: a later one has it.
+        if (!seen.runner) seen.runner = outcome->runner;
+        seen.closed = seen.closed || outcome->closed;
     });
+    // Any record of a run will do for its lock: between two actions none of them is pending.
+    for (const Seen& seen : order)
+        if (!seen.closed && run_is_live(fd, seen.run)) runs.push_back({shared, seen.run, seen.runner});
 }
 
 // The records files of the whole library: every file named as a task's records are.
@@ -66,10 +80,10 @@ void signal_runs(const std::vector<LiveRun>& runs, int signal) {
 }  // namespace
 
 std::vector<LiveRun> live_runs(const std::string& library, const PathElements* path,
-                               std::optional<std::uint32_t> before) {
+                               std::optional<std::uint32_t> before, off_t tail) {
     std::vector<LiveRun> runs;
     if (path) {
-        add_live_runs(open_task_runs(library, *path), runs, before);
+        add_live_runs(open_task_runs(library, *path), runs, before, tail);
         return runs;
     }
     static std::mutex walking;  // nftw takes no context: one walk at a time

@@ -1,6 +1,8 @@
 // live_runs.hpp: the runs of a task (or of the library) whose runner still lives.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -20,9 +22,14 @@ struct LiveRun {
 };
 
 // The live runs of one task, or of every task in the library when `path` is null; with `before`,
-// only those whose records come before that run's first one (the runs it queues behind).
+// only those whose records come before that run's first one (the runs it queues behind); with a
+// `tail`, only runs with a record in that many last bytes of the task's records (what RunEx
+// looks at, so that its cost does not grow with the records).
 std::vector<LiveRun> live_runs(const std::string& library, const PathElements* path,
-                               std::optional<std::uint32_t> before = std::nullopt);
+                               std::optional<std::uint32_t> before = std::nullopt, off_t tail = 0);
+
+// The tail RunEx reads: the records of a run's 32 actions fit, unless their arguments are long.
+inline constexpr off_t recent_records = 32 * 1024;
 
 // Whether the run's runner still holds the run's lock.
 bool is_live(const LiveRun& run) noexcept;

@@ -47,7 +47,8 @@ std::string time_text(double seconds) {
 }
 
 std::string outcome_field(const RunRecord& record, std::optional<std::string> error) {
-    std::string numbers = "\"run\": " + std::to_string(record.run) + ", \"runner\": " + number_or_null(record.runner);
+    std::string numbers = "\"run\": " + std::to_string(record.run) + (record.last ? ", \"last\": true" : ", \"last\": false");
+    numbers += ", \"runner\": " + number_or_null(record.runner);
     numbers += ", \"state\": \"" + std::string(state_names[static_cast<int>(record.state)]) + "\"";
     numbers += ", \"pid\": " + number_or_null(record.pid);
     numbers += ", \"end_time\": " + (record.end_time ? time_text(*record.end_time) : std::string("null"));
@@ -82,6 +83,9 @@ std::string run_record_line(const RunRecord& record) {
 std::size_t outcome_offset(std::string_view line) { return line.size() - 2 - outcome_width; }
 
 std::optional<RecordOutcome> read_outcome(std::string_view line) {
+    // The outcome is the line's last field, of fixed width: only that much is looked at, however
+    // long the arguments before it are.
+    if (line.size() > outcome_width + 2) line.remove_prefix(line.size() - outcome_width - 2);
     // Inside a JSON string every quote is escaped, so the key's quote marks the outcome itself.
     const std::size_t at = line.rfind("\"run\": ");
     if (at == std::string_view::npos) return std::nullopt;
@@ -94,6 +98,7 @@ std::optional<RecordOutcome> read_outcome(std::string_view line) {
     outcome.pending = line.find("\"state\": \"starting\"") != std::string_view::npos ||
                       line.find("\"state\": \"queued\"") != std::string_view::npos ||
                       line.find("\"state\": \"running\"") != std::string_view::npos;
+    outcome.closed = !outcome.pending && line.find("\"last\": true") != std::string_view::npos;
     return outcome;
 }
 

@@ -25,6 +25,7 @@ struct RunRecord {
     std::optional<long> pid;           // when the process started
     std::optional<double> end_time;    // when it ended
     std::optional<long> exit_code;     // its exit status; minus the signal that ended it
+    bool last = false;                 // the run's last record: once it is settled, the run has ended
     std::optional<std::string> error;  // why it did not start
 };
 
@@ -42,6 +43,7 @@ struct RecordOutcome {
     std::uint32_t run = 0;
     std::optional<long> runner;
     bool pending = false;  // starting, queued or running: true only while its runner lives
+    bool closed = false;   // the run's last record, settled: the run has ended (no lock to test)
 };
 std::optional<RecordOutcome> read_outcome(std::string_view line);
 

@@ -34,6 +34,7 @@ std::uint32_t new_run_number() noexcept {
 void record_refusal(AppendedText& outcome, RunRecord& record, int error) noexcept {
     try {
         record.state = ActionState::not_started;
+        record.last = true;
         record.error = "the service could not start the run: " + error_text(error);
         overwrite_appended(outcome, run_record_outcome(record));
     } catch (...) {
@@ -48,7 +49,8 @@ HResultOr<std::optional<StartedRun>> start_task_run(const std::string& library, 
     if (actions.empty()) return std::optional<StartedRun>();
     RunOrder order{library, utf8_from_utf16_lossy(display_path(path)), new_run_number(), 0, false, false,
                    settings.time_limit, {}};
-    if (settings.instances != InstancesPolicy::parallel && !live_runs(library, &path).empty()) {
+    if (settings.instances != InstancesPolicy::parallel &&
+        !live_runs(library, &path, std::nullopt, recent_records).empty()) {
         if (settings.instances == InstancesPolicy::ignore_new) return std::optional<StartedRun>();
         if (settings.instances == InstancesPolicy::queue) order.queued = true;
         if (settings.instances == InstancesPolicy::stop_existing)
@@ -57,6 +59,7 @@ HResultOr<std::optional<StartedRun>> start_task_run(const std::string& library, 
     PreparedLaunch first = prepare_launch(actions.front());
     RunRecord& record = first.record;
     record.run = order.run;
+    record.last = actions.size() == 1;
     const std::string line = run_record_line(record);
     auto appended = append_task_runs(library, path, line);
     if (!appended.ok()) return Result::failure(appended.error());

@@ -71,6 +71,7 @@ bool run_action(KeptRecord& kept, const PreparedLaunch& launch, const Deadline& 
     record.end_time = seconds_since_epoch();
     record.exit_code = end.exit_code;
     record.state = end.terminated ? ActionState::terminated : ActionState::ended;
+    record.last = record.last || end.terminated;  // a terminated run goes no further
     return kept.update() && !end.terminated;
 }
 
@@ -79,6 +80,7 @@ KeptRecord first_record(const RunOrder& order, long group) {
     PreparedLaunch launch = prepare_launch(order.actions.front());
     launch.record.run = order.run;
     launch.record.runner = group;
+    launch.record.last = order.actions.size() == 1;
     KeptRecord kept{launch.record, {}};
     kept.outcome.file = UniqueFd(dup(inherited_records));
     kept.outcome.offset = order.first_record;
@@ -98,6 +100,7 @@ bool wait_for_turn(const RunOrder& order, const PathElements& path, long group) 
         if (!stop_requested_within(std::chrono::milliseconds(20))) continue;
         if (first) {
             first->record.state = ActionState::terminated;
+            first->record.last = true;
             first->update();
         }
         return false;
@@ -122,6 +125,7 @@ int run(const RunOrder& order) {
         PreparedLaunch launch = prepare_launch(order.actions[i]);
         launch.record.run = order.run;
         launch.record.runner = group;
+        launch.record.last = i + 1 == order.actions.size();
         KeptRecord kept{launch.record, {}};
         const std::string line = run_record_line(launch.record);
         if (i == 0) {

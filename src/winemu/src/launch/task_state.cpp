@@ -51,6 +51,7 @@ HRESULT launch_error(std::string_view line) {
 struct RunSeen {
     double time = 0;
     std::string last_line;  // its newest record
+    bool closed = false;    // ended: no lock to test
 };
 
 }  // namespace
@@ -72,8 +73,11 @@ TaskRunState task_run_state(const std::string& library, const PathElements& path
         auto [seen, first] = runs.try_emplace(outcome->run, RunSeen{*time, {}});
         if (first) order.push_back(outcome->run);
         seen->second.last_line = line;
+        seen->second.closed = seen->second.closed || outcome->closed;
     });
-    const auto live = [&](std::uint32_t run) { return !records || run_is_live(records.get(), run); };
+    const auto live = [&](std::uint32_t run) {
+        return !runs[run].closed && (!records || run_is_live(records.get(), run));
+    };
     for (const std::uint32_t run : order) {
         if (!live(run)) continue;
         const std::string_view line = runs[run].last_line;
