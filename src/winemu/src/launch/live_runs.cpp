@@ -27,14 +27,22 @@ void add_live_runs(UniqueFd records, std::vector<LiveRun>& runs, std::optional<s
     if (!records) return;
     auto shared = std::make_shared<UniqueFd>(std::move(records));
     const int fd = shared->get();
-    // With a tail, only the records in that many last bytes (from a line's start) are read.
+    // With a tail, only the records in that many last bytes (from a line's start) are read; all
+    // of them when that holds no whole record (one with long arguments).
     off_t from = 0;
     if (struct stat status {}; tail > 0 && fstat(fd, &status) == 0 && status.st_size > tail) from = status.st_size - tail;
     std::string text;
     char buffer[65536];
     for (ssize_t got; (got = pread(fd, buffer, sizeof buffer, from + static_cast<off_t>(text.size()))) > 0;)
         text.append(buffer, static_cast<std::size_t>(got));
-    if (from > 0) text.erase(0, text.find('\n') == std::string::npos ? text.size() : text.find('\n') + 1);
+    if (from > 0) {
+        const std::size_t first_line = text.find('\n');
+        if (first_line == std::string::npos || first_line + 1 == text.size()) {
+            add_live_runs(std::move(*shared), runs, before);
+            return;
+        }
+        text.erase(0, first_line + 1);
+    }
     // Runs in the order of their first record: the runner they have recorded, and whether one
     // of their records closes them (then they have ended and their lock need not be tested).
     struct Seen {

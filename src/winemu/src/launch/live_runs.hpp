@@ -28,8 +28,11 @@ struct LiveRun {
 std::vector<LiveRun> live_runs(const std::string& library, const PathElements* path,
                                std::optional<std::uint32_t> before = std::nullopt, off_t tail = 0);
 
-// The tail RunEx reads: the records of a run's 32 actions fit, unless their arguments are long.
-inline constexpr off_t recent_records = 32 * 1024;
+// The tail RunEx reads to learn whether an instance runs. Unless the task's policy was Parallel
+// (it is then not asked), runs of a task follow one another (IgnoreNew, StopExisting) or queue
+// (Queue, whose waiting runs are live too), so a live run has the newest record or is followed
+// only by live runs' records: a few records' worth is enough.
+inline constexpr off_t recent_records = 4 * 1024;
 
 // Whether the run's runner still holds the run's lock.
 bool is_live(const LiveRun& run) noexcept;
