@@ -48,6 +48,9 @@ def test_run_settings(settings, calls, states, last_result):
     state = emulator.task_state("Set")
     assert state.last_result == last_result
     assert len(state.instances) == states.count("running") + states.count("queued")
+    # Stopped, a queued run too, every record is settled.
+    assert emulator.end_runs("Set") == 0
+    assert {record.state for record in emulator.runs("Set")} <= {"terminated"}
 
 
 def test_state_follows_runs_to_their_ends():

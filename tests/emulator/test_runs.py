@@ -29,8 +29,12 @@ def in_another_process(code: str, **options) -> subprocess.CompletedProcess:
 
 def test_a_run_goes_on_after_its_caller_is_killed_and_records_every_action_to_its_end():
     morvane.register_xml("Three", task_xml(("sh", '-c "sleep 0.2; exit 3"'), ("sh", '-c "exit 0"'), ("false", "")))
-    # The caller kills itself as soon as RunEx returns: nothing of the run is left to it.
-    killed = in_another_process("import os, morvane; morvane.run_task('Three'); os.kill(os.getpid(), 9)")
+    # The caller kills itself as soon as RunEx returns: nothing of the run is left to it. It ignores
+    # SIGCHLD and SIGPIPE, which must not reach the runner (exit codes would be lost).
+    killed = in_another_process("import os, signal, morvane\n"
+                                "signal.signal(signal.SIGCHLD, signal.SIG_IGN)\n"
+                                "signal.signal(signal.SIGPIPE, signal.SIG_IGN)\n"
+                                "morvane.run_task('Three'); os.kill(os.getpid(), 9)")
     assert killed.returncode == -signal.SIGKILL
     assert emulator.wait_runs("Three") == 0
     records = emulator.runs("Three")
@@ -72,6 +76,8 @@ def test_a_killed_runner_leaves_its_run_recorded_as_lost_and_no_process_behind()
     # Damaged records of one task stop neither its next run nor another task's.
     with open(emulator.task_library() / "r.ORPHANED", "ab") as records:
         records.write(b'{"time": 1.0, "argv": [broken}\n')
+    with pytest.raises(ValueError, match="records of task 'Orphaned' are damaged"):
+        emulator.task_state("Orphaned")
     morvane.register_xml("Other", task_xml(("true", "")))
     morvane.run_task("Orphaned")
     morvane.run_task("Other")
