@@ -23,6 +23,7 @@ def fresh_task_library(tmp_path):
     emulator.clear_faults()
     emulator.set_latency(0)
     yield library
+    emulator.end_runs()  # no runner or action outlives its test
     emulator.clear_faults()
     emulator.set_latency(0)
 

@@ -3,7 +3,8 @@
 On these hosts morvane talks to winemu, a library that emulates the Windows calls it makes,
 including a Task Scheduler service whose task library is a directory. This module drives that
 emulation: where the task library lives, one-shot faults for any platform call, a latency that
-stands in for the real service, what is still allocated, the start records of tasks, the misuse
+stands in for the real service, what is still allocated, the runs of tasks (waiting for them,
+ending them), the misuse
 of the platform recorded as violations, and a journal of the platform calls made.
 
 Every function acts on the one copy of winemu that the package's extension also uses.
@@ -24,9 +25,12 @@ from typing import Any
 __all__ = [
     "JournalRecord",
     "RunRecord",
+    "RunningInstance",
+    "TaskState",
     "call_count",
     "clear_faults",
     "clear_violations",
+    "end_runs",
     "enter_apartment",
     "fail_next",
     "journal",
@@ -37,7 +41,9 @@ __all__ = [
     "set_latency",
     "set_task_library",
     "task_library",
+    "task_state",
     "violations",
+    "wait_runs",
 ]
 
 _LIBRARY_NAME = "libwinemu.so"
@@ -90,6 +96,9 @@ def _load() -> ctypes.CDLL:
     declare("winemu_set_latency", None, ctypes.c_double)
     declare("winemu_outstanding", _OutstandingCounts)
     declare("winemu_runs", ctypes.c_size_t, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_size_t)
+    declare("winemu_wait_runs", ctypes.c_long, ctypes.c_char_p, ctypes.c_double)
+    declare("winemu_end_runs", ctypes.c_long, ctypes.c_char_p, ctypes.c_double)
+    declare("winemu_task_state", ctypes.c_size_t, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_size_t)
     declare("winemu_enter_apartment", ctypes.c_int32, ctypes.c_int)
     declare("winemu_leave_apartment", None)
     declare("winemu_call_count", ctypes.c_longlong, ctypes.c_char_p)
@@ -292,20 +301,29 @@ def journal() -> Iterator[list[JournalRecord]]:
 
 @dataclass(frozen=True)
 class RunRecord:
-    """One start of an Exec action: when, with what argv, and the process id or launch error.
+    """One Exec action of a run: when it was recorded, with what argv, and how it went.
 
-    A record is written before its process starts; one whose start was never confirmed (the
-    service's process died in between) has no pid and the error "start not confirmed".
+    The service's runner records the action before it starts and completes the record as it
+    starts and ends. pid is the action's process once started, error why it could not start;
+    end_time (seconds since 1970, like time) and exit_code (its exit status, or minus the signal
+    that ended it) come once it has ended. run numbers the run the action belongs to (one run's
+    actions share it). state is "starting", "running", "ended", "terminated" (stopped, or past the
+    task's time limit), "not started", or "lost" when the runner died (killed) before recording
+    the action's end: the run failed, and nothing runs any more.
     """
 
     time: float
     argv: tuple[str, ...]
     pid: int | None
     error: str | None
+    end_time: float | None = None
+    exit_code: int | None = None
+    run: int = 0
+    state: str = "ended"
 
 
 def runs(task_name: str) -> list[RunRecord]:
-    """The start records of a task, oldest first; empty when it never ran.
+    """The action records of a task, oldest first; empty when it never ran.
 
     Raises ValueError naming the task when its records file is damaged.
     """
@@ -321,18 +339,100 @@ def runs(task_name: str) -> list[RunRecord]:
         raise ValueError(f"the start records of task {task_name!r} are damaged: {error}") from error
 
 
+def _optional(value: object, kind: type | tuple[type, ...]) -> bool:
+    return value is None or (isinstance(value, kind) and not isinstance(value, bool))
+
+
 def _run_record(entry: dict[str, Any]) -> RunRecord:
     """One record as winemu writes it; a record of another shape raises TypeError or KeyError."""
     time, argv, pid, error = entry["time"], entry["argv"], entry["pid"], entry["error"]
+    end_time, exit_code, run, state = entry["end_time"], entry["exit_code"], entry["run"], entry["state"]
     if (
         not isinstance(time, (int, float))
         or not isinstance(argv, list)
         or not all(isinstance(argument, str) for argument in argv)
-        or not (pid is None or isinstance(pid, int))
-        or not (error is None or isinstance(error, str))
+        or not _optional(pid, int)
+        or not _optional(error, str)
+        or not _optional(end_time, (int, float))
+        or not _optional(exit_code, int)
+        or not isinstance(run, int)
+        or not isinstance(state, str)
     ):
         raise TypeError(f"a record of an unexpected shape: {entry!r}")
-    return RunRecord(time=time, argv=tuple(argv), pid=pid, error=error)
+    return RunRecord(
+        time=time, argv=tuple(argv), pid=pid, error=error, end_time=end_time, exit_code=exit_code, run=run, state=state
+    )
+
+
+def _runs_of(task_name: str | None, seconds: float, control: Callable[..., int]) -> int:
+    if task_name is not None:
+        _text("task_name", task_name)
+    if not isinstance(seconds, (int, float)) or not seconds >= 0:
+        raise ValueError(f"a timeout is a number of seconds >= 0, not {seconds!r}")
+    still = control(_utf8(task_name), float(seconds))
+    if still < 0:
+        raise ValueError(f"not a valid task name: {task_name!r}")
+    return int(still)
+
+
+def wait_runs(task_name: str | None = None, timeout: float = 10.0) -> int:
+    """Waits up to timeout seconds for the runs of the task (None: of every task in the task
+    library) to end; returns how many still run (0 once all have ended)."""
+    return _runs_of(task_name, timeout, _winemu.winemu_wait_runs)
+
+
+def end_runs(task_name: str | None = None, timeout: float = 2.0) -> int:
+    """Stops the runs of the task (None: of every task in the task library) that still run:
+    their actions are ended and recorded as terminated; runners that do not end within timeout
+    seconds are killed with their actions. Returns how many still run (0 normally)."""
+    return _runs_of(task_name, timeout, _winemu.winemu_end_runs)
+
+
+@dataclass(frozen=True)
+class RunningInstance:
+    """A run of a task that is still going: its number, its current action's program and
+    process (None until it starts), and its state ("starting", "queued" or "running")."""
+
+    run: int
+    action: str
+    pid: int | None
+    state: str
+
+
+@dataclass(frozen=True)
+class TaskState:
+    """What the service keeps of a task, as IRegisteredTask shows it.
+
+    last_run_time: when the newest run started (seconds since 1970), None before any run.
+    last_result: LastTaskResult, unsigned: SCHED_S_TASK_HAS_NOT_RUN (0x41303) before any run,
+    SCHED_S_TASK_RUNNING (0x41301) while the newest run goes on, then the exit code of its last
+    action, SCHED_S_TASK_TERMINATED (0x41306) after a stop or its time limit, 0x8007042B when the
+    service's runner died, or the launch error (0x80070002) when its last action could not start.
+    instances: the runs still going, oldest first.
+    """
+
+    last_run_time: float | None
+    last_result: int
+    instances: tuple[RunningInstance, ...]
+
+
+def task_state(task_name: str) -> TaskState:
+    """The state the emulated service keeps of a task.
+
+    Raises ValueError naming the task when its records are damaged.
+    """
+    _text("task_name", task_name)
+    text = _copied_bytes(_winemu.winemu_task_state, _utf8(task_name))
+    if text is None:
+        raise ValueError(f"not a valid task name: {task_name!r}")
+    state = json.loads(text)
+    if state["damaged"]:
+        raise ValueError(f"the start records of task {task_name!r} are damaged")
+    instances = tuple(
+        RunningInstance(run=one["run"], action=one["action"], pid=one["pid"], state=one["state"])
+        for one in state["instances"]
+    )
+    return TaskState(last_run_time=state["last_run_time"], last_result=state["last_result"], instances=instances)
 
 
 def call_count(call: str) -> int:

@@ -74,8 +74,8 @@ def _leftovers(before: dict[str, int], after: dict[str, int]) -> list[str]:
 def scheduled_tasks(request: pytest.FixtureRequest, tmp_path: pathlib.Path) -> Iterator[pathlib.Path]:
     """An empty task library of the emulated scheduler, private to the test; yields its path.
 
-    The emulated service starts without queued faults or latency. When the test ends, faults
-    and latency are cleared, the previous task library is restored, and the test is reported
+    The emulated service starts without queued faults or latency. When the test ends, the runs
+    of its tasks that still run are ended, faults and latency are cleared, the previous task library is restored, and the test is reported
     as an error, one line per problem, if it left COM objects, BSTRs, apartment entries,
     buffers or library handles held in winemu, misused the platform, or passed while a fault
     that it queued with fail_next never struck. Skips the test on Windows, where the real
@@ -96,6 +96,8 @@ def scheduled_tasks(request: pytest.FixtureRequest, tmp_path: pathlib.Path) -> I
     try:
         yield library
     finally:
+        # The test's runs end with it: their runners and actions would outlive the test otherwise.
+        emulator.end_runs()
         problems = _leftovers(before, emulator.outstanding())
         problems += [f"platform misuse: {violation}" for violation in emulator.violations()]
         unfired = emulator.pending_faults()

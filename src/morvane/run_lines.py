@@ -49,6 +49,9 @@ def run_line(record: _StartRecord) -> str:
             outcome.append(f"ended {_local_time(end_time)}")
         if exit_code is not None:
             outcome.append(f"exit code {exit_code}")
+        state: str | None = getattr(record, "state", None)
+        if state in ("terminated", "lost"):
+            outcome.append("terminated" if state == "terminated" else "lost: the service's runner ended first")
     # list2cmdline writes the quoting that CommandLineToArgvW undoes.
     command = subprocess.list2cmdline(record.argv)
     return f"{_local_time(record.time)} {command} ({', '.join(outcome) or 'no outcome recorded'})"

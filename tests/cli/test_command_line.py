@@ -92,6 +92,7 @@ def test_run_runs_and_delete_deletes(capsys):
     morvane.register_xml("Backup", TASK_XML.replace("</Command>", "</Command>" + arguments))
     assert command(capsys, "runs", "Backup") == (0, "", "")  # registered, never run
     assert command(capsys, "run", "Backup") == (0, "", "")
+    assert emulator.wait_runs("Backup") == 0
     status, out, err = command(capsys, "runs", "Backup")
     [record] = emulator.runs("Backup")
     assert (status, err) == (0, "") and out.count("\n") == 1
@@ -99,7 +100,8 @@ def test_run_runs_and_delete_deletes(capsys):
     # Local time with its offset, to the millisecond; arguments quoted as the service split them.
     assert abs(datetime.datetime.fromisoformat(started).timestamp() - record.time) < 0.001
     assert datetime.datetime.fromisoformat(started).utcoffset() is not None
-    assert line == f'/bin/true "two words" two words (pid {record.pid})\n'
+    ended = datetime.datetime.fromtimestamp(record.end_time).astimezone().isoformat(timespec="milliseconds")
+    assert line == f'/bin/true "two words" two words (pid {record.pid}, ended {ended}, exit code 0)\n'
     assert command(capsys, "delete", "Backup") == (0, "", "")
     assert command(capsys, "exists", "Backup") == (1, "", "")
     assert command(capsys, "runs", "Backup") == (3, "", "morvane runs 'Backup': the task does not exist\n")

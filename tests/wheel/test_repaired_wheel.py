@@ -1,6 +1,7 @@
 """The wheel that auditwheel repaired: small, with libxml2 inside winemu rather than beside it
 (no ICU), and it installs into a fresh venv and works there: the console script, the extension
-and the emulator on ONE copy of winemu, and definitions parsed as the system's libxml2 parses them.
+and the emulator on ONE copy of winemu, the service's runner beside them, and definitions parsed
+as the system's libxml2 parses them.
 
 scripts/build_wheel makes the wheel and scripts/test names its folder in MORVANE_WHEELHOUSE;
 without it these tests are skipped.
@@ -34,6 +35,13 @@ except morvane.TaskPermissionError:
     pass
 else:
     sys.exit("the emulator and the extension do not share one winemu")
+# The service's runner, beside libwinemu in the package, runs the task's action to its end.
+morvane.register_xml("Run", '<Task xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">'
+                     '<Actions><Exec><Command>true</Command></Exec></Actions></Task>')
+morvane.run_task("Run")
+assert emulator.wait_runs("Run") == 0
+[record] = emulator.runs("Run")
+assert (record.state, record.exit_code) == ("ended", 0), record
 maps = pathlib.Path("/proc/self/maps").read_text().split()
 print(sorted({path for path in maps if any(name in path for name in ("libwinemu", "libxml2", "libicu"))}))
 print(morvane.__file__)

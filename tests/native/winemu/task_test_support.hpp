@@ -56,7 +56,7 @@ inline std::u16string task_xml(std::u16string_view command = u"/bin/true", std::
 }
 
 // The start records of a task as winemu_runs gives them, "invalid" for a name it refuses. Records
-// may be appended while they are read (a run's later actions start on winemu's own thread), so the
+// may be appended while they are read (by the runs' runners), so the
 // copy is made again until it fits.
 inline std::string runs_of(const char* name) {
     std::string json;
@@ -141,6 +141,7 @@ protected:
         winemu_leave_apartment();
         winemu_clear_faults();
         expect_nothing_outstanding();
+        EXPECT_EQ(winemu_end_runs(nullptr, 2.0), 0) << "runs that would not end";
         std::error_code ignored;
         std::filesystem::remove_all(sandbox_, ignored);
     }

@@ -46,11 +46,27 @@ typedef struct winemu_outstanding_counts {
 } winemu_outstanding_counts;
 WINEMU_API winemu_outstanding_counts winemu_outstanding(void);
 
-/* The start records of a task (name as given to GetTask), as a JSON array of objects
- * {"time": float seconds since the epoch, "argv": [str], "pid": int or null, "error": str or null},
- * one object per started Exec action, oldest first. Copies like winemu_task_library; returns
- * (size_t)-1 when the name is invalid. */
+/* The records of a task's action starts (name as given to GetTask), as a JSON array of objects
+ * {"time": float seconds since the epoch, "argv": [str], "run": int, "last": whether it is the
+ *  run's last record, "runner": int or null,
+ *  "state": "starting", "running", "ended", "terminated", "not started" or "lost", "pid": int or
+ *  null, "end_time": float or null, "exit_code": int or null, "error": str or null}, one object
+ * per Exec action of a run, oldest first; "lost" is a pending action whose runner is gone.
+ * Copies like winemu_task_library; returns (size_t)-1 when the name is invalid. */
 WINEMU_API size_t winemu_runs(const char* task_name, char* buffer, size_t capacity);
+
+/* Runs of the task (NULL: of every task in the task library) whose runner still lives.
+ * winemu_wait_runs waits up to `seconds` for them to end; winemu_end_runs stops them (their
+ * runners record the actions as terminated; runners that do not end within `seconds` are killed
+ * with their actions). Both return how many are still running, or -1 for an invalid name. */
+WINEMU_API long winemu_wait_runs(const char* task_name, double seconds);
+WINEMU_API long winemu_end_runs(const char* task_name, double seconds);
+
+/* The state the service keeps of a task, as a JSON object {"last_run_time": float seconds since
+ * the epoch or null, "last_result": the LastTaskResult as an unsigned int, "damaged": whether a
+ * record could not be read, "instances": [{"run", "runner", "action": argv[0], "pid", "state"}]}.
+ * Copies like winemu_task_library; (size_t)-1 for an invalid name. */
+WINEMU_API size_t winemu_task_state(const char* task_name, char* buffer, size_t capacity);
 
 /* Enter (as CoInitializeEx) and leave (as CoUninitialize) an apartment on the calling thread.
  * These are not platform calls: faults do not strike them and they are not counted, so tests can

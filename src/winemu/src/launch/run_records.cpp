@@ -1,15 +1,9 @@
-// run_records.cpp: the start records of a task, kept in the library beside the task.
+// run_records.cpp: the records of a task's action starts, kept in the library beside the task.
 #include "launch/run_records.hpp"
 
 #include <charconv>
 #include <cstdio>
 
-#include <winemu/control.h>
-
-#include "control/control_text.hpp"
-#include "library/task_library.hpp"
-#include "library/task_names.hpp"
-#include "library/task_store.hpp"
 #include "com/utf.hpp"
 
 namespace winemu {
@@ -37,38 +31,78 @@ std::string json_string(std::string_view bytes) {
     return out + "\"";
 }
 
-// Room for the pid and any error text the launch gives (strerror's texts are far shorter).
-constexpr std::size_t outcome_width = 160;
+// Room for the outcome's numbers and any error text a launch gives (strerror's texts are far
+// shorter).
+constexpr std::size_t outcome_width = 240;
 
-std::string outcome_field(std::optional<long> pid, std::optional<std::string> error) {
+constexpr std::string_view state_names[] = {"starting", "queued", "running", "ended", "terminated", "not started", "lost"};
+
+std::string number_or_null(std::optional<long> value) { return value ? std::to_string(*value) : "null"; }
+
+std::string time_text(double seconds) {
+    // to_chars: a host that set a locale with a decimal comma must not break the JSON.
+    char text[64];
+    const auto written = std::to_chars(text, text + sizeof text, seconds, std::chars_format::fixed, 6);
+    return std::string(text, written.ptr);
+}
+
+std::string outcome_field(const RunRecord& record, std::optional<std::string> error) {
+    std::string numbers = "\"run\": " + std::to_string(record.run) + (record.last ? ", \"last\": true" : ", \"last\": false");
+    numbers += ", \"runner\": " + number_or_null(record.runner);
+    numbers += ", \"state\": \"" + std::string(state_names[static_cast<int>(record.state)]) + "\"";
+    numbers += ", \"pid\": " + number_or_null(record.pid);
+    numbers += ", \"end_time\": " + (record.end_time ? time_text(*record.end_time) : std::string("null"));
+    numbers += ", \"exit_code\": " + number_or_null(record.exit_code);
     while (true) {
-        std::string field = "\"pid\": " + (pid ? std::to_string(*pid) : std::string("null"));
-        field += ", \"error\": " + (error ? json_string(*error) : std::string("null"));
+        // The error comes last: the fields before it are read back by position (read_outcome).
+        std::string field = numbers + ", \"error\": " + (error ? json_string(*error) : std::string("null"));
         if (field.size() <= outcome_width || !error) return field + std::string(outcome_width - field.size(), ' ');
         error->resize(error->size() / 2);  // a cut character becomes U+FFFD in json_string
     }
 }
 
-}  // namespace
-
-std::string run_record_outcome(const RunRecord& record) {
-    if (!record.pid && !record.error) return outcome_field(std::nullopt, std::string(unconfirmed_start));
-    return outcome_field(record.pid, record.error);
+std::optional<long> number_after(std::string_view text, std::string_view key) {
+    const std::size_t at = text.find(key);
+    if (at == std::string_view::npos) return std::nullopt;
+    long value = 0;
+    const char* first = text.data() + at + key.size();
+    if (std::from_chars(first, text.data() + text.size(), value).ec != std::errc()) return std::nullopt;
+    return value;
 }
 
+}  // namespace
+
+std::string run_record_outcome(const RunRecord& record) { return outcome_field(record, record.error); }
+
 std::string run_record_line(const RunRecord& record) {
-    // to_chars: a host that set a locale with a decimal comma must not break the JSON.
-    char time[64];
-    const auto written = std::to_chars(time, time + sizeof time, record.time, std::chars_format::fixed, 6);
-    std::string line = std::string(record_start) + std::string(time, written.ptr) + ", \"argv\": [";
+    std::string line = std::string(record_start) + time_text(record.time) + ", \"argv\": [";
     for (std::size_t i = 0; i < record.argv.size(); ++i) line += (i ? ", " : "") + json_string(record.argv[i]);
     return line + "], " + run_record_outcome(record) + "}\n";
 }
 
 std::size_t outcome_offset(std::string_view line) { return line.size() - 2 - outcome_width; }
 
-std::string run_records_json(std::string_view lines) {
-    std::string json = "[";
+std::optional<RecordOutcome> read_outcome(std::string_view line) {
+    // The outcome is the line's last field, of fixed width: only that much is looked at, however
+    // long the arguments before it are.
+    if (line.size() > outcome_width + 2) line.remove_prefix(line.size() - outcome_width - 2);
+    // Inside a JSON string every quote is escaped, so the key's quote marks the outcome itself.
+    const std::size_t at = line.rfind("\"run\": ");
+    if (at == std::string_view::npos) return std::nullopt;
+    line.remove_prefix(at);
+    const auto run = number_after(line, "\"run\": ");
+    if (!run || *run < 0 || *run > 0xFFFFFFFFL) return std::nullopt;
+    RecordOutcome outcome;
+    outcome.run = static_cast<std::uint32_t>(*run);
+    outcome.runner = number_after(line, "\"runner\": ");
+    outcome.pending = line.find("\"state\": \"starting\"") != std::string_view::npos ||
+                      line.find("\"state\": \"queued\"") != std::string_view::npos ||
+                      line.find("\"state\": \"running\"") != std::string_view::npos;
+    outcome.closed = !outcome.pending && line.find("\"last\": true") != std::string_view::npos;
+    return outcome;
+}
+
+void for_each_record_line(std::string_view lines, const std::function<void(std::string_view line)>& each) {
     while (!lines.empty()) {
         const std::size_t end = lines.find('\n');
         std::string_view line = lines.substr(0, end);
@@ -79,28 +113,30 @@ std::string run_records_json(std::string_view lines) {
         const std::size_t last = line.rfind(record_start);
         if (last == std::string_view::npos || end == std::string_view::npos || line.back() != '}') continue;
         line.remove_prefix(last);
+        each(line);
+    }
+}
+
+std::string run_records_json(std::string_view lines, const std::function<bool(std::uint32_t run)>& is_live) {
+    std::string json = "[";
+    for_each_record_line(lines, [&](std::string_view line) {
         line.remove_suffix(1);
         while (!line.empty() && line.back() == ' ') line.remove_suffix(1);  // the outcome's padding
         if (json.size() > 1) json += ", ";
-        json += line;
+        const auto outcome = read_outcome(line);
+        if (!outcome || !outcome->pending || is_live(outcome->run)) {
+            json += line;
+        } else {
+            // Its runner ended (killed) before the action's end was recorded: the run failed.
+            const std::size_t state = line.find("\"state\": \"", line.rfind("\"run\": "));
+            const std::size_t word = state + 10;
+            json += line.substr(0, word);
+            json += "lost";
+            json += line.substr(line.find('"', word));
+        }
         json += '}';
-    }
+    });
     return json + "]";
 }
 
 }  // namespace winemu
-
-extern "C" WINEMU_API size_t winemu_runs(const char* task_name, char* buffer, size_t capacity) {
-    constexpr size_t invalid = static_cast<size_t>(-1);
-    if (!task_name) return invalid;
-    try {
-        const auto name = winemu::utf16_from_utf8(task_name);
-        if (!name || name->empty()) return invalid;
-        auto path = winemu::resolve_task_path(*name, {});
-        if (!path.ok() || path.value().empty()) return invalid;
-        const std::string lines = winemu::read_task_runs(winemu::task_library(), path.value());
-        return winemu::copy_text_out(winemu::run_records_json(lines), buffer, capacity);
-    } catch (...) {
-        return invalid;  // out of memory: nothing can be reported
-    }
-}

@@ -1,9 +1,6 @@
-// task_launch.cpp: starting a task's Exec actions as processes.
+// task_launch.cpp: how to start a task's Exec action: its record, its program and arguments.
 #include "launch/task_launch.hpp"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,10 +13,7 @@
 
 #include "launch/command_line.hpp"
 
-extern char** environ;
-
 namespace winemu {
-namespace {
 
 double seconds_since_epoch() {
     const auto since = std::chrono::system_clock::now().time_since_epoch();
@@ -32,51 +26,7 @@ std::string error_text(int error) {
     return strerror_r(error, buffer, sizeof buffer);
 }
 
-// Owns one posix_spawn object (file actions or attributes) from its init to its destroy.
-template <typename Object, int (*initialise)(Object*), int (*destroy)(Object*)>
-class SpawnObject {
-public:
-    SpawnObject() noexcept { ok_ = initialise(&object_) == 0; }
-    ~SpawnObject() {
-        if (ok_) destroy(&object_);
-    }
-    SpawnObject(const SpawnObject&) = delete;
-    SpawnObject& operator=(const SpawnObject&) = delete;
-    bool ok() const noexcept { return ok_; }
-    Object* get() noexcept { return &object_; }
-
-private:
-    Object object_{};
-    bool ok_ = false;
-};
-using SpawnActions =
-    SpawnObject<posix_spawn_file_actions_t, posix_spawn_file_actions_init, posix_spawn_file_actions_destroy>;
-using SpawnAttributes = SpawnObject<posix_spawnattr_t, posix_spawnattr_init, posix_spawnattr_destroy>;
-
-// 0, or the errno of the first step that failed.
-int prepare(SpawnActions& actions, SpawnAttributes& attributes, const std::string& working_directory) {
-    if (!actions.ok() || !attributes.ok()) return ENOMEM;
-    int error = 0;
-    if (!error) error = posix_spawn_file_actions_addopen(actions.get(), 0, "/dev/null", O_RDONLY, 0);
-    if (!error) error = posix_spawn_file_actions_addopen(actions.get(), 1, "/dev/null", O_WRONLY, 0);
-    if (!error) error = posix_spawn_file_actions_addopen(actions.get(), 2, "/dev/null", O_WRONLY, 0);
-    // Nothing else of the caller's reaches the task, not even descriptors that the host process
-    // (or a library in it) opened without O_CLOEXEC.
-    if (!error) error = posix_spawn_file_actions_addclosefrom_np(actions.get(), 3);
-    if (!error && !working_directory.empty())
-        error = posix_spawn_file_actions_addchdir_np(actions.get(), working_directory.c_str());
-    // A task runs detached from the caller: its own session, default signal handling, no mask.
-    sigset_t all_signals;
-    sigset_t no_signals;
-    sigfillset(&all_signals);
-    sigemptyset(&no_signals);
-    if (!error) error = posix_spawnattr_setsigdefault(attributes.get(), &all_signals);
-    if (!error) error = posix_spawnattr_setsigmask(attributes.get(), &no_signals);
-    if (!error)
-        error = posix_spawnattr_setflags(attributes.get(),
-                                         POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-    return error;
-}
+namespace {
 
 // A path as this process sees it, for one that the child will resolve after moving to its
 // working directory.
@@ -148,7 +98,9 @@ PreparedLaunch prepare(const ExecAction& action) {
 
 PreparedLaunch prepare_launch(const ExecAction& action) noexcept {
     try {
-        return prepare(action);
+        PreparedLaunch prepared = prepare(action);
+        if (prepared.record.error) prepared.record.state = ActionState::not_started;
+        return prepared;
     } catch (...) {
         PreparedLaunch failed;
         failed.record.time = seconds_since_epoch();
@@ -158,27 +110,8 @@ PreparedLaunch prepare_launch(const ExecAction& action) noexcept {
         } catch (...) {
             failed.record.error.emplace();  // no memory even for the reason: an empty one
         }
+        failed.record.state = ActionState::not_started;
         return failed;
-    }
-}
-
-void start_launch(PreparedLaunch& prepared) noexcept {
-    RunRecord& record = prepared.record;
-    if (record.error || prepared.argv.empty()) return;
-    SpawnActions actions;
-    SpawnAttributes attributes;
-    int error = prepare(actions, attributes, prepared.working_directory);
-    pid_t pid = 0;
-    if (error == 0)
-        error = posix_spawn(&pid, prepared.program.c_str(), actions.get(), attributes.get(), prepared.argv.data(), environ);
-    if (error == 0) {
-        record.pid = pid;
-        return;
-    }
-    try {
-        record.error = error_text(error);
-    } catch (...) {
-        record.error.emplace();
     }
 }
 

@@ -1,4 +1,4 @@
-// task_launch.hpp: starting a task's Exec actions as processes.
+// task_launch.hpp: how to start a task's Exec action: its record, its program and arguments.
 #pragma once
 
 #include <string>
@@ -24,9 +24,8 @@ struct PreparedLaunch {
 // failure: the record says why (also "out of memory" when that is why).
 PreparedLaunch prepare_launch(const ExecAction& action) noexcept;
 
-// Starts the prepared program without waiting: standard streams on /dev/null, no other
-// descriptor of the caller, in a session of its own. Sets the record's pid, or its error. The
-// caller hands the child to the reaper (child_reaper.hpp).
-void start_launch(PreparedLaunch& prepared) noexcept;
+double seconds_since_epoch();
+// strerror's text for the errno.
+std::string error_text(int error);
 
 }  // namespace winemu

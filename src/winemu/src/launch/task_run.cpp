@@ -1,98 +1,85 @@
-// task_run.cpp: one run of a task: its actions started one after another, each recorded first.
+// task_run.cpp: one run of a task, handed by RunEx to the service's runner.
 #include "launch/task_run.hpp"
 
-#include <memory>
+#include <sys/random.h>
+#include <unistd.h>
 
-#include "launch/child_reaper.hpp"
+#include <chrono>
+#include <cstdint>
+
+#include "com/utf.hpp"
+#include "launch/live_runs.hpp"
+#include "launch/run_lock.hpp"
+#include "launch/run_order.hpp"
 #include "launch/run_records.hpp"
+#include "launch/runner_spawn.hpp"
 #include "launch/task_launch.hpp"
 #include "library/task_store.hpp"
 
 namespace winemu {
 namespace {
 
-struct ActionRun {
-    std::string library;
-    PathElements path;
-    std::vector<ExecAction> actions;
-    std::size_t next = 0;
-};
+// How long stopped runs have to record their end before they are killed.
+constexpr double stop_grace_seconds = 5;
 
-// What starting one action came to.
-struct Started {
-    HRESULT recorded = S_OK;  // why its record could not be written (then nothing started)
-    std::optional<FirstStart> process;
-};
+// A number for the run: its lock's place among the task's, so unlikely to be another run's.
+std::uint32_t new_run_number() noexcept {
+    std::uint32_t number = 0;
+    if (getrandom(&number, sizeof number, GRND_NONBLOCK) == sizeof number) return number;
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    return static_cast<std::uint32_t>(now) ^ static_cast<std::uint32_t>(getpid());
+}
 
-void continue_run(const std::shared_ptr<ActionRun>& run) noexcept;
-
-// Writes the launch's outcome into its record. Past the start nothing may throw: a record that
-// cannot be completed keeps saying that the start was not confirmed.
-void complete_record(AppendedText& record, std::size_t offset_in_line, const RunRecord& launched) noexcept {
+// The first record says why the run did not start; nothing may throw past the record's writing.
+void record_refusal(AppendedText& outcome, RunRecord& record, int error) noexcept {
     try {
-        const std::string completed = run_record_outcome(launched);
-        record.offset += static_cast<off_t>(offset_in_line);
-        overwrite_appended(record, completed);
+        record.state = ActionState::not_started;
+        record.last = true;
+        record.error = "the service could not start the run: " + error_text(error);
+        overwrite_appended(outcome, run_record_outcome(record));
     } catch (...) {
     }
 }
-
-// Records and starts the action; a started child goes to the reaper, which continues the run
-// when it ends.
-Started start_action(const std::shared_ptr<ActionRun>& run, const ExecAction& action) noexcept {
-    Started outcome;
-    try {
-        PreparedLaunch launch = prepare_launch(action);
-        // What allocates comes before the process starts: the watch that will follow the child,
-        // and the record's line.
-        ChildWatchNode watch(1);
-        watch.front().ended = [run] { continue_run(run); };
-        const std::string line = run_record_line(launch.record);
-        auto appended = append_task_runs(run->library, run->path, line);
-        if (!appended.ok()) {
-            outcome.recorded = appended.error();
-            return outcome;
-        }
-        if (launch.record.error) return outcome;  // it cannot start, and its record says why
-        std::string program = launch.record.argv.front();
-        start_launch(launch);
-        complete_record(appended.value(), outcome_offset(line), launch.record);
-        if (!launch.record.pid) return outcome;
-        watch.front().pid = static_cast<pid_t>(*launch.record.pid);
-        reap_child(watch);
-        outcome.process = FirstStart{*launch.record.pid, std::move(program)};
-    } catch (...) {
-        // Only an allocation before the start can throw: nothing started, no record written.
-        outcome.recorded = E_OUTOFMEMORY;
-    }
-    return outcome;
-}
-
-// Starts actions from run->next on until a process starts (or none is left, or a record fails).
-Started start_next(const std::shared_ptr<ActionRun>& run) noexcept {
-    while (run->next < run->actions.size()) {
-        Started started = start_action(run, run->actions[run->next++]);
-        if (started.recorded != S_OK || started.process) return started;
-    }
-    return {};
-}
-
-// On the reaper's thread, once the previous action's process has been reaped.
-void continue_run(const std::shared_ptr<ActionRun>& run) noexcept { start_next(run); }
 
 }  // namespace
 
-HResultOr<std::optional<FirstStart>> start_task_run(std::string library, PathElements path,
-                                                    std::vector<ExecAction> actions) {
-    using Result = HResultOr<std::optional<FirstStart>>;
-    // No child may start that nothing would reap.
-    if (!reaper_ready()) return Result::failure(E_OUTOFMEMORY);
-    auto run = std::make_shared<ActionRun>(ActionRun{std::move(library), std::move(path), std::move(actions), 0});
-    Started started = start_next(run);
-    // A record that fails after an earlier action could not start still fails the call: nothing
-    // of the run is running then.
-    if (started.recorded != S_OK) return Result::failure(started.recorded);
-    return std::optional<FirstStart>(std::move(started.process));
+HResultOr<std::optional<StartedRun>> start_task_run(const std::string& library, const PathElements& path,
+                                                    std::vector<ExecAction> actions, const RunSettings& settings) {
+    using Result = HResultOr<std::optional<StartedRun>>;
+    if (actions.empty()) return std::optional<StartedRun>();
+    RunOrder order{library, utf8_from_utf16_lossy(display_path(path)), new_run_number(), 0, false, false,
+                   settings.time_limit, {}};
+    if (settings.instances != InstancesPolicy::parallel &&
+        !live_runs(library, &path, std::nullopt, recent_records).empty()) {
+        if (settings.instances == InstancesPolicy::ignore_new) return std::optional<StartedRun>();
+        if (settings.instances == InstancesPolicy::queue) order.queued = true;
+        if (settings.instances == InstancesPolicy::stop_existing)
+            end_live_runs([&] { return live_runs(library, &path); }, stop_grace_seconds);
+    }
+    PreparedLaunch first = prepare_launch(actions.front());
+    RunRecord& record = first.record;
+    record.run = order.run;
+    record.last = actions.size() == 1;
+    const std::string line = run_record_line(record);
+    auto appended = append_task_runs(library, path, line);
+    if (!appended.ok()) return Result::failure(appended.error());
+    order.first_started = record.error.has_value();
+    if (order.first_started && actions.size() == 1) return std::optional<StartedRun>();
+    AppendedText& outcome = appended.value();
+    outcome.offset += static_cast<off_t>(outcome_offset(line));
+    order.first_record = outcome.offset;
+    order.actions = std::move(actions);
+    // Locked before the runner exists, so that the run is never seen without its runner.
+    if (!lock_run(outcome.file.get(), order.run)) {
+        record_refusal(outcome, record, errno);
+        return std::optional<StartedRun>();
+    }
+    const long engine = spawn_runner(outcome.file.get(), run_order_arguments(order));
+    if (engine < 0) {
+        if (!order.first_started) record_refusal(outcome, record, static_cast<int>(-engine));
+        return std::optional<StartedRun>();
+    }
+    return std::optional<StartedRun>(StartedRun{engine, record.argv.front()});
 }
 
 }  // namespace winemu

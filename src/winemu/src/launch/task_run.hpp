@@ -1,4 +1,4 @@
-// task_run.hpp: one run of a task: its actions started one after another, each recorded first.
+// task_run.hpp: one run of a task, handed by RunEx to the service's runner.
 #pragma once
 
 #include <optional>
@@ -8,25 +8,28 @@
 #include <winemu/types.h>
 
 #include "com/hresult_or.hpp"
+#include "library/run_settings.hpp"
 #include "library/task_names.hpp"
 #include "library/task_xml.hpp"
 
 namespace winemu {
 
-// The first process a run started.
-struct FirstStart {
-    long pid;
-    std::string program;  // argv[0], UTF-8
+// A run handed to a runner.
+struct StartedRun {
+    long engine;          // the runner's process group
+    std::string program;  // the first action's argv[0], UTF-8
 };
 
-// Starts the run: actions are taken in order, and each one's start record is written before its
-// process starts (completed with the pid or the launch error right after). An action that cannot
-// start is recorded and the next one taken at once; once a process has started, the actions after
-// it wait for it to end, and the reaper's thread starts them (as Windows runs a task's actions one
-// after another), without the caller waiting. The run stops where a record cannot be written:
-// nothing starts unrecorded. Gives the first process started (none when no action could start),
-// or the HRESULT of the record that could not be written before anything started.
-HResultOr<std::optional<FirstStart>> start_task_run(std::string library, PathElements path,
-                                                    std::vector<ExecAction> actions);
+// Records the first action's start (its record, or why it cannot start, written before anything
+// else) and hands the run to a runner (runner_spawn.hpp), which takes the actions in order, each
+// after the one before has ended, recording each one's start, end and exit code (task_runner.cpp);
+// ExecutionTimeLimit bounds the run's actions. Returns once the run is recorded as started,
+// without waiting for any action. A runner that cannot be started is recorded as the first
+// action's failure to start. With an instance of the task running, `settings.instances` decides:
+// IgnoreNew starts nothing, StopExisting stops the running instances first, Queue has the new
+// run wait for them, Parallel starts at once. Gives the started run (none when nothing was to
+// run), or the HRESULT of the record that could not be written (then nothing started).
+HResultOr<std::optional<StartedRun>> start_task_run(const std::string& library, const PathElements& path,
+                                                    std::vector<ExecAction> actions, const RunSettings& settings);
 
 }  // namespace winemu

@@ -428,4 +428,11 @@ std::string read_task_runs(const std::string& library, const PathElements& path)
     return text ? std::move(*text) : std::string();
 }
 
+UniqueFd open_task_runs(const std::string& library, const PathElements& path) {
+    auto location = locate_task(library, path);
+    if (!location.ok()) return UniqueFd();
+    return UniqueFd(openat(location.value().entry.innermost(), location.value().name.runs().c_str(),
+                           O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+}
+
 }  // namespace winemu

@@ -55,4 +55,8 @@ HResultOr<AppendedText> append_task_runs(const std::string& library, const PathE
 // largest_records_read bytes of them); empty when there are none.
 std::string read_task_runs(const std::string& library, const PathElements& path);
 
+// The task's start records file opened for reading (close-on-exec), to test its runs' locks;
+// closed (invalid) when the task or its records are missing.
+UniqueFd open_task_runs(const std::string& library, const PathElements& path);
+
 }  // namespace winemu

@@ -8,11 +8,14 @@
 #include "service/running_task.hpp"
 #include "service/service_call.hpp"
 #include "library/task_readback.hpp"
+#include "launch/run_results.hpp"
 #include "launch/task_run.hpp"
+#include "library/run_settings.hpp"
 #include "com/utf.hpp"
 
 namespace winemu {
 namespace {
+
 
 class RegisteredTask final : public DispatchObject<IRegisteredTask, IID_IRegisteredTask> {
 public:
@@ -39,7 +42,7 @@ public:
         PlatformCall call("Run", identity(), ErrorInfoUse::discards);
         call.variant("parameters", parameters);
         return hand_out_from_service(call, "Run", "running", ppRunningTask,
-                                     [&] { return guarded([&] { return run(ppRunningTask); }); });
+                                     [&] { return guarded([&] { return run(ppRunningTask, RunMethod::run); }); });
     }
     HRESULT STDMETHODCALLTYPE RunEx(VARIANT parameters, LONG flags, LONG sessionID, BSTR user,
                                     IRunningTask** ppRunningTask) override {
@@ -50,7 +53,7 @@ public:
         call.text("user", user);
         // A fault of S_OK: success without an instance.
         return hand_out_from_service(call, "RunEx", "running", ppRunningTask,
-                                     [&] { return guarded([&] { return run(ppRunningTask); }); });
+                                     [&] { return guarded([&] { return run(ppRunningTask, RunMethod::run_ex); }); });
     }
     HRESULT STDMETHODCALLTYPE GetInstances(LONG, IRunningTaskCollection** ppRunningTasks) override {
         if (ppRunningTasks) *ppRunningTasks = nullptr;
@@ -80,18 +83,24 @@ public:
     }
 
 private:
+    enum class RunMethod { run, run_ex };
+
     // Starts the definition as it is now in the library (it may have been replaced or deleted
-    // since this object was handed out), read back and checked once.
-    HRESULT run(IRunningTask** out) {
+    // since this object was handed out), read back and checked once. As Microsoft documents
+    // IRegisteredTask::Run and RunEx: a disabled task answers Run with SCHED_E_TASK_DISABLED and
+    // RunEx with S_OK, starting nothing; AllowStartOnDemand false answers S_OK and starts nothing.
+    HRESULT run(IRunningTask** out, RunMethod method) {
         auto current = load_checked_task(library_, path_);
         if (!current.ok()) return current.error();
         CheckedTask& task = current.value();
         RunningInstance instance{std::move(task.stored.path), {}, std::nullopt};
-        if (task.definition.enabled) {  // a disabled task answers S_OK and starts nothing
-            auto started = start_task_run(library_, path_, std::move(task.definition.exec_actions));
+        if (!task.definition.enabled && method == RunMethod::run) return SCHED_E_TASK_DISABLED;
+        const RunSettings settings = read_run_settings(task.stored.xml);
+        if (task.definition.enabled && settings.allow_start_on_demand) {
+            auto started = start_task_run(library_, path_, std::move(task.definition.exec_actions), settings);
             if (!started.ok()) return started.error();
             if (const auto& first = started.value()) {
-                instance.pid = first->pid;
+                instance.pid = first->engine;
                 instance.current_action = utf16_from_utf8_lossy(first->program);
             }
         }

@@ -11,7 +11,7 @@ namespace winemu {
 struct RunningInstance {
     std::u16string path;            // the task's path, "\Folder\Name"
     std::u16string current_action;  // the command of the first started action, if any
-    std::optional<long> pid;        // of the first started process
+    std::optional<long> pid;        // the engine: the process group of the run's runner
 };
 
 // A new IRunningTask (one reference) in *out.

@@ -1,0 +1,41 @@
+// task_state.hpp: the state the service keeps of a task: its last run, last result, running instances.
+#pragma once
+
+/* Derived from the task's records (one per action of each run, run_records.hpp) and the runs'
+ * locks, so that there is one store to keep consistent: IRegisteredTask's LastRunTime,
+ * LastTaskResult and State and IRegisteredTask::GetInstances read it from here, and
+ * IRunningTask::Stop ends an instance by its runner (live_runs.hpp). */
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <winemu/types.h>
+
+#include "library/task_names.hpp"
+
+namespace winemu {
+
+struct InstanceState {
+    std::uint32_t run = 0;
+    std::optional<long> runner;     // the runner's process group (IRunningTask's EnginePID)
+    std::string action_json;        // the current action's program, as a JSON string
+    std::optional<long> pid;        // its process, once started
+    std::string state;              // "starting", "queued" or "running"
+};
+
+struct TaskRunState {
+    std::optional<double> last_run_time;  // when the newest run was recorded as started
+    HRESULT last_result = 0;              // see task_run_state
+    std::vector<InstanceState> instances; // the live runs, oldest first
+    bool damaged = false;                 // some record could not be read (it is left out)
+};
+
+// The task's state. last_result: SCHED_S_TASK_HAS_NOT_RUN before any run; SCHED_S_TASK_RUNNING
+// while the newest run lives; after it, the exit code of its last action, SCHED_S_TASK_TERMINATED
+// when it was stopped or timed out, ERROR_PROCESS_ABORTED's HRESULT when its runner died, or the
+// launch error (file not found, access denied) when its last action could not start.
+TaskRunState task_run_state(const std::string& library, const PathElements& path);
+
+}  // namespace winemu

@@ -1,0 +1,97 @@
+// run_settings.cpp: the settings of a definition that decide how the service runs it.
+//
+// Read apart from the definition's checks (task_xml.cpp), from the stored text, when a run
+// starts: a second parse of a definition already bounded and checked, which keeps the checks
+// and what running needs from growing into one another.
+#include "library/run_settings.hpp"
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <charconv>
+#include <memory>
+#include <string>
+
+#include "library/task_xml.hpp"
+
+namespace winemu {
+namespace {
+
+struct FreeDocument {
+    void operator()(xmlDoc* document) const { xmlFreeDoc(document); }
+};
+
+std::string_view name_of(const xmlNode* node) { return reinterpret_cast<const char*>(node->name); }
+
+bool in_task_namespace(const xmlNode* node) {
+    return node->type == XML_ELEMENT_NODE && node->ns &&
+           std::string_view(reinterpret_cast<const char*>(node->ns->href)) == task_namespace;
+}
+
+std::string text_of(const xmlNode* node) {
+    xmlChar* content = xmlNodeGetContent(node);
+    std::string text = content ? reinterpret_cast<const char*>(content) : "";
+    xmlFree(content);
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") + 1 - first);
+}
+
+}  // namespace
+
+double duration_seconds(std::string_view text) {
+    if (text.size() < 2 || text.front() != 'P') return -1;
+    text.remove_prefix(1);
+    double seconds = 0;
+    bool in_time = false;
+    bool any = false;
+    while (!text.empty()) {
+        if (text.front() == 'T') {
+            if (in_time) return -1;
+            in_time = true;
+            text.remove_prefix(1);
+            continue;
+        }
+        double value = 0;
+        const auto read = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (read.ec != std::errc() || read.ptr == text.data() + text.size() || value < 0) return -1;
+        const char unit = *read.ptr;
+        text.remove_prefix(static_cast<std::size_t>(read.ptr - text.data()) + 1);
+        double scale = 0;
+        if (!in_time) scale = unit == 'Y' ? 365 * 86400.0 : unit == 'M' ? 30 * 86400.0 : unit == 'D' ? 86400.0 : 0;
+        else scale = unit == 'H' ? 3600.0 : unit == 'M' ? 60.0 : unit == 'S' ? 1.0 : 0;
+        if (scale == 0) return -1;
+        seconds += value * scale;
+        any = true;
+    }
+    return any ? seconds : -1;
+}
+
+RunSettings read_run_settings(std::string_view xml) {
+    RunSettings settings;
+    const std::unique_ptr<xmlDoc, FreeDocument> document(
+        xmlReadMemory(xml.data(), static_cast<int>(xml.size()), nullptr, nullptr,
+                      XML_PARSE_NONET | XML_PARSE_IGNORE_ENC | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+    const xmlNode* root = document ? xmlDocGetRootElement(document.get()) : nullptr;
+    if (!root) return settings;
+    for (const xmlNode* part = root->children; part; part = part->next) {
+        if (!in_task_namespace(part) || name_of(part) != "Settings") continue;
+        for (const xmlNode* setting = part->children; setting; setting = setting->next) {
+            if (!in_task_namespace(setting)) continue;
+            const std::string_view name = name_of(setting);
+            const std::string value = text_of(setting);
+            if (name == "AllowStartOnDemand") {
+                settings.allow_start_on_demand = value != "false";
+            } else if (name == "MultipleInstancesPolicy") {
+                if (value == "Parallel") settings.instances = InstancesPolicy::parallel;
+                if (value == "Queue") settings.instances = InstancesPolicy::queue;
+                if (value == "StopExisting") settings.instances = InstancesPolicy::stop_existing;
+            } else if (name == "ExecutionTimeLimit") {
+                if (const double limit = duration_seconds(value); limit >= 0) settings.time_limit = limit;
+            }
+        }
+    }
+    return settings;
+}
+
+}  // namespace winemu

@@ -1,0 +1,86 @@
+"""Runs belong to the emulated service: they outlive their caller, hold nothing of it, and are
+recorded to their end, also when their runner is killed."""
+
+import os
+import signal
+import subprocess
+import sys
+import time
+
+import pytest
+
+if sys.platform == "win32":
+    pytest.skip("the emulator stands in for Windows only elsewhere", allow_module_level=True)
+
+import morvane  # noqa: E402
+from morvane import emulator  # noqa: E402
+
+
+def task_xml(*actions: tuple[str, str]) -> str:
+    execs = "".join(f"<Exec><Command>{command}</Command><Arguments>{arguments}</Arguments></Exec>"
+                    for command, arguments in actions)
+    return f'<Task xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task"><Actions>{execs}</Actions></Task>'
+
+
+def in_another_process(code: str, **options) -> subprocess.CompletedProcess:
+    env = dict(os.environ, MORVANE_TASK_LIBRARY=str(emulator.task_library()))
+    return subprocess.run([sys.executable, "-c", code], env=env, timeout=30, **options)
+
+
+def test_a_run_goes_on_after_its_caller_is_killed_and_records_every_action_to_its_end():
+    morvane.register_xml("Three", task_xml(("sh", '-c "sleep 0.2; exit 3"'), ("sh", '-c "exit 0"'), ("false", "")))
+    # The caller kills itself as soon as RunEx returns: nothing of the run is left to it. It ignores
+    # SIGCHLD and SIGPIPE, which must not reach the runner (exit codes would be lost).
+    killed = in_another_process("import os, signal, morvane\n"
+                                "signal.signal(signal.SIGCHLD, signal.SIG_IGN)\n"
+                                "signal.signal(signal.SIGPIPE, signal.SIG_IGN)\n"
+                                "morvane.run_task('Three'); os.kill(os.getpid(), 9)")
+    assert killed.returncode == -signal.SIGKILL
+    assert emulator.wait_runs("Three") == 0
+    records = emulator.runs("Three")
+    assert [(record.state, record.exit_code) for record in records] == [("ended", 3), ("ended", 0), ("ended", 1)]
+    assert len({record.run for record in records}) == 1
+    for earlier, later in zip(records, records[1:]):
+        assert earlier.time <= earlier.end_time <= later.time  # one after another
+
+
+def test_the_caller_waits_for_no_action_through_its_pipes():
+    morvane.register_xml("Sleeper", task_xml(("sleep", "30")))
+    started = time.monotonic()
+    done = in_another_process("import morvane.cli; raise SystemExit(morvane.cli.main(['run', 'Sleeper']))",
+                              capture_output=True)
+    assert done.returncode == 0 and time.monotonic() - started < 10  # the action still sleeps
+    [record] = emulator.runs("Sleeper")
+    assert record.state in ("starting", "running") and record.end_time is None
+    assert emulator.end_runs("Sleeper") == 0
+    [record] = emulator.runs("Sleeper")
+    assert (record.state, record.exit_code) == ("terminated", -signal.SIGKILL)
+
+
+def test_a_killed_runner_leaves_its_run_recorded_as_lost_and_no_process_behind():
+    morvane.register_xml("Orphaned", task_xml(("sleep", "30"), ("true", "")))
+    morvane.run_task("Orphaned")
+    deadline = time.monotonic() + 10
+    while (record := emulator.runs("Orphaned")[0]).state != "running" and time.monotonic() < deadline:
+        time.sleep(0.01)
+    with open(f"/proc/{record.pid}/stat") as stat:
+        runner = int(stat.read().rsplit(")", 1)[1].split()[1])  # the action's parent
+    os.kill(runner, signal.SIGKILL)
+    assert emulator.wait_runs("Orphaned") == 0
+    [record] = emulator.runs("Orphaned")
+    assert record.state == "lost" and record.end_time is None
+    assert emulator.task_state("Orphaned").last_result == 0x8007042B  # ERROR_PROCESS_ABORTED
+    while os.path.exists(f"/proc/{record.pid}") and time.monotonic() < deadline:
+        time.sleep(0.01)
+    assert not os.path.exists(f"/proc/{record.pid}"), "the action outlived its runner"
+    # Damaged records of one task stop neither its next run nor another task's.
+    with open(emulator.task_library() / "r.ORPHANED", "ab") as records:
+        records.write(b'{"time": 1.0, "argv": [broken}\n')
+    with pytest.raises(ValueError, match="records of task 'Orphaned' are damaged"):
+        emulator.task_state("Orphaned")
+    morvane.register_xml("Other", task_xml(("true", "")))
+    morvane.run_task("Orphaned")
+    morvane.run_task("Other")
+    assert emulator.wait_runs("Other") == 0
+    assert [record.state for record in emulator.runs("Other")] == ["ended"]
+    assert emulator.wait_runs("Orphaned", timeout=0) == 1

@@ -1,0 +1,54 @@
+// run_settings_test.cpp: the run settings read from a definition, and xs:duration as seconds.
+#include <gtest/gtest.h>
+
+#include "library/run_settings.hpp"
+
+namespace {
+
+using winemu::InstancesPolicy;
+
+TEST(RunSettings, DurationsAsTheSchemaWritesThem) {
+    const struct {
+        const char* text;
+        double seconds;  // negative: refused
+    } cases[] = {
+        {"PT72H", 72 * 3600.0}, {"P1DT2H30M", 86400 + 2 * 3600 + 1800.0}, {"PT0S", 0}, {"PT0.5S", 0.5},
+        {"P1M", 30 * 86400.0},  {"P1Y", 365 * 86400.0},  {"PT1M", 60},  // M: months before T, minutes after
+        {"P", -1}, {"PT", -1}, {"72H", -1}, {"P1H", -1}, {"PT1D", -1}, {"PT-1S", -1}, {"PT1", -1}, {"PTT1S", -1},
+    };
+    for (const auto& c : cases) EXPECT_DOUBLE_EQ(winemu::duration_seconds(c.text), c.seconds) << c.text;
+}
+
+TEST(RunSettings, ReadFromTheSettingsElementElseTheSchemaDefaults) {
+    const auto with = [](const std::string& settings) {
+        return winemu::read_run_settings(R"(<Task xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">)"
+                                         "<Settings>" + settings + "</Settings><Actions/></Task>");
+    };
+    const struct {
+        std::string settings;
+        bool on_demand;
+        InstancesPolicy instances;
+        double limit;
+    } cases[] = {
+        {"", true, InstancesPolicy::ignore_new, 72 * 3600.0},
+        {"<AllowStartOnDemand>false</AllowStartOnDemand>", false, InstancesPolicy::ignore_new, 72 * 3600.0},
+        {"<MultipleInstancesPolicy> Queue </MultipleInstancesPolicy>", true, InstancesPolicy::queue, 72 * 3600.0},
+        {"<MultipleInstancesPolicy>Parallel</MultipleInstancesPolicy><ExecutionTimeLimit>PT0S</ExecutionTimeLimit>",
+         true, InstancesPolicy::parallel, 0},
+        {"<MultipleInstancesPolicy>StopExisting</MultipleInstancesPolicy>", true, InstancesPolicy::stop_existing,
+         72 * 3600.0},
+        {"<ExecutionTimeLimit>soon</ExecutionTimeLimit>", true, InstancesPolicy::ignore_new, 72 * 3600.0},
+        // Elements of another namespace are not the task's settings.
+        {R"(<AllowStartOnDemand xmlns="urn:other">false</AllowStartOnDemand>)", true, InstancesPolicy::ignore_new,
+         72 * 3600.0},
+    };
+    for (const auto& c : cases) {
+        const winemu::RunSettings read = with(c.settings);
+        EXPECT_EQ(read.allow_start_on_demand, c.on_demand) << c.settings;
+        EXPECT_EQ(read.instances, c.instances) << c.settings;
+        EXPECT_DOUBLE_EQ(read.time_limit, c.limit) << c.settings;
+    }
+    EXPECT_EQ(winemu::read_run_settings("not xml").instances, InstancesPolicy::ignore_new);
+}
+
+}  // namespace
