@@ -1,5 +1,6 @@
 // task_schema_test.cpp: definitions checked against the task schema: what Windows refuses, with
 // its code and description, and definitions as Windows exports them, accepted.
+#include <algorithm>
 #include <chrono>
 #include <string>
 
@@ -396,8 +397,11 @@ TEST_F(TaskSchema, ExportedDefinitionsAreAccepted) {
 }
 
 // Near the size bound, each shape is answered in one pass: refused at its first fault however
-// much follows, or accepted after reading each value once.
-TEST_F(TaskSchema, LargeDefinitionsOfEveryShapeAnswerQuickly) {
+// much follows, or accepted after reading each value once. Timed against a definition of the same
+// size that is only parsed (one long text), the quickest of three tries each, so that the machine's
+// speed and load cancel out: one pass costs about what parsing does (0.7 to 1.5 times here), a
+// second pass over each element's siblings would cost thousands of times more.
+TEST_F(TaskSchema, LargeDefinitionsOfEveryShapeAnswerInOnePass) {
     const std::string actions = "<Actions><Exec><Command>x</Command></Exec></Actions>";
     const std::string shapes[] = {
         "<Triggers><CalendarTrigger><ScheduleByMonth><DaysOfMonth>" + times(60000, "<Day>1</Day>") +
@@ -406,13 +410,21 @@ TEST_F(TaskSchema, LargeDefinitionsOfEveryShapeAnswerQuickly) {
         "<Settings><ExecutionTimeLimit>P" + std::string(900000, '9') + "D</ExecutionTimeLimit></Settings>" + actions,
         "<Settings><Priority>" + std::string(900000, '0') + "7</Priority></Settings>" + actions,
         "<Data>" + times(60000, "<x a='1'/>") + "</Data>" + actions,
-        "<RegistrationInfo><Description>" + std::string(900000, 'd') + "</Description></RegistrationInfo>" + actions,
         "<Actions>" + times(30000, "<Exec><Command>x</Command></Exec>") + "</Actions>",
     };
+    const auto quickest = [this](const std::string& body) {
+        auto best = std::chrono::steady_clock::duration::max();
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            const auto start = std::chrono::steady_clock::now();
+            (void)register_task(u"Large", definition(body));
+            best = std::min(best, std::chrono::steady_clock::now() - start);
+        }
+        return best;
+    };
+    const auto parsing = quickest("<RegistrationInfo><Description>" + std::string(900000, 'd') +
+                                  "</Description></RegistrationInfo>" + actions);
     for (const std::string& body : shapes) {
-        const auto start = std::chrono::steady_clock::now();
-        (void)register_task(u"Large", definition(body));
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << body.substr(0, 80);
+        EXPECT_LT(quickest(body), 10 * parsing) << body.substr(0, 80);
     }
 }
 
