@@ -17,7 +17,7 @@ from morvane import emulator
 CALLS, ROUNDS = 50, 15
 SETTLE = 0.01  # seconds after each call
 TASK_XML = ('<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">'
-            '<Actions Context="Author"><Exec><Command>/bin/true</Command></Exec></Actions></Task>')
+            '<Actions><Exec><Command>/bin/true</Command></Exec></Actions></Task>')
 
 
 def run_tasks():
