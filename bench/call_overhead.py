@@ -3,10 +3,11 @@ against os.path.exists of the file where winemu would keep that task, the same n
 each, alternated round by round; the median of the rounds' ratios is the last line (goal: <= 2)."""
 
 import os
-import statistics
 import sys
 import tempfile
 import time
+
+from alternated import report_times
 
 import morvane
 from morvane import emulator
@@ -38,11 +39,7 @@ def main():
 
         timed(module, CALLS), timed(plain, CALLS)  # warm-up
         rounds = [(timed(module, CALLS), timed(plain, CALLS)) for _ in range(ROUNDS)]
-    module_time = statistics.median(one for one, _ in rounds)
-    plain_time = statistics.median(other for _, other in rounds)
-    print(f"task_exists(missing): {module_time * 1e6:.2f} us, os.path.exists: {plain_time * 1e6:.2f} us")
-    print(f"call overhead ratio (median of {ROUNDS} alternated rounds): "
-          f"{statistics.median(one / other for one, other in rounds):.2f}")
+    report_times(rounds, "task_exists(missing)", "os.path.exists", "call overhead ratio")
     return 0
 
 

@@ -5,11 +5,12 @@ given a moment to settle, before the next call, so that what is measured is the 
 and not the load of the earlier runs' ending processes. The median of the rounds' ratios
 is the last line (goal: <= 1.5)."""
 
-import statistics
 import subprocess
 import sys
 import tempfile
 import time
+
+from alternated import report_times
 
 import morvane
 from morvane import emulator
@@ -48,11 +49,7 @@ def main():
         morvane.register_xml("True", TASK_XML)
         run_tasks(), popens()  # warm-up
         rounds = [(run_tasks(), popens()) for _ in range(ROUNDS)]
-    run_time = statistics.median(one for one, _ in rounds)
-    popen_time = statistics.median(other for _, other in rounds)
-    print(f"run_task: {run_time * 1e6:.0f} us, subprocess.Popen: {popen_time * 1e6:.0f} us")
-    print(f"run cost ratio (median of {ROUNDS} alternated rounds): "
-          f"{statistics.median(one / other for one, other in rounds):.2f}")
+    report_times(rounds, "run_task", "subprocess.Popen", "run cost ratio")
     return 0
 
 
