@@ -37,6 +37,13 @@ sigset_t runner_signals() {
     // A group of its own: a stop signalled to the runner's group reaches the runner alone, which
     // ends the action and records how.
     setpgid(0, 0);
+    // A stop signalled to the runner's group before the line above reached this process too, and
+    // waits here, blocked, as it waits in the runner, which answers it with SIGKILL. Discard this
+    // copy (ignoring a pending signal drops it) so the action ends one way only, by the runner.
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        ::signal(signal, SIG_IGN);
+        ::signal(signal, SIG_DFL);
+    }
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -70,6 +77,7 @@ std::optional<GatedAction> GatedAction::fork(const PreparedLaunch& prepared) noe
     const pid_t pid = ::fork();
     if (pid < 0) return std::nullopt;
     if (pid == 0) run_child(prepared, runner, gate_read.get(), report_write.get());
+    setpgid(pid, pid);  // the child does the same: whichever runs first closes the window
     return GatedAction(pid, std::move(gate_write), std::move(report_read));
 }
 
