@@ -48,6 +48,10 @@ WINEMU_API void SysFreeString(BSTR bstrString);
 
 WINEMU_API void VariantInit(VARIANT* pvarg);
 
+// The task allocator: what a service call hands to its caller (GetRunTimes' array) is freed with it.
+WINEMU_API LPVOID CoTaskMemAlloc(SIZE_T cb);
+WINEMU_API void CoTaskMemFree(LPVOID pv);
+
 WINEMU_API HRESULT GetErrorInfo(ULONG dwReserved, IErrorInfo** pperrinfo);
 WINEMU_API HRESULT SetErrorInfo(ULONG dwReserved, IErrorInfo* perrinfo);
 }

@@ -41,7 +41,7 @@ typedef struct winemu_outstanding_counts {
     long long objects;    /* COM objects alive */
     long long bstrs;      /* BSTRs allocated and not freed */
     long long apartments; /* successful CoInitializeEx calls not yet balanced */
-    long long buffers;    /* FormatMessageW buffers and HSTRINGs not yet freed */
+    long long buffers;    /* FormatMessageW buffers, HSTRINGs and CoTaskMemAlloc blocks not yet freed */
     long long libraries;  /* LoadLibraryExA handles not yet given back with FreeLibrary */
 } winemu_outstanding_counts;
 WINEMU_API winemu_outstanding_counts winemu_outstanding(void);

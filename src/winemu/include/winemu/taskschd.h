@@ -10,6 +10,14 @@ inline constexpr IID IID_ITaskFolder = {0x8CFAC062, 0xA080, 0x4C15, {0x9A, 0x88,
 inline constexpr IID IID_IRegisteredTask = {
     0x9C86F320, 0xDEE3, 0x4DD1, {0xB9, 0x72, 0xA3, 0x03, 0xF2, 0x6B, 0x06, 0x1E}};
 inline constexpr IID IID_IRunningTask = {0x653758FB, 0x7B9A, 0x4F1E, {0xA4, 0x71, 0xBE, 0xEB, 0x8E, 0x9B, 0x83, 0x4E}};
+inline constexpr IID IID_IRegisteredTaskCollection = {
+    0x86627EB4, 0x42A7, 0x41E4, {0xA4, 0xD9, 0xAC, 0x33, 0xA7, 0x2F, 0x2D, 0x52}};
+inline constexpr IID IID_ITaskFolderCollection = {
+    0x79184A66, 0x8664, 0x423F, {0x97, 0xF1, 0x63, 0x73, 0x56, 0xA5, 0xD8, 0x12}};
+
+enum TASK_ENUM_FLAGS {
+    TASK_ENUM_HIDDEN = 0x1,
+};
 
 enum TASK_RUN_FLAGS {
     TASK_RUN_NO_FLAGS = 0,
@@ -47,14 +55,24 @@ enum TASK_STATE {
     TASK_STATE_RUNNING = 4,
 };
 
-struct SYSTEMTIME;
-using LPSYSTEMTIME = SYSTEMTIME*;
-
 // Interfaces that winemu names but does not provide.
 struct ITaskDefinition;
-struct ITaskFolderCollection;
-struct IRegisteredTaskCollection;
 struct IRunningTaskCollection;
+struct IRegisteredTask;
+struct ITaskFolder;
+
+// Items are numbered from 1, as VT_I4 indexes (a BSTR index names a task or folder).
+struct IRegisteredTaskCollection : IDispatch {
+    virtual HRESULT STDMETHODCALLTYPE get_Count(LONG* count) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Item(VARIANT index, IRegisteredTask** task) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** penum) = 0;
+};
+
+struct ITaskFolderCollection : IDispatch {
+    virtual HRESULT STDMETHODCALLTYPE get_Count(LONG* count) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Item(VARIANT index, ITaskFolder** folder) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** penum) = 0;
+};
 
 struct IRunningTask : IDispatch {
     virtual HRESULT STDMETHODCALLTYPE get_Name(BSTR* pName) = 0;

@@ -18,6 +18,7 @@ using UINT32 = std::uint32_t;
 using INT = int;
 using BOOL = int;
 using WORD = std::uint16_t;
+using SIZE_T = std::size_t;
 using BYTE = std::uint8_t;
 using LONGLONG = std::int64_t;
 using SHORT = std::int16_t;
@@ -93,6 +94,14 @@ inline constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 inline constexpr DWORD ERROR_FILE_TOO_LARGE = 223;
 inline constexpr DWORD ERROR_ONLY_IF_CONNECTED = 1251;
 
+// Success codes of the service's task properties and run times.
+inline constexpr HRESULT SCHED_S_TASK_HAS_NOT_RUN = hresult_of(0x00041303u);
+inline constexpr HRESULT SCHED_S_TASK_NO_MORE_RUNS = hresult_of(0x00041304u);
+inline constexpr HRESULT SCHED_S_TASK_NO_VALID_TRIGGERS = hresult_of(0x00041307u);
+inline constexpr HRESULT SCHED_S_EVENT_TRIGGER = hresult_of(0x00041308u);
+inline constexpr HRESULT SCHED_S_TASK_TERMINATED = hresult_of(0x00041306u);
+inline constexpr HRESULT SCHED_E_TASK_NOT_RUNNING = hresult_of(0x8004130Bu);
+
 inline constexpr HRESULT SCHED_E_UNEXPECTEDNODE = hresult_of(0x80041316u);
 inline constexpr HRESULT SCHED_E_NAMESPACE = hresult_of(0x80041317u);
 inline constexpr HRESULT SCHED_E_INVALIDVALUE = hresult_of(0x80041318u);
@@ -100,6 +109,22 @@ inline constexpr HRESULT SCHED_E_MISSINGNODE = hresult_of(0x80041319u);
 inline constexpr HRESULT SCHED_E_MALFORMEDXML = hresult_of(0x8004131Au);
 inline constexpr HRESULT SCHED_E_TOO_MANY_NODES = hresult_of(0x8004131Du);
 inline constexpr HRESULT SCHED_E_INVALID_TASK_HASH = hresult_of(0x80041321u);
+
+// ---- Times -------------------------------------------------------------------
+
+// Calendar fields of one moment; the service's run times are local time.
+struct SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;
+    WORD wDayOfWeek;  // 0 is Sunday
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+};
+using LPSYSTEMTIME = SYSTEMTIME*;
+static_assert(sizeof(SYSTEMTIME) == 16, "SYSTEMTIME is 16 bytes on Windows");
 
 // ---- GUIDs -------------------------------------------------------------------
 
