@@ -135,4 +135,30 @@ TEST_F(TaskListing, ItemsAreFoundByPositionOrNameWithinTheSnapshot) {
     EXPECT_EQ(tasks->get__NewEnum(enumerator.put()), E_NOTIMPL);
 }
 
+TEST_F(TaskListing, ACollectionUsedAfterItsApartmentEndedIsAViolation) {
+    ASSERT_EQ(register_task(u"One"), S_OK);
+    on_fresh_thread([] {
+        ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+        Ref<ITaskService> service;
+        ASSERT_EQ(CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
+                                   reinterpret_cast<void**>(service.put())),
+                  S_OK);
+        VARIANT empty{};
+        ASSERT_EQ(service->Connect(empty, empty, empty, empty), S_OK);
+        Ref<ITaskFolder> root;
+        ASSERT_EQ(service->GetFolder(Text(u"\\").get(), root.put()), S_OK);
+        Ref<IRegisteredTaskCollection> tasks;
+        ASSERT_EQ(root->GetTasks(0, tasks.put()), S_OK);
+        root.reset();
+        service.reset();
+        CoUninitialize();
+        LONG count = 0;
+        tasks->get_Count(&count);
+        tasks.reset();
+    });
+    const std::string found = violations();
+    winemu_clear_violations();
+    EXPECT_NE(found.find("get_Count on IRegisteredTaskCollection #"), std::string::npos) << found;
+}
+
 }  // namespace
