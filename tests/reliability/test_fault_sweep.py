@@ -22,9 +22,13 @@ OUT_OF_MEMORY_PANIC = ("called `Result::unwrap()` on an `Err` value: Error { cod
 # How each platform call on the success paths fails: it returns an HRESULT, it is an allocator
 # (null, which the client treats as impossible), or it has no failure to inject.
 RETURNS_HRESULT = {"CoInitializeEx", "CoCreateInstance", "Connect", "GetFolder", "GetTask", "DeleteTask",
-                   "RegisterTask", "RunEx"}
+                   "RegisterTask", "RunEx",
+                   # listing, and reading and changing a registered task
+                   "GetTasks", "GetFolders", "get_Count", "get_Item", "get_Name", "get_Path", "get_State",
+                   "get_Enabled", "put_Enabled", "get_LastRunTime", "get_LastTaskResult", "get_NumberOfMissedRuns",
+                   "get_NextRunTime", "get_Xml", "Stop", "GetRunTimes"}
 ALLOCATOR = {"SysAllocStringLen"}
-CANNOT_FAIL = {"SysStringLen", "SysFreeString", "Release", "CoUninitialize"}
+CANNOT_FAIL = {"SysStringLen", "SysFreeString", "Release", "CoUninitialize", "CoTaskMemFree"}
 
 CALLS = {
     "run_task": lambda: morvane.run_task("Sweep"),
