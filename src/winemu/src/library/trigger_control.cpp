@@ -1,0 +1,24 @@
+// trigger_control.cpp: the control API's door to the trigger engine, so that tests can hold it
+// against a model of their own without registering tasks.
+#include <cstring>
+
+#include <winemu/control.h>
+
+#include "library/trigger_run_times.hpp"
+
+extern "C" WINEMU_API size_t winemu_trigger_run_times(const char* definition, long long start, long long end,
+                                                      size_t max_count, long long* times, size_t capacity,
+                                                      int* has_time_triggers) {
+    if (!definition) return static_cast<size_t>(-1);
+    try {
+        using winemu::Instant;
+        const winemu::TriggerRunTimes found = winemu::trigger_run_times(
+            definition, Instant(std::chrono::seconds(start)), Instant(std::chrono::seconds(end)), max_count);
+        if (has_time_triggers) *has_time_triggers = found.has_time_triggers ? 1 : 0;
+        for (size_t i = 0; times && i < capacity && i < found.times.size(); ++i)
+            times[i] = found.times[i].time_since_epoch().count();
+        return found.times.size();
+    } catch (...) {
+        return static_cast<size_t>(-1);  // out of memory
+    }
+}
