@@ -34,38 +34,70 @@ void add_pattern(Instant first, seconds interval, Instant low, Instant high, std
     }
     Instant time = first;
     if (time < low) time += ((low - first) + interval - seconds(1)) / interval * interval;
-    for (std::size_t added = 0; time <= high; time += interval) {
-        times.push_back(time);
-        if (++added == max_count) break;
-    }
+    if (time > high) return;
+    std::size_t count = static_cast<std::size_t>((high - time) / interval) + 1;
+    if (max_count != 0) count = std::min(count, max_count);
+    for (; count != 0; --count, time += interval) times.push_back(time);
 }
 
-void add_rule_times(const TriggerRule& rule, LocalClock& zone, Instant start, Instant end, std::size_t max_count,
+// Keeps times[from...] ascending after a pattern was appended at `added`: a pattern overlaps the
+// one before only where its repetition outlasts the next start, so the merge is short. A first
+// time that the pattern before ended on is dropped; true when other times may now repeat.
+bool merge_pattern(std::vector<Instant>& times, std::size_t from, std::size_t added) {
+    const auto first = times.begin() + static_cast<std::ptrdiff_t>(from);
+    const auto middle = times.begin() + static_cast<std::ptrdiff_t>(added);
+    if (middle == first || middle == times.end() || *(middle - 1) < *middle) return false;
+    if (*(middle - 1) == *middle) {
+        times.erase(middle);
+        return false;
+    }
+    std::inplace_merge(std::upper_bound(first, middle, *middle), middle, times.end());
+    return true;
+}
+
+// Room for as many patterns as fit before the horizon if they came as far apart as the first two.
+void reserve_like(std::vector<Instant>& times, Instant first, Instant second, Instant horizon, seconds interval) {
+    constexpr std::size_t most = std::size_t{1} << 20;
+    const auto patterns = static_cast<std::size_t>((horizon - first) / std::max(second - first, seconds(1))) + 1;
+    const auto each = interval > seconds(0) ? static_cast<std::size_t>((second - first) / interval) + 1 : 1;
+    times.reserve(times.size() + std::min(most, patterns * each));
+}
+
+// Appends the times of one trigger within [start, end], ascending (the first max_count of them
+// and perhaps a few more); true when some of them may repeat.
+bool add_rule_times(const TriggerRule& rule, LocalClock& zone, Instant start, Instant end, std::size_t max_count,
                     std::vector<Instant>& times) {
+    const std::size_t first_of_rule = times.size();
     const Instant horizon = rule.end ? std::min(end, instant_of(*rule.end, zone)) : end;
-    if (horizon < start) return;
+    bool repeated = false;
+    if (horizon < start) return repeated;
     const bool repeats = rule.interval > seconds(0);
     const bool indefinite = repeats && !rule.duration;
     const seconds length = repeats && rule.duration ? *rule.duration : seconds(0);
     TriggerStarts starts(rule, zone, indefinite ? start : start - length, indefinite, horizon);
-    const std::size_t first_of_rule = times.size();
     std::optional<Instant> current = starts.next();
     while (current && *current <= horizon) {
         const std::optional<Instant> following = starts.next();
         Instant last = *current + length;
         if (indefinite) last = following ? *following - seconds(1) : horizon;
+        const std::size_t added = times.size();
+        if (added == first_of_rule && following) reserve_like(times, *current, *following, horizon, rule.interval);
         add_pattern(*current, rule.interval, std::max(start, *current), std::min(last, horizon), max_count, times);
+        repeated = merge_pattern(times, first_of_rule, added) || repeated;
+        // Later patterns begin after `following`: once max_count times are found, they matter
+        // only if it comes before the last of those.
+        if (max_count != 0 && repeated && times.size() - first_of_rule >= max_count) {
+            times.erase(std::unique(times.begin() + static_cast<std::ptrdiff_t>(first_of_rule), times.end()),
+                        times.end());
+        }
         if (max_count != 0 && times.size() - first_of_rule >= max_count) {
-            // Later patterns begin after `following`: they matter only if it comes before the
-            // max_count-th time found so far.
-            const auto first = times.begin() + static_cast<std::ptrdiff_t>(first_of_rule);
-            const auto kept = first + static_cast<std::ptrdiff_t>(max_count);
-            std::nth_element(first, kept - 1, times.end());
-            if (!following || *following > *(kept - 1)) return;
+            const auto kept = times.begin() + static_cast<std::ptrdiff_t>(first_of_rule + max_count);
+            if (!following || *following > *(kept - 1)) break;
             times.erase(kept, times.end());
         }
         current = following;
     }
+    return repeated;
 }
 
 }  // namespace
@@ -76,10 +108,16 @@ TriggerRunTimes trigger_run_times(std::string_view definition, Instant start, In
     result.has_time_triggers = read.has_time_triggers;
     if (end < start) return result;
     LocalClock zone;
-    for (const TriggerRule& rule : read.rules) add_rule_times(rule, zone, start, end, max_count, result.times);
     std::vector<Instant>& times = result.times;
-    if (!std::is_sorted(times.begin(), times.end())) std::sort(times.begin(), times.end());
-    times.erase(std::unique(times.begin(), times.end()), times.end());
+    bool repeated = false;
+    for (const TriggerRule& rule : read.rules) {
+        const std::size_t first_of_rule = times.size();
+        repeated = add_rule_times(rule, zone, start, end, max_count, times) || repeated;
+        if (first_of_rule == 0 || first_of_rule == times.size()) continue;
+        std::inplace_merge(times.begin(), times.begin() + static_cast<std::ptrdiff_t>(first_of_rule), times.end());
+        repeated = true;
+    }
+    if (repeated) times.erase(std::unique(times.begin(), times.end()), times.end());
     if (max_count != 0 && times.size() > max_count) times.resize(max_count);
     return result;
 }
