@@ -7,6 +7,7 @@ change), a repeated one as its first occurrence; repetition adds Interval in ela
 and including Duration, or without Duration until the trigger's next start.
 """
 
+import calendar
 import contextlib
 import datetime as dt
 import os
@@ -60,7 +61,7 @@ def text(wall, offset):
 
 
 triggers = st.fixed_dictionaries({
-    "kind": st.sampled_from(["time", "daily", "weekly"]),
+    "kind": st.sampled_from(["time", "daily", "weekly", "monthly", "monthly_dow"]),
     # Days from the change, and a time of day that often falls near it.
     "start": st.builds(lambda days, minutes: dt.timedelta(days=days, minutes=minutes), st.integers(-10, 3),
                        st.integers(90, 210) | st.integers(0, 1439)),
@@ -70,6 +71,9 @@ triggers = st.fixed_dictionaries({
     "days_interval": st.integers(1, 4),
     "weeks_interval": st.integers(1, 3),
     "days": st.sets(st.integers(0, 6), min_size=1),
+    "days_of_month": st.sets(st.integers(1, 31) | st.just("Last"), min_size=1, max_size=4),
+    "weeks": st.sets(st.sampled_from([1, 2, 3, 4, "Last"]), min_size=1),
+    "months": st.none() | st.sets(st.integers(1, 12), min_size=1),
     "interval": st.none() | st.integers(5, 180) | st.integers(181, 24 * 60),
     "duration": st.none() | st.integers(1, 3 * 1440),
 })
@@ -85,13 +89,37 @@ def trigger_xml(t, near):
         parts.append(f"<Repetition><Interval>PT{t['interval']}M</Interval>{duration}</Repetition>")
     if t["kind"] == "time":
         return f"<TimeTrigger>{''.join(parts)}</TimeTrigger>"
+    days = "".join(f"<{DAY_NAMES[d]}/>" for d in sorted(t["days"]))
+    months = "" if t["months"] is None else "<Months>" + "".join(
+        f"<{calendar.month_name[m]}/>" for m in sorted(t["months"])) + "</Months>"
     if t["kind"] == "daily":
         parts.append(f"<ScheduleByDay><DaysInterval>{t['days_interval']}</DaysInterval></ScheduleByDay>")
-    else:
-        days = "".join(f"<{DAY_NAMES[d]}/>" for d in sorted(t["days"]))
+    elif t["kind"] == "weekly":
         parts.append(f"<ScheduleByWeek><WeeksInterval>{t['weeks_interval']}</WeeksInterval>"
                      f"<DaysOfWeek>{days}</DaysOfWeek></ScheduleByWeek>")
+    elif t["kind"] == "monthly":
+        chosen = "".join(f"<Day>{d}</Day>" for d in sorted(t["days_of_month"], key=str))
+        parts.append(f"<ScheduleByMonth><DaysOfMonth>{chosen}</DaysOfMonth>{months}</ScheduleByMonth>")
+    else:
+        weeks = "".join(f"<Week>{w}</Week>" for w in sorted(t["weeks"], key=str))
+        parts.append(f"<ScheduleByMonthDayOfWeek><Weeks>{weeks}</Weeks><DaysOfWeek>{days}</DaysOfWeek>{months}"
+                     "</ScheduleByMonthDayOfWeek>")
     return f"<CalendarTrigger>{''.join(parts)}</CalendarTrigger>"
+
+
+def is_start_day(t, first, day):
+    if t["kind"] == "daily":
+        return (day - first).days % t["days_interval"] == 0
+    if t["kind"] == "weekly":
+        sunday = first - dt.timedelta(days=(first.weekday() + 1) % 7)
+        return day.weekday() in t["days"] and (day - sunday).days // 7 % t["weeks_interval"] == 0
+    if t["months"] is not None and day.month not in t["months"]:
+        return False
+    last = calendar.monthrange(day.year, day.month)[1]
+    if t["kind"] == "monthly":
+        return day.day in t["days_of_month"] or ("Last" in t["days_of_month"] and day.day == last)
+    week = (day.day - 1) // 7 + 1
+    return day.weekday() in t["days"] and (week in t["weeks"] or ("Last" in t["weeks"] and day.day + 7 > last))
 
 
 def model_starts(t, near, zone, last):
@@ -99,13 +127,9 @@ def model_starts(t, near, zone, last):
     if t["kind"] == "time":
         yield instant(start, t["offset"], zone)
         return
-    first = start.date()
-    sunday = first - dt.timedelta(days=(first.weekday() + 1) % 7)
-    day = first
+    day = first = start.date()
     while instant(dt.datetime.combine(day, start.time()), t["offset"], zone) <= last + 2 * 86400:
-        weeks = (day - sunday).days // 7
-        if (t["kind"] == "daily" and (day - first).days % t["days_interval"] == 0) or (
-                t["kind"] == "weekly" and day.weekday() in t["days"] and weeks % t["weeks_interval"] == 0):
+        if is_start_day(t, first, day):
             yield instant(dt.datetime.combine(day, start.time()), t["offset"], zone)
         day += dt.timedelta(days=1)
 

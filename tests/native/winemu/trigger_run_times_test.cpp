@@ -138,6 +138,10 @@ TEST(TriggerRunTimes, TimesOfTheCalendarInLocalTime) {
                                              mondays + "</ScheduleByMonthDayOfWeek>"),
          "2026-01-01T00:00", "2026-03-01T00:00", 0,
          {"2026-01-05 07:00+00", "2026-01-26 07:00+00", "2026-02-02 07:00+00", "2026-02-23 07:00+00"}},
+        {"the last Saturday of a month of 28 days is its 28th, not its 21st", "UTC",
+         calendar("2026-02-01T07:00:00", "<ScheduleByMonthDayOfWeek><Weeks><Week>Last</Week></Weeks><DaysOfWeek>"
+                                         "<Saturday/></DaysOfWeek></ScheduleByMonthDayOfWeek>"),
+         "2026-02-01T00:00", "2026-03-01T00:00", 0, {"2026-02-28 07:00+00"}},
         {"a start at the EndBoundary is made, none after", "UTC",
          daily("2026-01-01T06:00:00", "<EndBoundary>2026-01-03T06:00:00</EndBoundary>"), "2026-01-01T00:00",
          "2026-02-01T00:00", 0, {"2026-01-01 06:00+00", "2026-01-02 06:00+00", "2026-01-03 06:00+00"}},
