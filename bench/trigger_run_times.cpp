@@ -43,7 +43,8 @@ double median(std::vector<double> values) {
 }  // namespace
 
 int main() {
-    const auto library = std::filesystem::temp_directory_path() / ("morvane-bench-triggers-" + std::to_string(::getpid()));
+    const auto library =
+        std::filesystem::temp_directory_path() / ("morvane-bench-triggers-" + std::to_string(::getpid()));
     winemu_set_task_library(library.c_str());
     if (!morvane::scheduler::register_xml("Hourly", definition).ok()) {
         std::fprintf(stderr, "could not register the task\n");

@@ -75,8 +75,8 @@ std::string calendar(const std::string& start, const std::string& schedule, cons
 }
 
 std::string daily(const std::string& start, const std::string& more = "", int interval = 1) {
-    return calendar(start, "<ScheduleByDay><DaysInterval>" + std::to_string(interval) + "</DaysInterval></ScheduleByDay>",
-                    more);
+    const std::string every = "<DaysInterval>" + std::to_string(interval) + "</DaysInterval>";
+    return calendar(start, "<ScheduleByDay>" + every + "</ScheduleByDay>", more);
 }
 
 std::string repetition(const std::string& interval, const std::string& duration = "") {
@@ -154,7 +154,8 @@ TEST(TriggerRunTimes, TimesOfTheCalendarInLocalTime) {
          "2026-01-01T00:10", "2026-01-01T01:00", 0,
          {"2026-01-01 00:20+00", "2026-01-01 00:40+00", "2026-01-01 01:00+00"}},
         {"triggers merge, a time once, the first max_count", "UTC",
-         daily("2026-01-01T06:00:00") + "<TimeTrigger><StartBoundary>2026-01-02T06:00:00</StartBoundary></TimeTrigger>" +
+         daily("2026-01-01T06:00:00") +
+             "<TimeTrigger><StartBoundary>2026-01-02T06:00:00</StartBoundary></TimeTrigger>"
              "<TimeTrigger><StartBoundary>2026-01-01T18:00:00</StartBoundary></TimeTrigger>",
          "2026-01-01T00:00", "2026-02-01T00:00", 4,
          {"2026-01-01 06:00+00", "2026-01-01 18:00+00", "2026-01-02 06:00+00", "2026-01-03 06:00+00"}},

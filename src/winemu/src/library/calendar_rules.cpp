@@ -3,7 +3,9 @@
 // Weeks run from Sunday to Saturday, as SYSTEMTIME numbers the days and DaysOfWeek's bits order
 // them: WeeksInterval counts whole weeks from the week of the StartBoundary. Week 1 of a month is
 // its days 1 to 7, week 4 its days 22 to 28, and "Last" the last seven days; day 31 (or 29, 30)
-// of a month that has no such day gives no start in that month, "Last" its last day.
+// of a month that has no such day gives no start in that month, "Last" its last day. A schedule
+// that leaves out its days of the week, days of the month or weeks names no day (Months left out:
+// every month, see trigger_reading.cpp).
 #include "library/calendar_rules.hpp"
 
 namespace winemu {

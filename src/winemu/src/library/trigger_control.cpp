@@ -19,7 +19,8 @@ extern "C" WINEMU_API size_t winemu_trigger_run_times(const char* definition, lo
         if (has_time_triggers) *has_time_triggers = found.has_time_triggers ? 1 : 0;
         // An Instant is its count of seconds: copied as they lie.
         static_assert(sizeof(Instant) == sizeof(long long) && std::is_trivially_copyable_v<Instant>);
-        if (times) std::memcpy(times, found.times.data(), std::min(capacity, found.times.size()) * sizeof(long long));
+        const size_t copied = times ? std::min(capacity, found.times.size()) : 0;
+        if (copied != 0) std::memcpy(times, found.times.data(), copied * sizeof(long long));
         return found.times.size();
     } catch (...) {
         return static_cast<size_t>(-1);  // out of memory

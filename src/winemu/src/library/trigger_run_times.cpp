@@ -55,12 +55,16 @@ bool merge_pattern(std::vector<Instant>& times, std::size_t from, std::size_t ad
     return true;
 }
 
-// Room for as many patterns as fit before the horizon if they came as far apart as the first two.
-void reserve_like(std::vector<Instant>& times, Instant first, Instant second, Instant horizon, seconds interval) {
+// Room for as many patterns as fit before the horizon if they came as far apart as the first two
+// (no more than max_count and a pattern need).
+void reserve_like(std::vector<Instant>& times, Instant first, Instant second, Instant horizon, seconds interval,
+                  std::size_t max_count) {
     constexpr std::size_t most = std::size_t{1} << 20;
     const auto patterns = static_cast<std::size_t>((horizon - first) / std::max(second - first, seconds(1))) + 1;
     const auto each = interval > seconds(0) ? static_cast<std::size_t>((second - first) / interval) + 1 : 1;
-    times.reserve(times.size() + std::min(most, patterns * each));
+    std::size_t room = std::min(most, patterns * each);
+    if (max_count != 0) room = std::min(room, max_count + each);
+    times.reserve(times.size() + room);
 }
 
 // Appends the times of one trigger within [start, end], ascending (the first max_count of them
@@ -81,7 +85,9 @@ bool add_rule_times(const TriggerRule& rule, LocalClock& zone, Instant start, In
         Instant last = *current + length;
         if (indefinite) last = following ? *following - seconds(1) : horizon;
         const std::size_t added = times.size();
-        if (added == first_of_rule && following) reserve_like(times, *current, *following, horizon, rule.interval);
+        if (added == first_of_rule && following) {
+            reserve_like(times, *current, *following, horizon, rule.interval, max_count);
+        }
         add_pattern(*current, rule.interval, std::max(start, *current), std::min(last, horizon), max_count, times);
         repeated = merge_pattern(times, first_of_rule, added) || repeated;
         // Later patterns begin after `following`: once max_count times are found, they matter
@@ -103,9 +109,13 @@ bool add_rule_times(const TriggerRule& rule, LocalClock& zone, Instant start, In
 }  // namespace
 
 TriggerRunTimes trigger_run_times(std::string_view definition, Instant start, Instant end, std::size_t max_count) {
+    using namespace std::chrono;
     const TriggerRules read = read_trigger_rules(definition);
     TriggerRunTimes result;
     result.has_time_triggers = read.has_time_triggers;
+    // SYSTEMTIME's years, as GetRunTimes takes them: the calendar's arithmetic stays in range.
+    start = std::max(start, Instant(sys_days(year(1601) / January / 1)));
+    end = std::min(end, Instant(sys_days(year(30827) / December / 31)) + seconds(86399));
     if (end < start) return result;
     LocalClock zone;
     std::vector<Instant>& times = result.times;
