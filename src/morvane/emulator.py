@@ -108,6 +108,17 @@ def _load() -> ctypes.CDLL:
     declare("winemu_journal_stop", None)
     declare("winemu_journal_size", ctypes.c_size_t)
     declare("winemu_journal_record", ctypes.c_int, ctypes.c_size_t, ctypes.POINTER(_JournalEntry))
+    declare(
+        "winemu_trigger_run_times",
+        ctypes.c_size_t,
+        ctypes.c_char_p,
+        ctypes.c_longlong,
+        ctypes.c_longlong,
+        ctypes.c_size_t,
+        ctypes.POINTER(ctypes.c_longlong),
+        ctypes.c_size_t,
+        ctypes.POINTER(ctypes.c_int),
+    )
     return library
 
 
@@ -455,6 +466,34 @@ def enter_apartment(multithreaded: bool) -> int:
 def leave_apartment() -> None:
     """Leaves one apartment entry of the calling thread (CoUninitialize)."""
     _winemu.winemu_leave_apartment()
+
+
+def trigger_run_times(definition: str, start: int, end: int, max_count: int = 0) -> tuple[list[int], bool]:
+    """When the triggers of a definition start its task, as the emulated service computes them.
+
+    The instants (whole seconds since 1970) within [start, end], ascending, the first max_count
+    of them (0: all); and whether the definition has an enabled time or calendar trigger. Times
+    written without an offset are local times of the process's zone (TZ, after time.tzset()).
+    """
+    _text("definition", definition)
+    for name, value in (("start", start), ("end", end), ("max_count", max_count)):
+        if not isinstance(value, int) or isinstance(value, bool):
+            raise TypeError(f"{name} must be an int, not {type(value).__name__}")
+    if max_count < 0:
+        raise ValueError(f"max_count cannot be negative: {max_count}")
+    xml = _utf8(definition)
+    has_time_triggers = ctypes.c_int(0)
+    capacity = max_count or 256
+    while True:
+        times = (ctypes.c_longlong * capacity)()
+        count = _winemu.winemu_trigger_run_times(
+            xml, start, end, max_count, times, capacity, ctypes.byref(has_time_triggers)
+        )
+        if count == _COPY_FAILED:
+            raise MemoryError("the emulator ran out of memory computing run times")
+        if count <= capacity:
+            return list(times[:count]), bool(has_time_triggers.value)
+        capacity = count
 
 
 def main(argv: list[str] | None = None) -> int:

@@ -120,4 +120,13 @@ WINEMU_API size_t winemu_journal_size(void);
 /* Fills *entry with record `index` (0 the oldest); 0 on success, -1 past the end. Its texts stay
  * valid until the next winemu_journal_start. */
 WINEMU_API int winemu_journal_record(size_t index, winemu_journal_entry* entry);
+/* When the enabled time and calendar triggers of a definition (UTF-8 XML that RegisterTask would
+ * accept) start its task: the instants, in seconds since the epoch, within [start, end], ascending,
+ * each once, the first max_count of them (0: all). Times of the definition without an offset are
+ * local times of the process's zone (TZ). Copies up to `capacity` of them into `times` and returns
+ * how many there are; sets *has_time_triggers (when not null) to whether the definition has an
+ * enabled time or calendar trigger. Returns (size_t)-1 when definition is null or memory runs out. */
+WINEMU_API size_t winemu_trigger_run_times(const char* definition, long long start, long long end, size_t max_count,
+                                           long long* times, size_t capacity, int* has_time_triggers);
 }
+

@@ -1,20 +1,18 @@
-// local_time.cpp: local time through the C library, which follows the TZ variable.
+// local_time.cpp: local time through the C library, which follows the TZ variable; local times
+// become instants by the rules of LocalClock (mktime leaves skipped and repeated times to chance).
 #include "library/local_time.hpp"
 
 #include <ctime>
 
+#include "library/local_clock.hpp"
+
 namespace winemu {
 
 Instant instant_from_local(const SYSTEMTIME& local) noexcept {
-    std::tm fields{};
-    fields.tm_year = local.wYear - 1900;
-    fields.tm_mon = local.wMonth - 1;
-    fields.tm_mday = local.wDay;
-    fields.tm_hour = local.wHour;
-    fields.tm_min = local.wMinute;
-    fields.tm_sec = local.wSecond;
-    fields.tm_isdst = -1;
-    return Instant(std::chrono::seconds(std::mktime(&fields)));
+    using namespace std::chrono;
+    const local_days day{year(local.wYear) / month(local.wMonth) / std::chrono::day(local.wDay)};
+    LocalClock zone;
+    return zone.instant_from_local(day + hours(local.wHour) + minutes(local.wMinute) + seconds(local.wSecond));
 }
 
 SYSTEMTIME local_from_instant(Instant instant) noexcept {

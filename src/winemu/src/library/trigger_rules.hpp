@@ -1,0 +1,43 @@
+// trigger_rules.hpp: the triggers of a definition that start its task at times of the calendar,
+// as the trigger engine reads them.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace winemu {
+
+// An xs:dateTime of the definition: the date and time as written (fractions of a second dropped),
+// and the offset from UTC written with it; without one it is a local time of the process's zone.
+struct BoundaryTime {
+    std::chrono::local_seconds wall{};
+    std::optional<std::chrono::seconds> offset;
+};
+
+enum class Schedule : std::uint8_t { once, daily, weekly, monthly, monthly_day_of_week };
+
+struct TriggerRule {
+    Schedule schedule = Schedule::once;  // once: a TimeTrigger; the others: a CalendarTrigger's ScheduleBy...
+    BoundaryTime start;                  // StartBoundary: the first start, and the time of day of each
+    std::optional<BoundaryTime> end;     // EndBoundary: no start after it
+    std::chrono::seconds interval{0};    // Repetition/Interval; 0: the task is not repeated
+    std::optional<std::chrono::seconds> duration;  // Repetition/Duration; none: indefinitely
+    unsigned days_interval = 1;          // ScheduleByDay/DaysInterval
+    unsigned weeks_interval = 1;         // ScheduleByWeek/WeeksInterval
+    std::uint8_t days_of_week = 0;       // bit 0 Sunday ... bit 6 Saturday
+    std::uint16_t months = 0;            // bit 0 January ... bit 11 December
+    std::uint32_t days_of_month = 0;     // bit 0 the 1st ... bit 30 the 31st, bit 31 "Last"
+    std::uint8_t weeks = 0;              // bit 0 the first week ... bit 3 the fourth, bit 4 "Last"
+};
+
+struct TriggerRules {
+    std::vector<TriggerRule> rules;
+    bool has_time_triggers = false;  // an enabled TimeTrigger or CalendarTrigger is there
+};
+
+constexpr std::uint32_t last_day_of_month = std::uint32_t{1} << 31;
+constexpr std::uint8_t last_week = 1 << 4;
+
+}  // namespace winemu
