@@ -44,6 +44,25 @@ int day_of_week(int year, int month, int day) noexcept {
     return static_cast<int>(((days + 4) % 7 + 7) % 7);
 }
 
+long long seconds_from_local_time(const LocalTime& time) noexcept {
+    return days_from_civil(time.year, time.month, time.day) * 86'400 + time.hour * 3600LL + time.minute * 60LL +
+           time.second;
+}
+
+LocalTime local_time_from_seconds(long long seconds) noexcept {
+    long long days = seconds / 86'400;
+    long long second_of_day = seconds % 86'400;
+    if (second_of_day < 0) {
+        second_of_day += 86'400;
+        days -= 1;
+    }
+    LocalTime time = civil_from_days(days);
+    time.hour = static_cast<int>(second_of_day / 3600);
+    time.minute = static_cast<int>(second_of_day / 60 % 60);
+    time.second = static_cast<int>(second_of_day % 60);
+    return time;
+}
+
 std::optional<LocalTime> local_time_from_date(double date) noexcept {
     if (date == 0.0 || !(date >= kEarliestDate && date < kLatestDate)) return std::nullopt;
     const double whole_days = std::trunc(date);

@@ -31,4 +31,9 @@ int day_of_week(int year, int month, int day) noexcept;
 // Days from 1970-01-01 to a date of the proleptic Gregorian calendar (negative before it).
 long long days_from_civil(int year, int month, int day) noexcept;
 
+// Seconds from 1970-01-01 00:00 to the time's fields, counted as if no offset applied (its
+// milliseconds left out), and back.
+long long seconds_from_local_time(const LocalTime& time) noexcept;
+LocalTime local_time_from_seconds(long long seconds) noexcept;
+
 }  // namespace morvane::scheduler
