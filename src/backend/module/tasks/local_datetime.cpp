@@ -4,7 +4,6 @@
 #include <string>
 
 #include "module/tasks/datetime_api.hpp"
-#include "module/tasks/local_offset.hpp"
 #include "runtime/internal_failure.hpp"
 
 namespace morvane::module {
@@ -31,7 +30,7 @@ PyObject* LocalDatetimeMaker::timezone_of(int offset_seconds, long long utc_seco
 }
 
 PyRef LocalDatetimeMaker::make(const scheduler::LocalTime& time) {
-    const LocalInstant instant = instant_of_local_time(time);
+    const LocalInstant instant = offsets_.instant_of(time);
     PyObject* timezone = timezone_of(instant.offset_seconds, instant.utc_seconds);
     const PyDateTime_CAPI& api = datetime_api();
     const scheduler::LocalTime& wall = instant.wall;
