@@ -19,8 +19,8 @@ PyObject* LocalDatetimeMaker::timezone_of(int offset_seconds, long long utc_seco
     if (!delta) throw InternalFailure("could not make a UTC offset: " + fetch_error().describe());
     PyRef name;
     if (!abbreviation.empty()) {
-        name = PyRef::steal(PyUnicode_DecodeLocaleAndSize(abbreviation.data(),
-                                                          static_cast<Py_ssize_t>(abbreviation.size()), "surrogateescape"));
+        const auto size = static_cast<Py_ssize_t>(abbreviation.size());
+        name = PyRef::steal(PyUnicode_DecodeLocaleAndSize(abbreviation.data(), size, "surrogateescape"));
         if (!name) throw InternalFailure("could not make a time zone's name: " + fetch_error().describe());
     }
     PyRef timezone = PyRef::steal(api.TimeZone_FromTimeZone(delta.get(), name.get()));

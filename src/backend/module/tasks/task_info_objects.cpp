@@ -36,7 +36,8 @@ PyRef make_integer(long long value) {
 // A positional call of a class; its failure, or what it raised, is the error.
 Result<PyRef, PythonError> call(PyObject* callable, PyObject** arguments, std::size_t count) {
     // arguments[-1] is a spare slot that the callee may borrow.
-    PyRef made = PyRef::steal(PyObject_Vectorcall(callable, arguments, count | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr));
+    PyRef made =
+        PyRef::steal(PyObject_Vectorcall(callable, arguments, count | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr));
     if (!made) return Err{fetch_error()};
     return made;
 }
