@@ -1,11 +1,11 @@
-"""Assembles morvane's Windows wheel from an unpacked sdist and the cross-built extension.
+"""Assembles morvane's Windows wheel from an unpacked sdist and the cross-built extensions.
 
-The wheel holds the Python package as the sdist has it (src/morvane), the extension module, and a
+The wheel holds the Python package as the sdist has it (src/morvane), the extension modules, and a
 .dist-info whose METADATA is the sdist's PKG-INFO (the build backend wrote it from pyproject.toml)
 and whose entry points are those pyproject.toml declares. No winemu goes in: on Windows the
 extension talks to the real service, and morvane.emulator refuses to import there.
 
-usage: assemble_wheel.py SDIST_DIR EXTENSION.pyd OUT_DIR
+usage: assemble_wheel.py SDIST_DIR OUT_DIR EXTENSION.pyd...
 """
 
 from __future__ import annotations
@@ -37,10 +37,10 @@ def entry_points(project: dict) -> str:
 
 
 def main(arguments: list[str]) -> int:
-    if len(arguments) != 3:
+    if len(arguments) < 3:
         print(__doc__, file=sys.stderr)
         return 2
-    sdist, extension, out = Path(arguments[0]), Path(arguments[1]), Path(arguments[2])
+    sdist, out, extensions = Path(arguments[0]), Path(arguments[1]), [Path(path) for path in arguments[2:]]
     project = tomllib.loads((sdist / "pyproject.toml").read_text())["project"]
     name, version = project["name"], project["version"]
     dist_info = f"{name}-{version}.dist-info"
@@ -50,7 +50,8 @@ def main(arguments: list[str]) -> int:
     for path in sorted(package.rglob("*")):
         if path.is_file() and path.name not in LEFT_OUT and "__pycache__" not in path.parts:
             files[f"{name}/{path.relative_to(package).as_posix()}"] = path.read_bytes()
-    files[f"{name}/{extension.name}"] = extension.read_bytes()
+    for extension in extensions:
+        files[f"{name}/{extension.name}"] = extension.read_bytes()
     files[f"{dist_info}/METADATA"] = (sdist / "PKG-INFO").read_bytes()
     wheel = f"Wheel-Version: 1.0\nGenerator: morvane assemble_wheel\nRoot-Is-Purelib: false\nTag: {TAG}\n\n"
     files[f"{dist_info}/WHEEL"] = wheel.encode()

@@ -5,26 +5,58 @@
     task_exists(task_name)            True when the task is registered, else False
     register_xml(task_name, xml_data) create a task from its XML definition, or replace it
 
+    list_tasks(folder="\\", *, recursive=False, hidden=False)
+                                      the tasks of a folder (and its subfolders), as TaskInfo
+    task_info(task_name)              a TaskInfo: path, name, enabled, state (TaskState), last
+                                      and next run time, last task result, missed runs
+    task_xml(task_name)               the registered definition as the service returns it
+    enable_task(task_name), disable_task(task_name), stop_task(task_name)
+                                      returns None
+    run_times(task_name, start, end, *, max_count=None)
+                                      when the task's triggers start it between two aware
+                                      datetimes (at most max_count times; None: all)
+
 Task names are relative to the root folder of the task library ("Backup" or "Folder\\Backup").
 A failure of the scheduler raises TaskSchedulerError, or TaskPermissionError when access is
 denied; a malformed call raises TypeError, a task name holding a NUL character ValueError.
+Times are aware datetimes in local time (see TaskInfo); run_times refuses naive ones (TypeError),
+an end before the start and a max_count below 1 (ValueError).
 
     read_task_xml(path)               the text of a task definition file, UTF-16 or UTF-8
 """
 
 from morvane._morvane_backend import delete_task, register_xml, run_task, task_exists
+from morvane._morvane_tasks import (
+    disable_task,
+    enable_task,
+    list_tasks,
+    run_times,
+    stop_task,
+    task_info,
+    task_xml,
+)
 from morvane.errors import TaskPermissionError, TaskSchedulerError
 from morvane.task_file import TaskFileDecodeError, read_task_xml
+from morvane.task_records import TaskInfo, TaskState
 
 __all__ = [
     "TaskFileDecodeError",
+    "TaskInfo",
     "TaskPermissionError",
     "TaskSchedulerError",
+    "TaskState",
     "delete_task",
+    "disable_task",
+    "enable_task",
+    "list_tasks",
     "read_task_xml",
     "register_xml",
     "run_task",
+    "run_times",
+    "stop_task",
     "task_exists",
+    "task_info",
+    "task_xml",
 ]
 
 __version__ = "0.1.0"

@@ -1,10 +1,12 @@
 """Every platform call that a successful call of each function makes, made to fail in turn: the
-failure reaches Python with the right class, code and label, and nothing is left held.
+failure reaches Python with the right class, code and label, and nothing is left held. A listing
+is the exception: a task whose state cannot be read is listed as unknown, with the code.
 
 The (function, call, occurrence) triples come from the journal of a successful call, so a call
 added to a path is swept without touching this file; one that this file cannot classify fails
 the test until it says how that call fails."""
 
+import datetime
 import tempfile
 
 import pytest
@@ -13,6 +15,12 @@ import morvane
 from morvane import TaskPermissionError, TaskSchedulerError, emulator
 
 from module.task_xml import TASK_XML
+from tasks.definitions import calendar_trigger, task_xml
+
+# A task with run times, in the root folder and in a subfolder, so that every call is made.
+SWEPT_XML = task_xml(triggers=calendar_trigger("2026-01-01T08:00:00"))
+PERIOD = (datetime.datetime(2026, 3, 1, tzinfo=datetime.timezone.utc),
+          datetime.datetime(2026, 3, 3, tzinfo=datetime.timezone.utc))
 
 ACCESS_DENIED = 0x80070005
 FAILED = 0x80004005
@@ -22,20 +30,38 @@ OUT_OF_MEMORY_PANIC = ("called `Result::unwrap()` on an `Err` value: Error { cod
 # How each platform call on the success paths fails: it returns an HRESULT, it is an allocator
 # (null, which the client treats as impossible), or it has no failure to inject.
 RETURNS_HRESULT = {"CoInitializeEx", "CoCreateInstance", "Connect", "GetFolder", "GetTask", "DeleteTask",
-                   "RegisterTask", "RunEx"}
+                   "RegisterTask", "RunEx", "GetTasks", "GetFolders", "get_Count", "get_Item", "get_Path",
+                   "get_Name", "get_Xml", "put_Enabled", "Stop", "GetRunTimes"}
+# A task's state in a listing: a failing read lists the task as unknown instead of failing.
+STATE_READS = {"get_State", "get_Enabled", "get_LastRunTime", "get_LastTaskResult", "get_NextRunTime",
+               "get_NumberOfMissedRuns"}
+# The service's own allocation of the run times: its failure is GetRunTimes' E_OUTOFMEMORY.
+SERVICE_ALLOCATOR = {"CoTaskMemAlloc"}
 ALLOCATOR = {"SysAllocStringLen"}
-CANNOT_FAIL = {"SysStringLen", "SysFreeString", "Release", "CoUninitialize"}
+CANNOT_FAIL = {"SysStringLen", "SysFreeString", "Release", "CoUninitialize", "CoTaskMemFree"}
 
 CALLS = {
     "run_task": lambda: morvane.run_task("Sweep"),
     "delete_task": lambda: morvane.delete_task("Sweep"),
     "task_exists": lambda: morvane.task_exists("Sweep"),
     "register_xml": lambda: morvane.register_xml("Sweep", TASK_XML),
+    "list_tasks": lambda: morvane.list_tasks(recursive=True),
+    "task_info": lambda: morvane.task_info("Sweep"),
+    "task_xml": lambda: morvane.task_xml("Sweep"),
+    "enable_task": lambda: morvane.enable_task("Sweep"),
+    "disable_task": lambda: morvane.disable_task("Sweep"),
+    "stop_task": lambda: morvane.stop_task("Sweep"),
+    "run_times": lambda: morvane.run_times("Sweep", *PERIOD),
 }
 
 
+def register_swept_tasks():
+    morvane.register_xml("Sweep", SWEPT_XML)
+    morvane.register_xml("Folder\\Sweep", SWEPT_XML)
+
+
 def journal_of_success(function):
-    morvane.register_xml("Sweep", TASK_XML)
+    register_swept_tasks()
     with emulator.journal() as records:
         CALLS[function]()
     return [record.call for record in records]
@@ -63,10 +89,12 @@ INJECTABLE = [row for row in ROWS if row[1] not in CANNOT_FAIL]
 
 
 def test_every_call_on_a_success_path_is_classified():
-    assert {call for _, call, _ in ROWS} <= RETURNS_HRESULT | ALLOCATOR | CANNOT_FAIL
+    assert {call for _, call, _ in ROWS} <= RETURNS_HRESULT | STATE_READS | SERVICE_ALLOCATOR | ALLOCATOR | CANNOT_FAIL
     # Each function reaches its own scheduler call, so the sweep covers more than the opening.
     assert {("run_task", "RunEx"), ("delete_task", "DeleteTask"), ("task_exists", "GetTask"),
-            ("register_xml", "RegisterTask")} <= {(function, call) for function, call, _ in ROWS}
+            ("register_xml", "RegisterTask"), ("list_tasks", "GetFolders"), ("list_tasks", "get_NumberOfMissedRuns"),
+            ("task_info", "get_NextRunTime"), ("task_xml", "get_Xml"), ("enable_task", "put_Enabled"),
+            ("stop_task", "Stop"), ("run_times", "GetRunTimes")} <= {(function, call) for function, call, _ in ROWS}
 
 
 @pytest.mark.parametrize("call", sorted(CANNOT_FAIL))
@@ -81,14 +109,20 @@ def test_calls_classified_as_unfailing_take_no_fault(call):
                          ids=[f"{function}-{call}-{occurrence}" for function, call, occurrence in INJECTABLE])
 @pytest.mark.parametrize("code", [ACCESS_DENIED, FAILED], ids=["denied", "failed"])
 def test_a_fault_at_each_call_reaches_python_whole(function, call, occurrence, code):
-    morvane.register_xml("Sweep", TASK_XML)
+    register_swept_tasks()
     emulator.fail_next(call, code, after=occurrence)
 
+    if function == "list_tasks" and call in STATE_READS:
+        unknown = [info for info in CALLS[function]() if info.state == morvane.TaskState.UNKNOWN]
+        assert [(info.last_task_result, info.enabled, info.last_run_time) for info in unknown] == [(code, False, None)]
+        return
     with pytest.raises(BaseException) as raised:
         CALLS[function]()
 
     error = raised.value
-    if call in ALLOCATOR:  # any fault makes an allocator return null: an internal failure
+    if call in SERVICE_ALLOCATOR:
+        assert (type(error), error.hresult, error.operation) == (TaskSchedulerError, 0x8007000E, "GetRunTimes")
+    elif call in ALLOCATOR:  # any fault makes an allocator return null: an internal failure
         assert (type(error).__name__, str(error)) == ("PanicException", OUT_OF_MEMORY_PANIC)
     else:
         assert type(error) is (TaskPermissionError if code == ACCESS_DENIED else TaskSchedulerError)
@@ -98,5 +132,5 @@ def test_a_fault_at_each_call_reaches_python_whole(function, call, occurrence, c
     assert emulator.outstanding() == {"objects": 0, "bstrs": 0, "apartments": 0, "buffers": 0, "libraries": 0}
     assert emulator.violations() == []
     # The service is whole again: the same call now succeeds.
-    morvane.register_xml("Sweep", TASK_XML)
+    register_swept_tasks()
     CALLS[function]()

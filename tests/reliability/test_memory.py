@@ -4,6 +4,7 @@ memory by less than 2 MiB once warmed up: nothing a call makes is kept.
 40,000 calls here; MORVANE_LONG_TESTS=1 makes 200,000. Not under AddressSanitizer, whose
 quarantine holds freed memory on purpose."""
 
+import datetime
 import os
 import sys
 
@@ -14,6 +15,8 @@ from morvane import TaskSchedulerError
 
 from module.task_xml import TASK_XML
 
+START = datetime.datetime(2026, 1, 1, tzinfo=datetime.timezone.utc)
+END = datetime.datetime(2026, 1, 2, tzinfo=datetime.timezone.utc)
 CALLS = 200_000 if os.environ.get("MORVANE_LONG_TESTS") else 40_000
 ALLOWED_GROWTH = 2 * 1024 * 1024
 
@@ -35,6 +38,13 @@ ROUND = [
     lambda: morvane.run_task("x", bogus=1),
     lambda: morvane.task_exists("a\0b"),  # ValueError
     lambda: morvane.task_exists("\ud800"),  # UnicodeEncodeError
+    lambda: morvane.list_tasks(recursive=True),
+    lambda: morvane.task_info("Present"),
+    lambda: morvane.task_xml("Present"),
+    lambda: morvane.disable_task("Present"),
+    lambda: morvane.run_times("Present", START, END, max_count=5),
+    lambda: morvane.run_times("Present", START.replace(tzinfo=None), END),  # TypeError with a note
+    lambda: morvane.task_info("Missing"),  # TaskSchedulerError
 ]
 
 

@@ -1,10 +1,10 @@
-"""The cross-built Windows wheel: its name, tags and files, what its extension imports and exports,
-and that Windows (here Wine) loads the extension and finds its init function.
+"""The cross-built Windows wheel: its name, tags and files, what its extensions import and export,
+and that Windows (here Wine) loads each extension and finds its init function.
 
-What this proves: the wheel installs as a cp313 win_amd64 wheel with a sound RECORD; every DLL the
+What this proves: the wheel installs as a cp313 win_amd64 wheel with a sound RECORD; every DLL an
 extension needs is one that CPython for Windows or every Windows 10 has (no MinGW runtime, no second
-C runtime); each of its imports from python313.dll is a name CPython's headers declare, and
-PyInit__morvane_backend is its only export. What it cannot: no Windows CPython can be had here, so
+C runtime); each of its imports from python313.dll is a name CPython's headers declare, and its
+init function (PyInit__morvane_backend, PyInit__morvane_tasks) is its only export. What it cannot: no Windows CPython can be had here, so
 the module's behaviour inside a Windows interpreter is not run; the Python layer is proven on Linux
 and the scheduler client under Wine (tests/windows).
 
@@ -37,7 +37,11 @@ pytestmark = pytest.mark.skipif(
 )
 
 VERSION = tomllib.loads((ROOT / "pyproject.toml").read_text())["project"]["version"]
-EXTENSION = "morvane/_morvane_backend.cp313-win_amd64.pyd"
+# Each extension module and its only export.
+EXTENSIONS = {
+    "morvane/_morvane_backend.cp313-win_amd64.pyd": "PyInit__morvane_backend",
+    "morvane/_morvane_tasks.cp313-win_amd64.pyd": "PyInit__morvane_tasks",
+}
 MINGW_CC = "x86_64-w64-mingw32-gcc-posix"
 # CPython itself, the Windows API, and the Universal C Runtime's API sets, which every Windows 10 has.
 ALLOWED_DLLS = {"python313.dll", "kernel32.dll", "ole32.dll", "oleaut32.dll", "api-ms-win-core-winrt-string-l1-1-0.dll"}
@@ -49,18 +53,22 @@ def wheel() -> Path:
     return Path(WHEELHOUSE) / f"morvane-{VERSION}-cp313-cp313-win_amd64.whl"
 
 
-@pytest.fixture(scope="module")
-def extension(wheel: Path, tmp_path_factory: pytest.TempPathFactory) -> Path:
-    path = tmp_path_factory.mktemp("extension") / Path(EXTENSION).name
-    path.write_bytes(zipfile.ZipFile(wheel).read(EXTENSION))
+@pytest.fixture(scope="module", params=EXTENSIONS, ids=lambda name: Path(name).name.split(".")[0])
+def extension(request: pytest.FixtureRequest, wheel: Path, tmp_path_factory: pytest.TempPathFactory) -> Path:
+    path = tmp_path_factory.mktemp("extension") / Path(request.param).name
+    path.write_bytes(zipfile.ZipFile(wheel).read(request.param))
     return path
 
 
-def test_the_wheel_is_tagged_for_windows_and_holds_the_package_its_extension_and_a_sound_record(wheel):
+def init_function(extension: Path) -> str:
+    return EXTENSIONS[f"morvane/{extension.name}"]
+
+
+def test_the_wheel_is_tagged_for_windows_and_holds_the_package_its_extensions_and_a_sound_record(wheel):
     archive = zipfile.ZipFile(wheel)
     dist_info = f"morvane-{VERSION}.dist-info"
     package = {f"morvane/{path.name}" for path in (ROOT / "src" / "morvane").iterdir() if path.is_file()}
-    expected = package | {EXTENSION} | {f"{dist_info}/{name}" for name in ("METADATA", "WHEEL", "entry_points.txt", "RECORD")}
+    expected = package | set(EXTENSIONS) | {f"{dist_info}/{name}" for name in ("METADATA", "WHEEL", "entry_points.txt", "RECORD")}
     assert set(archive.namelist()) == expected
     assert not [name for name in archive.namelist() if name.endswith((".so", ".dll")) or "winemu" in name]
 
@@ -82,12 +90,12 @@ def test_the_wheel_is_tagged_for_windows_and_holds_the_package_its_extension_and
         assert int(size) == len(data)
 
 
-def test_the_extension_needs_only_python_windows_and_the_ucrt_and_exports_only_its_init(extension):
+def test_each_extension_needs_only_python_windows_and_the_ucrt_and_exports_only_its_init(extension):
     image = read_pe_image(extension)
     assert image.machine == MACHINE_AMD64
     imports = {name.lower(): names for name, names in image.imports.items()}
     assert {name for name in imports if not name.startswith(UCRT_API_SET)} <= ALLOWED_DLLS, imports
-    assert image.exports == ("PyInit__morvane_backend",)
+    assert image.exports == (init_function(extension),)
     # Wine, like Windows, resolves DLLs at load time, but Wine fills a missing function with a stub:
     # that each name taken from python313.dll is one the headers declare is checked here.
     declared = {line.split()[0] for line in (Path(WHEELHOUSE) / "python313.def").read_text().splitlines()[2:]}
@@ -122,11 +130,11 @@ def test_windows_loads_the_extension_and_finds_its_init_function(extension, tmp_
     module = "Z:" + str(tmp_path / extension.name).replace("/", "\\")
     try:
         done = subprocess.run(
-            [wine(), tmp_path / "load_module.exe", module, "PyInit__morvane_backend"],
+            [wine(), tmp_path / "load_module.exe", module, init_function(extension)],
             env=environment, capture_output=True, text=True, timeout=300,
         )
     finally:
         wineserver = shutil.which("wineserver") or "/usr/lib/wine/wineserver"
         subprocess.run([wineserver, "-k"], env=environment, check=False)
     assert done.returncode == 0, done.stdout + done.stderr[-2000:]
-    assert done.stdout.strip().endswith("loaded; PyInit__morvane_backend found")
+    assert done.stdout.strip().endswith(f"loaded; {init_function(extension)} found")

@@ -1,6 +1,8 @@
 // scheduler_connection.hpp: SchedulerConnection, one open connection to the Task Scheduler service.
 #pragma once
 
+#include <utility>
+
 #include "runtime/result.hpp"
 #include "scheduler/apartment.hpp"
 #include "scheduler/com_ptr.hpp"
@@ -10,7 +12,8 @@
 namespace morvane::scheduler {
 
 // The root task folder of the local service, the connected service object, and the thread's
-// apartment entry, for exactly one task operation on one thread. Destroying it closes it: the
+// apartment entry, for any number of task operations, one after another, on the thread that
+// opened it. Destroying it closes it: the
 // root folder is released, then the service object, then the apartment is left if opening
 // entered it.
 class SchedulerConnection {
@@ -28,6 +31,7 @@ public:
 
     // Borrowed for the life of the connection; never null.
     ITaskFolder* root_folder() const noexcept { return root_folder_.get(); }
+    ITaskService* service() const noexcept { return service_.get(); }
 
 private:
     SchedulerConnection(ApartmentEntry apartment, ComPtr<ITaskService> service,
@@ -39,5 +43,14 @@ private:
     ComPtr<ITaskService> service_;
     ComPtr<ITaskFolder> root_folder_;
 };
+
+// Runs operation(connection) on a connection of its own, opened first and closed after it: the
+// form of every task operation for a caller that keeps no connection.
+template <class Operation>
+auto with_own_connection(Operation&& operation) -> decltype(operation(std::declval<SchedulerConnection&>())) {
+    Result<SchedulerConnection, SchedulerError> connection = SchedulerConnection::open();
+    if (!connection) return Err{std::move(connection).error()};
+    return std::forward<Operation>(operation)(connection.value());
+}
 
 }  // namespace morvane::scheduler

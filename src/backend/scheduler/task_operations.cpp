@@ -1,8 +1,8 @@
 // task_operations.cpp: run_task, delete_task, task_exists and register_xml.
 //
-// In each operation the locals are declared in the order of acquisition (connection, BSTRs,
-// objects), so that every way out, an InternalFailure included, gives them back in reverse and
-// closes the connection last. Every SchedulerError is complete, text included, before that.
+// In each operation the locals are declared in the order of acquisition (BSTRs, objects), so that
+// every way out, an InternalFailure included, gives them back in reverse; a connection of the
+// operation's own is closed after them. Every SchedulerError is complete, text included, before that.
 #include "scheduler/task_operations.hpp"
 
 #include "scheduler/call_failure.hpp"
@@ -22,12 +22,13 @@ constexpr HRESULT kFolderNotFound = HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
 }  // namespace
 
 Result<void, SchedulerError> run_task(std::string_view task_name) {
-    Result<SchedulerConnection, SchedulerError> connection = SchedulerConnection::open();
-    if (!connection) return Err{std::move(connection).error()};
+    return with_own_connection([&](SchedulerConnection& connection) { return run_task(connection, task_name); });
+}
 
+Result<void, SchedulerError> run_task(SchedulerConnection& connection, std::string_view task_name) {
     UniqueBstr name = to_bstr(task_name);
     ComPtr<IRegisteredTask> task;
-    HRESULT outcome = connection.value().root_folder()->GetTask(name.get(), task.put());
+    HRESULT outcome = connection.root_folder()->GetTask(name.get(), task.put());
     if (FAILED(outcome)) return Err{failed_call(outcome, "GetTask")};
     if (!task) return Err{call_without_object("GetTask")};
     name.reset();
@@ -41,22 +42,24 @@ Result<void, SchedulerError> run_task(std::string_view task_name) {
 }
 
 Result<void, SchedulerError> delete_task(std::string_view task_name) {
-    Result<SchedulerConnection, SchedulerError> connection = SchedulerConnection::open();
-    if (!connection) return Err{std::move(connection).error()};
+    return with_own_connection([&](SchedulerConnection& connection) { return delete_task(connection, task_name); });
+}
 
+Result<void, SchedulerError> delete_task(SchedulerConnection& connection, std::string_view task_name) {
     UniqueBstr name = to_bstr(task_name);
-    const HRESULT outcome = connection.value().root_folder()->DeleteTask(name.get(), 0);
+    const HRESULT outcome = connection.root_folder()->DeleteTask(name.get(), 0);
     if (FAILED(outcome)) return Err{failed_call(outcome, "DeleteTask")};
     return {};
 }
 
 Result<bool, SchedulerError> task_exists(std::string_view task_name) {
-    Result<SchedulerConnection, SchedulerError> connection = SchedulerConnection::open();
-    if (!connection) return Err{std::move(connection).error()};
+    return with_own_connection([&](SchedulerConnection& connection) { return task_exists(connection, task_name); });
+}
 
+Result<bool, SchedulerError> task_exists(SchedulerConnection& connection, std::string_view task_name) {
     UniqueBstr name = to_bstr(task_name);
     ComPtr<IRegisteredTask> task;
-    const HRESULT outcome = connection.value().root_folder()->GetTask(name.get(), task.put());
+    const HRESULT outcome = connection.root_folder()->GetTask(name.get(), task.put());
     // Captured at once; the name is freed before the answer is decided.
     std::optional<PlatformError> failure;
     if (FAILED(outcome)) failure = PlatformError::from_hresult(outcome);
@@ -73,13 +76,14 @@ Result<bool, SchedulerError> task_exists(std::string_view task_name) {
 }
 
 Result<void, SchedulerError> register_xml(std::string_view task_name, std::string_view xml_definition) {
-    Result<SchedulerConnection, SchedulerError> connection = SchedulerConnection::open();
-    if (!connection) return Err{std::move(connection).error()};
+    return with_own_connection([&](SchedulerConnection& connection) { return register_xml(connection, task_name, xml_definition); });
+}
 
+Result<void, SchedulerError> register_xml(SchedulerConnection& connection, std::string_view task_name, std::string_view xml_definition) {
     UniqueBstr name = to_bstr(task_name);
     UniqueBstr definition = to_bstr(xml_definition);
     ComPtr<IRegisteredTask> task;
-    const HRESULT outcome = connection.value().root_folder()->RegisterTask(
+    const HRESULT outcome = connection.root_folder()->RegisterTask(
         name.get(), definition.get(), TASK_CREATE_OR_UPDATE, empty_variant(), empty_variant(),
         TASK_LOGON_INTERACTIVE_TOKEN, empty_variant(), task.put());
     if (FAILED(outcome)) return Err{failed_call(outcome, "RegisterTask")};

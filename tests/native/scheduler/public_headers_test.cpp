@@ -2,8 +2,14 @@
 //
 // This file includes nothing before them: SUCCEEDED is defined by the Windows SDK and by winemu
 // alike, so seeing it here means that one of them pulled in the platform.
+#include "scheduler/local_time.hpp"
 #include "scheduler/scheduler_error.hpp"
+#include "scheduler/task_control.hpp"
+#include "scheduler/task_listing.hpp"
 #include "scheduler/task_operations.hpp"
+#include "scheduler/task_properties.hpp"
+#include "scheduler/task_record.hpp"
+#include "scheduler/task_run_times.hpp"
 
 #ifdef SUCCEEDED
 #error "a public scheduler header includes the platform"

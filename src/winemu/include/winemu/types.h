@@ -21,6 +21,9 @@ using WORD = std::uint16_t;
 using SIZE_T = std::size_t;
 using BYTE = std::uint8_t;
 using LONGLONG = std::int64_t;
+using ULONGLONG = std::uint64_t;
+using USHORT = std::uint16_t;
+using CHAR = char;
 using SHORT = std::int16_t;
 
 using WCHAR = char16_t;
@@ -151,7 +154,22 @@ constexpr bool operator==(const GUID& a, const GUID& b) { return IsEqualGUID(a, 
 
 // ---- VARIANT -----------------------------------------------------------------
 
-enum VARENUM : VARTYPE { VT_EMPTY = 0, VT_NULL = 1, VT_I4 = 3, VT_BSTR = 8, VT_BOOL = 11 };
+enum VARENUM : VARTYPE {
+    VT_EMPTY = 0,
+    VT_NULL = 1,
+    VT_I2 = 2,
+    VT_I4 = 3,
+    VT_BSTR = 8,
+    VT_BOOL = 11,
+    VT_I1 = 16,
+    VT_UI1 = 17,
+    VT_UI2 = 18,
+    VT_UI4 = 19,
+    VT_I8 = 20,
+    VT_UI8 = 21,
+    VT_INT = 22,
+    VT_UINT = 23,
+};
 
 struct IUnknown;
 
@@ -162,7 +180,15 @@ struct VARIANT {
     WORD wReserved3;
     union {
         LONGLONG llVal;
+        ULONGLONG ullVal;
         LONG lVal;
+        ULONG ulVal;
+        INT intVal;
+        UINT uintVal;
+        SHORT iVal;
+        USHORT uiVal;
+        CHAR cVal;
+        BYTE bVal;
         VARIANT_BOOL boolVal;
         double dblVal;
         BSTR bstrVal;

@@ -22,6 +22,10 @@ template <>
 inline constexpr const char* interface_name<IRegisteredTask> = "IRegisteredTask";
 template <>
 inline constexpr const char* interface_name<IRunningTask> = "IRunningTask";
+template <>
+inline constexpr const char* interface_name<IRegisteredTaskCollection> = "IRegisteredTaskCollection";
+template <>
+inline constexpr const char* interface_name<ITaskFolderCollection> = "ITaskFolderCollection";
 
 // Implements reference counting (atomic; the object deletes itself at zero), QueryInterface for
 // IUnknown, IDispatch and the object's own interface, and an IDispatch without type information

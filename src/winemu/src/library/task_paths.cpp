@@ -86,4 +86,51 @@ EntryName entry_name(std::u16string_view element) {
     return name;
 }
 
+std::optional<std::u16string> element_from_escaped(std::string_view escaped) {
+    const auto hex = [](std::string_view digits) -> std::optional<unsigned> {
+        unsigned value = 0;
+        for (const char digit : digits) {
+            if (digit >= '0' && digit <= '9') value = value * 16 + static_cast<unsigned>(digit - '0');
+            else if (digit >= 'A' && digit <= 'F') value = value * 16 + static_cast<unsigned>(digit - 'A' + 10);
+            else return std::nullopt;
+        }
+        return value;
+    };
+    std::string utf8;  // the characters beyond ASCII stand as their UTF-8, which utf16_from_utf8 checks
+    std::u16string element;
+    const auto flush = [&] {
+        auto decoded = utf16_from_utf8(utf8);
+        utf8.clear();
+        if (decoded) element += *decoded;
+        return decoded.has_value();
+    };
+    for (std::size_t i = 0; i < escaped.size();) {
+        const char c = escaped[i];
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            utf8.push_back(c);
+            ++i;
+            continue;
+        }
+        if (!flush()) return std::nullopt;
+        if (is_kept_ascii(static_cast<char16_t>(c))) {
+            element.push_back(static_cast<char16_t>(c));
+            ++i;
+        } else if (c == '~' && escaped.substr(i + 1, 1) == "S") {
+            const auto unit = hex(escaped.substr(i + 2, 4));
+            if (!unit || escaped.size() < i + 6) return std::nullopt;
+            element.push_back(static_cast<char16_t>(*unit));
+            i += 6;
+        } else if (c == '~') {
+            const auto unit = hex(escaped.substr(i + 1, 2));
+            if (!unit || escaped.size() < i + 3) return std::nullopt;
+            element.push_back(static_cast<char16_t>(*unit));
+            i += 3;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!flush() || element.empty()) return std::nullopt;
+    return element;
+}
+
 }  // namespace winemu

@@ -16,6 +16,7 @@
  * computed from the task's name, one directory at a time (library_files.hpp): no directory is
  * ever listed. */
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,10 @@ struct EntryName {
     std::string runs() const { return "r." + escaped; }
 };
 EntryName entry_name(std::u16string_view element);
+
+// The folded element that an escaped name (its pieces joined, prefixes removed) stands for;
+// nothing when the text is no escaped name. What a listing shows when no spelling is kept.
+std::optional<std::u16string> element_from_escaped(std::string_view escaped);
 
 // The file inside a folder's directory that keeps the folder's spelling.
 inline constexpr const char* folder_spelling_file = ".name";

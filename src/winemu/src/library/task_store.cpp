@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 #include <string>
@@ -285,6 +286,61 @@ HResultOr<TaskLocation> locate_task(const std::string& library, const PathElemen
     return location;
 }
 
+// The names inside a directory, "." and ".." aside; empty when it cannot be listed.
+std::vector<std::string> directory_names(int directory) {
+    std::vector<std::string> names;
+    const int listed = dup(directory);
+    DIR* entries = listed < 0 ? nullptr : fdopendir(listed);
+    if (!entries) {
+        if (listed >= 0) close(listed);
+        return names;
+    }
+    while (const dirent* entry = readdir(entries)) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..") names.emplace_back(name);
+    }
+    closedir(entries);
+    return names;
+}
+
+// Pieces of one split name nest no deeper than the longest element needs.
+constexpr int deepest_pieces = 8;
+
+// Lists one directory of a folder: the folder's own, or a "c." directory holding the rest of
+// split names whose escaped form begins with `prefix`.
+void list_directory(int directory, const std::string& prefix, const PathElements& folder, int depth,
+                    FolderListing& listing) {
+    for (const std::string& file : directory_names(directory)) {
+        const std::string_view kind = std::string_view(file).substr(0, 2);
+        const std::string escaped = prefix + file.substr(std::min<std::size_t>(2, file.size()));
+        if (kind == "c.") {
+            if (depth >= deepest_pieces) continue;
+            if (const UniqueFd pieces = open_directory(directory, file))
+                list_directory(pieces.get(), escaped, folder, depth + 1, listing);
+            continue;
+        }
+        if (kind != "d." && kind != "t.") continue;
+        auto element = element_from_escaped(escaped);
+        if (!element) continue;  // no name that the library made
+        if (kind == "d.") {
+            if (const UniqueFd subfolder = open_directory(directory, file))
+                listing.folders.push_back(spelling_in(subfolder.get(), *element));
+            continue;
+        }
+        PathElements path = folder;
+        path.push_back(*element);
+        auto text = read_file(directory, file, largest_task_file);
+        if (!text && errno != EFBIG) continue;  // deleted meanwhile, not ours, or unreadable
+        auto task = text ? parse_task_file(*text) : std::nullopt;
+        if (!task || fold_case(task->path) != fold_case(display_path(path))) {
+            listing.tasks.push_back({std::move(*element), StoredTask{display_path(path), {}}, true});
+            continue;
+        }
+        std::u16string name = task->path.substr(task->path.find_last_of(u'\\') + 1);
+        listing.tasks.push_back({std::move(name), std::move(*task), false});
+    }
+}
+
 }  // namespace
 
 HResultOr<std::u16string> find_folder(const std::string& library, const PathElements& folder) {
@@ -294,6 +350,18 @@ HResultOr<std::u16string> find_folder(const std::string& library, const PathElem
     if (auto opened = open_folder(library, folder, &spelled); !opened.ok())
         return HResultOr<std::u16string>::failure(opened.error());
     return display_path(spelled);
+}
+
+HResultOr<FolderListing> list_folder(const std::string& library, const PathElements& folder) {
+    auto opened = open_folder(library, folder);
+    if (!opened.ok()) {
+        // The root is there before the library's directory is: it holds nothing yet.
+        if (folder.empty() && opened.error() == file_not_found) return FolderListing{};
+        return HResultOr<FolderListing>::failure(opened.error());
+    }
+    FolderListing listing;
+    list_directory(opened.value().get(), {}, folder, 0, listing);
+    return listing;
 }
 
 HResultOr<StoredTask> load_task(const std::string& library, const PathElements& path) {

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "com/hresult_or.hpp"
 #include "library/library_files.hpp"
@@ -27,6 +28,25 @@ HResultOr<std::u16string> find_folder(const std::string& library, const PathElem
 // this and in every other call here; SCHED_E_INVALID_TASK_HASH when the file is larger than any
 // definition or its path line is not the task's path (the definition is checked by the caller).
 HResultOr<StoredTask> load_task(const std::string& library, const PathElements& path);
+
+// One task of a folder as a listing finds it.
+struct ListedTask {
+    std::u16string name;   // its name in the spelling it was registered with (folded when damaged)
+    StoredTask task;       // its path and definition; the definition is empty when damaged
+    bool damaged = false;  // the file is no task's file, or not this task's (as load_task answers
+                           // SCHED_E_INVALID_TASK_HASH)
+};
+
+struct FolderListing {
+    std::vector<ListedTask> tasks;
+    std::vector<std::u16string> folders;  // the subfolders' names, each in the spelling it was created with
+};
+
+// What the folder holds (its subfolders' content aside), in no particular order; the not-found
+// codes of find_folder. What is not one of ours (a symlink, a FIFO) is left out, as is a task
+// deleted while it is listed. The one place besides an empty folder's deletion that lists a
+// directory of the library.
+HResultOr<FolderListing> list_folder(const std::string& library, const PathElements& folder);
 
 enum class WriteMode { create, update, create_or_update };
 

@@ -179,11 +179,12 @@ XmlRefusal too_large(std::size_t size) {
 
 // Too many attributes on an element, or namespace declarations in the document: refused as too
 // many nodes of one kind, the answer the service gives for the 33rd action, with where and what.
-// The document with Settings/Enabled set to false (Settings and Enabled made where missing, in the
-// task namespace), written out again: what TASK_DISABLE registers, as Windows stores the task
-// disabled. The declaration is written as the service writes one (the text is UTF-16 to callers);
-// comments and processing instructions around the root are kept.
-std::optional<std::string> disabled_text(xmlDocPtr document, xmlNodePtr task) {
+// The document with Settings/Enabled set to `enabled` (Settings and Enabled made where missing, in
+// the task namespace), written out again: what TASK_DISABLE registers, as Windows stores the task
+// disabled, and what IRegisteredTask::put_Enabled stores. The declaration is written as the
+// service writes one (the text is UTF-16 to callers); comments and processing instructions
+// around the root are kept.
+std::optional<std::string> text_with_enabled(xmlDocPtr document, xmlNodePtr task, bool enabled) {
     xmlNodePtr settings = child_named(task, "Settings");
     if (!settings) {
         settings = xmlNewDocNode(document, task->ns, BAD_CAST "Settings", nullptr);
@@ -194,9 +195,10 @@ std::optional<std::string> disabled_text(xmlDocPtr document, xmlNodePtr task) {
             return std::nullopt;
         }
     }
-    if (const xmlNodePtr enabled = child_named(settings, "Enabled")) {
-        xmlNodeSetContent(enabled, BAD_CAST "false");
-    } else if (!xmlNewTextChild(settings, task->ns, BAD_CAST "Enabled", BAD_CAST "false")) {
+    const xmlChar* value = BAD_CAST(enabled ? "true" : "false");
+    if (const xmlNodePtr enabled_node = child_named(settings, "Enabled")) {
+        xmlNodeSetContent(enabled_node, value);
+    } else if (!xmlNewTextChild(settings, task->ns, BAD_CAST "Enabled", value)) {
         return std::nullopt;
     }
     const std::unique_ptr<xmlBuffer, decltype(&xmlBufferFree)> buffer(xmlBufferCreate(), xmlBufferFree);
@@ -212,7 +214,7 @@ std::optional<std::string> disabled_text(xmlDocPtr document, xmlNodePtr task) {
     return text;
 }
 
-Checked check_document(xmlDocPtr document, std::string xml, bool disable) {
+Checked check_document(xmlDocPtr document, std::string xml, std::optional<bool> set_enabled) {
     const xmlNodePtr task = xmlDocGetRootElement(document);
     if (!task) return malformed(1, 1, "no root element");
     // The name first: Windows refuses <TASK> as an unexpected node even without the namespace.
@@ -228,17 +230,19 @@ Checked check_document(xmlDocPtr document, std::string xml, bool disable) {
     if (const xmlNodePtr settings = child_named(task, "Settings")) {
         if (const xmlNodePtr enabled = child_named(settings, "Enabled"))
             definition.enabled = trimmed(text_of(enabled)) == "true";
+        if (const xmlNodePtr hidden = child_named(settings, "Hidden"))
+            definition.hidden = trimmed(text_of(hidden)) == "true";
     }
     read_actions(task, definition);
     Checked checked = std::move(definition);
     auto* accepted = std::get_if<TaskDefinition>(&checked);
-    if (accepted && disable && accepted->enabled) {
-        auto text = disabled_text(document, task);
+    if (accepted && set_enabled && accepted->enabled != *set_enabled) {
+        auto text = text_with_enabled(document, task, *set_enabled);
         if (!text) return XmlRefusal{E_OUTOFMEMORY, {}};
         // Written out again it may have grown past the bound that its reading back will check.
         if (text->size() > largest_definition) return too_large(text->size());
         accepted->xml = std::move(*text);
-        accepted->enabled = false;
+        accepted->enabled = *set_enabled;
     }
     return checked;
 }
@@ -279,6 +283,9 @@ XmlRefusal too_many_nodes(const MarkupExcess& excess) {
             position_text(excess.line, excess.column) + u":" + to_u16(excess.element) + u":" + to_u16(excess.what)};
 }
 
+// The checks of a definition (UTF-8), with Settings/Enabled set when asked.
+Checked check_task_xml(std::string xml, std::optional<bool> set_enabled);
+
 }  // namespace
 
 Checked parse_task_xml(std::u16string_view text, bool disable) {
@@ -291,6 +298,14 @@ Checked parse_task_xml(std::u16string_view text, bool disable) {
 }
 
 Checked parse_task_xml_utf8(std::string xml, bool disable) {
+    return check_task_xml(std::move(xml), disable ? std::optional<bool>(false) : std::nullopt);
+}
+
+Checked with_enabled(std::string xml, bool enabled) { return check_task_xml(std::move(xml), enabled); }
+
+namespace {
+
+Checked check_task_xml(std::string xml, std::optional<bool> set_enabled) {
     if (xml.size() > largest_definition) return too_large(xml.size());
     // XML cannot hold U+0000 anywhere; the parser would take it for the end of the text and
     // leave whatever follows unread.
@@ -314,7 +329,9 @@ Checked parse_task_xml_utf8(std::string xml, bool disable) {
     xmlParseDocument(parser.get());
     if (first_error) return *first_error;
     if (!parser->wellFormed || !parser->myDoc) return malformed(1, 1, "the document is not well-formed");
-    return check_document(parser->myDoc, std::move(xml), disable);
+    return check_document(parser->myDoc, std::move(xml), set_enabled);
 }
+
+}  // namespace
 
 }  // namespace winemu

@@ -20,6 +20,7 @@ struct ExecAction {
 
 struct TaskDefinition {
     bool enabled = true;  // Settings/Enabled
+    bool hidden = false;  // Settings/Hidden: listed only when hidden tasks are asked for
     std::vector<ExecAction> exec_actions;
     std::string xml;      // the text as UTF-8
 };
@@ -39,5 +40,9 @@ std::variant<TaskDefinition, XmlRefusal> parse_task_xml(std::u16string_view text
 
 // The same checks on a definition already converted to UTF-8 (as the library keeps it).
 std::variant<TaskDefinition, XmlRefusal> parse_task_xml_utf8(std::string xml, bool disable = false);
+
+// The same checks, and the definition with Settings/Enabled set to `enabled`: its text is written
+// out again (as with TASK_DISABLE) only when that changes what it says.
+std::variant<TaskDefinition, XmlRefusal> with_enabled(std::string xml, bool enabled);
 
 }  // namespace winemu

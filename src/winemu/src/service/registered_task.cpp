@@ -1,43 +1,92 @@
-// registered_task.cpp: a registered task: its name, path, definition, and running it (RunEx).
+// registered_task.cpp: a registered task: its name, path, definition, state, running and stopping it.
 #include "service/registered_task.hpp"
+
+#include <cmath>
+#include <mutex>
 
 #include "com/bstr_text.hpp"
 #include "com/com_guard.hpp"
 #include "com/dispatch_object.hpp"
+#include "com/utf.hpp"
 #include "control/platform_call.hpp"
-#include "service/running_task.hpp"
-#include "service/service_call.hpp"
-#include "library/task_readback.hpp"
+#include "launch/live_runs.hpp"
 #include "launch/run_results.hpp"
 #include "launch/task_run.hpp"
+#include "launch/task_state.hpp"
+#include "library/local_time.hpp"
 #include "library/run_settings.hpp"
-#include "com/utf.hpp"
+#include "library/task_readback.hpp"
+#include "service/run_times.hpp"
+#include "service/running_task.hpp"
+#include "service/service_call.hpp"
 
 namespace winemu {
 namespace {
 
+/* === What the object answers from, and what it asks again ===
+ * Name, path, definition (Xml, NextRunTime, GetRunTimes) and Enabled come from the definition as
+ * it was read when the object was made, and from this object's own put_Enabled: an object that
+ * was handed out keeps answering for that registration. State, LastRunTime and LastTaskResult
+ * read the service's records at each call, since runs change them. A task listed with a damaged
+ * definition answers its name, path and runs, and SCHED_E_INVALID_TASK_HASH to everything that
+ * needs the definition, as GetTask answers for it. */
+
+// How long Stop lets a run's runner end its actions before its process group is killed.
+constexpr double stop_grace_seconds = 5.0;
+
+TASK_STATE state_of(const std::vector<InstanceState>& instances) {
+    bool queued = false;
+    for (const InstanceState& instance : instances) {
+        if (instance.state != "queued") return TASK_STATE_RUNNING;  // starting or running
+        queued = true;
+    }
+    return queued ? TASK_STATE_QUEUED : TASK_STATE_READY;
+}
 
 class RegisteredTask final : public DispatchObject<IRegisteredTask, IID_IRegisteredTask> {
 public:
-    RegisteredTask(std::string library, PathElements path, StoredTask task, bool enabled)
-        : library_(std::move(library)), path_(std::move(path)), task_(std::move(task)), enabled_(enabled) {}
+    RegisteredTask(std::string library, PathElements path, StoredTask task, DefinitionFacts facts)
+        : library_(std::move(library)), path_(std::move(path)), task_path_(std::move(task.path)),
+          xml_(std::move(task.xml)), facts_(facts) {}
 
     HRESULT STDMETHODCALLTYPE get_Name(BSTR* pName) override {
-        const std::size_t last = task_.path.find_last_of(u'\\');
-        return hand_out_bstr(std::u16string_view(task_.path).substr(last + 1), pName);
+        PlatformCall call("get_Name", identity(), ErrorInfoUse::discards);
+        return answer_locally(call, "get_Name", [&] {
+            const std::size_t last = task_path_.find_last_of(u'\\');
+            return hand_out_bstr(std::u16string_view(task_path_).substr(last + 1), pName);
+        });
     }
-    HRESULT STDMETHODCALLTYPE get_Path(BSTR* pPath) override { return hand_out_bstr(task_.path, pPath); }
+    HRESULT STDMETHODCALLTYPE get_Path(BSTR* pPath) override {
+        PlatformCall call("get_Path", identity(), ErrorInfoUse::discards);
+        return answer_locally(call, "get_Path", [&] { return hand_out_bstr(task_path_, pPath); });
+    }
     HRESULT STDMETHODCALLTYPE get_State(TASK_STATE* pState) override {
-        if (!pState) return E_POINTER;
-        *pState = enabled_ ? TASK_STATE_READY : TASK_STATE_DISABLED;
-        return S_OK;
+        PlatformCall call("get_State", identity(), ErrorInfoUse::discards);
+        return ask_service(call, "get_State", [&] {
+            if (!pState) return E_POINTER;
+            *pState = TASK_STATE_UNKNOWN;
+            const auto facts = current_facts();
+            if (facts.damaged) return SCHED_E_INVALID_TASK_HASH;
+            *pState = facts.enabled ? state_of(task_run_state(library_, path_).instances) : TASK_STATE_DISABLED;
+            return S_OK;
+        });
     }
     HRESULT STDMETHODCALLTYPE get_Enabled(VARIANT_BOOL* pEnabled) override {
-        if (!pEnabled) return E_POINTER;
-        *pEnabled = enabled_ ? VARIANT_TRUE : VARIANT_FALSE;
-        return S_OK;
+        PlatformCall call("get_Enabled", identity(), ErrorInfoUse::discards);
+        return ask_service(call, "get_Enabled", [&] {
+            if (!pEnabled) return E_POINTER;
+            const auto facts = current_facts();
+            *pEnabled = facts.enabled && !facts.damaged ? VARIANT_TRUE : VARIANT_FALSE;
+            return facts.damaged ? SCHED_E_INVALID_TASK_HASH : S_OK;
+        });
     }
-    HRESULT STDMETHODCALLTYPE put_Enabled(VARIANT_BOOL) override { return E_NOTIMPL; }
+    // Rewrites Settings/Enabled in the stored definition (replaced atomically, as a registration
+    // is); a task deleted meanwhile answers ERROR_FILE_NOT_FOUND and is not made again.
+    HRESULT STDMETHODCALLTYPE put_Enabled(VARIANT_BOOL enabled) override {
+        PlatformCall call("put_Enabled", identity(), ErrorInfoUse::discards);
+        call.number("enabled", enabled);
+        return ask_service(call, "put_Enabled", [&] { return store_enabled(enabled != VARIANT_FALSE); });
+    }
     HRESULT STDMETHODCALLTYPE Run(VARIANT parameters, IRunningTask** ppRunningTask) override {
         PlatformCall call("Run", identity(), ErrorInfoUse::discards);
         call.variant("parameters", parameters);
@@ -59,31 +108,124 @@ public:
         if (ppRunningTasks) *ppRunningTasks = nullptr;
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE get_LastRunTime(DATE*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_LastTaskResult(LONG*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_NumberOfMissedRuns(LONG*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_NextRunTime(DATE*) override { return E_NOTIMPL; }
+    // A task that never ran answers SCHED_S_TASK_HAS_NOT_RUN with the date 0, as MS-TSCH has
+    // SchRpcGetLastRunInfo give a zero time; the time is local, to the second.
+    HRESULT STDMETHODCALLTYPE get_LastRunTime(DATE* pLastRunTime) override {
+        PlatformCall call("get_LastRunTime", identity(), ErrorInfoUse::discards);
+        return ask_service(call, "get_LastRunTime", [&] {
+            if (!pLastRunTime) return E_POINTER;
+            *pLastRunTime = 0;
+            const auto last = task_run_state(library_, path_).last_run_time;
+            if (!last) return SCHED_S_TASK_HAS_NOT_RUN;
+            *pLastRunTime = date_from_instant(Instant(std::chrono::seconds(static_cast<long long>(std::floor(*last)))));
+            return S_OK;
+        });
+    }
+    HRESULT STDMETHODCALLTYPE get_LastTaskResult(LONG* pLastTaskResult) override {
+        PlatformCall call("get_LastTaskResult", identity(), ErrorInfoUse::discards);
+        return ask_service(call, "get_LastTaskResult", [&] {
+            if (!pLastTaskResult) return E_POINTER;
+            *pLastTaskResult = task_run_state(library_, path_).last_result;
+            return S_OK;
+        });
+    }
+    // MS-TSCH counts the runs missed while the service could not start them (the machine was
+    // off). winemu starts no run on its own, so it misses none: always 0.
+    HRESULT STDMETHODCALLTYPE get_NumberOfMissedRuns(LONG* pNumberOfMissedRuns) override {
+        PlatformCall call("get_NumberOfMissedRuns", identity(), ErrorInfoUse::discards);
+        return ask_service(call, "get_NumberOfMissedRuns", [&] {
+            if (!pNumberOfMissedRuns) return E_POINTER;
+            *pNumberOfMissedRuns = 0;
+            return S_OK;
+        });
+    }
+    // A disabled task will not run: 0, as for a task whose triggers give no time after now.
+    HRESULT STDMETHODCALLTYPE get_NextRunTime(DATE* pNextRunTime) override {
+        PlatformCall call("get_NextRunTime", identity(), ErrorInfoUse::discards);
+        return ask_service(call, "get_NextRunTime", [&] {
+            if (!pNextRunTime) return E_POINTER;
+            *pNextRunTime = 0;
+            const auto facts = current_facts();
+            if (facts.damaged) return SCHED_E_INVALID_TASK_HASH;
+            if (facts.enabled) *pNextRunTime = next_run_time(current_xml());
+            return S_OK;
+        });
+    }
     HRESULT STDMETHODCALLTYPE get_Definition(ITaskDefinition** ppDefinition) override {
         if (ppDefinition) *ppDefinition = nullptr;
         return E_NOTIMPL;
     }
     HRESULT STDMETHODCALLTYPE get_Xml(BSTR* pXml) override {
-        if (!pXml) return E_POINTER;
-        *pXml = nullptr;
-        return guarded([&] { return hand_out_bstr(utf16_from_utf8_lossy(task_.xml), pXml); });
+        PlatformCall call("get_Xml", identity(), ErrorInfoUse::discards);
+        if (pXml) *pXml = nullptr;
+        return ask_service(call, "get_Xml", [&] {
+            if (!pXml) return E_POINTER;
+            if (current_facts().damaged) return SCHED_E_INVALID_TASK_HASH;
+            return hand_out_bstr(utf16_from_utf8_lossy(current_xml()), pXml);
+        });
     }
     HRESULT STDMETHODCALLTYPE GetSecurityDescriptor(LONG, BSTR* pSddl) override {
         if (pSddl) *pSddl = nullptr;
         return E_NOTIMPL;
     }
     HRESULT STDMETHODCALLTYPE SetSecurityDescriptor(BSTR, LONG) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Stop(LONG) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetRunTimes(const LPSYSTEMTIME, const LPSYSTEMTIME, DWORD*, LPSYSTEMTIME*) override {
-        return E_NOTIMPL;
+    // As MS-TSCH SchRpcStop: flags other than 0 are refused, a task no longer registered answers
+    // its not-found code, every running instance ends (S_OK), and S_FALSE says none was running.
+    // The instances end as winemu_end_runs ends them: their runners end the actions and record
+    // them as terminated; a runner still there after the grace is killed with its actions.
+    HRESULT STDMETHODCALLTYPE Stop(LONG flags) override {
+        PlatformCall call("Stop", identity(), ErrorInfoUse::discards);
+        call.flags("flags", static_cast<ULONG>(flags));
+        return ask_service(call, "Stop", [&] {
+            if (flags != 0) return E_INVALIDARG;
+            if (auto present = load_task(library_, path_); !present.ok() && present.error() != SCHED_E_INVALID_TASK_HASH)
+                return present.error();
+            const auto collect = [&] { return live_runs(library_, &path_); };
+            if (collect().empty()) return S_FALSE;
+            end_live_runs(collect, stop_grace_seconds);
+            return S_OK;
+        });
+    }
+    HRESULT STDMETHODCALLTYPE GetRunTimes(const LPSYSTEMTIME pstStart, const LPSYSTEMTIME pstEnd, DWORD* pCount,
+                                          LPSYSTEMTIME* pRunTimes) override {
+        PlatformCall call("GetRunTimes", identity(), ErrorInfoUse::discards);
+        call.text("start", system_time_text(pstStart).c_str());
+        call.text("end", system_time_text(pstEnd).c_str());
+        call.number("count", pCount ? static_cast<long long>(*pCount) : -1);
+        if (pRunTimes) *pRunTimes = nullptr;
+        return ask_service(call, "GetRunTimes", [&] {
+            if (current_facts().damaged) return pCount && pRunTimes ? SCHED_E_INVALID_TASK_HASH : E_INVALIDARG;
+            return hand_out_run_times(current_xml(), pstStart, pstEnd, pCount, pRunTimes);
+        });
     }
 
 private:
     enum class RunMethod { run, run_ex };
+
+    DefinitionFacts current_facts() const {
+        const std::lock_guard lock(mutex_);
+        return facts_;
+    }
+    std::string current_xml() const {
+        const std::lock_guard lock(mutex_);
+        return xml_;
+    }
+
+    HRESULT store_enabled(bool enabled) {
+        auto current = load_checked_task(library_, path_);
+        if (!current.ok()) return current.error();
+        auto changed = with_enabled(std::move(current.value().stored.xml), enabled);
+        auto* definition = std::get_if<TaskDefinition>(&changed);
+        if (!definition) return SCHED_E_INVALID_TASK_HASH;
+        if (current.value().definition.enabled != enabled) {
+            auto stored = store_task(library_, path_, definition->xml, WriteMode::update);
+            if (!stored.ok()) return stored.error();
+        }
+        const std::lock_guard lock(mutex_);
+        xml_ = std::move(definition->xml);
+        facts_ = {enabled, false};
+        return S_OK;
+    }
 
     // Starts the definition as it is now in the library (it may have been replaced or deleted
     // since this object was handed out), read back and checked once. As Microsoft documents
@@ -109,16 +251,18 @@ private:
 
     const std::string library_;
     const PathElements path_;
-    const StoredTask task_;
-    const bool enabled_;  // Settings/Enabled as it was read
+    const std::u16string task_path_;  // "\Folder\Name" as registered
+    mutable std::mutex mutex_;        // guards what put_Enabled changes
+    std::string xml_;                 // the definition, UTF-8
+    DefinitionFacts facts_;
 };
 
 }  // namespace
 
-HRESULT create_registered_task(std::string library, PathElements path, StoredTask task, bool enabled,
+HRESULT create_registered_task(std::string library, PathElements path, StoredTask task, DefinitionFacts facts,
                                IRegisteredTask** out) {
     return guarded([&] {
-        *out = new RegisteredTask(std::move(library), std::move(path), std::move(task), enabled);
+        *out = new RegisteredTask(std::move(library), std::move(path), std::move(task), facts);
         return S_OK;
     });
 }

@@ -3,9 +3,11 @@
 
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include <winemu/types.h>
 
+#include "com/com_guard.hpp"
 #include "control/faults.hpp"
 #include "control/platform_call.hpp"
 #include "service/latency.hpp"
@@ -50,6 +52,24 @@ HRESULT hand_out_from_service(PlatformCall& call, const char* call_name, std::st
     }();
     call.object(out_name, out ? *out : nullptr);
     return call.returns(result);
+}
+
+// The frame of a service method that hands no object out (a property, a change, Stop): refused
+// from another thread's apartment, then a fault and the latency, then `work`, guarded.
+template <typename Work>
+HRESULT ask_service(PlatformCall& call, const char* call_name, Work&& work) {
+    if (const auto refused = call.refusal()) return call.returns(*refused);
+    if (const auto early = enter_service_call(call_name)) return call.returns(*early);
+    return call.returns(guarded(std::forward<Work>(work)));
+}
+
+// The frame of a method that an object answers from what it holds, without the service: checked
+// and journaled as every call is, and a fault queued for it taken, but no latency.
+template <typename Work>
+HRESULT answer_locally(PlatformCall& call, const char* call_name, Work&& work) {
+    if (const auto refused = call.refusal()) return call.returns(*refused);
+    if (const auto fault = enter_call(call_name, SuccessFault::does_the_work)) return call.returns(*fault);
+    return call.returns(guarded(std::forward<Work>(work)));
 }
 
 }  // namespace winemu

@@ -1,6 +1,9 @@
 // task_folder.cpp: a folder of the task library: GetTask, DeleteTask, RegisterTask, GetFolder.
 #include "service/task_folder.hpp"
 
+#include <algorithm>
+#include <vector>
+
 #include "com/bstr_text.hpp"
 #include "com/com_guard.hpp"
 #include "com/dispatch_object.hpp"
@@ -8,6 +11,8 @@
 #include "com/guid_text.hpp"
 #include "control/platform_call.hpp"
 #include "service/registered_task.hpp"
+#include "service/task_collections.hpp"
+#include "library/task_paths.hpp"
 #include "service/service_call.hpp"
 #include "com/system_messages.hpp"
 #include "library/task_readback.hpp"
@@ -78,7 +83,7 @@ public:
                 if (!loaded.ok()) return loaded.error();
                 CheckedTask& checked = loaded.value();
                 return create_registered_task(library_, std::move(task.value()), std::move(checked.stored),
-                                              checked.definition.enabled, ppTask);
+                                              {checked.definition.enabled, false}, ppTask);
             });
         });
     }
@@ -121,18 +126,30 @@ public:
             /*out_required=*/false);
     }
 
-    HRESULT STDMETHODCALLTYPE GetFolders(LONG, ITaskFolderCollection** ppFolders) override {
-        if (ppFolders) *ppFolders = nullptr;
-        return E_NOTIMPL;
+    // Subfolders have no hidden ones, but the flag is accepted as MS-TSCH SchRpcEnumFolders takes it.
+    HRESULT STDMETHODCALLTYPE GetFolders(LONG flags, ITaskFolderCollection** ppFolders) override {
+        PlatformCall call("GetFolders", identity(), ErrorInfoUse::discards);
+        call.flags("flags", static_cast<ULONG>(flags));
+        return hand_out_from_service(call, "GetFolders", "folders", ppFolders, [&] {
+            return guarded([&] { return (flags & ~TASK_ENUM_HIDDEN) ? E_INVALIDARG : list_folders(ppFolders); });
+        });
     }
     HRESULT STDMETHODCALLTYPE CreateFolder(BSTR, VARIANT, ITaskFolder** ppFolder) override {
         if (ppFolder) *ppFolder = nullptr;
         return E_NOTIMPL;
     }
     HRESULT STDMETHODCALLTYPE DeleteFolder(BSTR, LONG) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTasks(LONG, IRegisteredTaskCollection** ppTasks) override {
-        if (ppTasks) *ppTasks = nullptr;
-        return E_NOTIMPL;
+    // Hidden tasks (Settings/Hidden) only with TASK_ENUM_HIDDEN; any other flag is refused, as
+    // MS-TSCH SchRpcEnumTasks does.
+    HRESULT STDMETHODCALLTYPE GetTasks(LONG flags, IRegisteredTaskCollection** ppTasks) override {
+        PlatformCall call("GetTasks", identity(), ErrorInfoUse::discards);
+        call.flags("flags", static_cast<ULONG>(flags));
+        return hand_out_from_service(call, "GetTasks", "tasks", ppTasks, [&] {
+            return guarded([&] {
+                if (flags & ~TASK_ENUM_HIDDEN) return E_INVALIDARG;
+                return list_tasks((flags & TASK_ENUM_HIDDEN) != 0, ppTasks);
+            });
+        });
     }
     HRESULT STDMETHODCALLTYPE RegisterTaskDefinition(BSTR, ITaskDefinition*, LONG, VARIANT, VARIANT, TASK_LOGON_TYPE,
                                                      VARIANT, IRegisteredTask** ppTask) override {
@@ -146,6 +163,66 @@ public:
     HRESULT STDMETHODCALLTYPE SetSecurityDescriptor(BSTR, LONG) override { return E_NOTIMPL; }
 
 private:
+    /* === Listing ===
+     * Windows lists in the order of its store; here a folder's tasks and subfolders come sorted by
+     * name, case-insensitively (as names match), so that a listing is the same on every host and
+     * every call. A task whose stored definition is damaged (edited by hand, truncated) does not
+     * stop the others from listing: it is listed, hidden or not, under the name its file gives,
+     * and its properties that need the definition answer SCHED_E_INVALID_TASK_HASH, as GetTask
+     * does for it. Anything in the folder that the library did not write is left out. */
+    template <typename Item>
+    static void sort_by_name(std::vector<NamedItem<Item>>& items) {
+        std::ranges::sort(items, [](const auto& a, const auto& b) {
+            const std::u16string folded_a = fold_case(a.name);
+            const std::u16string folded_b = fold_case(b.name);
+            return folded_a != folded_b ? folded_a < folded_b : a.name < b.name;
+        });
+    }
+
+    HRESULT list_tasks(bool hidden, IRegisteredTaskCollection** out) {
+        auto listing = list_folder(library_, folder_);
+        if (!listing.ok()) return listing.error();
+        std::vector<NamedItem<IRegisteredTask>> tasks;
+        for (ListedTask& listed : listing.value().tasks) {
+            DefinitionFacts facts{true, listed.damaged};
+            if (!listed.damaged) {
+                auto parsed = parse_task_xml_utf8(std::move(listed.task.xml));
+                if (auto* definition = std::get_if<TaskDefinition>(&parsed)) {
+                    if (definition->hidden && !hidden) continue;
+                    facts.enabled = definition->enabled;
+                    listed.task.xml = std::move(definition->xml);
+                } else {
+                    facts.damaged = true;
+                    listed.task.xml.clear();
+                }
+            }
+            PathElements path = folder_;
+            path.push_back(listed.name);
+            IRegisteredTask* task = nullptr;
+            if (const HRESULT made = create_registered_task(library_, std::move(path), std::move(listed.task), facts, &task);
+                FAILED(made))
+                return made;
+            tasks.push_back({std::move(listed.name), ComPtr<IRegisteredTask>::attach(task)});
+        }
+        sort_by_name(tasks);
+        return create_task_collection(std::move(tasks), out);
+    }
+
+    HRESULT list_folders(ITaskFolderCollection** out) {
+        auto listing = list_folder(library_, folder_);
+        if (!listing.ok()) return listing.error();
+        std::vector<NamedItem<ITaskFolder>> folders;
+        for (std::u16string& name : listing.value().folders) {
+            PathElements path = folder_;
+            path.push_back(name);
+            std::u16string display = display_ == u"\\" ? display_ + name : display_ + u"\\" + name;
+            auto folder = ComPtr<ITaskFolder>::attach(new TaskFolder(library_, std::move(path), std::move(display)));
+            folders.push_back({std::move(name), std::move(folder)});
+        }
+        sort_by_name(folders);
+        return create_folder_collection(std::move(folders), out);
+    }
+
     HRESULT register_task(std::u16string_view name, BSTR xml_text, LONG flags, IRegisteredTask** out) {
         const auto mode = write_mode(flags);
         if (!mode) return E_INVALIDARG;
@@ -165,8 +242,8 @@ private:
         auto stored = store_task(library_, task.value(), std::move(definition.xml), *mode);
         if (!stored.ok()) return stored.error();
         if (!out) return S_OK;
-        return create_registered_task(library_, std::move(task.value()), std::move(stored.value()), definition.enabled,
-                                      out);
+        return create_registered_task(library_, std::move(task.value()), std::move(stored.value()),
+                                      {definition.enabled, false}, out);
     }
 
     const std::string library_;

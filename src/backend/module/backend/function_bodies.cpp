@@ -4,7 +4,7 @@
 // record and takes UTF-8 views of the texts, all under the interpreter lock; then its _impl runs
 // the scheduler operation with the lock released, takes the lock back, and turns the outcome into
 // the result or into the package's exception. A malformed call never reaches the scheduler.
-#include "module/function_bodies.hpp"
+#include "module/backend/function_bodies.hpp"
 
 #include <array>
 #include <string_view>

@@ -1,32 +1,11 @@
-// module_definition.cpp: the module _morvane_backend: its function table, its execution slot and
-// its definition for multi-phase initialisation. PyInit__morvane_backend is the library's only
-// export.
-//
-// The function table is not handed to the interpreter (m_methods is NULL): the execution slot
-// makes the four function objects itself, sets them as attributes and lists them in __all__, in
-// table order, inside the call frame.
-#include "module/call_frame.hpp"
-#include "module/function_bodies.hpp"
+// module_functions.cpp: add_functions and what it does to __all__.
+#include "module/module_functions.hpp"
+
 #include "module/interned_names.hpp"
 #include "module/type_mismatch.hpp"
 
 namespace morvane::module {
 namespace {
-
-// METH_STATIC: the interpreter passes NULL as self and reports __self__ as None. Each doc is only
-// a text signature, so __text_signature__ is set and __doc__ is None.
-constexpr int kFlags = METH_FASTCALL | METH_KEYWORDS | METH_STATIC;
-
-PyMethodDef function_table[] = {
-    {"register_xml", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(register_xml_entry)), kFlags,
-     "register_xml(task_name, xml_data)\n--\n\n"},
-    {"delete_task", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(delete_task_entry)), kFlags,
-     "delete_task(task_name)\n--\n\n"},
-    {"run_task", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(run_task_entry)), kFlags,
-     "run_task(task_name)\n--\n\n"},
-    {"task_exists", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(task_exists_entry)), kFlags,
-     "task_exists(task_name)\n--\n\n"},
-};
 
 // The module's __all__ list, made empty when the module has none.
 Result<PyRef, PythonError> get_all_list(PyObject* module) {
@@ -64,11 +43,13 @@ Result<void, PythonError> add_function(PyObject* module, PyRef function) {
     return add_attribute(module, name.get(), function.get());
 }
 
-StatusResult exec_body(PyObject* module) {
+}  // namespace
+
+StatusResult add_functions(PyObject* module, std::span<PyMethodDef> table) {
     if (module == nullptr) return Err{fetch_error()};
     if (!PyModule_Check(module)) return Err{type_mismatch(module, &PyModule_Type)};
 
-    for (PyMethodDef& definition : function_table) {
+    for (PyMethodDef& definition : table) {
         PyRef module_name = PyRef::steal(PyModule_GetNameObject(module));
         if (!module_name) return Err{fetch_error()};
         PyRef function = PyRef::steal(PyCMethod_New(&definition, module, module_name.get(), nullptr));
@@ -79,29 +60,4 @@ StatusResult exec_body(PyObject* module) {
     return {};
 }
 
-int module_exec(PyObject* module) noexcept {
-    return call_frame_status([module] { return exec_body(module); });
-}
-
-PyModuleDef_Slot module_slots[] = {
-    {Py_mod_exec, reinterpret_cast<void*>(module_exec)},
-    {Py_mod_gil, Py_MOD_GIL_NOT_USED},
-    {0, nullptr},  // sentinel
-};
-
-PyModuleDef module_definition = {
-    .m_base = PyModuleDef_HEAD_INIT,
-    .m_name = "_morvane_backend",
-    .m_doc = "",
-    .m_size = 0,
-    .m_methods = nullptr,
-    .m_slots = module_slots,
-    .m_traverse = nullptr,
-    .m_clear = nullptr,
-    .m_free = nullptr,
-};
-
-}  // namespace
 }  // namespace morvane::module
-
-PyMODINIT_FUNC PyInit__morvane_backend() { return PyModuleDef_Init(&morvane::module::module_definition); }

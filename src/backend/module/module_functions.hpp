@@ -1,0 +1,26 @@
+// module_functions.hpp: the execution slot's work, shared by the package's extension modules:
+// making a module's functions from its table and listing them in __all__.
+#pragma once
+
+#include <span>
+
+#include "module/call_frame.hpp"
+
+namespace morvane::module {
+
+// Makes a function object of each definition (with the module as its self and the module's name
+// as its __module__), sets it as the attribute of its __name__ and appends that name to __all__
+// (made when the module has none), in table order. Stops at the first failure.
+StatusResult add_functions(PyObject* module, std::span<PyMethodDef> table);
+
+// The entry point's type, as a PyMethodDef holds it (METH_FASTCALL | METH_KEYWORDS).
+using FastCallEntry = PyObject* (*)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*) noexcept;
+inline PyCFunction as_method(FastCallEntry entry) noexcept {
+    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(entry));
+}
+
+// METH_STATIC: the interpreter passes NULL as self and reports __self__ as None. Each doc is only
+// a text signature, so __text_signature__ is set and __doc__ is None.
+constexpr int kFunctionFlags = METH_FASTCALL | METH_KEYWORDS | METH_STATIC;
+
+}  // namespace morvane::module

@@ -1,0 +1,48 @@
+// module_definition.cpp: the module _morvane_tasks: its function table, its execution slot and
+// its definition for multi-phase initialisation. PyInit__morvane_tasks is the library's only
+// export. Made as _morvane_backend is (see module/backend/module_definition.cpp).
+#include "module/call_frame.hpp"
+#include "module/module_functions.hpp"
+#include "module/tasks/task_functions.hpp"
+
+namespace morvane::module {
+namespace {
+
+PyMethodDef function_table[] = {
+    {"list_tasks", as_method(list_tasks_entry), kFunctionFlags,
+     "list_tasks(folder='\\\\', *, recursive=False, hidden=False)\n--\n\n"},
+    {"task_info", as_method(task_info_entry), kFunctionFlags, "task_info(task_name)\n--\n\n"},
+    {"task_xml", as_method(task_xml_entry), kFunctionFlags, "task_xml(task_name)\n--\n\n"},
+    {"enable_task", as_method(enable_task_entry), kFunctionFlags, "enable_task(task_name)\n--\n\n"},
+    {"disable_task", as_method(disable_task_entry), kFunctionFlags, "disable_task(task_name)\n--\n\n"},
+    {"stop_task", as_method(stop_task_entry), kFunctionFlags, "stop_task(task_name)\n--\n\n"},
+    {"run_times", as_method(run_times_entry), kFunctionFlags,
+     "run_times(task_name, start, end, *, max_count=None)\n--\n\n"},
+};
+
+int module_exec(PyObject* module) noexcept {
+    return call_frame_status([module] { return add_functions(module, function_table); });
+}
+
+PyModuleDef_Slot module_slots[] = {
+    {Py_mod_exec, reinterpret_cast<void*>(module_exec)},
+    {Py_mod_gil, Py_MOD_GIL_NOT_USED},
+    {0, nullptr},  // sentinel
+};
+
+PyModuleDef module_definition = {
+    .m_base = PyModuleDef_HEAD_INIT,
+    .m_name = "_morvane_tasks",
+    .m_doc = "",
+    .m_size = 0,
+    .m_methods = nullptr,
+    .m_slots = module_slots,
+    .m_traverse = nullptr,
+    .m_clear = nullptr,
+    .m_free = nullptr,
+};
+
+}  // namespace
+}  // namespace morvane::module
+
+PyMODINIT_FUNC PyInit__morvane_tasks() { return PyModuleDef_Init(&morvane::module::module_definition); }

@@ -1,0 +1,73 @@
+// task_info_objects.cpp: make_task_info, with TaskInfo and TaskState kept in OnceCells.
+#include "module/tasks/task_info_objects.hpp"
+
+#include <string_view>
+
+#include "module/once_cell.hpp"
+#include "runtime/internal_failure.hpp"
+
+namespace morvane::module {
+namespace {
+
+constinit OnceCell task_info_class;
+constinit OnceCell task_state_class;
+
+PyObject* task_info_attribute(const char* name) {
+    PyRef module = PyRef::steal(PyImport_ImportModule("morvane.task_records"));
+    if (!module) throw InternalFailure("could not import morvane.task_records: " + fetch_error().describe());
+    PyObject* attribute = PyObject_GetAttrString(module.get(), name);
+    if (attribute == nullptr)
+        throw InternalFailure(std::string("morvane.task_records has no ") + name + ": " + fetch_error().describe());
+    return attribute;
+}
+
+PyRef make_text(std::string_view text) {
+    PyRef object = PyRef::steal(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+    if (!object) throw InternalFailure("could not make a task's text: " + fetch_error().describe());
+    return object;
+}
+
+PyRef make_integer(long long value) {
+    PyRef object = PyRef::steal(PyLong_FromLongLong(value));
+    if (!object) throw InternalFailure("could not make a task's number: " + fetch_error().describe());
+    return object;
+}
+
+// A positional call of a class; its failure, or what it raised, is the error.
+Result<PyRef, PythonError> call(PyObject* callable, PyObject** arguments, std::size_t count) {
+    // arguments[-1] is a spare slot that the callee may borrow.
+    PyRef made = PyRef::steal(PyObject_Vectorcall(callable, arguments, count | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr));
+    if (!made) return Err{fetch_error()};
+    return made;
+}
+
+}  // namespace
+
+Result<PyRef, PythonError> make_task_info(const scheduler::TaskRecord& record, LocalDatetimeMaker& times) {
+    PyObject* info_class = task_info_class.get([] { return task_info_attribute("TaskInfo"); });
+    PyObject* state_class = task_state_class.get([] { return task_info_attribute("TaskState"); });
+
+    PyRef state_number = make_integer(static_cast<int>(record.state));
+    PyObject* state_arguments[] = {nullptr, state_number.get()};
+    Result<PyRef, PythonError> state = call(state_class, state_arguments + 1, 1);
+    if (!state) return state;
+
+    PyRef path = make_text(record.path);
+    PyRef name = make_text(record.name);
+    PyRef last_run_time = times.make(record.last_run_time);
+    PyRef next_run_time = times.make(record.next_run_time);
+    PyRef last_task_result = make_integer(record.last_task_result);
+    PyRef missed_runs = make_integer(record.number_of_missed_runs);
+    PyObject* arguments[] = {nullptr,
+                             path.get(),
+                             name.get(),
+                             record.enabled ? Py_True : Py_False,
+                             state.value().get(),
+                             last_run_time.get(),
+                             next_run_time.get(),
+                             last_task_result.get(),
+                             missed_runs.get()};
+    return call(info_class, arguments + 1, 8);
+}
+
+}  // namespace morvane::module

@@ -1,0 +1,85 @@
+// task_listing.cpp: list_tasks, over the collections of GetTasks and GetFolders.
+#include "scheduler/task_listing.hpp"
+
+#include "scheduler/call_failure.hpp"
+#include "scheduler/empty_variant.hpp"
+#include "scheduler/registered_task_reading.hpp"
+#include "scheduler/to_bstr.hpp"
+
+namespace morvane::scheduler {
+namespace {
+
+// A collection's index: items are numbered from 1, and a VT_I4 index is a position (a VT_BSTR one
+// would be a name).
+VARIANT position(LONG number) noexcept {
+    VARIANT index = empty_variant();
+    index.vt = VT_I4;
+    index.lVal = number;
+    return index;
+}
+
+// Each item of a collection (IRegisteredTaskCollection, ITaskFolderCollection), in order, handed
+// to visit; the first failure, of the collection or of visit, ends the walk.
+template <class Item, class Collection, class Visit>
+Result<void, SchedulerError> for_each_item(Collection& collection, Visit&& visit) {
+    LONG count = 0;
+    HRESULT outcome = collection.get_Count(&count);
+    if (FAILED(outcome)) return Err{failed_call(outcome, "get_Count")};
+    for (LONG number = 1; number <= count; ++number) {
+        ComPtr<Item> item;
+        outcome = collection.get_Item(position(number), item.put());
+        if (FAILED(outcome)) return Err{failed_call(outcome, "get_Item")};
+        if (!item) return Err{call_without_object("get_Item")};
+        if (Result<void, SchedulerError> visited = visit(*item.get()); !visited) return visited;
+    }
+    return {};
+}
+
+Result<void, SchedulerError> list_folder(ITaskFolder& folder, ListingScope scope, std::vector<TaskRecord>& listed) {
+    ComPtr<IRegisteredTaskCollection> tasks;
+    HRESULT outcome = folder.GetTasks(scope.hidden ? TASK_ENUM_HIDDEN : 0, tasks.put());
+    if (FAILED(outcome)) return Err{failed_call(outcome, "GetTasks")};
+    if (!tasks) return Err{call_without_object("GetTasks")};
+    Result<void, SchedulerError> walked =
+        for_each_item<IRegisteredTask>(*tasks.get(), [&](IRegisteredTask& task) -> Result<void, SchedulerError> {
+            Result<TaskRecord, SchedulerError> record = read_listed_task_record(task);
+            if (!record) return Err{std::move(record).error()};
+            listed.push_back(std::move(record).value());
+            return {};
+        });
+    if (!walked || !scope.recursive) return walked;
+    tasks.reset();
+
+    ComPtr<ITaskFolderCollection> subfolders;
+    outcome = folder.GetFolders(0, subfolders.put());  // flags are reserved: 0
+    if (FAILED(outcome)) return Err{failed_call(outcome, "GetFolders")};
+    if (!subfolders) return Err{call_without_object("GetFolders")};
+    return for_each_item<ITaskFolder>(*subfolders.get(),
+                                      [&](ITaskFolder& subfolder) { return list_folder(subfolder, scope, listed); });
+}
+
+}  // namespace
+
+Result<std::vector<TaskRecord>, SchedulerError> list_tasks(std::string_view folder, ListingScope scope) {
+    return with_own_connection([&](SchedulerConnection& connection) { return list_tasks(connection, folder, scope); });
+}
+
+Result<std::vector<TaskRecord>, SchedulerError> list_tasks(SchedulerConnection& connection, std::string_view folder,
+                                                          ListingScope scope) {
+    std::vector<TaskRecord> listed;
+    // The root folder is open with the connection; any other is opened from the service.
+    ComPtr<ITaskFolder> opened;
+    ITaskFolder* start = connection.root_folder();
+    if (folder != "\\") {
+        UniqueBstr path = to_bstr(folder);
+        const HRESULT outcome = connection.service()->GetFolder(path.get(), opened.put());
+        if (FAILED(outcome)) return Err{failed_call(outcome, "GetFolder")};
+        if (!opened) return Err{call_without_object("GetFolder")};
+        start = opened.get();
+    }
+    if (Result<void, SchedulerError> walked = list_folder(*start, scope, listed); !walked)
+        return Err{std::move(walked).error()};
+    return listed;
+}
+
+}  // namespace morvane::scheduler

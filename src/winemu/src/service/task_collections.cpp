@@ -1,0 +1,105 @@
+// task_collections.cpp: IRegisteredTaskCollection and ITaskFolderCollection over a snapshot.
+#include "service/task_collections.hpp"
+
+#include <optional>
+
+#include "com/bstr_text.hpp"
+#include "com/com_guard.hpp"
+#include "com/dispatch_object.hpp"
+#include "library/task_paths.hpp"
+#include "service/service_call.hpp"
+
+namespace winemu {
+namespace {
+
+// The 1-based position an integer index names: every integer type is taken, as Windows takes
+// them (VT_I1 to VT_UINT); nothing for any other type.
+std::optional<long long> integer_index(const VARIANT& index) {
+    switch (index.vt) {
+    case VT_I1: return index.cVal;
+    case VT_UI1: return index.bVal;
+    case VT_I2: return index.iVal;
+    case VT_UI2: return index.uiVal;
+    case VT_I4: return index.lVal;
+    case VT_UI4: return index.ulVal;
+    case VT_INT: return index.intVal;
+    case VT_UINT: return index.uintVal;
+    case VT_I8: return index.llVal;
+    case VT_UI8: return index.ullVal > 0x7FFFFFFFull ? -1 : static_cast<long long>(index.ullVal);
+    default: return std::nullopt;
+    }
+}
+
+template <typename Collection, const IID& CollectionIid, typename Item>
+class ItemCollection final : public DispatchObject<Collection, CollectionIid> {
+public:
+    explicit ItemCollection(std::vector<NamedItem<Item>> items) : items_(std::move(items)) {}
+
+    HRESULT STDMETHODCALLTYPE get_Count(LONG* count) override {
+        PlatformCall call("get_Count", this->identity(), ErrorInfoUse::discards);
+        return answer_locally(call, "get_Count", [&] {
+            if (!count) return E_POINTER;
+            *count = static_cast<LONG>(items_.size());
+            return S_OK;
+        });
+    }
+
+    // An index that names no item, a position out of 1..Count or a name not in the collection,
+    // is answered E_INVALIDARG, as Windows answers positions 0 and Count + 1.
+    HRESULT STDMETHODCALLTYPE get_Item(VARIANT index, Item** item) override {
+        PlatformCall call("get_Item", this->identity(), ErrorInfoUse::discards);
+        call.variant("index", index);
+        if (item) *item = nullptr;
+        const HRESULT result = answer_locally(call, "get_Item", [&] {
+            if (!item) return E_POINTER;
+            Item* found = find(index);
+            if (!found) return E_INVALIDARG;
+            found->AddRef();
+            *item = found;
+            return S_OK;
+        });
+        call.object("item", item ? *item : nullptr);
+        return result;
+    }
+
+    // Callers walk a collection by Count and Item; an enumerator (IEnumVARIANT) is not provided.
+    HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** penum) override {
+        PlatformCall call("get__NewEnum", this->identity(), ErrorInfoUse::discards);
+        if (penum) *penum = nullptr;
+        return answer_locally(call, "get__NewEnum", [&] { return penum ? E_NOTIMPL : E_POINTER; });
+    }
+
+private:
+    Item* find(const VARIANT& index) const {
+        if (const auto position = integer_index(index)) {
+            if (*position < 1 || *position > static_cast<long long>(items_.size())) return nullptr;
+            return items_[static_cast<std::size_t>(*position - 1)].item.get();
+        }
+        if (index.vt != VT_BSTR) return nullptr;
+        const std::u16string wanted = fold_case(bstr_view(index.bstrVal));
+        for (const auto& named : items_)
+            if (fold_case(named.name) == wanted) return named.item.get();
+        return nullptr;
+    }
+
+    const std::vector<NamedItem<Item>> items_;
+};
+
+}  // namespace
+
+HRESULT create_task_collection(std::vector<NamedItem<IRegisteredTask>> tasks, IRegisteredTaskCollection** out) {
+    return guarded([&] {
+        *out = new ItemCollection<IRegisteredTaskCollection, IID_IRegisteredTaskCollection, IRegisteredTask>(
+            std::move(tasks));
+        return S_OK;
+    });
+}
+
+HRESULT create_folder_collection(std::vector<NamedItem<ITaskFolder>> folders, ITaskFolderCollection** out) {
+    return guarded([&] {
+        *out = new ItemCollection<ITaskFolderCollection, IID_ITaskFolderCollection, ITaskFolder>(std::move(folders));
+        return S_OK;
+    });
+}
+
+}  // namespace winemu
