@@ -1,15 +1,13 @@
-"""Tasks as `morvane list` and `morvane info` print them: columns that line up whatever the cells
-hold, "never" for a time that is none, and a last result in hexadecimal only where it is a code of
-the system."""
+"""Tasks as `morvane list` prints them: columns that line up whatever the cells hold, "never" for
+a time that is none, and a last result in hexadecimal only where it is a code of the system."""
 
 import datetime
 import enum
-import json
 from dataclasses import dataclass
 
 import pytest
 
-from morvane.task_lines import json_record, result_text, table_lines
+from morvane.task_lines import result_text, table_lines
 
 State = enum.Enum("State", "UNKNOWN DISABLED QUEUED READY RUNNING")
 RAN = datetime.datetime(2025, 3, 14, 8, 26, 53, 589000, tzinfo=datetime.timezone.utc)
@@ -60,18 +58,3 @@ def test_a_table_lines_up_and_keeps_a_damaged_task():
     ]
     assert table_lines([]) == []
 
-
-def test_json_record():
-    info = Info("\\Tools\\Backup", "Backup", False, State.DISABLED, None, NEXT, 0x41303, 2)
-    record = json.loads(json.dumps(json_record(info)))
-    assert record == {
-        "path": "\\Tools\\Backup",
-        "name": "Backup",
-        "enabled": False,
-        "state": "DISABLED",
-        "last_run_time": None,
-        "next_run_time": local(NEXT),
-        "last_task_result": 0x41303,
-        "number_of_missed_runs": 2,
-    }
-    assert datetime.datetime.fromisoformat(record["next_run_time"]) == NEXT
