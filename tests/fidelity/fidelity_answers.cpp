@@ -13,6 +13,7 @@
 #include "scheduler/scheduler_connection.hpp"
 #include "scheduler/task_operations.hpp"
 #include "scheduler/to_bstr.hpp"
+#include "task_reading_answers.hpp"
 #include "task_store_reset.hpp"
 
 namespace {
@@ -55,6 +56,7 @@ std::string perform(const fidelity::Case& c) {
     if (c.operation == "task_exists") return answer(client::task_exists(c.name));
     if (c.operation == "register_xml") return answer(client::register_xml(c.name, xml));
     if (c.operation == "RegisterTask") return register_with_flags(c.name, c.definition, c.flags);
+    if (auto reading = fidelity::answer_task_reading(c)) return *reading;
     return "unknown operation " + c.operation;
 }
 

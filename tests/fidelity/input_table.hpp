@@ -17,7 +17,8 @@ struct SetupStep {
 
 // One input: the steps that prepare the store, then one operation on one name.
 //   operation: "run_task", "delete_task", "task_exists", "register_xml" (the client's four), or
-//   "RegisterTask" (the service call itself, with `flags`).
+//   "RegisterTask" (the service call itself, with `flags`), or one of the calls that list tasks and
+//   read, change and stop one (task_reading_answers.hpp).
 struct Case {
     std::string id;
     std::vector<SetupStep> setup;

@@ -2,7 +2,8 @@
 // service (Wine's, in a throw-away prefix): each check prints one line, then "N passed, M failed".
 //
 // The expected answers are what Wine's taskschd and schedsvc give: 0x80070002 / 0x80070003 for a
-// missing task / folder, SCHED_E_MALFORMEDXML for text that is not XML, E_NOTIMPL from RunEx.
+// missing task / folder, SCHED_E_MALFORMEDXML for text that is not XML, E_NOTIMPL from RunEx, from
+// the task collection's get_Count and from get_LastTaskResult.
 // Failure texts are predicted from FormatMessageW, read here independently of the client.
 #include <windows.h>
 
@@ -12,7 +13,9 @@
 #include <string_view>
 
 #include "check_report.hpp"
+#include "scheduler/task_listing.hpp"
 #include "scheduler/task_operations.hpp"
+#include "scheduler/task_properties.hpp"
 #include "stored_definition.hpp"
 #include "system_text.hpp"
 
@@ -131,6 +134,35 @@ void check_life_cycle(CheckReport& report) {
     report.check(answers(gone, false), "task_exists after delete_task is false", describe_exists(gone));
 }
 
+// Listing the root folder and reading a task's record and definition, on Wine's service, which
+// answers E_NOTIMPL from its collections' get_Count and from get_LastTaskResult: the client gets
+// that far through the real interfaces and reports the call that stopped it.
+void check_reading(CheckReport& report) {
+    auto registered = client::register_xml(task_name, task_xml("read back"));
+    report.check(registered.ok(), "a task to read is registered", describe_result(registered));
+
+    auto listed = client::list_tasks("\\", {});
+    report.check(fails_with(listed, "get_Count", not_implemented),
+                 "list_tasks fails at the collection's get_Count with E_NOTIMPL (Wine does not count)",
+                 describe_result(listed));
+
+    auto info = client::task_info(task_name);
+    report.check(fails_with(info, "get_LastTaskResult", not_implemented),
+                 "task_info reads path, name, state, enabled and last run time, then fails at get_LastTaskResult "
+                 "with E_NOTIMPL (Wine keeps no result)",
+                 describe_result(info));
+
+    auto xml = client::task_xml(task_name);
+    report.check(xml.ok() && xml.value().find("read back") != std::string::npos,
+                 "task_xml returns the registered definition", describe_result(xml));
+
+    auto missing = client::task_info("MorvaneNoSuchTask");
+    report.check(fails_with(missing, "GetTask", file_not_found), "task_info of a missing task fails at GetTask",
+                 describe_result(missing));
+    auto deleted = client::delete_task(task_name);
+    report.check(deleted.ok(), "the read task is deleted again", describe_result(deleted));
+}
+
 void check_malformed_xml(CheckReport& report) {
     constexpr std::string_view unclosed =
         R"(<Task xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task"><Actions>)";
@@ -179,6 +211,7 @@ int main() {
     CheckReport report;
     check_missing(report);
     check_life_cycle(report);
+    check_reading(report);
     check_malformed_xml(report);
     check_wide_name(report);
     report.check(outside_any_apartment(), "every operation left the apartment it entered");

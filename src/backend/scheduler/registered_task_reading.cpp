@@ -82,7 +82,8 @@ Result<TaskRecord, SchedulerError> read_names(IRegisteredTask& task) {
 
 }  // namespace
 
-Result<std::string, SchedulerError> read_text_property(IRegisteredTask& task, TextGetter getter, std::string_view label) {
+Result<std::string, SchedulerError> read_text_property(IRegisteredTask& task, TextGetter getter,
+                                                       std::string_view label) {
     UniqueBstr text;
     const HRESULT outcome = (task.*getter)(text.put());
     if (FAILED(outcome)) return Err{failed_call(outcome, label)};

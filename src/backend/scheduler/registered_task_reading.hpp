@@ -18,7 +18,8 @@ Result<ComPtr<IRegisteredTask>, SchedulerError> get_task(SchedulerConnection& co
 
 // A BSTR property (get_Path, get_Name, get_Xml) as UTF-8; a null BSTR is a call without an object.
 using TextGetter = HRESULT (STDMETHODCALLTYPE IRegisteredTask::*)(BSTR*);
-Result<std::string, SchedulerError> read_text_property(IRegisteredTask& task, TextGetter getter, std::string_view label);
+Result<std::string, SchedulerError> read_text_property(IRegisteredTask& task, TextGetter getter,
+                                                       std::string_view label);
 
 // Every property of the task, in the order path, name, state, enabled, last run time, last task
 // result, next run time, number of missed runs; the first failing read is the error.

@@ -76,10 +76,12 @@ Result<bool, SchedulerError> task_exists(SchedulerConnection& connection, std::s
 }
 
 Result<void, SchedulerError> register_xml(std::string_view task_name, std::string_view xml_definition) {
-    return with_own_connection([&](SchedulerConnection& connection) { return register_xml(connection, task_name, xml_definition); });
+    return with_own_connection(
+        [&](SchedulerConnection& connection) { return register_xml(connection, task_name, xml_definition); });
 }
 
-Result<void, SchedulerError> register_xml(SchedulerConnection& connection, std::string_view task_name, std::string_view xml_definition) {
+Result<void, SchedulerError> register_xml(SchedulerConnection& connection, std::string_view task_name,
+                                          std::string_view xml_definition) {
     UniqueBstr name = to_bstr(task_name);
     UniqueBstr definition = to_bstr(xml_definition);
     ComPtr<IRegisteredTask> task;

@@ -34,7 +34,7 @@ DATE local_date_now() {
 
 // A definition with triggers (the children of <Triggers>) before its settings.
 std::u16string triggered_xml(std::u16string_view triggers) {
-    return u"<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\"><Triggers>" +
+    return u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\"><Triggers>" +
            std::u16string(triggers) + u"</Triggers><Actions><Exec><Command>/bin/true</Command></Exec></Actions></Task>";
 }
 

@@ -47,11 +47,13 @@ protected:
 };
 
 TEST_F(TaskListing, TasksComeSortedByNameWithHiddenOnesOnRequest) {
-    for (const auto* name : {u"b", u"A", u"c", u"Sub\\Inner"}) ASSERT_EQ(register_task(name), S_OK);
+    const std::u16string long_name(200, u'\u00e9');  // long enough to be split over several file names
+    for (const std::u16string name : {u"b", u"A", u"c", u"Sub\\Inner"}) ASSERT_EQ(register_task(name), S_OK);
+    ASSERT_EQ(register_task(long_name), S_OK);
     ASSERT_EQ(register_task(u"Quiet", task_xml(u"/bin/true", u"", u"<Hidden>true</Hidden>")), S_OK);
-    EXPECT_EQ(task_names(root_.get()), (std::vector<std::u16string>{u"\\A", u"\\b", u"\\c"}));
+    EXPECT_EQ(task_names(root_.get()), (std::vector<std::u16string>{u"\\A", u"\\b", u"\\c", u"\\" + long_name}));
     EXPECT_EQ(task_names(root_.get(), TASK_ENUM_HIDDEN),
-              (std::vector<std::u16string>{u"\\A", u"\\b", u"\\c", u"\\Quiet"}));
+              (std::vector<std::u16string>{u"\\A", u"\\b", u"\\c", u"\\Quiet", u"\\" + long_name}));
     EXPECT_EQ(task_names(folder(u"\\sub").get()), (std::vector<std::u16string>{u"\\Sub\\Inner"}));
     Ref<IRegisteredTaskCollection> tasks;
     EXPECT_EQ(root_->GetTasks(2, tasks.put()), E_INVALIDARG);
@@ -80,12 +82,12 @@ TEST_F(TaskListing, FoldersListTheirSubfoldersInTheirSpelling) {
 }
 
 TEST_F(TaskListing, ADamagedTaskIsListedAndTheOthersStill) {
-    for (const auto* name : {u"Good", u"Truncated", u"Moved"}) ASSERT_EQ(register_task(name), S_OK);
+    for (const auto* name : {u"Good", u"Truncated", u"Mov\u00e9d"}) ASSERT_EQ(register_task(name), S_OK);
     { std::ofstream(library_ / "t.TRUNCATED", std::ios::trunc) << "\\Truncated\n<Task"; }
-    { std::ofstream(library_ / "t.MOVED", std::ios::trunc) << "\\Elsewhere\n"; }
+    { std::ofstream(library_ / "t.MOV\xC3\x89" "D", std::ios::trunc) << "\\Elsewhere\n"; }
     std::filesystem::create_symlink(library_ / "t.GOOD", library_ / "t.LINK");  // not the library's own
     // A name whose file lost its spelling is listed in the folded spelling its file name keeps.
-    EXPECT_EQ(task_names(root_.get()), (std::vector<std::u16string>{u"\\Good", u"\\MOVED", u"\\Truncated"}));
+    EXPECT_EQ(task_names(root_.get()), (std::vector<std::u16string>{u"\\Good", u"\\MOV\u00c9D", u"\\Truncated"}));
 }
 
 TEST_F(TaskListing, ItemsAreFoundByPositionOrNameWithinTheSnapshot) {
@@ -131,6 +133,32 @@ TEST_F(TaskListing, ItemsAreFoundByPositionOrNameWithinTheSnapshot) {
     EXPECT_EQ(tasks->get_Item(integer_index(VT_I4, 1), nullptr), E_POINTER);
     Ref<IUnknown> enumerator;
     EXPECT_EQ(tasks->get__NewEnum(enumerator.put()), E_NOTIMPL);
+}
+
+TEST_F(TaskListing, ACollectionUsedAfterItsApartmentEndedIsAViolation) {
+    ASSERT_EQ(register_task(u"One"), S_OK);
+    on_fresh_thread([] {
+        ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+        Ref<ITaskService> service;
+        ASSERT_EQ(CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
+                                   reinterpret_cast<void**>(service.put())),
+                  S_OK);
+        VARIANT empty{};
+        ASSERT_EQ(service->Connect(empty, empty, empty, empty), S_OK);
+        Ref<ITaskFolder> root;
+        ASSERT_EQ(service->GetFolder(Text(u"\\").get(), root.put()), S_OK);
+        Ref<IRegisteredTaskCollection> tasks;
+        ASSERT_EQ(root->GetTasks(0, tasks.put()), S_OK);
+        root.reset();
+        service.reset();
+        CoUninitialize();
+        LONG count = 0;
+        tasks->get_Count(&count);
+        tasks.reset();
+    });
+    const std::string found = violations();
+    winemu_clear_violations();
+    EXPECT_NE(found.find("get_Count on IRegisteredTaskCollection #"), std::string::npos) << found;
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "module/tasks/datetime_api.hpp"
-#include "module/tasks/local_offset.hpp"
 #include "runtime/internal_failure.hpp"
 
 namespace morvane::module {
@@ -20,8 +19,8 @@ PyObject* LocalDatetimeMaker::timezone_of(int offset_seconds, long long utc_seco
     if (!delta) throw InternalFailure("could not make a UTC offset: " + fetch_error().describe());
     PyRef name;
     if (!abbreviation.empty()) {
-        name = PyRef::steal(PyUnicode_DecodeLocaleAndSize(abbreviation.data(),
-                                                          static_cast<Py_ssize_t>(abbreviation.size()), "surrogateescape"));
+        const auto size = static_cast<Py_ssize_t>(abbreviation.size());
+        name = PyRef::steal(PyUnicode_DecodeLocaleAndSize(abbreviation.data(), size, "surrogateescape"));
         if (!name) throw InternalFailure("could not make a time zone's name: " + fetch_error().describe());
     }
     PyRef timezone = PyRef::steal(api.TimeZone_FromTimeZone(delta.get(), name.get()));
@@ -31,7 +30,7 @@ PyObject* LocalDatetimeMaker::timezone_of(int offset_seconds, long long utc_seco
 }
 
 PyRef LocalDatetimeMaker::make(const scheduler::LocalTime& time) {
-    const LocalInstant instant = instant_of_local_time(time);
+    const LocalInstant instant = offsets_.instant_of(time);
     PyObject* timezone = timezone_of(instant.offset_seconds, instant.utc_seconds);
     const PyDateTime_CAPI& api = datetime_api();
     const scheduler::LocalTime& wall = instant.wall;

@@ -8,6 +8,7 @@
 
 #include "module/py_ref.hpp"
 #include "module/python_error.hpp"
+#include "module/tasks/local_offset.hpp"
 #include "runtime/result.hpp"
 #include "scheduler/local_time.hpp"
 
@@ -27,6 +28,7 @@ public:
 private:
     PyObject* timezone_of(int offset_seconds, long long utc_seconds);
 
+    LocalOffsets offsets_;
     std::vector<std::pair<int, PyRef>> timezones_;
 };
 

@@ -1,4 +1,4 @@
-// local_offset.cpp: utc_offset_at and instant_of_local_time.
+// local_offset.cpp: utc_offset_at and LocalOffsets.
 #include "module/tasks/local_offset.hpp"
 
 #include <algorithm>
@@ -7,8 +7,12 @@
 namespace morvane::module {
 namespace {
 
-// The most that a day can be offset from the next: the search looks this far around a time.
+// The most that local time can be offset from the next day's: the search looks this far around.
 constexpr long long kDaySeconds = 86'400;
+// How far a span is grown at a time: less than the shortest time between two offset changes.
+constexpr long long kGrowthSeconds = 6 * 3600;
+// Spans kept at most: times scattered over years (the tasks of a listing) make a span each.
+constexpr std::size_t kMostSpans = 32;
 
 }  // namespace
 
@@ -30,26 +34,60 @@ int utc_offset_at(long long utc_seconds, std::string* abbreviation) noexcept {
     return static_cast<int>(scheduler::seconds_from_local_time(wall) - utc_seconds);
 }
 
+int LocalOffsets::at(long long utc_seconds) {
+    for (const Span& span : spans_)
+        if (span.first <= utc_seconds && utc_seconds <= span.last) return span.offset;
+    // Grow a span that ends (or starts) within reach: one look six hours on covers the instant
+    // when the offset there is the span's, since the offset cannot change and change back.
+    for (Span& span : spans_) {
+        const bool after = utc_seconds > span.last && utc_seconds - span.last <= kGrowthSeconds;
+        const bool before = utc_seconds < span.first && span.first - utc_seconds <= kGrowthSeconds;
+        if (!after && !before) continue;
+        const long long reach = after ? span.last + kGrowthSeconds : span.first - kGrowthSeconds;
+        const int there = utc_offset_at(reach);
+        if (there == span.offset) {
+            (after ? span.last : span.first) = reach;
+            return there;
+        }
+        // The offset changes in between, once: the instant is on the span's side or on reach's.
+        const int here = utc_offset_at(utc_seconds);
+        if (here == span.offset) {
+            (after ? span.last : span.first) = utc_seconds;
+        } else {
+            keep(after ? Span{utc_seconds, reach, here} : Span{reach, utc_seconds, here});
+        }
+        return here;
+    }
+    const int offset = utc_offset_at(utc_seconds);
+    keep(Span{utc_seconds, utc_seconds, offset});
+    return offset;
+}
+
+void LocalOffsets::keep(Span span) {
+    if (spans_.size() == kMostSpans) spans_.erase(spans_.begin());
+    spans_.push_back(span);
+}
+
 // The search of CPython's datetime for the instant of a local time (local_to_seconds, fold 0):
 // the offsets a day before and after bound every candidate.
-LocalInstant instant_of_local_time(const scheduler::LocalTime& time) noexcept {
+LocalInstant LocalOffsets::instant_of(const scheduler::LocalTime& time) {
     const long long local = scheduler::seconds_from_local_time(time);
-    const int a = utc_offset_at(local - kDaySeconds);
+    const int a = at(local - kDaySeconds);
     const long long u1 = local - a;
-    const bool u1_fits = u1 + utc_offset_at(u1) == local;
+    const bool u1_fits = u1 + at(u1) == local;
     int b = 0;
     if (u1_fits) {
-        b = utc_offset_at(u1 - kDaySeconds);
+        b = at(u1 - kDaySeconds);
         if (a == b) return LocalInstant{u1, a, time};
     } else {
-        b = utc_offset_at(u1);
+        b = at(u1);
     }
     const long long u2 = local - b;
-    if (u2 + utc_offset_at(u2) == local) return LocalInstant{u2, b, time};
+    if (u2 + at(u2) == local) return LocalInstant{u2, b, time};
     if (u1_fits) return LocalInstant{u1, a, time};
     // Skipped by the clocks: read with the earlier (smaller) offset, shown as local time shows it.
     const long long instant = std::max(u1, u2);
-    const int offset = utc_offset_at(instant);
+    const int offset = at(instant);
     scheduler::LocalTime wall = scheduler::local_time_from_seconds(instant + offset);
     wall.millisecond = time.millisecond;
     return LocalInstant{instant, offset, wall};

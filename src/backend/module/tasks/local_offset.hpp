@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "scheduler/local_time.hpp"
 
@@ -19,9 +20,28 @@ struct LocalInstant {
 // (empty otherwise). An instant the C library cannot convert counts as UTC.
 int utc_offset_at(long long utc_seconds, std::string* abbreviation = nullptr) noexcept;
 
-// The instant that a local time names, as Python names it for fold=0: a time that occurs twice
-// (clocks set back) is its first occurrence; a time skipped (clocks set forward) is read with the
-// offset before the change, so its wall fields are those after it.
-LocalInstant instant_of_local_time(const scheduler::LocalTime& time) noexcept;
+// The offsets of local time over the instants one call converts. Asking the C library costs more
+// than making a datetime, and a call may convert thousands of times an hour apart, so what it
+// learnt is kept as spans of instants with one offset. A span grows by six hours at a time; this
+// relies on no zone changing its offset twice within six hours, as none does.
+class LocalOffsets {
+public:
+    int at(long long utc_seconds);
+
+    // The instant that a local time names, as Python names it for fold=0: a time that occurs
+    // twice (clocks set back) is its first occurrence; a time skipped (clocks set forward) is read
+    // with the offset before the change, so its wall fields are those after it.
+    LocalInstant instant_of(const scheduler::LocalTime& time);
+
+private:
+    struct Span {
+        long long first;
+        long long last;
+        int offset;
+    };
+    void keep(Span span);
+
+    std::vector<Span> spans_;
+};
 
 }  // namespace morvane::module

@@ -1,6 +1,7 @@
 // task_info_objects.cpp: make_task_info, with TaskInfo and TaskState kept in OnceCells.
 #include "module/tasks/task_info_objects.hpp"
 
+#include <string>
 #include <string_view>
 
 #include "module/once_cell.hpp"
@@ -11,6 +12,8 @@ namespace {
 
 constinit OnceCell task_info_class;
 constinit OnceCell task_state_class;
+// TaskState's members, by the service's number: a listing names one per task.
+constinit OnceCell task_state_members[5];
 
 PyObject* task_info_attribute(const char* name) {
     PyRef module = PyRef::steal(PyImport_ImportModule("morvane.task_records"));
@@ -36,21 +39,31 @@ PyRef make_integer(long long value) {
 // A positional call of a class; its failure, or what it raised, is the error.
 Result<PyRef, PythonError> call(PyObject* callable, PyObject** arguments, std::size_t count) {
     // arguments[-1] is a spare slot that the callee may borrow.
-    PyRef made = PyRef::steal(PyObject_Vectorcall(callable, arguments, count | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr));
+    PyRef made =
+        PyRef::steal(PyObject_Vectorcall(callable, arguments, count | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr));
     if (!made) return Err{fetch_error()};
     return made;
+}
+
+// The member of TaskState for a state, made by calling the class once per number.
+PyObject* task_state_member(scheduler::TaskState state) {
+    const int number = static_cast<int>(state);
+    return task_state_members[number].get([number] {
+        PyObject* state_class = task_state_class.get([] { return task_info_attribute("TaskState"); });
+        PyRef value = make_integer(number);
+        PyObject* arguments[] = {nullptr, value.get()};
+        Result<PyRef, PythonError> member = call(state_class, arguments + 1, 1);
+        if (!member) throw InternalFailure("TaskState has no member " + std::to_string(number) + ": " +
+                                           std::move(member).error().describe());
+        return std::move(member).value().release();
+    });
 }
 
 }  // namespace
 
 Result<PyRef, PythonError> make_task_info(const scheduler::TaskRecord& record, LocalDatetimeMaker& times) {
     PyObject* info_class = task_info_class.get([] { return task_info_attribute("TaskInfo"); });
-    PyObject* state_class = task_state_class.get([] { return task_info_attribute("TaskState"); });
-
-    PyRef state_number = make_integer(static_cast<int>(record.state));
-    PyObject* state_arguments[] = {nullptr, state_number.get()};
-    Result<PyRef, PythonError> state = call(state_class, state_arguments + 1, 1);
-    if (!state) return state;
+    PyObject* state = task_state_member(record.state);
 
     PyRef path = make_text(record.path);
     PyRef name = make_text(record.name);
@@ -62,7 +75,7 @@ Result<PyRef, PythonError> make_task_info(const scheduler::TaskRecord& record, L
                              path.get(),
                              name.get(),
                              record.enabled ? Py_True : Py_False,
-                             state.value().get(),
+                             state,
                              last_run_time.get(),
                              next_run_time.get(),
                              last_task_result.get(),

@@ -11,9 +11,9 @@
 namespace morvane::module {
 
 // TaskInfo(path, name, enabled, TaskState(state), last_run_time, next_run_time,
-// last_task_result, number_of_missed_runs). The classes are looked up once per process, on first
-// need (an import that fails then is an InternalFailure: the package is broken); what calling them
-// raises is the error.
+// last_task_result, number_of_missed_runs). The classes and TaskState's members are looked up once
+// per process, on first need (failing then is an InternalFailure: the package is broken); what
+// calling TaskInfo raises is the error.
 Result<PyRef, PythonError> make_task_info(const scheduler::TaskRecord& record, LocalDatetimeMaker& times);
 
 }  // namespace morvane::module

@@ -180,16 +180,16 @@ std::optional<std::string> read_file(int directory, const std::string& name, std
     return read_rest(file.get(), static_cast<std::size_t>(status.st_size), limit);
 }
 
-std::optional<std::string> read_file_tail(int directory, const std::string& name, std::size_t limit) {
-    struct stat status {};
-    const UniqueFd file = open_our_file(directory, name, status);
-    if (!file) return std::nullopt;
+namespace {
+
+// The last `limit` bytes at most of an open file of ours, from a line's start.
+std::optional<std::string> tail_of(int file, const struct stat& status, std::size_t limit) {
     const auto size = static_cast<std::uintmax_t>(std::max<off_t>(status.st_size, 0));
-    if (size <= limit) return read_rest(file.get(), static_cast<std::size_t>(size), limit);
+    if (size <= limit) return read_rest(file, static_cast<std::size_t>(size), limit);
     // One byte before the part kept: it tells whether that part starts a line.
     const off_t start = static_cast<off_t>(size - limit) - 1;
-    if (lseek(file.get(), start, SEEK_SET) < 0) return std::nullopt;
-    auto text = read_rest(file.get(), limit + 1, limit + 1);
+    if (lseek(file, start, SEEK_SET) < 0) return std::nullopt;
+    auto text = read_rest(file, limit + 1, limit + 1);
     if (!text) {
         if (errno != EFBIG) return std::nullopt;
         text = std::string();  // grown meanwhile: what fits is not worth a second try
@@ -197,6 +197,22 @@ std::optional<std::string> read_file_tail(int directory, const std::string& name
     const std::size_t line_end = text->find('\n');
     text->erase(0, line_end == std::string::npos ? text->size() : line_end + 1);
     return text;
+}
+
+}  // namespace
+
+std::optional<std::string> read_file_tail(int directory, const std::string& name, std::size_t limit) {
+    struct stat status {};
+    const UniqueFd file = open_our_file(directory, name, status);
+    if (!file) return std::nullopt;
+    return tail_of(file.get(), status, limit);
+}
+
+std::optional<std::string> read_open_file_tail(int file, std::size_t limit) {
+    struct stat status {};
+    if (fstat(file, &status) != 0 || !is_ours(status)) return std::nullopt;
+    if (lseek(file, 0, SEEK_SET) < 0) return std::nullopt;
+    return tail_of(file, status, limit);
 }
 
 bool is_directory(int directory, const std::string& name) {

@@ -55,6 +55,8 @@ std::optional<std::string> read_file(int directory, const std::string& name, std
 // The last `limit` bytes at most of the file `name` (ours, as for read_file), starting after a
 // line end when the beginning was left out, so that only whole lines are handed back.
 std::optional<std::string> read_file_tail(int directory, const std::string& name, std::size_t limit);
+// The same of a file already open for reading (its position moves); nothing when it is not ours.
+std::optional<std::string> read_open_file_tail(int file, std::size_t limit);
 
 // Whether `name` inside `directory` is a directory itself (a symlink to one is not).
 bool is_directory(int directory, const std::string& name);

@@ -496,6 +496,11 @@ std::string read_task_runs(const std::string& library, const PathElements& path)
     return text ? std::move(*text) : std::string();
 }
 
+std::string read_task_runs(int records) {
+    auto text = read_open_file_tail(records, largest_records_read);
+    return text ? std::move(*text) : std::string();
+}
+
 UniqueFd open_task_runs(const std::string& library, const PathElements& path) {
     auto location = locate_task(library, path);
     if (!location.ok()) return UniqueFd();

@@ -74,6 +74,8 @@ HResultOr<AppendedText> append_task_runs(const std::string& library, const PathE
 // The task's start records as they were appended (the newest ones, when there are more than
 // largest_records_read bytes of them); empty when there are none.
 std::string read_task_runs(const std::string& library, const PathElements& path);
+// The same, read from the records file that open_task_runs opened (one walk to the task, not two).
+std::string read_task_runs(int records);
 
 // The task's start records file opened for reading (close-on-exec), to test its runs' locks;
 // closed (invalid) when the task or its records are missing.

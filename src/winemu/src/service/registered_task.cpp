@@ -194,8 +194,10 @@ public:
         call.number("count", pCount ? static_cast<long long>(*pCount) : -1);
         if (pRunTimes) *pRunTimes = nullptr;
         return ask_service(call, "GetRunTimes", [&] {
-            if (current_facts().damaged) return pCount && pRunTimes ? SCHED_E_INVALID_TASK_HASH : E_INVALIDARG;
-            return hand_out_run_times(current_xml(), pstStart, pstEnd, pCount, pRunTimes);
+            if (!current_facts().damaged) return hand_out_run_times(current_xml(), pstStart, pstEnd, pCount, pRunTimes);
+            if (!pCount || !pRunTimes) return E_INVALIDARG;
+            *pCount = 0;
+            return SCHED_E_INVALID_TASK_HASH;
         });
     }
 

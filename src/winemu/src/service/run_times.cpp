@@ -17,6 +17,10 @@ using namespace std::chrono;
 
 // The times a SYSTEMTIME can name (FILETIME's first year to SYSTEMTIME's last).
 constexpr Instant beginning_of_time = sys_days(year(1601) / January / 1);
+// The most times one call hands out, whatever it asks for ("all" included): an open interval of a
+// trigger repeated every minute would otherwise fill memory.
+constexpr DWORD most_run_times = DWORD{1} << 20;
+
 constexpr Instant end_of_time = sys_days(year(30827) / December / 31) + hours(23) + minutes(59) + seconds(59);
 
 bool names_a_time(const SYSTEMTIME& time) {
@@ -32,7 +36,7 @@ HRESULT hand_out_run_times(std::string_view definition, const SYSTEMTIME* start,
                            SYSTEMTIME** run_times) {
     if (!count || !run_times) return E_INVALIDARG;
     *run_times = nullptr;
-    const DWORD most = *count;
+    const DWORD most = *count == 0 || *count > most_run_times ? most_run_times : *count;
     *count = 0;
     if ((start && !names_a_time(*start)) || (end && !names_a_time(*end))) return E_INVALIDARG;
     const Instant first = start ? instant_from_local(*start) : beginning_of_time;
@@ -40,10 +44,10 @@ HRESULT hand_out_run_times(std::string_view definition, const SYSTEMTIME* start,
     if (last < first) return E_INVALIDARG;
 
     // One more than asked for tells whether there were more.
-    TriggerRunTimes found = trigger_run_times(definition, first, last, most == 0 ? 0 : std::size_t{most} + 1);
+    TriggerRunTimes found = trigger_run_times(definition, first, last, std::size_t{most} + 1);
     if (!found.has_time_triggers)
         return has_enabled_trigger(definition) ? SCHED_S_EVENT_TRIGGER : SCHED_S_TASK_NO_VALID_TRIGGERS;
-    const bool more = most != 0 && found.times.size() > most;
+    const bool more = found.times.size() > most;
     if (more) found.times.resize(most);
     if (found.times.empty()) return S_OK;
     auto* times = static_cast<SYSTEMTIME*>(CoTaskMemAlloc(found.times.size() * sizeof(SYSTEMTIME)));

@@ -13,7 +13,9 @@ namespace winemu {
  * - a null count or array: E_INVALIDARG; a null start or end: the beginning or the end of time;
  * - a SYSTEMTIME that names no time (month 13, February 30, hour 24) or an end before the start:
  *   E_INVALIDARG;
- * - *count on input is the most to return, 0 for all; on output, how many were returned;
+ * - *count on input is the most to return, 0 for all; on output, how many were returned; one call
+ *   returns 1,048,576 times at most (an open interval of a trigger repeated every minute has
+ *   millions), so "all" means all up to that many;
  * - S_OK when every run time of the interval was returned (none included), S_FALSE when there
  *   were more than *count;
  * - no enabled trigger at all: SCHED_S_TASK_NO_VALID_TRIGGERS; enabled triggers, but none with set

@@ -1,7 +1,8 @@
-// task_folder.cpp: a folder of the task library: GetTask, DeleteTask, RegisterTask, GetFolder.
+// task_folder.cpp: a folder of the task library: GetTask, GetTasks, DeleteTask, RegisterTask, GetFolder, GetFolders.
 #include "service/task_folder.hpp"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "com/bstr_text.hpp"
@@ -11,9 +12,9 @@
 #include "com/guid_text.hpp"
 #include "control/platform_call.hpp"
 #include "service/registered_task.hpp"
+#include "service/service_call.hpp"
 #include "service/task_collections.hpp"
 #include "library/task_paths.hpp"
-#include "service/service_call.hpp"
 #include "com/system_messages.hpp"
 #include "library/task_readback.hpp"
 #include "library/task_store.hpp"
@@ -172,11 +173,16 @@ private:
      * does for it. Anything in the folder that the library did not write is left out. */
     template <typename Item>
     static void sort_by_name(std::vector<NamedItem<Item>>& items) {
-        std::ranges::sort(items, [](const auto& a, const auto& b) {
-            const std::u16string folded_a = fold_case(a.name);
-            const std::u16string folded_b = fold_case(b.name);
-            return folded_a != folded_b ? folded_a < folded_b : a.name < b.name;
+        std::vector<std::pair<std::u16string, std::size_t>> keys;  // each name folded once
+        keys.reserve(items.size());
+        for (std::size_t i = 0; i < items.size(); ++i) keys.emplace_back(fold_case(items[i].name), i);
+        std::ranges::sort(keys, [&](const auto& a, const auto& b) {
+            return a.first != b.first ? a.first < b.first : items[a.second].name < items[b.second].name;
         });
+        std::vector<NamedItem<Item>> sorted;
+        sorted.reserve(items.size());
+        for (const auto& key : keys) sorted.push_back(std::move(items[key.second]));
+        items = std::move(sorted);
     }
 
     HRESULT list_tasks(bool hidden, IRegisteredTaskCollection** out) {
