@@ -23,4 +23,7 @@ def stop_task(task_name: str) -> None:
     """Stops every running instance of a registered task."""
 
 def run_times(task_name: str, start: datetime, end: datetime, *, max_count: int | None = None) -> list[datetime]:
-    """When the task's triggers start it between two aware datetimes (local, aware results)."""
+    """When the task's triggers start it between two aware datetimes, at most max_count times (None: all that
+    the service hands out in one answer). Results are aware local datetimes with the offset of their instant; a
+    local time that occurs twice is its first occurrence. Naive datetimes raise TypeError; an end before the
+    start, or a max_count below 1, ValueError."""

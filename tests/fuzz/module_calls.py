@@ -1,9 +1,11 @@
-"""atheris harness over the four functions: fuzzed names, definitions and argument shapes, each
-call answered with one of the documented exceptions or a result, and nothing held afterwards.
+"""atheris harness over the module functions: fuzzed names, definitions, flags, times and argument
+shapes, each call answered with one of the documented exceptions or a result, and nothing held
+afterwards.
 
     python tests/fuzz/module_calls.py [libFuzzer flags, e.g. -max_total_time=60]
 """
 
+import datetime
 import sys
 import tempfile
 
@@ -15,7 +17,10 @@ with atheris.instrument_imports():
 
 TASK_XML = ('<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">'
             '<Actions><Exec><Command>/bin/true</Command></Exec></Actions></Task>')
-FUNCTIONS = [morvane.run_task, morvane.delete_task, morvane.task_exists, morvane.register_xml]
+FUNCTIONS = [morvane.run_task, morvane.delete_task, morvane.task_exists, morvane.register_xml,
+             morvane.list_tasks, morvane.task_info, morvane.task_xml, morvane.enable_task, morvane.disable_task,
+             morvane.stop_task, morvane.run_times]
+KEYWORDS = ["task_name", "folder", "recursive", "hidden", "start", "end", "max_count"]
 NOTHING_HELD = {"objects": 0, "bstrs": 0, "apartments": 0, "buffers": 0, "libraries": 0}
 
 
@@ -23,7 +28,14 @@ NOTHING_HELD = {"objects": 0, "bstrs": 0, "apartments": 0, "buffers": 0, "librar
 # the fuzzer: the native module itself is not built with coverage feedback.
 @atheris.instrument_func
 def argument(data):
-    kind = data.ConsumeIntInRange(0, 5)
+    kind = data.ConsumeIntInRange(0, 8)
+    if kind == 6:
+        return data.ConsumeBool()
+    if kind in (7, 8):  # a time of the years 2000 to 2100, aware (any offset) or naive
+        moment = datetime.datetime(2000, 1, 1) + datetime.timedelta(seconds=data.ConsumeIntInRange(0, 3_155_760_000))
+        if kind == 8:
+            return moment
+        return moment.replace(tzinfo=datetime.timezone(datetime.timedelta(minutes=data.ConsumeIntInRange(-1439, 1439))))
     if kind == 0:
         return data.ConsumeIntInRange(-5, 5)
     if kind == 1:
@@ -38,9 +50,9 @@ def argument(data):
 @atheris.instrument_func
 def one_input(raw):
     data = atheris.FuzzedDataProvider(raw)
-    function = FUNCTIONS[data.ConsumeIntInRange(0, 3)]
-    args = [argument(data) for _ in range(data.ConsumeIntInRange(0, 3))]
-    kwargs = {data.ConsumeUnicode(10) if data.ConsumeBool() else "task_name": argument(data)
+    function = FUNCTIONS[data.ConsumeIntInRange(0, len(FUNCTIONS) - 1)]
+    args = [argument(data) for _ in range(data.ConsumeIntInRange(0, 4))]
+    kwargs = {data.ConsumeUnicode(10) if data.ConsumeBool() else KEYWORDS[data.ConsumeIntInRange(0, 6)]: argument(data)
               for _ in range(data.ConsumeIntInRange(0, 2))}
     try:
         function(*args, **kwargs)

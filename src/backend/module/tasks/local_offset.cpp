@@ -85,8 +85,9 @@ LocalInstant LocalOffsets::instant_of(const scheduler::LocalTime& time) {
     const long long u2 = local - b;
     if (u2 + at(u2) == local) return LocalInstant{u2, b, time};
     if (u1_fits) return LocalInstant{u1, a, time};
-    // Skipped by the clocks: read with the earlier (smaller) offset, shown as local time shows it.
-    const long long instant = std::max(u1, u2);
+    // Skipped by the clocks: Python reads it with the offset after the change, so it shows as
+    // the wall time before the change.
+    const long long instant = std::min(u1, u2);
     const int offset = at(instant);
     scheduler::LocalTime wall = scheduler::local_time_from_seconds(instant + offset);
     wall.millisecond = time.millisecond;

@@ -30,7 +30,8 @@ public:
 
     // The instant that a local time names, as Python names it for fold=0: a time that occurs
     // twice (clocks set back) is its first occurrence; a time skipped (clocks set forward) is read
-    // with the offset before the change, so its wall fields are those after it.
+    // with the offset after the change, so its wall fields are those before it (02:30 on the
+    // morning Berlin's clocks go from 02:00 to 03:00 is 01:30+01:00).
     LocalInstant instant_of(const scheduler::LocalTime& time);
 
 private:
