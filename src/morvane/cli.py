@@ -1,4 +1,5 @@
-"""The morvane command line: register, run, delete and look up scheduled tasks.
+"""The morvane command line: register, run, delete, look up, list, export, enable, disable and
+stop scheduled tasks, and tell when they will run.
 
 Each failure is one line on standard error (the verb, the task, and for a failure of the
 scheduler the platform call, its message and its code in hexadecimal) and an exit status from
@@ -8,6 +9,8 @@ morvane.exit_status; scheduler failures, bad arguments and unreadable files show
 from __future__ import annotations
 
 import argparse
+import datetime
+import json
 import os
 import re
 import sys
@@ -17,7 +20,8 @@ import morvane
 from morvane.definition_refusals import meaning
 from morvane.errors import TaskSchedulerError
 from morvane.exit_status import ExitStatus, status_of
-from morvane.task_file import decode_task_xml, read_capped, read_task_xml
+from morvane.task_file import decode_task_xml, encode_task_xml, read_capped, read_task_xml
+from morvane.task_lines import info_lines, json_record, local_time, table_lines
 
 __all__ = ["main"]
 
@@ -32,11 +36,16 @@ examples (names in single quotes, so that a shell keeps their backslashes):
   morvane run 'Backup'                    start it now (does not wait for it)
   morvane exists 'Backup' && echo present
   morvane delete 'Backup'
+  morvane list '\\' -r --hidden            every task of every folder, hidden ones too
+  morvane info 'Tools\\Backup' --json      its state, last run, last result and next run
+  morvane export 'Backup' -o backup.xml   its definition, in UTF-16 as Windows exports it
+  morvane disable 'Backup'                keep it from running (enable: let it run again)
+  morvane next 'Backup' -n 3              the next three times its triggers start it
 
 exit statuses:
   0  success (for "exists": the task exists)
   1  "exists": the task does not exist
-  2  bad arguments, a file that cannot be read or decoded, an empty definition, a task
+  2  bad arguments, a file that cannot be read, written or decoded, an empty definition, a task
      library that is not private, a name or definition the scheduler refuses as invalid
   3  the task, or a folder on its path, does not exist
   4  access denied (on Windows, often a command prompt without elevation)
@@ -59,6 +68,29 @@ def _task_name(text: str) -> str:
     if not text:
         raise argparse.ArgumentTypeError("the task's name is empty")
     return text
+
+
+def _folder_name(text: str) -> str:
+    if not text:
+        raise argparse.ArgumentTypeError("the folder's name is empty: the root folder is '\\'")
+    return text
+
+
+def _count(text: str) -> int:
+    try:
+        count = int(text)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"not a whole number: {text!r}") from None
+    if count < 1:
+        raise argparse.ArgumentTypeError(f"at least 1, not {count}")
+    return count
+
+
+# "next": how many run times, and how far ahead they are looked for. Five show a trigger's
+# pattern (hourly, daily, on weekdays) at a glance; a hundred years hold the runs of any trigger
+# that still has some, and the count ends the search of one that has many.
+_DEFAULT_COUNT = 5
+_HORIZON_YEARS = 100
 
 
 # Long enough for a folder path and a name; a message need not echo 100,000 characters.
@@ -101,6 +133,9 @@ def _parser() -> argparse.ArgumentParser:
         )
         return sub
 
+    def json_option(sub: argparse.ArgumentParser) -> None:
+        sub.add_argument("--json", action="store_true", help="print JSON: the keys are TaskInfo's field names")
+
     register = verb("register", "create a task from its XML definition, or replace it")
     register.add_argument("file", metavar="FILE", help="the definition (UTF-16 or UTF-8); - reads standard input")
     verb("run", "start a registered task now")
@@ -108,6 +143,31 @@ def _parser() -> argparse.ArgumentParser:
     verb("exists", "exit with 0 when the task exists, 1 when it does not")
     if EMULATED:
         verb("runs", "print the start records of a task of the emulated scheduler")
+    listing = verbs.add_parser(
+        "list", help="print the tasks of a folder", description="print the tasks of a folder", parents=[common]
+    )
+    listing.add_argument(
+        "name", metavar="FOLDER", nargs="?", default="\\", type=_folder_name,
+        help="the folder, e.g. 'Tools' or '\\Tools' (default: the root folder, '\\')",
+    )
+    listing.add_argument("-r", "--recursive", action="store_true", help="the tasks of its subfolders as well")
+    listing.add_argument("--hidden", action="store_true", help="hidden tasks as well")
+    json_option(listing)
+    json_option(verb("info", "print a task's state, last run, last result and next run"))
+    export = verb("export", "write a task's definition as a task file that register reads")
+    export.add_argument("-o", "--output", metavar="FILE", help="the file to write (default: standard output)")
+    export.add_argument(
+        "--encoding", choices=["utf-16", "utf-8"], default="utf-16",
+        help="utf-16 (the default: with a byte order mark, as Windows exports tasks) or utf-8",
+    )
+    verb("enable", "let a task's triggers start it again")
+    verb("disable", "keep a task from being started by its triggers or on demand")
+    verb("stop", "stop every running instance of a task")
+    upcoming = verb("next", f"print when a task's triggers will start it, within {_HORIZON_YEARS} years from now")
+    upcoming.add_argument(
+        "-n", "--count", metavar="N", type=_count, default=_DEFAULT_COUNT,
+        help=f"how many run times at most (default {_DEFAULT_COUNT})",
+    )
     return parser
 
 
@@ -142,6 +202,52 @@ def _print_runs(name: str) -> ExitStatus:
     return ExitStatus.OK
 
 
+def _print_json(value: object) -> None:
+    print(json.dumps(value, indent=2, ensure_ascii=False))
+
+
+def _print_tasks(arguments: argparse.Namespace) -> ExitStatus:
+    infos = morvane.list_tasks(arguments.name, recursive=arguments.recursive, hidden=arguments.hidden)
+    if arguments.json:
+        _print_json([json_record(info) for info in infos])
+    else:
+        for line in table_lines(infos):
+            print(line)
+    return ExitStatus.OK
+
+
+def _print_info(arguments: argparse.Namespace) -> ExitStatus:
+    info = morvane.task_info(arguments.name)
+    if arguments.json:
+        _print_json(json_record(info))
+    else:
+        print("\n".join(info_lines(info)))
+    return ExitStatus.OK
+
+
+def _export(arguments: argparse.Namespace) -> ExitStatus:
+    # The definition is read whole before the file is opened: a task that cannot be read leaves
+    # an existing file as it was.
+    data = encode_task_xml(morvane.task_xml(arguments.name), arguments.encoding)
+    if arguments.output is None:
+        sys.stdout.buffer.write(data)
+        return ExitStatus.OK
+    try:
+        with open(arguments.output, "wb") as file:
+            file.write(data)
+    except OSError as error:
+        raise _Failure(f"cannot write {arguments.output}: {error.strerror or error}", ExitStatus.BAD_INPUT) from None
+    return ExitStatus.OK
+
+
+def _print_next_runs(arguments: argparse.Namespace) -> ExitStatus:
+    now = datetime.datetime.now(datetime.timezone.utc)
+    end = now + datetime.timedelta(days=round(365.25 * _HORIZON_YEARS))
+    for moment in morvane.run_times(arguments.name, now, end, max_count=arguments.count):
+        print(local_time(moment))
+    return ExitStatus.OK
+
+
 def _choose_library(arguments: argparse.Namespace) -> None:
     """Sets the library that --task-library names, and refuses a library that is not private."""
     from morvane import emulator
@@ -169,6 +275,20 @@ def _perform(arguments: argparse.Namespace) -> ExitStatus:
         return ExitStatus.OK if morvane.task_exists(name) else ExitStatus.ABSENT
     elif verb == "runs":
         return _print_runs(name)
+    elif verb == "list":
+        return _print_tasks(arguments)
+    elif verb == "info":
+        return _print_info(arguments)
+    elif verb == "export":
+        return _export(arguments)
+    elif verb == "enable":
+        morvane.enable_task(name)
+    elif verb == "disable":
+        morvane.disable_task(name)
+    elif verb == "stop":
+        morvane.stop_task(name)
+    elif verb == "next":
+        return _print_next_runs(arguments)
     return ExitStatus.OK
 
 

@@ -14,7 +14,7 @@ import os
 import re
 from typing import BinaryIO
 
-__all__ = ["TaskFileDecodeError", "decode_task_xml", "read_task_xml"]
+__all__ = ["TaskFileDecodeError", "decode_task_xml", "encode_task_xml", "read_task_xml"]
 
 # Byte order marks first; then, as XML's own detection does, a UTF-16 file without a mark
 # recognised by its first character "<" (a NUL byte beside it). Anything else is UTF-8. UTF-32 is
@@ -94,8 +94,31 @@ def decode_task_xml(data: bytes, path: str = "<bytes>") -> str:
 
 
 def _declare_utf16(declaration: re.Match[str]) -> str:
+    return _declare(declaration, "UTF-16")
+
+
+def _declare(declaration: re.Match[str], encoding: str) -> str:
     quote = declaration.group(3)
-    return f"{declaration.group(1)}{quote}UTF-16{quote}"
+    return f"{declaration.group(1)}{quote}{encoding}{quote}"
+
+
+# The encodings written: the byte order mark, the codec and the name a declaration gives.
+_WRITTEN = {"utf-16": (codecs.BOM_UTF16_LE, "utf-16-le", "UTF-16"), "utf-8": (b"", "utf-8", "UTF-8")}
+
+
+def encode_task_xml(text: str, encoding: str = "utf-16") -> bytes:
+    """The bytes of a task definition file for a definition's text, as ``read_task_xml`` reads it.
+
+    ``"utf-16"`` writes what the Task Scheduler's export writes: little-endian with a byte order
+    mark; ``"utf-8"`` writes no mark. A declaration at the start of the text is made to name the
+    encoding written, so that other XML readers take the file as well; a text without one is
+    written as it is.
+    """
+    if encoding not in _WRITTEN:
+        raise ValueError(f"task files are written in UTF-16 or UTF-8, not {encoding!r}")
+    mark, codec, declared = _WRITTEN[encoding]
+    text = _DECLARED_ENCODING.sub(lambda found: _declare(found, declared), text, count=1)
+    return mark + text.encode(codec)
 
 
 # The service takes at most 1 MiB of definition (as UTF-8); its UTF-16 form on disk may be twice

@@ -155,6 +155,15 @@ FAILURES = [
     (["register", "Backup", "not_a_date.xml"], None, 2,
      "morvane register 'Backup': RegisterTask failed: a value in the task definition is malformed or out of range: "
      "(1,...):StartBoundary:yesterday (0x80041318)"),
+    # Reading and managing tasks: the same statuses.
+    *[([verb, "No\\Missing"], None, 3, f"morvane {verb} 'No\\Missing': ...(0x80070003)")
+      for verb in ["info", "export", "enable", "disable", "stop", "next"]],
+    (["list", "Missing"], None, 3, "morvane list 'Missing': ...(0x80070002)"),
+    (["info", "Backup"], ("GetTask", ACCESS_DENIED), 4,
+     "morvane info 'Backup': GetTask failed: Access is denied. (0x80070005)"),
+    (["list", "-r"], ("Connect", SERVER_UNAVAILABLE), 5,
+     "morvane list '\\': Connect failed: The RPC server is unavailable. (0x800706BA)"),
+    (["export", "Backup", "-o", "."], None, 2, "morvane export 'Backup': cannot write .: Is a directory"),
     (["register", "Backup", "utf8.xml"], ("RegisterTask", 0x80041318), 2,  # the system's text says it already
      "morvane register 'Backup': RegisterTask failed: The task XML contains a value which is incorrectly formatted "
      "or out of range. (0x80041318)"),
@@ -180,7 +189,9 @@ def test_failures_are_one_line_and_a_status(capsys, files, registered, argv, fau
 # Refused before the scheduler is called: (argv, standard input, what standard error ends with).
 REFUSED_BEFORE_THE_SCHEDULER = [
     *[([verb, "", *extra], None, "error: argument NAME: the task's name is empty\n")
-      for verb, *extra in [("register", "utf8.xml"), ("run",), ("delete",), ("exists",), ("runs",)]],
+      for verb, *extra in [("register", "utf8.xml"), ("run",), ("delete",), ("exists",), ("runs",), ("info",),
+                           ("export",), ("enable",), ("disable",), ("stop",), ("next", "-n", "2")]],
+    (["list", ""], None, "error: argument FOLDER: the folder's name is empty: the root folder is '\\'\n"),
     (["register", "Backup", "empty.xml"], None, "'Backup': empty.xml holds no task definition: it is empty\n"),
     (["register", "Backup", "blank.xml"], None, "'Backup': blank.xml holds no task definition: it is empty\n"),
     (["register", "Backup", "-"], codecs.BOM_UTF8, "'Backup': standard input holds no task definition: it is empty\n"),
@@ -215,9 +226,9 @@ def test_help_quotes_the_names_of_its_examples(capsys):
     """Each example, as a POSIX shell splits it, names the task it says (a backslash kept)."""
     status, out, _ = command(capsys, "--help")
     examples = [line.strip().split("  ")[0] for line in out.splitlines() if line.startswith("  morvane ")]
-    assert status == 0 and len(examples) == 5
+    assert status == 0 and len(examples) == 10
     for example in examples:
-        assert shlex.split(example)[2] in ("Backup", "Tools\\Backup"), example
+        assert shlex.split(example)[2] in ("Backup", "Tools\\Backup", "\\"), example
 
 
 @pytest.mark.parametrize(
@@ -227,6 +238,10 @@ def test_help_quotes_the_names_of_its_examples(capsys):
         (["erase", "Backup"], ""),
         (["run"], ""),
         (["run", "Backup", "extra"], ""),
+        (["list", "Tools", "Other"], ""),
+        (["next", "Backup", "-n", "0"], ""),
+        (["next", "Backup", "-n", "x"], ""),
+        (["export", "Backup", "--encoding", "latin-1"], ""),
         (["--version"], f"morvane {morvane.__version__}\n"),
         (["--help"], "usage: morvane"),
     ],
