@@ -14,6 +14,7 @@
 #include "module/call_signature.hpp"
 #include "module/interpreter_lock.hpp"
 #include "module/scheduler_error_mapping.hpp"
+#include "module/task_name_body.hpp"
 #include "scheduler/task_operations.hpp"
 
 namespace morvane::module {
@@ -38,12 +39,6 @@ constexpr CallSignature kDeleteTask = signature_of("delete_task", kTaskNameOnly)
 constexpr CallSignature kRunTask = signature_of("run_task", kTaskNameOnly);
 constexpr CallSignature kTaskExists = signature_of("task_exists", kTaskNameOnly);
 
-// The result of an operation that answers nothing: None, or the package's exception.
-ObjectResult none_or_error(Result<void, scheduler::SchedulerError> outcome) {
-    if (!outcome) return Err{map_scheduler_error(std::move(outcome).error())};
-    return PyRef::borrow(Py_None);
-}
-
 ObjectResult register_xml_impl(std::string_view task_name, std::string_view xml_data) {
     return none_or_error(without_interpreter_lock([&] { return scheduler::register_xml(task_name, xml_data); }));
 }
@@ -61,18 +56,6 @@ ObjectResult task_exists_impl(std::string_view task_name) {
         without_interpreter_lock([&] { return scheduler::task_exists(task_name); });
     if (!outcome) return Err{map_scheduler_error(std::move(outcome).error())};
     return PyRef::borrow(outcome.value() ? Py_True : Py_False);
-}
-
-// The body of a function of one parameter, task_name.
-template <auto Impl>
-ObjectResult task_name_body(const CallSignature& signature, PyObject* const* args, Py_ssize_t nargs,
-                            PyObject* kwnames) {
-    std::array<PyObject*, 1> slots{};
-    if (Result<void, PythonError> bound = bind_arguments(signature, args, nargs, kwnames, slots); !bound)
-        return Err{std::move(bound).error()};
-    Result<std::string_view, PythonError> task_name = task_name_text(slots[0], "task_name");
-    if (!task_name) return Err{std::move(task_name).error()};
-    return Impl(task_name.value());
 }
 
 ObjectResult register_xml_body(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {

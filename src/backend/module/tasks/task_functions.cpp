@@ -16,6 +16,7 @@
 #include "module/call_signature.hpp"
 #include "module/interpreter_lock.hpp"
 #include "module/scheduler_error_mapping.hpp"
+#include "module/task_name_body.hpp"
 #include "module/tasks/local_datetime.hpp"
 #include "module/tasks/task_arguments.hpp"
 #include "module/tasks/task_info_objects.hpp"
@@ -68,11 +69,6 @@ constexpr CallSignature kRunTimes{
 
 template <class Value>
 using SchedulerResult = Result<Value, scheduler::SchedulerError>;
-
-ObjectResult none_or_error(SchedulerResult<void> outcome) {
-    if (!outcome) return Err{map_scheduler_error(std::move(outcome).error())};
-    return PyRef::borrow(Py_None);
-}
 
 PyRef new_list(std::size_t size) {
     PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(size)));
@@ -140,18 +136,6 @@ ObjectResult disable_task_impl(std::string_view task_name) {
 
 ObjectResult stop_task_impl(std::string_view task_name) {
     return none_or_error(without_interpreter_lock([&] { return scheduler::stop_task(task_name); }));
-}
-
-// The body of a function of one parameter, task_name.
-template <auto Impl>
-ObjectResult task_name_body(const CallSignature& signature, PyObject* const* args, Py_ssize_t nargs,
-                            PyObject* kwnames) {
-    std::array<PyObject*, 1> slots{};
-    if (Result<void, PythonError> bound = bind_arguments(signature, args, nargs, kwnames, slots); !bound)
-        return Err{std::move(bound).error()};
-    Result<std::string_view, PythonError> task_name = task_name_text(slots[0], "task_name");
-    if (!task_name) return Err{std::move(task_name).error()};
-    return Impl(task_name.value());
 }
 
 ObjectResult run_times_body(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {

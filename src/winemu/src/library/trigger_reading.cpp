@@ -13,31 +13,12 @@
 #include <string>
 
 #include "library/boundary_time.hpp"
+#include "library/definition_nodes.hpp"
 #include "library/run_settings.hpp"
 #include "library/task_xml.hpp"
 
 namespace winemu {
 namespace {
-
-struct FreeDocument {
-    void operator()(xmlDoc* document) const { xmlFreeDoc(document); }
-};
-
-std::string_view name_of(const xmlNode* node) { return reinterpret_cast<const char*>(node->name); }
-
-bool in_task_namespace(const xmlNode* node) {
-    return node->type == XML_ELEMENT_NODE && node->ns &&
-           std::string_view(reinterpret_cast<const char*>(node->ns->href)) == task_namespace;
-}
-
-std::string text_of(const xmlNode* node) {
-    xmlChar* content = xmlNodeGetContent(node);
-    std::string text = content ? reinterpret_cast<const char*>(content) : "";
-    xmlFree(content);
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n") + 1 - first);
-}
 
 // The elements of the task namespace under `parent`, each handed to `visit`.
 template <typename Visit>
