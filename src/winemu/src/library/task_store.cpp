@@ -286,6 +286,11 @@ HResultOr<TaskLocation> locate_task(const std::string& library, const PathElemen
     return location;
 }
 
+// A task's start records file, opened for reading inside the directory that holds the task's files.
+UniqueFd open_runs_file(int directory, const EntryName& name) {
+    return UniqueFd(openat(directory, name.runs().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+}
+
 // The names inside a directory, "." and ".." aside; empty when it cannot be listed.
 std::vector<std::string> directory_names(int directory) {
     std::vector<std::string> names;
@@ -505,15 +510,14 @@ std::string read_task_runs(int records) {
 UniqueFd open_task_runs(const std::string& library, const PathElements& path) {
     auto location = locate_task(library, path);
     if (!location.ok()) return UniqueFd();
-    return UniqueFd(openat(location.value().entry.innermost(), location.value().name.runs().c_str(),
-                           O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    return open_runs_file(location.value().entry.innermost(), location.value().name);
 }
 
 UniqueFd open_task_runs_in(int folder, const std::u16string& name) {
-    const EntryName entry_name_of_task = entry_name(name);
+    const EntryName task = entry_name(name);
     EntryDirectories entry{folder, {}};
-    if (!open_entry_directories(entry, entry_name_of_task, false)) return UniqueFd();
-    return UniqueFd(openat(entry.innermost(), entry_name_of_task.runs().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!open_entry_directories(entry, task, false)) return UniqueFd();
+    return open_runs_file(entry.innermost(), task);
 }
 
 }  // namespace winemu

@@ -27,7 +27,10 @@ namespace {
  * Name, path, definition (Xml, NextRunTime, GetRunTimes) and Enabled come from the definition as
  * it was read when the object was made, and from this object's own put_Enabled: an object that
  * was handed out keeps answering for that registration. State, LastRunTime and LastTaskResult
- * read the service's records at each call, since runs change them. A task listed with a damaged
+ * read the service's records at each call, since runs change them; a task handed out by GetTasks
+ * opens them inside its folder's directory, which the listing opened and its tasks share. GetTask
+ * and RegisterTask hand out tasks that walk from the library at each read: they hold no
+ * descriptor, so that a caller may keep any number of them. A task listed with a damaged
  * definition answers its name, path and runs, and SCHED_E_INVALID_TASK_HASH to everything that
  * needs the definition, as GetTask answers for it. */
 

@@ -207,10 +207,9 @@ private:
             PathElements path = folder_;
             path.push_back(listed.name);
             IRegisteredTask* task = nullptr;
-            if (const HRESULT made = create_registered_task(library_, std::move(path), std::move(listed.task), facts, &task,
-                                                             directory);
-                FAILED(made))
-                return made;
+            const HRESULT made =
+                create_registered_task(library_, std::move(path), std::move(listed.task), facts, &task, directory);
+            if (FAILED(made)) return made;
             tasks.push_back({std::move(listed.name), ComPtr<IRegisteredTask>::attach(task)});
         }
         sort_by_name(tasks);
