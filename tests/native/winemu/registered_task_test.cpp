@@ -169,6 +169,43 @@ TEST_F(RegisteredTaskTest, ListedTasksSeeRunsStartedAfterTheListing) {
     }
 }
 
+// Threads read the listed tasks' state at once and let go of their references in any order: the
+// folder's directory stays open until the last of them is released.
+TEST_F(RegisteredTaskTest, ListedTasksAreReadFromSeveralThreadsAtOnce) {
+    for (const auto* name : {u"One", u"Two", u"Three"}) {
+        ASSERT_EQ(register_task(name, task_xml(u"/bin/sh", u"-c \"exit 4\"")), S_OK);
+        ASSERT_EQ(run(name), S_OK);
+    }
+    ASSERT_EQ(winemu_wait_runs(nullptr, 10), 0);
+    std::vector<std::vector<Ref<IRegisteredTask>>> per_thread(4);
+    {
+        Ref<IRegisteredTaskCollection> listing;
+        ASSERT_EQ(root_->GetTasks(0, listing.put()), S_OK);
+        for (auto& tasks : per_thread) {
+            for (LONG i = 1; i <= 3; ++i) {
+                VARIANT index{};
+                index.vt = VT_I4;
+                index.lVal = i;
+                ASSERT_EQ(listing->get_Item(index, tasks.emplace_back().put()), S_OK);
+            }
+        }
+    }
+    std::vector<std::thread> threads;
+    for (auto& tasks : per_thread) {
+        threads.emplace_back([&tasks] {
+            for (int round = 0; round < 50; ++round) {
+                for (const auto& task : tasks) {
+                    LONG result = -1;
+                    EXPECT_EQ(task->get_LastTaskResult(&result), S_OK);
+                    EXPECT_EQ(result, 4);
+                }
+            }
+            tasks.clear();
+        });
+    }
+    for (auto& thread : threads) thread.join();
+}
+
 TEST_F(RegisteredTaskTest, PutEnabledRewritesTheStoredDefinition) {
     Ref<IRegisteredTask> task;
     ASSERT_EQ(register_task(u"Toggled", task_xml(u"/bin/true", u"", u"<Enabled>false</Enabled>"), TASK_CREATE, &task),
