@@ -131,6 +131,81 @@ TEST_F(RegisteredTaskTest, PropertiesAnswerForEachSituationOfTheTask) {
     EXPECT_EQ(task->get_LastRunTime(nullptr), E_POINTER);
 }
 
+// Listed tasks read their runs through the folder's directory that the listing opened: it stays
+// open for them after the collection and the folder are released, and runs started after the
+// listing show, for a short name and for one split over several file names alike.
+TEST_F(RegisteredTaskTest, ListedTasksSeeRunsStartedAfterTheListing) {
+    const std::u16string long_name(200, u'\u00e9');
+    const std::u16string names[] = {u"Sub\\Short", u"Sub\\" + long_name};
+    for (const auto& name : names) ASSERT_EQ(register_task(name, task_xml(u"/bin/sh", u"-c \"exit 4\"")), S_OK);
+    std::vector<Ref<IRegisteredTask>> tasks;
+    {
+        Ref<ITaskFolder> sub;
+        ASSERT_EQ(root_->GetFolder(Text(u"Sub").get(), sub.put()), S_OK);
+        Ref<IRegisteredTaskCollection> listing;
+        ASSERT_EQ(sub->GetTasks(0, listing.put()), S_OK);
+        for (LONG i = 1; i <= 2; ++i) {
+            VARIANT index{};
+            index.vt = VT_I4;
+            index.lVal = i;
+            ASSERT_EQ(listing->get_Item(index, tasks.emplace_back().put()), S_OK);
+        }
+    }
+    for (const auto& task : tasks) {
+        LONG result = -1;
+        EXPECT_EQ(task->get_LastTaskResult(&result), S_OK);
+        EXPECT_EQ(result, has_not_run);
+        Ref<IRunningTask> instance;
+        ASSERT_EQ(task->RunEx(VARIANT{}, TASK_RUN_NO_FLAGS, 0, nullptr, instance.put()), S_OK);
+    }
+    ASSERT_EQ(winemu_wait_runs(nullptr, 10), 0);
+    for (const auto& task : tasks) {
+        LONG result = -1;
+        EXPECT_EQ(task->get_LastTaskResult(&result), S_OK);
+        EXPECT_EQ(result, 4);
+        DATE last_run = 0;
+        EXPECT_EQ(task->get_LastRunTime(&last_run), S_OK);
+        EXPECT_EQ(state_of(task.get()), TASK_STATE_READY);
+    }
+}
+
+// Threads read the listed tasks' state at once and let go of their references in any order: the
+// folder's directory stays open until the last of them is released.
+TEST_F(RegisteredTaskTest, ListedTasksAreReadFromSeveralThreadsAtOnce) {
+    for (const auto* name : {u"One", u"Two", u"Three"}) {
+        ASSERT_EQ(register_task(name, task_xml(u"/bin/sh", u"-c \"exit 4\"")), S_OK);
+        ASSERT_EQ(run(name), S_OK);
+    }
+    ASSERT_EQ(winemu_wait_runs(nullptr, 10), 0);
+    std::vector<std::vector<Ref<IRegisteredTask>>> per_thread(4);
+    {
+        Ref<IRegisteredTaskCollection> listing;
+        ASSERT_EQ(root_->GetTasks(0, listing.put()), S_OK);
+        for (auto& tasks : per_thread) {
+            for (LONG i = 1; i <= 3; ++i) {
+                VARIANT index{};
+                index.vt = VT_I4;
+                index.lVal = i;
+                ASSERT_EQ(listing->get_Item(index, tasks.emplace_back().put()), S_OK);
+            }
+        }
+    }
+    std::vector<std::thread> threads;
+    for (auto& tasks : per_thread) {
+        threads.emplace_back([&tasks] {
+            for (int round = 0; round < 50; ++round) {
+                for (const auto& task : tasks) {
+                    LONG result = -1;
+                    EXPECT_EQ(task->get_LastTaskResult(&result), S_OK);
+                    EXPECT_EQ(result, 4);
+                }
+            }
+            tasks.clear();
+        });
+    }
+    for (auto& thread : threads) thread.join();
+}
+
 TEST_F(RegisteredTaskTest, PutEnabledRewritesTheStoredDefinition) {
     Ref<IRegisteredTask> task;
     ASSERT_EQ(register_task(u"Toggled", task_xml(u"/bin/true", u"", u"<Enabled>false</Enabled>"), TASK_CREATE, &task),

@@ -57,9 +57,12 @@ struct RunSeen {
 }  // namespace
 
 TaskRunState task_run_state(const std::string& library, const PathElements& path) {
+    return task_run_state(open_task_runs(library, path));
+}
+
+TaskRunState task_run_state(const UniqueFd& records) {
     TaskRunState state;
     state.last_result = SCHED_S_TASK_HAS_NOT_RUN;
-    const UniqueFd records = open_task_runs(library, path);
     const std::string lines = records ? read_task_runs(records.get()) : std::string();
     std::map<std::uint32_t, RunSeen> runs;
     std::vector<std::uint32_t> order;  // runs by their first record

@@ -14,6 +14,7 @@
 #include <winemu/types.h>
 
 #include "library/task_names.hpp"
+#include "library/unique_fd.hpp"
 
 namespace winemu {
 
@@ -37,5 +38,8 @@ struct TaskRunState {
 // when it was stopped or timed out, ERROR_PROCESS_ABORTED's HRESULT when its runner died, or the
 // launch error (file not found, access denied) when its last action could not start.
 TaskRunState task_run_state(const std::string& library, const PathElements& path);
+// The same from the task's records file as open_task_runs or open_task_runs_in opened it (closed:
+// the task never ran).
+TaskRunState task_run_state(const UniqueFd& records);
 
 }  // namespace winemu

@@ -286,6 +286,11 @@ HResultOr<TaskLocation> locate_task(const std::string& library, const PathElemen
     return location;
 }
 
+// A task's start records file, opened for reading inside the directory that holds the task's files.
+UniqueFd open_runs_file(int directory, const EntryName& name) {
+    return UniqueFd(openat(directory, name.runs().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+}
+
 // The names inside a directory, "." and ".." aside; empty when it cannot be listed.
 std::vector<std::string> directory_names(int directory) {
     std::vector<std::string> names;
@@ -309,17 +314,17 @@ constexpr int deepest_pieces = 8;
 // Lists one directory of a folder: the folder's own, or a "c." directory holding the rest of
 // split names whose escaped form begins with `prefix`.
 void list_directory(int directory, const std::string& prefix, const PathElements& folder, int depth,
-                    FolderListing& listing) {
+                    ListedEntries entries, FolderListing& listing) {
     for (const std::string& file : directory_names(directory)) {
         const std::string_view kind = std::string_view(file).substr(0, 2);
         const std::string escaped = prefix + file.substr(std::min<std::size_t>(2, file.size()));
         if (kind == "c.") {
             if (depth >= deepest_pieces) continue;
             if (const UniqueFd pieces = open_directory(directory, file))
-                list_directory(pieces.get(), escaped, folder, depth + 1, listing);
+                list_directory(pieces.get(), escaped, folder, depth + 1, entries, listing);
             continue;
         }
-        if (kind != "d." && kind != "t.") continue;
+        if (kind != (entries == ListedEntries::folders ? "d." : "t.")) continue;
         auto element = element_from_escaped(escaped);
         if (!element) continue;  // no name that the library made
         if (kind == "d.") {
@@ -352,7 +357,7 @@ HResultOr<std::u16string> find_folder(const std::string& library, const PathElem
     return display_path(spelled);
 }
 
-HResultOr<FolderListing> list_folder(const std::string& library, const PathElements& folder) {
+HResultOr<FolderListing> list_folder(const std::string& library, const PathElements& folder, ListedEntries entries) {
     auto opened = open_folder(library, folder);
     if (!opened.ok()) {
         // The root is there before the library's directory is: it holds nothing yet.
@@ -360,7 +365,8 @@ HResultOr<FolderListing> list_folder(const std::string& library, const PathEleme
         return HResultOr<FolderListing>::failure(opened.error());
     }
     FolderListing listing;
-    list_directory(opened.value().get(), {}, folder, 0, listing);
+    list_directory(opened.value().get(), {}, folder, 0, entries, listing);
+    listing.directory = std::move(opened.value());
     return listing;
 }
 
@@ -504,8 +510,14 @@ std::string read_task_runs(int records) {
 UniqueFd open_task_runs(const std::string& library, const PathElements& path) {
     auto location = locate_task(library, path);
     if (!location.ok()) return UniqueFd();
-    return UniqueFd(openat(location.value().entry.innermost(), location.value().name.runs().c_str(),
-                           O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    return open_runs_file(location.value().entry.innermost(), location.value().name);
+}
+
+UniqueFd open_task_runs_in(int folder, const std::u16string& name) {
+    const EntryName task = entry_name(name);
+    EntryDirectories entry{folder, {}};
+    if (!open_entry_directories(entry, task, false)) return UniqueFd();
+    return open_runs_file(entry.innermost(), task);
 }
 
 }  // namespace winemu

@@ -40,13 +40,18 @@ struct ListedTask {
 struct FolderListing {
     std::vector<ListedTask> tasks;
     std::vector<std::u16string> folders;  // the subfolders' names, each in the spelling it was created with
+    UniqueFd directory;  // the folder's directory as it was listed; closed for a root not made yet
 };
+
+// What a listing reads: a folder's tasks (each definition file read) or its subfolders (each
+// spelling file read), never what the caller does not ask for.
+enum class ListedEntries { tasks, folders };
 
 // What the folder holds (its subfolders' content aside), in no particular order; the not-found
 // codes of find_folder. What is not one of ours (a symlink, a FIFO) is left out, as is a task
 // deleted while it is listed. The one place besides an empty folder's deletion that lists a
 // directory of the library.
-HResultOr<FolderListing> list_folder(const std::string& library, const PathElements& folder);
+HResultOr<FolderListing> list_folder(const std::string& library, const PathElements& folder, ListedEntries entries);
 
 enum class WriteMode { create, update, create_or_update };
 
@@ -80,5 +85,8 @@ std::string read_task_runs(int records);
 // The task's start records file opened for reading (close-on-exec), to test its runs' locks;
 // closed (invalid) when the task or its records are missing.
 UniqueFd open_task_runs(const std::string& library, const PathElements& path);
+// The same for the task `name` of the folder whose directory is open (FolderListing::directory):
+// no walk from the library.
+UniqueFd open_task_runs_in(int folder, const std::u16string& name);
 
 }  // namespace winemu

@@ -27,7 +27,10 @@ namespace {
  * Name, path, definition (Xml, NextRunTime, GetRunTimes) and Enabled come from the definition as
  * it was read when the object was made, and from this object's own put_Enabled: an object that
  * was handed out keeps answering for that registration. State, LastRunTime and LastTaskResult
- * read the service's records at each call, since runs change them. A task listed with a damaged
+ * read the service's records at each call, since runs change them; a task handed out by GetTasks
+ * opens them inside its folder's directory, which the listing opened and its tasks share. GetTask
+ * and RegisterTask hand out tasks that walk from the library at each read: they hold no
+ * descriptor, so that a caller may keep any number of them. A task listed with a damaged
  * definition answers its name, path and runs, and SCHED_E_INVALID_TASK_HASH to everything that
  * needs the definition, as GetTask answers for it. */
 
@@ -45,9 +48,10 @@ TASK_STATE state_of(const std::vector<InstanceState>& instances) {
 
 class RegisteredTask final : public DispatchObject<IRegisteredTask, IID_IRegisteredTask> {
 public:
-    RegisteredTask(std::string library, PathElements path, StoredTask task, DefinitionFacts facts)
-        : library_(std::move(library)), path_(std::move(path)), task_path_(std::move(task.path)),
-          xml_(std::move(task.xml)), facts_(facts) {}
+    RegisteredTask(std::string library, PathElements path, StoredTask task, DefinitionFacts facts,
+                   SharedFolderDirectory folder)
+        : library_(std::move(library)), path_(std::move(path)), folder_(std::move(folder)),
+          task_path_(std::move(task.path)), xml_(std::move(task.xml)), facts_(facts) {}
 
     HRESULT STDMETHODCALLTYPE get_Name(BSTR* pName) override {
         PlatformCall call("get_Name", identity(), ErrorInfoUse::discards);
@@ -67,7 +71,7 @@ public:
             *pState = TASK_STATE_UNKNOWN;
             const auto facts = current_facts();
             if (facts.damaged) return SCHED_E_INVALID_TASK_HASH;
-            *pState = facts.enabled ? state_of(task_run_state(library_, path_).instances) : TASK_STATE_DISABLED;
+            *pState = facts.enabled ? state_of(run_state().instances) : TASK_STATE_DISABLED;
             return S_OK;
         });
     }
@@ -115,7 +119,7 @@ public:
         return ask_service(call, "get_LastRunTime", [&] {
             if (!pLastRunTime) return E_POINTER;
             *pLastRunTime = 0;
-            const auto last = task_run_state(library_, path_).last_run_time;
+            const auto last = run_state().last_run_time;
             if (!last) return SCHED_S_TASK_HAS_NOT_RUN;
             *pLastRunTime = date_from_instant(Instant(std::chrono::seconds(static_cast<long long>(std::floor(*last)))));
             return S_OK;
@@ -125,7 +129,7 @@ public:
         PlatformCall call("get_LastTaskResult", identity(), ErrorInfoUse::discards);
         return ask_service(call, "get_LastTaskResult", [&] {
             if (!pLastTaskResult) return E_POINTER;
-            *pLastTaskResult = task_run_state(library_, path_).last_result;
+            *pLastTaskResult = run_state().last_result;
             return S_OK;
         });
     }
@@ -204,6 +208,13 @@ public:
 private:
     enum class RunMethod { run, run_ex };
 
+    // Read at each call, so that a run started since shows; from the folder's directory when the
+    // object came from a listing, which saves the walk from the library each time.
+    TaskRunState run_state() const {
+        if (folder_ && *folder_) return task_run_state(open_task_runs_in(folder_->get(), path_.back()));
+        return task_run_state(library_, path_);
+    }
+
     DefinitionFacts current_facts() const {
         const std::lock_guard lock(mutex_);
         return facts_;
@@ -253,6 +264,7 @@ private:
 
     const std::string library_;
     const PathElements path_;
+    const SharedFolderDirectory folder_;  // the listed folder's directory, or none
     const std::u16string task_path_;  // "\Folder\Name" as registered
     mutable std::mutex mutex_;        // guards what put_Enabled changes
     std::string xml_;                 // the definition, UTF-8
@@ -262,9 +274,9 @@ private:
 }  // namespace
 
 HRESULT create_registered_task(std::string library, PathElements path, StoredTask task, DefinitionFacts facts,
-                               IRegisteredTask** out) {
+                               IRegisteredTask** out, SharedFolderDirectory folder) {
     return guarded([&] {
-        *out = new RegisteredTask(std::move(library), std::move(path), std::move(task), facts);
+        *out = new RegisteredTask(std::move(library), std::move(path), std::move(task), facts, std::move(folder));
         return S_OK;
     });
 }

@@ -1,12 +1,14 @@
 // registered_task.hpp: a registered task as GetTask, GetTasks and RegisterTask hand it out.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include <winemu/taskschd.h>
 
 #include "library/task_names.hpp"
 #include "library/task_store.hpp"
+#include "library/unique_fd.hpp"
 
 namespace winemu {
 
@@ -16,8 +18,14 @@ struct DefinitionFacts {
     bool damaged = false;  // the definition failed the service's checks (listed all the same)
 };
 
-// A new IRegisteredTask (one reference) in *out, for the task at `path` of the library.
+// A folder's directory as a listing opened it, shared by the collection and every task listed from
+// it: the tasks read their records from it instead of walking from the library at each call. The
+// descriptor is closed once, when the last of them goes.
+using SharedFolderDirectory = std::shared_ptr<const UniqueFd>;
+
+// A new IRegisteredTask (one reference) in *out, for the task at `path` of the library; `folder`,
+// when given, is the open directory of the task's folder.
 HRESULT create_registered_task(std::string library, PathElements path, StoredTask task, DefinitionFacts facts,
-                               IRegisteredTask** out);
+                               IRegisteredTask** out, SharedFolderDirectory folder = {});
 
 }  // namespace winemu

@@ -2,6 +2,7 @@
 #include "service/task_folder.hpp"
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -186,8 +187,9 @@ private:
     }
 
     HRESULT list_tasks(bool hidden, IRegisteredTaskCollection** out) {
-        auto listing = list_folder(library_, folder_);
+        auto listing = list_folder(library_, folder_, ListedEntries::tasks);
         if (!listing.ok()) return listing.error();
+        const auto directory = std::make_shared<const UniqueFd>(std::move(listing.value().directory));
         std::vector<NamedItem<IRegisteredTask>> tasks;
         for (ListedTask& listed : listing.value().tasks) {
             DefinitionFacts facts{true, listed.damaged};
@@ -205,9 +207,9 @@ private:
             PathElements path = folder_;
             path.push_back(listed.name);
             IRegisteredTask* task = nullptr;
-            if (const HRESULT made = create_registered_task(library_, std::move(path), std::move(listed.task), facts, &task);
-                FAILED(made))
-                return made;
+            const HRESULT made =
+                create_registered_task(library_, std::move(path), std::move(listed.task), facts, &task, directory);
+            if (FAILED(made)) return made;
             tasks.push_back({std::move(listed.name), ComPtr<IRegisteredTask>::attach(task)});
         }
         sort_by_name(tasks);
@@ -215,7 +217,7 @@ private:
     }
 
     HRESULT list_folders(ITaskFolderCollection** out) {
-        auto listing = list_folder(library_, folder_);
+        auto listing = list_folder(library_, folder_, ListedEntries::folders);
         if (!listing.ok()) return listing.error();
         std::vector<NamedItem<ITaskFolder>> folders;
         for (std::u16string& name : listing.value().folders) {
