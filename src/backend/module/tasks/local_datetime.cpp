@@ -8,11 +8,13 @@
 
 namespace morvane::module {
 
+LocalDatetimeMaker::LocalDatetimeMaker() : api_(datetime_api()) {}
+
 PyObject* LocalDatetimeMaker::timezone_of(int offset_seconds, long long utc_seconds) {
     for (const auto& [offset, timezone] : timezones_)
         if (offset == offset_seconds) return timezone.get();
 
-    const PyDateTime_CAPI& api = datetime_api();
+    const PyDateTime_CAPI& api = api_;
     std::string abbreviation;
     utc_offset_at(utc_seconds, &abbreviation);
     PyRef delta = PyRef::steal(api.Delta_FromDelta(0, offset_seconds, 0, 1, api.DeltaType));
@@ -32,7 +34,7 @@ PyObject* LocalDatetimeMaker::timezone_of(int offset_seconds, long long utc_seco
 PyRef LocalDatetimeMaker::make(const scheduler::LocalTime& time) {
     const LocalInstant instant = offsets_.instant_of(time);
     PyObject* timezone = timezone_of(instant.offset_seconds, instant.utc_seconds);
-    const PyDateTime_CAPI& api = datetime_api();
+    const PyDateTime_CAPI& api = api_;
     const scheduler::LocalTime& wall = instant.wall;
     PyRef made = PyRef::steal(api.DateTime_FromDateAndTime(wall.year, wall.month, wall.day, wall.hour, wall.minute,
                                                            wall.second, wall.millisecond * 1000, timezone,

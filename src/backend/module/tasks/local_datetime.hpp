@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "module/py_ref.hpp"
+#include "module/tasks/datetime_api.hpp"
 #include "module/python_error.hpp"
 #include "module/tasks/local_offset.hpp"
 #include "runtime/result.hpp"
@@ -20,6 +21,8 @@ namespace morvane::module {
 // run of times costs one timezone per offset. Use it with the interpreter lock held.
 class LocalDatetimeMaker {
 public:
+    LocalDatetimeMaker();
+
     // A new aware datetime. Failing to make one (memory exhausted) is an InternalFailure.
     PyRef make(const scheduler::LocalTime& time);
     // None for nothing.
@@ -28,6 +31,7 @@ public:
 private:
     PyObject* timezone_of(int offset_seconds, long long utc_seconds);
 
+    const PyDateTime_CAPI& api_;  // looked up once: each lookup checks the capsule's name
     LocalOffsets offsets_;
     std::vector<std::pair<int, PyRef>> timezones_;
 };

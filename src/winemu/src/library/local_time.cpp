@@ -15,20 +15,35 @@ Instant instant_from_local(const SYSTEMTIME& local) noexcept {
     return zone.instant_from_local(day + hours(local.wHour) + minutes(local.wMinute) + seconds(local.wSecond));
 }
 
-SYSTEMTIME local_from_instant(Instant instant) noexcept {
-    const std::time_t seconds = instant.time_since_epoch().count();
-    std::tm fields{};
-    localtime_r(&seconds, &fields);
+namespace {
+
+SYSTEMTIME fields_of(LocalSeconds local) noexcept {
+    using namespace std::chrono;
+    const local_days day = floor<days>(local);
+    const year_month_day date{day};
+    const hh_mm_ss clock{local - day};
     return SYSTEMTIME{
-        .wYear = static_cast<WORD>(fields.tm_year + 1900),
-        .wMonth = static_cast<WORD>(fields.tm_mon + 1),
-        .wDayOfWeek = static_cast<WORD>(fields.tm_wday),
-        .wDay = static_cast<WORD>(fields.tm_mday),
-        .wHour = static_cast<WORD>(fields.tm_hour),
-        .wMinute = static_cast<WORD>(fields.tm_min),
-        .wSecond = static_cast<WORD>(fields.tm_sec),
+        .wYear = static_cast<WORD>(static_cast<int>(date.year())),
+        .wMonth = static_cast<WORD>(static_cast<unsigned>(date.month())),
+        .wDayOfWeek = static_cast<WORD>(weekday(day).c_encoding()),
+        .wDay = static_cast<WORD>(static_cast<unsigned>(date.day())),
+        .wHour = static_cast<WORD>(clock.hours().count()),
+        .wMinute = static_cast<WORD>(clock.minutes().count()),
+        .wSecond = static_cast<WORD>(clock.seconds().count()),
         .wMilliseconds = 0,
     };
+}
+
+}  // namespace
+
+SYSTEMTIME local_from_instant(Instant instant) noexcept {
+    LocalClock zone;
+    return fields_of(zone.local_from_instant(instant));
+}
+
+void local_from_instants(std::span<const Instant> instants, SYSTEMTIME* local) noexcept {
+    LocalClock zone;
+    for (const Instant instant : instants) *local++ = fields_of(zone.local_from_instant(instant));
 }
 
 DATE date_from_instant(Instant instant) noexcept {

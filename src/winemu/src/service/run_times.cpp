@@ -52,7 +52,7 @@ HRESULT hand_out_run_times(std::string_view definition, const SYSTEMTIME* start,
     if (found.times.empty()) return S_OK;
     auto* times = static_cast<SYSTEMTIME*>(CoTaskMemAlloc(found.times.size() * sizeof(SYSTEMTIME)));
     if (!times) return E_OUTOFMEMORY;
-    for (std::size_t i = 0; i < found.times.size(); ++i) times[i] = local_from_instant(found.times[i]);
+    local_from_instants(found.times, times);
     *run_times = times;
     *count = static_cast<DWORD>(found.times.size());
     return more ? S_FALSE : S_OK;
