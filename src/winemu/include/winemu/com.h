@@ -39,6 +39,12 @@ struct IErrorInfo : IUnknown {
 extern "C" {
 WINEMU_API HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit);
 WINEMU_API void CoUninitialize();
+// Keeps the multithreaded apartment alive until the cookie is given back, so that threads that
+// entered no apartment use it (the implicit MTA). Any thread may call either.
+WINEMU_API HRESULT CoIncrementMTAUsage(CO_MTA_USAGE_COOKIE* pCookie);
+WINEMU_API HRESULT CoDecrementMTAUsage(CO_MTA_USAGE_COOKIE Cookie);
+// The calling thread's apartment; CO_E_NOTINITIALIZED outside any (and no implicit MTA).
+WINEMU_API HRESULT CoGetApartmentType(APTTYPE* pAptType, APTTYPEQUALIFIER* pAptQualifier);
 WINEMU_API HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext, REFIID riid,
                                     LPVOID* ppv);
 

@@ -36,6 +36,13 @@ WINEMU_API size_t winemu_pending_faults(void);
 /* Seconds added to each call into the Task Scheduler service. */
 WINEMU_API void winemu_set_latency(double seconds);
 
+/* Makes the Task Scheduler service go away under its callers, as a restart of the service does on
+ * Windows: every service object made until now (the service object, folders, registered tasks,
+ * collections, running tasks) answers each later call with `hresult` (RPC_E_DISCONNECTED when 0),
+ * as a proxy whose server is gone does; AddRef, Release and QueryInterface keep working, and
+ * get_Connected answers VARIANT_FALSE. Objects made afterwards (CoCreateInstance, Connect) work. */
+WINEMU_API void winemu_disconnect_service(HRESULT hresult);
+
 /* What is allocated and not yet released, over all threads. */
 typedef struct winemu_outstanding_counts {
     long long objects;    /* COM objects alive */

@@ -82,6 +82,12 @@ inline constexpr HRESULT CLASS_E_NOAGGREGATION = hresult_of(0x80040110u);
 inline constexpr HRESULT REGDB_E_CLASSNOTREG = hresult_of(0x80040154u);
 inline constexpr HRESULT CO_E_NOTINITIALIZED = hresult_of(0x800401F0u);
 inline constexpr HRESULT RPC_E_CHANGED_MODE = hresult_of(0x80010106u);
+// What a call on an object of a service that went away answers, as Windows' proxies give it.
+inline constexpr HRESULT RPC_E_SERVER_DIED = hresult_of(0x80010007u);
+inline constexpr HRESULT RPC_E_DISCONNECTED = hresult_of(0x80010108u);
+inline constexpr HRESULT RPC_E_SERVER_DIED_DNE = hresult_of(0x80010012u);
+inline constexpr HRESULT RPC_S_SERVER_UNAVAILABLE = hresult_of(0x800706BAu);
+inline constexpr HRESULT RPC_S_CALL_FAILED = hresult_of(0x800706BEu);
 
 inline constexpr DWORD ERROR_SUCCESS = 0;
 inline constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
@@ -204,6 +210,21 @@ static_assert(sizeof(VARIANT) == 24, "VARIANT is 24 bytes on 64-bit Windows");
 // ---- Flags of the calls that winemu provides -------------------------------
 
 enum COINIT : DWORD { COINIT_MULTITHREADED = 0x0, COINIT_APARTMENTTHREADED = 0x2 };
+
+// The calling thread's apartment, as CoGetApartmentType tells it.
+enum APTTYPE : int { APTTYPE_CURRENT = -1, APTTYPE_STA = 0, APTTYPE_MTA = 1, APTTYPE_NA = 2, APTTYPE_MAINSTA = 3 };
+enum APTTYPEQUALIFIER : int {
+    APTTYPEQUALIFIER_NONE = 0,
+    APTTYPEQUALIFIER_IMPLICIT_MTA = 1,
+    APTTYPEQUALIFIER_NA_ON_MTA = 2,
+    APTTYPEQUALIFIER_NA_ON_STA = 3,
+    APTTYPEQUALIFIER_NA_ON_IMPLICIT_MTA = 4,
+    APTTYPEQUALIFIER_NA_ON_MAINSTA = 5,
+    APTTYPEQUALIFIER_APPLICATION_STA = 6,
+};
+
+// What CoIncrementMTAUsage hands out and CoDecrementMTAUsage takes back.
+using CO_MTA_USAGE_COOKIE = struct CO_MTA_USAGE_COOKIE__*;
 enum CLSCTX : DWORD { CLSCTX_INPROC_SERVER = 0x1, CLSCTX_LOCAL_SERVER = 0x4 };
 
 inline constexpr DWORD LOAD_LIBRARY_SEARCH_DEFAULT_DIRS = 0x00001000;

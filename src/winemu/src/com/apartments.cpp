@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <new>
 
 #include <winemu/com.h>
 #include <winemu/control.h>
@@ -100,15 +101,58 @@ void leave_apartment() noexcept {
     apartment.life = 0;
 }
 
+// Usage of the multithreaded apartment that CoIncrementMTAUsage handed out: each keeps it alive as
+// a thread in it would.
+struct MtaUsage {};
+
+CO_MTA_USAGE_COOKIE hand_out_mta_usage() noexcept {
+    auto* usage = new (std::nothrow) MtaUsage;
+    if (!usage) return nullptr;
+    join_multithreaded();
+    return reinterpret_cast<CO_MTA_USAGE_COOKIE>(usage);
+}
+
+HRESULT take_back_mta_usage(CO_MTA_USAGE_COOKIE cookie) noexcept {
+    if (!cookie) return E_INVALIDARG;
+    delete reinterpret_cast<MtaUsage*>(cookie);
+    leave_multithreaded();
+    return S_OK;
+}
+
+HRESULT apartment_type(APTTYPE* type, APTTYPEQUALIFIER* qualifier) noexcept {
+    const ThreadApartment& apartment = this_thread_apartment;
+    *type = APTTYPE_CURRENT;
+    *qualifier = APTTYPEQUALIFIER_NONE;
+    if (apartment.entries > 0) {
+        *type = apartment.model == COINIT_MULTITHREADED ? APTTYPE_MTA : APTTYPE_STA;
+        return S_OK;
+    }
+    if (multithreaded_life() == 0) return CO_E_NOTINITIALIZED;
+    *type = APTTYPE_MTA;
+    *qualifier = APTTYPEQUALIFIER_IMPLICIT_MTA;
+    return S_OK;
+}
+
 }  // namespace
 
 bool thread_in_apartment() noexcept { return this_thread_apartment.entries > 0; }
 
 long long thread_apartment_entries() noexcept { return this_thread_apartment.entries; }
 
+bool thread_in_multithreaded_apartment() noexcept {
+    const ThreadApartment& apartment = this_thread_apartment;
+    if (apartment.entries > 0) return apartment.model == COINIT_MULTITHREADED;
+    return multithreaded_life() != 0;
+}
+
 ApartmentHome current_apartment() noexcept {
     const ThreadApartment& apartment = this_thread_apartment;
-    if (apartment.entries == 0) return {};
+    if (apartment.entries == 0) {
+        // Outside any apartment, a thread is in the multithreaded one while that exists.
+        const std::uint64_t implicit = multithreaded_life();
+        if (implicit == 0) return {};
+        return {.kind = ApartmentHome::Kind::multithreaded, .life = implicit, .thread = 0};
+    }
     if (apartment.model == COINIT_MULTITHREADED)
         return {.kind = ApartmentHome::Kind::multithreaded, .life = apartment.life, .thread = 0};
     return {.kind = ApartmentHome::Kind::single_threaded, .life = apartment.life, .thread = thread_number()};
@@ -148,6 +192,29 @@ WINEMU_API HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit) {
     if (pvReserved) return call.returns(E_INVALIDARG);
     if ((dwCoInit & ~(winemu::model_bit | winemu::optional_coinit_bits)) != 0) return call.returns(E_INVALIDARG);
     return call.returns(winemu::enter_apartment(dwCoInit & winemu::model_bit));
+}
+
+// The cookie is a token of its own, so that a cookie given back twice or never handed out is told
+// apart from a real one.
+WINEMU_API HRESULT CoIncrementMTAUsage(CO_MTA_USAGE_COOKIE* pCookie) {
+    winemu::PlatformCall call("CoIncrementMTAUsage", winemu::ErrorInfoUse::discards);
+    if (const auto fault = winemu::enter_call("CoIncrementMTAUsage")) return call.returns(*fault);
+    if (!pCookie) return call.returns(E_INVALIDARG);
+    *pCookie = winemu::hand_out_mta_usage();
+    return call.returns(*pCookie ? S_OK : E_OUTOFMEMORY);
+}
+
+WINEMU_API HRESULT CoDecrementMTAUsage(CO_MTA_USAGE_COOKIE Cookie) {
+    winemu::PlatformCall call("CoDecrementMTAUsage", winemu::ErrorInfoUse::discards);
+    if (const auto fault = winemu::enter_call("CoDecrementMTAUsage")) return call.returns(*fault);
+    return call.returns(winemu::take_back_mta_usage(Cookie));
+}
+
+WINEMU_API HRESULT CoGetApartmentType(APTTYPE* pAptType, APTTYPEQUALIFIER* pAptQualifier) {
+    winemu::PlatformCall call("CoGetApartmentType", winemu::ErrorInfoUse::discards);
+    if (const auto fault = winemu::enter_call("CoGetApartmentType")) return call.returns(*fault);
+    if (!pAptType || !pAptQualifier) return call.returns(E_INVALIDARG);
+    return call.returns(winemu::apartment_type(pAptType, pAptQualifier));
 }
 
 WINEMU_API void CoUninitialize() {

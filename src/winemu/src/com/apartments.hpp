@@ -8,6 +8,10 @@ namespace winemu {
 // True while the calling thread has entered an apartment (of either model) and not left it.
 bool thread_in_apartment() noexcept;
 
+// True while the calling thread is in the multithreaded apartment: entered, or in no apartment
+// while the multithreaded one exists (COM's implicit MTA).
+bool thread_in_multithreaded_apartment() noexcept;
+
 // The calling thread's unbalanced CoInitializeEx entries (0 outside any apartment).
 long long thread_apartment_entries() noexcept;
 

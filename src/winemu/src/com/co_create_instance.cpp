@@ -18,7 +18,7 @@ extern "C" WINEMU_API HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOu
         if (const auto fault = winemu::enter_call("CoCreateInstance", winemu::SuccessFault::does_the_work))
             return *fault;
         if (!ppv) return E_POINTER;
-        if (!winemu::thread_in_apartment()) return CO_E_NOTINITIALIZED;
+        if (!winemu::thread_in_apartment() && !winemu::thread_in_multithreaded_apartment()) return CO_E_NOTINITIALIZED;
         // The service is an in-process server only; asking for another context finds no server.
         if (rclsid != CLSID_TaskScheduler || (dwClsContext & CLSCTX_INPROC_SERVER) == 0) return REGDB_E_CLASSNOTREG;
         if (pUnkOuter) return CLASS_E_NOAGGREGATION;
