@@ -1,28 +1,15 @@
 // once_claim.cpp: claiming a one-time fill, and the fork generation that makes old claims stale.
 #include "runtime/once_claim.hpp"
 
-#if !defined(_WIN32)
-#include <pthread.h>
-#endif
+#include "runtime/fork_generation.hpp"
 
 namespace morvane {
 namespace {
 
-// Counts the fork() calls this process descends through; Windows has no fork and stays at 0.
-std::atomic<std::uint32_t> fork_generation{0};
-
-#if !defined(_WIN32)
-// Runs in the child of every fork(), on its only thread, before fork() returns there.
-void enter_child_generation() noexcept { fork_generation.fetch_add(1, std::memory_order_relaxed); }
-
-// Registered when the library is loaded, so before any claim exists that a fork could copy.
-[[maybe_unused]] const int fork_handler_registered = pthread_atfork(nullptr, nullptr, enter_child_generation);
-#endif
-
 // The word a claim of this process stores: odd, so never the 0 of "unclaimed", even when the
 // generation wraps around.
 std::uint32_t own_claim() noexcept {
-    return (fork_generation.load(std::memory_order_relaxed) << 1) | 1U;
+    return (fork_generation() << 1) | 1U;
 }
 
 }  // namespace

@@ -14,6 +14,8 @@ public:
     // RPC_E_CHANGED_MODE (the thread lives in a single-threaded apartment) is not a failure and
     // owns nothing; any other failure is the SchedulerError "CoInitializeEx".
     static Result<ApartmentEntry, SchedulerError> enter_multithreaded();
+    // No entry: for a thread that uses an apartment someone else keeps alive.
+    static ApartmentEntry none() noexcept { return ApartmentEntry(false); }
 
     ApartmentEntry(ApartmentEntry&& other) noexcept;
     ApartmentEntry& operator=(ApartmentEntry&&) = delete;

@@ -14,7 +14,14 @@ namespace morvane::scheduler {
 Result<SchedulerConnection, SchedulerError> SchedulerConnection::open() {
     Result<ApartmentEntry, SchedulerError> apartment = ApartmentEntry::enter_multithreaded();
     if (!apartment) return Err{std::move(apartment).error()};
+    return connect(std::move(apartment).value());
+}
 
+Result<SchedulerConnection, SchedulerError> SchedulerConnection::open_in_kept_apartment() {
+    return connect(ApartmentEntry::none());
+}
+
+Result<SchedulerConnection, SchedulerError> SchedulerConnection::connect(ApartmentEntry apartment) {
     ComPtr<ITaskService> service;
     HRESULT outcome = CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
                                        service.put_void());
@@ -31,7 +38,7 @@ Result<SchedulerConnection, SchedulerError> SchedulerConnection::open() {
     if (!root_folder) return Err{call_without_object("GetFolder")};
 
     root_path.reset();
-    return SchedulerConnection(std::move(apartment).value(), std::move(service), std::move(root_folder));
+    return SchedulerConnection(std::move(apartment), std::move(service), std::move(root_folder));
 }
 
 }  // namespace morvane::scheduler

@@ -13,7 +13,8 @@ namespace morvane::scheduler {
 
 // The root task folder of the local service, the connected service object, and the thread's
 // apartment entry, for any number of task operations, one after another, on the thread that
-// opened it. Destroying it closes it: the
+// opened it (or on any thread of the kept multithreaded apartment: see open_in_kept_apartment).
+// Destroying it closes it: the
 // root folder is released, then the service object, then the apartment is left if opening
 // entered it.
 class SchedulerConnection {
@@ -22,6 +23,10 @@ public:
     // the local service as the caller, and opens the folder "\". On failure every step taken is
     // undone (after the error's text was made) before it returns.
     static Result<SchedulerConnection, SchedulerError> open();
+    // The same without entering an apartment: for a thread of the multithreaded apartment that
+    // someone else keeps alive (CoIncrementMTAUsage). The connection may then be used, and closed,
+    // on any thread of that apartment.
+    static Result<SchedulerConnection, SchedulerError> open_in_kept_apartment();
 
     SchedulerConnection(SchedulerConnection&&) noexcept = default;
     SchedulerConnection& operator=(SchedulerConnection&&) = delete;
@@ -34,6 +39,8 @@ public:
     ITaskService* service() const noexcept { return service_.get(); }
 
 private:
+    static Result<SchedulerConnection, SchedulerError> connect(ApartmentEntry apartment);
+
     SchedulerConnection(ApartmentEntry apartment, ComPtr<ITaskService> service,
                         ComPtr<ITaskFolder> root_folder) noexcept
         : apartment_(std::move(apartment)), service_(std::move(service)), root_folder_(std::move(root_folder)) {}

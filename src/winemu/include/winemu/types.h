@@ -86,8 +86,6 @@ inline constexpr HRESULT RPC_E_CHANGED_MODE = hresult_of(0x80010106u);
 inline constexpr HRESULT RPC_E_SERVER_DIED = hresult_of(0x80010007u);
 inline constexpr HRESULT RPC_E_DISCONNECTED = hresult_of(0x80010108u);
 inline constexpr HRESULT RPC_E_SERVER_DIED_DNE = hresult_of(0x80010012u);
-inline constexpr HRESULT RPC_S_SERVER_UNAVAILABLE = hresult_of(0x800706BAu);
-inline constexpr HRESULT RPC_S_CALL_FAILED = hresult_of(0x800706BEu);
 
 inline constexpr DWORD ERROR_SUCCESS = 0;
 inline constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
@@ -102,6 +100,9 @@ inline constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 inline constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 inline constexpr DWORD ERROR_FILE_TOO_LARGE = 223;
 inline constexpr DWORD ERROR_ONLY_IF_CONNECTED = 1251;
+// RPC's own error codes, Win32 codes as in Windows (HRESULT_FROM_WIN32 gives 0x800706BA, 0x800706BE).
+inline constexpr DWORD RPC_S_SERVER_UNAVAILABLE = 1722;
+inline constexpr DWORD RPC_S_CALL_FAILED = 1726;
 
 // Success codes of the service's task properties and run times.
 inline constexpr HRESULT SCHED_S_TASK_HAS_NOT_RUN = hresult_of(0x00041303u);

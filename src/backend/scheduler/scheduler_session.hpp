@@ -1,0 +1,77 @@
+// scheduler_session.hpp: SchedulerSession, one connection to the Task Scheduler service kept open
+// for any number of task operations, from any number of threads at once.
+// Free of platform names: the Python module includes it.
+#pragma once
+
+#include <utility>
+#include <variant>
+
+#include "runtime/result.hpp"
+#include "scheduler/scheduler_error.hpp"
+
+namespace morvane::scheduler {
+
+class SchedulerConnection;
+
+// Why a session refuses a call before the service is asked: it was closed, or it was opened by
+// the process this one was forked from (its connection belongs to that process).
+enum class SessionRefusal { closed, other_process };
+
+// A call on a session fails with the session's refusal or with the scheduler's failure.
+using SessionFailure = std::variant<SessionRefusal, SchedulerError>;
+
+template <class Value>
+using SessionResult = Result<Value, SessionFailure>;
+
+class SessionState;
+
+// The session keeps the multithreaded apartment alive (CoIncrementMTAUsage) from open() to
+// close(), and its connection's objects live there. Every operation runs on a thread of that
+// apartment: the caller's own when it is in it (entered, or in no apartment at all: the implicit
+// one), else a thread started for the call, which the caller waits for (a thread in a
+// single-threaded apartment may not call the apartment's objects directly).
+//
+// A failure that says the service went away (RPC_S_SERVER_UNAVAILABLE, RPC_E_DISCONNECTED and
+// their kin) fails that call and drops the connection; the next call connects anew. A call that
+// finds no connection (after such a loss, or when connecting failed) connects first and fails
+// with the connecting step's error when that fails. Calls are never repeated.
+//
+// close() refuses every later call at once; calls already running finish on the connection,
+// which is released when the last of them ends. In a process forked from the one that opened
+// it, every call is refused and close() forgets the connection without releasing it.
+class SchedulerSession {
+public:
+    // Keeps the multithreaded apartment alive, then connects as SchedulerConnection::open does.
+    static Result<SchedulerSession, SchedulerError> open();
+
+    SchedulerSession(SchedulerSession&&) noexcept;
+    SchedulerSession& operator=(SchedulerSession&&) = delete;
+    SchedulerSession(const SchedulerSession&) = delete;
+    SchedulerSession& operator=(const SchedulerSession&) = delete;
+    // Closes the session if it is still open.
+    ~SchedulerSession();
+
+    // Runs operation(SchedulerConnection&) -> Result<Value, SchedulerError> on the session's
+    // connection and returns its outcome as a SessionResult<Value>. Any thread, without the
+    // interpreter lock; an InternalFailure thrown by the operation reaches the caller.
+    template <class Operation>
+    auto run(Operation&& operation);
+
+    // Refuses later calls and lets the connection go (see above). Idempotent; any thread.
+    void close() noexcept;
+    bool closed() const noexcept;
+
+private:
+    explicit SchedulerSession(SessionState* state) noexcept : state_(state) {}
+
+    // True in a process forked from the one that opened the session.
+    bool refusal_in_this_process() const noexcept;
+
+    // Owned: deleted with the session, except in a forked child, where close() leaves it (its
+    // connection and lock are copies of the parent's, which the child must not use).
+    SessionState* state_;
+};
+
+}  // namespace morvane::scheduler
+
+#include "scheduler/scheduler_session_run.hpp"
