@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "check_report.hpp"
+#include "session_checks.hpp"
 #include "scheduler/task_listing.hpp"
 #include "scheduler/task_operations.hpp"
 #include "scheduler/task_properties.hpp"
@@ -216,5 +217,7 @@ int main() {
     check_wide_name(report);
     report.check(outside_any_apartment(), "every operation left the apartment it entered");
     check_single_threaded_caller(report);
+    check_sessions(report);
+    print_session_speed();
     return report.finish();
 }
