@@ -3,27 +3,17 @@
 // Free of platform names: the Python module includes it.
 #pragma once
 
+#include <type_traits>
 #include <utility>
-#include <variant>
 
 #include "runtime/result.hpp"
+#include "scheduler/multithreaded_call.hpp"
 #include "scheduler/scheduler_error.hpp"
+#include "scheduler/session_lease.hpp"
 
 namespace morvane::scheduler {
 
 class SchedulerConnection;
-
-// Why a session refuses a call before the service is asked: it was closed, or it was opened by
-// the process this one was forked from (its connection belongs to that process).
-enum class SessionRefusal { closed, other_process };
-
-// A call on a session fails with the session's refusal or with the scheduler's failure.
-using SessionFailure = std::variant<SessionRefusal, SchedulerError>;
-
-template <class Value>
-using SessionResult = Result<Value, SessionFailure>;
-
-class SessionState;
 
 // The session keeps the multithreaded apartment alive (CoIncrementMTAUsage) from open() to
 // close(), and its connection's objects live there. Every operation runs on a thread of that
@@ -72,6 +62,34 @@ private:
     SessionState* state_;
 };
 
-}  // namespace morvane::scheduler
+// The Value of an operation's Result<Value, SchedulerError>.
+template <class Outcome>
+struct OutcomeValue;
+template <class Value>
+struct OutcomeValue<Result<Value, SchedulerError>> {
+    using type = Value;
+};
 
-#include "scheduler/scheduler_session_run.hpp"
+template <class Operation>
+auto SchedulerSession::run(Operation&& operation) {
+    using Outcome = std::invoke_result_t<Operation&, SchedulerConnection&>;
+    using Value = typename OutcomeValue<Outcome>::type;
+    if (refusal_in_this_process()) return SessionResult<Value>(Err{SessionFailure{SessionRefusal::other_process}});
+    SessionState& state = *state_;
+    return in_multithreaded_apartment([&]() -> SessionResult<Value> {
+        Result<SessionLease, SessionFailure> lease = take_lease(state);
+        if (!lease) return Err{std::move(lease).error()};
+        Outcome outcome = operation(lease.value().connection());
+        if (!outcome) {
+            lease.value().note_failure(outcome.error());
+            return Err{SessionFailure{std::move(outcome).error()}};
+        }
+        if constexpr (std::is_void_v<Value>) {
+            return {};
+        } else {
+            return std::move(outcome).value();
+        }
+    });
+}
+
+}  // namespace morvane::scheduler
