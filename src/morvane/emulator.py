@@ -56,6 +56,7 @@ class _OutstandingCounts(ctypes.Structure):
         ("apartments", ctypes.c_longlong),
         ("buffers", ctypes.c_longlong),
         ("libraries", ctypes.c_longlong),
+        ("mta_usages", ctypes.c_longlong),
     ]
 
 
@@ -238,7 +239,8 @@ def set_latency(seconds: float) -> None:
 
 def outstanding() -> dict[str, int]:
     """What winemu has handed out and not taken back: COM objects, BSTRs, apartment entries,
-    FormatMessageW buffers and HSTRINGs, library handles from LoadLibraryExA."""
+    FormatMessageW buffers and HSTRINGs, library handles from LoadLibraryExA, multithreaded
+    apartment usage cookies from CoIncrementMTAUsage."""
     counts = _winemu.winemu_outstanding()
     return {
         "objects": counts.objects,
@@ -246,13 +248,15 @@ def outstanding() -> dict[str, int]:
         "apartments": counts.apartments,
         "buffers": counts.buffers,
         "libraries": counts.libraries,
+        "mta_usages": counts.mta_usages,
     }
 
 
 def violations() -> list[str]:
     """Misuse of the platform recorded so far, oldest first, one description each: a COM object
     used or released after its apartment ended or from another thread's single-threaded
-    apartment, a library freed more often than it was loaded."""
+    apartment, a library freed more often than it was loaded, a multithreaded apartment usage
+    cookie given back twice or never handed out."""
     found: list[str] = json.loads(_copied_bytes(_winemu.winemu_violations) or b"[]")
     return found
 

@@ -72,7 +72,7 @@ def test_apartments_are_counted_as_com_counts_them():
     assert emulator.outstanding()["apartments"] == 2
     emulator.leave_apartment()
     emulator.leave_apartment()
-    assert emulator.outstanding() == {"objects": 0, "bstrs": 0, "apartments": 0, "buffers": 0, "libraries": 0}
+    assert emulator.outstanding() == {"objects": 0, "bstrs": 0, "apartments": 0, "buffers": 0, "libraries": 0, "mta_usages": 0}
 
 
 def test_a_thread_that_ends_inside_an_apartment_has_it_left_by_the_time_it_is_joined():

@@ -15,6 +15,9 @@ bool thread_in_multithreaded_apartment() noexcept;
 // The calling thread's unbalanced CoInitializeEx entries (0 outside any apartment).
 long long thread_apartment_entries() noexcept;
 
+// Cookies that CoIncrementMTAUsage handed out and CoDecrementMTAUsage has not taken back, over all threads.
+long long live_mta_usages() noexcept;
+
 // Where an object was made: no apartment, one thread's single-threaded apartment (from its first
 // entry to its last leave: one `life`), or the multithreaded apartment (from the first thread's
 // entry to the moment no thread is in it any more: one `life`).
