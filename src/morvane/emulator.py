@@ -254,8 +254,8 @@ def outstanding() -> dict[str, int]:
 
 def violations() -> list[str]:
     """Misuse of the platform recorded so far, oldest first, one description each: a COM object
-    used or released after its apartment ended or from another thread's single-threaded
-    apartment, a library freed more often than it was loaded, a multithreaded apartment usage
+    used or released after its apartment ended, from another thread's single-threaded
+    apartment, or from a single-threaded apartment when it belongs to the multithreaded one, a library freed more often than it was loaded, a multithreaded apartment usage
     cookie given back twice or never handed out."""
     found: list[str] = json.loads(_copied_bytes(_winemu.winemu_violations) or b"[]")
     return found

@@ -219,7 +219,9 @@ HomeAccess access_from_this_thread(const ApartmentHome& home) noexcept {
             if (apartment.entries > 0 && apartment.model == COINIT_MULTITHREADED)
                 return apartment.life == home.life ? HomeAccess::usable : HomeAccess::ended;
             if (multithreaded_life() != home.life) return apartment.entries == 0 ? HomeAccess::no_apartment : HomeAccess::ended;
-            return HomeAccess::usable;
+            // A single-threaded apartment's thread reaches the multithreaded apartment only through
+            // a marshalled proxy; the object's own pointer is not for it.
+            return apartment.entries == 0 ? HomeAccess::usable : HomeAccess::single_threaded_caller;
     }
     return HomeAccess::usable;
 }

@@ -32,8 +32,9 @@ struct ApartmentHome {
 ApartmentHome current_apartment() noexcept;
 
 // What a call on an object of that home from the calling thread meets. A thread outside any
-// apartment is taken into the multithreaded apartment while that exists (COM's implicit MTA).
-enum class HomeAccess { usable, ended, other_thread, no_apartment };
+// apartment is taken into the multithreaded apartment while that exists (COM's implicit MTA);
+// a thread in a single-threaded apartment is not (single_threaded_caller).
+enum class HomeAccess { usable, ended, other_thread, single_threaded_caller, no_apartment };
 HomeAccess access_from_this_thread(const ApartmentHome& home) noexcept;
 
 }  // namespace winemu
