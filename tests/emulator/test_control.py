@@ -195,6 +195,19 @@ def test_latency_must_be_a_duration(seconds, error):
         emulator.set_latency(seconds)
 
 
+@pytest.mark.parametrize("hresult, error", [(2**32, ValueError), (-(2**31) - 1, ValueError), ("0x80010108", TypeError)])
+def test_disconnection_codes_are_hresults(hresult, error):
+    with pytest.raises(error):
+        emulator.disconnect_service(hresult)
+
+
+@pytest.mark.parametrize("hresult", [0x800706BA, -2147417848])
+def test_a_call_after_the_service_went_away_connects_afresh(hresult):
+    emulator.disconnect_service(hresult)
+    emulator.disconnect_service()
+    assert morvane.task_exists("Missing") is False
+
+
 def test_a_task_that_never_ran_has_no_records():
     assert emulator.runs("Never run") == []
     assert emulator.runs(r"\Folder\Never run") == []
