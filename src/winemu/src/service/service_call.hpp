@@ -59,8 +59,9 @@ inline std::optional<HRESULT> enter_service_call(const char* call) noexcept {
 }
 
 // The frame of a service method that hands an object out: a call the object may not take (from
-// another apartment, or after a disconnection) is refused, then the call begins as enter_service_call says, then
-// `work` runs; the object handed out, if any, goes into the journal with the result.
+// another apartment, or after a disconnection) is refused, then the call begins as
+// enter_service_call says, then `work` runs; the object handed out, if any, goes into the journal
+// with the result.
 template <typename T, typename Work>
 HRESULT hand_out_from_service(ServiceCall& call, const char* call_name, std::string_view out_name, T** out,
                               Work&& work, bool out_required = true) {
@@ -77,7 +78,8 @@ HRESULT hand_out_from_service(ServiceCall& call, const char* call_name, std::str
 }
 
 // The frame of a service method that hands no object out (a property, a change, Stop): refused
-// from another apartment or after a disconnection, then a fault and the latency, then `work`, guarded.
+// from another apartment or after a disconnection, then a fault and the latency, then `work`,
+// guarded.
 template <typename Work>
 HRESULT ask_service(ServiceCall& call, const char* call_name, Work&& work) {
     if (const auto refused = call.refusal()) return call.returns(*refused);
