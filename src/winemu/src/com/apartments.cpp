@@ -16,7 +16,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
-#include <new>
 #include <unordered_set>
 
 #include <winemu/com.h>

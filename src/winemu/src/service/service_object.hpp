@@ -11,7 +11,8 @@ namespace winemu {
 
 // A DispatchObject that stands for something the service keeps: once the service has gone away
 // (winemu_disconnect_service), each of its methods answers as the proxy of a server that ended,
-// except those of IUnknown and IDispatch, which the caller's side answers on its own.
+// except those of IUnknown and IDispatch, which the caller's side answers on its own (and those
+// winemu does not provide, which answer E_NOTIMPL whatever happened to the service).
 template <typename Interface, const IID& OwnIid>
 class ServiceObject : public DispatchObject<Interface, OwnIid> {
 public:
