@@ -30,8 +30,8 @@ def fresh_task_library(tmp_path):
 
 @pytest.fixture(autouse=True)
 def nothing_left_held():
-    """Fails a test that leaves COM objects, BSTRs, apartment entries, buffers or library handles
-    held behind it, or that misused the platform (a violation)."""
+    """Fails a test that leaves COM objects, BSTRs, apartment entries, buffers, library handles or
+    multithreaded apartment usages held behind it, or that misused the platform (a violation)."""
     if emulator is None:
         yield
         return

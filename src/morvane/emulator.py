@@ -3,7 +3,7 @@
 On these hosts morvane talks to winemu, a library that emulates the Windows calls it makes,
 including a Task Scheduler service whose task library is a directory. This module drives that
 emulation: where the task library lives, one-shot faults for any platform call, a latency that
-stands in for the real service, what is still allocated, the runs of tasks (waiting for them,
+stands in for the real service, the service going away under its callers, what is still allocated, the runs of tasks (waiting for them,
 ending them), the misuse
 of the platform recorded as violations, and a journal of the platform calls made.
 
@@ -30,6 +30,7 @@ __all__ = [
     "call_count",
     "clear_faults",
     "clear_violations",
+    "disconnect_service",
     "end_runs",
     "enter_apartment",
     "fail_next",
@@ -56,6 +57,7 @@ class _OutstandingCounts(ctypes.Structure):
         ("apartments", ctypes.c_longlong),
         ("buffers", ctypes.c_longlong),
         ("libraries", ctypes.c_longlong),
+        ("mta_usages", ctypes.c_longlong),
     ]
 
 
@@ -94,6 +96,7 @@ def _load() -> ctypes.CDLL:
     declare("winemu_clear_faults", None)
     declare("winemu_pending_faults", ctypes.c_size_t)
     declare("winemu_set_latency", None, ctypes.c_double)
+    declare("winemu_disconnect_service", None, ctypes.c_int32)
     declare("winemu_outstanding", _OutstandingCounts)
     declare("winemu_runs", ctypes.c_size_t, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_size_t)
     declare("winemu_wait_runs", ctypes.c_long, ctypes.c_char_p, ctypes.c_double)
@@ -236,9 +239,23 @@ def set_latency(seconds: float) -> None:
     _winemu.winemu_set_latency(float(seconds))
 
 
+def disconnect_service(hresult: int = 0x80010108) -> None:
+    """Makes the service go away under its callers, as a restart of the service does on Windows.
+
+    Every service object made until now (service objects, folders, registered and running
+    tasks, collections) answers each later call with hresult, as the proxy of an ended server
+    does: RPC_E_DISCONNECTED (0x80010108, the default; 0 means the same) or, for example,
+    RPC_S_SERVER_UNAVAILABLE (0x800706BA). Releasing them still works, and ITaskService's
+    get_Connected answers false. A new connection (CoCreateInstance, Connect) works as before.
+    Codes may be given signed or unsigned.
+    """
+    _winemu.winemu_disconnect_service(_signed_hresult(hresult))
+
+
 def outstanding() -> dict[str, int]:
     """What winemu has handed out and not taken back: COM objects, BSTRs, apartment entries,
-    FormatMessageW buffers and HSTRINGs, library handles from LoadLibraryExA."""
+    FormatMessageW buffers and HSTRINGs, library handles from LoadLibraryExA, multithreaded
+    apartment usage cookies from CoIncrementMTAUsage."""
     counts = _winemu.winemu_outstanding()
     return {
         "objects": counts.objects,
@@ -246,13 +263,15 @@ def outstanding() -> dict[str, int]:
         "apartments": counts.apartments,
         "buffers": counts.buffers,
         "libraries": counts.libraries,
+        "mta_usages": counts.mta_usages,
     }
 
 
 def violations() -> list[str]:
     """Misuse of the platform recorded so far, oldest first, one description each: a COM object
-    used or released after its apartment ended or from another thread's single-threaded
-    apartment, a library freed more often than it was loaded."""
+    used or released after its apartment ended, from another thread's single-threaded
+    apartment, or from a single-threaded apartment when it belongs to the multithreaded one, a library freed more often than it was loaded, a multithreaded apartment usage
+    cookie given back twice or never handed out."""
     found: list[str] = json.loads(_copied_bytes(_winemu.winemu_violations) or b"[]")
     return found
 

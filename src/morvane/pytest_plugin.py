@@ -26,6 +26,7 @@ _RESOURCES = {
     "apartments": "apartment entries (CoInitializeEx without CoUninitialize)",
     "buffers": "FormatMessageW buffers and HSTRINGs",
     "libraries": "library handles (LoadLibraryExA without FreeLibrary)",
+    "mta_usages": "multithreaded apartment usages (CoIncrementMTAUsage without CoDecrementMTAUsage)",
 }
 
 # Whether the test's own call failed: a test that failed before its error path ran has nothing
@@ -77,7 +78,7 @@ def scheduled_tasks(request: pytest.FixtureRequest, tmp_path: pathlib.Path) -> I
     The emulated service starts without queued faults or latency. When the test ends, the runs
     of its tasks that still run are ended, faults and latency are cleared, the previous task library is restored, and the test is reported
     as an error, one line per problem, if it left COM objects, BSTRs, apartment entries,
-    buffers or library handles held in winemu, misused the platform, or passed while a fault
+    buffers, library handles or multithreaded apartment usages held in winemu, misused the platform, or passed while a fault
     that it queued with fail_next never struck. Skips the test on Windows, where the real
     scheduler is used.
     """

@@ -72,7 +72,7 @@ def test_apartments_are_counted_as_com_counts_them():
     assert emulator.outstanding()["apartments"] == 2
     emulator.leave_apartment()
     emulator.leave_apartment()
-    assert emulator.outstanding() == {"objects": 0, "bstrs": 0, "apartments": 0, "buffers": 0, "libraries": 0}
+    assert emulator.outstanding() == {"objects": 0, "bstrs": 0, "apartments": 0, "buffers": 0, "libraries": 0, "mta_usages": 0}
 
 
 def test_a_thread_that_ends_inside_an_apartment_has_it_left_by_the_time_it_is_joined():
@@ -193,6 +193,19 @@ def test_a_fault_leaves_its_error_object_on_the_failing_thread_until_that_thread
 def test_latency_must_be_a_duration(seconds, error):
     with pytest.raises(error):
         emulator.set_latency(seconds)
+
+
+@pytest.mark.parametrize("hresult, error", [(2**32, ValueError), (-(2**31) - 1, ValueError), ("0x80010108", TypeError)])
+def test_disconnection_codes_are_hresults(hresult, error):
+    with pytest.raises(error):
+        emulator.disconnect_service(hresult)
+
+
+@pytest.mark.parametrize("hresult", [0x800706BA, -2147417848])
+def test_a_call_after_the_service_went_away_connects_afresh(hresult):
+    emulator.disconnect_service(hresult)
+    emulator.disconnect_service()
+    assert morvane.task_exists("Missing") is False
 
 
 def test_a_task_that_never_ran_has_no_records():

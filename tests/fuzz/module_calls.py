@@ -21,7 +21,7 @@ FUNCTIONS = [morvane.run_task, morvane.delete_task, morvane.task_exists, morvane
              morvane.list_tasks, morvane.task_info, morvane.task_xml, morvane.enable_task, morvane.disable_task,
              morvane.stop_task, morvane.run_times]
 KEYWORDS = ["task_name", "folder", "recursive", "hidden", "start", "end", "max_count"]
-NOTHING_HELD = {"objects": 0, "bstrs": 0, "apartments": 0, "buffers": 0, "libraries": 0}
+NOTHING_HELD = {"objects": 0, "bstrs": 0, "apartments": 0, "buffers": 0, "libraries": 0, "mta_usages": 0}
 
 
 # The harness is instrumented so that its branches (which function, which argument shapes) guide

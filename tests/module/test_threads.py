@@ -68,7 +68,7 @@ def test_calls_on_many_threads_overlap_and_leave_nothing_behind():
     # Each thread makes six calls of three or more service calls each: one after another they
     # would take 8 * 18 * latency; overlapping, they take a small multiple of one thread's share.
     assert elapsed < 8 * 18 * latency / 2
-    assert emulator.outstanding() == {"objects": 0, "bstrs": 0, "apartments": 0, "buffers": 0, "libraries": 0}
+    assert emulator.outstanding() == {"objects": 0, "bstrs": 0, "apartments": 0, "buffers": 0, "libraries": 0, "mta_usages": 0}
 
 
 def test_the_lock_is_held_again_after_every_kind_of_outcome():

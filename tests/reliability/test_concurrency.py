@@ -46,7 +46,7 @@ def test_eight_threads_of_mixed_calls_on_shared_names(fresh_task_library):
     assert failures == []
     assert all(calls > 0 for calls, _ in results.values())
     check_library(fresh_task_library, {writer: version for writer, (_, version) in results.items()})
-    assert emulator.outstanding() == {"objects": 0, "bstrs": 0, "apartments": 0, "buffers": 0, "libraries": 0}
+    assert emulator.outstanding() == {"objects": 0, "bstrs": 0, "apartments": 0, "buffers": 0, "libraries": 0, "mta_usages": 0}
 
 
 def test_four_processes_of_mixed_calls_on_one_library(fresh_task_library):

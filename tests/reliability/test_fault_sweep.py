@@ -125,7 +125,7 @@ def test_a_fault_at_each_call_reaches_python_whole(function, call, occurrence, c
         assert (error.hresult, error.operation) == (code, call)
         assert str(error) == f"{call} failed: {error.message}" and error.message.endswith(f"(0x{code:08X})")
     assert emulator.pending_faults() == 0
-    assert emulator.outstanding() == {"objects": 0, "bstrs": 0, "apartments": 0, "buffers": 0, "libraries": 0}
+    assert emulator.outstanding() == {"objects": 0, "bstrs": 0, "apartments": 0, "buffers": 0, "libraries": 0, "mta_usages": 0}
     assert emulator.violations() == []
     # The service is whole again: the same call now succeeds.
     register_swept_tasks()

@@ -157,6 +157,7 @@ TEST_P(FaultSweep, FailsWithLabelAndCodeAndGivesEverythingBack) {
         EXPECT_EQ(counts.bstrs, 0);
         EXPECT_EQ(counts.buffers, 0);
         EXPECT_EQ(counts.libraries, 0);
+        EXPECT_EQ(counts.mta_usages, 0);
         EXPECT_EQ(counts.apartments, apartments_before);
         EXPECT_EQ(testing_support::violations(), "[]");
     });

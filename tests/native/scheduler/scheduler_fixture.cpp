@@ -85,6 +85,7 @@ void expect_nothing_outstanding() {
     EXPECT_EQ(counts.apartments, 0);
     EXPECT_EQ(counts.buffers, 0);
     EXPECT_EQ(counts.libraries, 0) << "a library handle from LoadLibraryExA was never freed";
+    EXPECT_EQ(counts.mta_usages, 0) << "a CoIncrementMTAUsage cookie was never given back";
     EXPECT_EQ(violations(), "[]");
     winemu_clear_violations();
 }

@@ -132,6 +132,7 @@ inline void expect_nothing_outstanding() {
     EXPECT_EQ(counts.apartments, 0);
     EXPECT_EQ(counts.buffers, 0);
     EXPECT_EQ(counts.libraries, 0);
+    EXPECT_EQ(counts.mta_usages, 0);
     EXPECT_EQ(violations(), "[]");
     winemu_clear_violations();
 }

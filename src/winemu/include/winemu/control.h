@@ -50,6 +50,7 @@ typedef struct winemu_outstanding_counts {
     long long apartments; /* successful CoInitializeEx calls not yet balanced */
     long long buffers;    /* FormatMessageW buffers, HSTRINGs and CoTaskMemAlloc blocks not yet freed */
     long long libraries;  /* LoadLibraryExA handles not yet given back with FreeLibrary */
+    long long mta_usages; /* CoIncrementMTAUsage cookies not yet given back with CoDecrementMTAUsage */
 } winemu_outstanding_counts;
 WINEMU_API winemu_outstanding_counts winemu_outstanding(void);
 
@@ -95,9 +96,11 @@ WINEMU_API long long winemu_call_count(const char* call);
 /* Misuse that Windows leaves undefined or punishes, one description per case, oldest first, as a
  * JSON array of strings: a call or Release on a COM object after the apartment it was made in
  * ended (a single-threaded one when its thread left it for the last time, the multithreaded one
- * when no thread was in it any more), from a thread in no apartment, or on a single-threaded
- * apartment's object from another thread (answered RPC_E_WRONG_THREAD); FreeLibrary of a handle
- * that was not loaded. Copies like winemu_task_library. */
+ * when no thread was in it any more), from a thread in no apartment, on a single-threaded
+ * apartment's object from another thread or on a multithreaded apartment's object from a
+ * single-threaded apartment (both answered RPC_E_WRONG_THREAD, and Release still releases); FreeLibrary of a handle
+ * that was not loaded; CoDecrementMTAUsage of a cookie not handed out or given back already
+ * (answered E_INVALIDARG). Copies like winemu_task_library. */
 WINEMU_API size_t winemu_violations(char* buffer, size_t capacity);
 WINEMU_API size_t winemu_violation_count(void);
 WINEMU_API void winemu_clear_violations(void);

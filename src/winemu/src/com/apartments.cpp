@@ -14,8 +14,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <mutex>
-#include <new>
+#include <unordered_set>
 
 #include <winemu/com.h>
 #include <winemu/control.h>
@@ -24,6 +25,7 @@
 #include "com/live_objects.hpp"
 #include "control/platform_call.hpp"
 #include "control/thread_number.hpp"
+#include "control/violations.hpp"
 
 namespace winemu {
 namespace {
@@ -102,21 +104,59 @@ void leave_apartment() noexcept {
 }
 
 // Usage of the multithreaded apartment that CoIncrementMTAUsage handed out: each keeps it alive as
-// a thread in it would.
-struct MtaUsage {};
-
-CO_MTA_USAGE_COOKIE hand_out_mta_usage() noexcept {
-    auto* usage = new (std::nothrow) MtaUsage;
-    if (!usage) return nullptr;
-    join_multithreaded();
-    return reinterpret_cast<CO_MTA_USAGE_COOKIE>(usage);
+// a thread in it would. A cookie is a number, never reused and kept in the set of live ones (as
+// Wine keeps its cookies in a list), so that one given back twice or never handed out is told
+// apart from a real one without reading through it. Numbers start high, far from the small
+// integers and null that a caller might pass by mistake.
+struct MtaUsages {
+    std::mutex lock;
+    std::uintptr_t last = 0x4D5441000000;
+    std::unordered_set<std::uintptr_t> live;
+};
+MtaUsages& mta_usages() noexcept {
+    static MtaUsages& instance = *new MtaUsages;  // cookies may be given back during exit
+    return instance;
 }
 
+// Null when no memory is left for the record.
+CO_MTA_USAGE_COOKIE hand_out_mta_usage() noexcept {
+    MtaUsages& usages = mta_usages();
+    std::uintptr_t cookie = 0;
+    {
+        const std::lock_guard guard(usages.lock);
+        try {
+            cookie = ++usages.last;
+            usages.live.insert(cookie);
+        } catch (...) {
+            return nullptr;
+        }
+    }
+    join_multithreaded();
+    return reinterpret_cast<CO_MTA_USAGE_COOKIE>(cookie);
+}
+
+// Windows requires a cookie that a successful CoIncrementMTAUsage handed out; Wine ignores any
+// other. Here it is a violation, answered E_INVALIDARG, and the apartment's life is left alone.
 HRESULT take_back_mta_usage(CO_MTA_USAGE_COOKIE cookie) noexcept {
-    if (!cookie) return E_INVALIDARG;
-    delete reinterpret_cast<MtaUsage*>(cookie);
-    leave_multithreaded();
-    return S_OK;
+    MtaUsages& usages = mta_usages();
+    bool known = false;
+    {
+        const std::lock_guard guard(usages.lock);
+        known = usages.live.erase(reinterpret_cast<std::uintptr_t>(cookie)) == 1;
+    }
+    if (known) {
+        leave_multithreaded();
+        return S_OK;
+    }
+    char text[112];
+    std::snprintf(text, sizeof text, "CoDecrementMTAUsage of a cookie not handed out or given back already (%p)",
+                  static_cast<void*>(cookie));
+    try {
+        record_violation(text);
+    } catch (...) {
+        // No memory for the text: the violation is lost.
+    }
+    return E_INVALIDARG;
 }
 
 HRESULT apartment_type(APTTYPE* type, APTTYPEQUALIFIER* qualifier) noexcept {
@@ -138,6 +178,12 @@ HRESULT apartment_type(APTTYPE* type, APTTYPEQUALIFIER* qualifier) noexcept {
 bool thread_in_apartment() noexcept { return this_thread_apartment.entries > 0; }
 
 long long thread_apartment_entries() noexcept { return this_thread_apartment.entries; }
+
+long long live_mta_usages() noexcept {
+    MtaUsages& usages = mta_usages();
+    const std::lock_guard guard(usages.lock);
+    return static_cast<long long>(usages.live.size());
+}
 
 bool thread_in_multithreaded_apartment() noexcept {
     const ThreadApartment& apartment = this_thread_apartment;
@@ -172,7 +218,9 @@ HomeAccess access_from_this_thread(const ApartmentHome& home) noexcept {
             if (apartment.entries > 0 && apartment.model == COINIT_MULTITHREADED)
                 return apartment.life == home.life ? HomeAccess::usable : HomeAccess::ended;
             if (multithreaded_life() != home.life) return apartment.entries == 0 ? HomeAccess::no_apartment : HomeAccess::ended;
-            return HomeAccess::usable;
+            // A single-threaded apartment's thread reaches the multithreaded apartment only through
+            // a marshalled proxy; the object's own pointer is not for it.
+            return apartment.entries == 0 ? HomeAccess::usable : HomeAccess::single_threaded_caller;
     }
     return HomeAccess::usable;
 }
@@ -194,18 +242,24 @@ WINEMU_API HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit) {
     return call.returns(winemu::enter_apartment(dwCoInit & winemu::model_bit));
 }
 
-// The cookie is a token of its own, so that a cookie given back twice or never handed out is told
-// apart from a real one.
+// The cookie is null whenever the call fails, as Windows documents. The journal shows cookies by
+// value, so that a test can pair each give-back with its hand-out.
 WINEMU_API HRESULT CoIncrementMTAUsage(CO_MTA_USAGE_COOKIE* pCookie) {
     winemu::PlatformCall call("CoIncrementMTAUsage", winemu::ErrorInfoUse::discards);
-    if (const auto fault = winemu::enter_call("CoIncrementMTAUsage")) return call.returns(*fault);
-    if (!pCookie) return call.returns(E_INVALIDARG);
-    *pCookie = winemu::hand_out_mta_usage();
-    return call.returns(*pCookie ? S_OK : E_OUTOFMEMORY);
+    if (pCookie) *pCookie = nullptr;
+    const HRESULT result = [&] {
+        if (const auto fault = winemu::enter_call("CoIncrementMTAUsage")) return *fault;
+        if (!pCookie) return E_INVALIDARG;
+        *pCookie = winemu::hand_out_mta_usage();
+        return *pCookie ? S_OK : E_OUTOFMEMORY;
+    }();
+    call.flags("cookie", reinterpret_cast<std::uintptr_t>(pCookie ? *pCookie : nullptr));
+    return call.returns(result);
 }
 
 WINEMU_API HRESULT CoDecrementMTAUsage(CO_MTA_USAGE_COOKIE Cookie) {
     winemu::PlatformCall call("CoDecrementMTAUsage", winemu::ErrorInfoUse::discards);
+    call.flags("cookie", reinterpret_cast<std::uintptr_t>(Cookie));
     if (const auto fault = winemu::enter_call("CoDecrementMTAUsage")) return call.returns(*fault);
     return call.returns(winemu::take_back_mta_usage(Cookie));
 }

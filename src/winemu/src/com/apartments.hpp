@@ -15,6 +15,9 @@ bool thread_in_multithreaded_apartment() noexcept;
 // The calling thread's unbalanced CoInitializeEx entries (0 outside any apartment).
 long long thread_apartment_entries() noexcept;
 
+// Cookies that CoIncrementMTAUsage handed out and CoDecrementMTAUsage has not taken back, over all threads.
+long long live_mta_usages() noexcept;
+
 // Where an object was made: no apartment, one thread's single-threaded apartment (from its first
 // entry to its last leave: one `life`), or the multithreaded apartment (from the first thread's
 // entry to the moment no thread is in it any more: one `life`).
@@ -29,8 +32,9 @@ struct ApartmentHome {
 ApartmentHome current_apartment() noexcept;
 
 // What a call on an object of that home from the calling thread meets. A thread outside any
-// apartment is taken into the multithreaded apartment while that exists (COM's implicit MTA).
-enum class HomeAccess { usable, ended, other_thread, no_apartment };
+// apartment is taken into the multithreaded apartment while that exists (COM's implicit MTA);
+// a thread in a single-threaded apartment is not (single_threaded_caller).
+enum class HomeAccess { usable, ended, other_thread, single_threaded_caller, no_apartment };
 HomeAccess access_from_this_thread(const ApartmentHome& home) noexcept;
 
 }  // namespace winemu

@@ -3,6 +3,8 @@
 
 #include <winemu/control.h>
 
+#include "com/apartments.hpp"
+
 namespace winemu {
 
 std::atomic<long long>& live_libraries() noexcept {
@@ -21,5 +23,6 @@ extern "C" WINEMU_API winemu_outstanding_counts winemu_outstanding(void) {
         .apartments = winemu::live_count(Tally::apartments),
         .buffers = winemu::live_count(Tally::buffers),
         .libraries = winemu::live_libraries().load(),
+        .mta_usages = winemu::live_mta_usages(),
     };
 }

@@ -74,13 +74,18 @@ PlatformCall::~PlatformCall() {
 void PlatformCall::check_object(std::string_view name, const ObjectIdentity& object) noexcept {
     const HomeAccess access = access_from_this_thread(object.home());
     if (access == HomeAccess::usable) return;
-    if (access == HomeAccess::other_thread && object.agile()) return;
+    const bool wrong_apartment = access == HomeAccess::other_thread || access == HomeAccess::single_threaded_caller;
+    if (wrong_apartment && object.agile()) return;
     const char* what = "";
     switch (access) {
         case HomeAccess::ended: what = "after the apartment it was made in ended"; break;
         case HomeAccess::no_apartment: what = "from a thread in no apartment, after the apartment it was made in ended"; break;
         case HomeAccess::other_thread:
             what = "from a thread other than its single-threaded apartment's (RPC_E_WRONG_THREAD)";
+            refusal_ = rpc_e_wrong_thread;
+            break;
+        case HomeAccess::single_threaded_caller:
+            what = "from a single-threaded apartment, on an object of the multithreaded one (RPC_E_WRONG_THREAD)";
             refusal_ = rpc_e_wrong_thread;
             break;
         case HomeAccess::usable: break;

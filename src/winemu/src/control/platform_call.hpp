@@ -5,9 +5,10 @@
 // Each platform function and each method of a winemu COM object opens a PlatformCall first and
 // returns through it. Only the outermost call of a thread (one made by the program, not by winemu
 // while serving a call) is checked and recorded:
-// - a method of an object whose apartment has ended, or of a single-threaded apartment's object
-//   from another thread, is recorded as a violation (the latter is refused with RPC_E_WRONG_THREAD,
-//   as Windows answers a caller that skipped marshalling);
+// - a method of an object whose apartment has ended, of a single-threaded apartment's object from
+//   another thread, or of a multithreaded apartment's object from a single-threaded apartment, is
+//   recorded as a violation (the last two are refused with RPC_E_WRONG_THREAD, as Windows answers
+//   a caller that skipped marshalling; Release still gives the reference back);
 // - a call that neither reads nor leaves alone the thread's error object (any Co* function and any
 //   method but QueryInterface and the error object's own) discards it first, as the COM runtime
 //   may: a failure not captured at once is lost;
@@ -38,7 +39,7 @@ public:
     PlatformCall(const PlatformCall&) = delete;
     PlatformCall& operator=(const PlatformCall&) = delete;
 
-    // RPC_E_WRONG_THREAD for a single-threaded apartment's object called from another thread.
+    // RPC_E_WRONG_THREAD for an object called from an apartment other than its own.
     std::optional<HRESULT> refusal() const noexcept { return refusal_; }
 
     // The arguments, for the journal; each does nothing while the journal is off.

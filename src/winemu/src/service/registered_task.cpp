@@ -6,7 +6,6 @@
 
 #include "com/bstr_text.hpp"
 #include "com/com_guard.hpp"
-#include "com/dispatch_object.hpp"
 #include "com/utf.hpp"
 #include "control/platform_call.hpp"
 #include "launch/live_runs.hpp"
@@ -19,6 +18,7 @@
 #include "service/run_times.hpp"
 #include "service/running_task.hpp"
 #include "service/service_call.hpp"
+#include "service/service_object.hpp"
 
 namespace winemu {
 namespace {
@@ -46,7 +46,7 @@ TASK_STATE state_of(const std::vector<InstanceState>& instances) {
     return queued ? TASK_STATE_QUEUED : TASK_STATE_READY;
 }
 
-class RegisteredTask final : public DispatchObject<IRegisteredTask, IID_IRegisteredTask> {
+class RegisteredTask final : public ServiceObject<IRegisteredTask, IID_IRegisteredTask> {
 public:
     RegisteredTask(std::string library, PathElements path, StoredTask task, DefinitionFacts facts,
                    SharedFolderDirectory folder)
@@ -54,18 +54,18 @@ public:
           task_path_(std::move(task.path)), xml_(std::move(task.xml)), facts_(facts) {}
 
     HRESULT STDMETHODCALLTYPE get_Name(BSTR* pName) override {
-        PlatformCall call("get_Name", identity(), ErrorInfoUse::discards);
+        ServiceCall call("get_Name", *this);
         return answer_locally(call, "get_Name", [&] {
             const std::size_t last = task_path_.find_last_of(u'\\');
             return hand_out_bstr(std::u16string_view(task_path_).substr(last + 1), pName);
         });
     }
     HRESULT STDMETHODCALLTYPE get_Path(BSTR* pPath) override {
-        PlatformCall call("get_Path", identity(), ErrorInfoUse::discards);
+        ServiceCall call("get_Path", *this);
         return answer_locally(call, "get_Path", [&] { return hand_out_bstr(task_path_, pPath); });
     }
     HRESULT STDMETHODCALLTYPE get_State(TASK_STATE* pState) override {
-        PlatformCall call("get_State", identity(), ErrorInfoUse::discards);
+        ServiceCall call("get_State", *this);
         return ask_service(call, "get_State", [&] {
             if (!pState) return E_POINTER;
             *pState = TASK_STATE_UNKNOWN;
@@ -76,7 +76,7 @@ public:
         });
     }
     HRESULT STDMETHODCALLTYPE get_Enabled(VARIANT_BOOL* pEnabled) override {
-        PlatformCall call("get_Enabled", identity(), ErrorInfoUse::discards);
+        ServiceCall call("get_Enabled", *this);
         return ask_service(call, "get_Enabled", [&] {
             if (!pEnabled) return E_POINTER;
             const auto facts = current_facts();
@@ -87,19 +87,19 @@ public:
     // Rewrites Settings/Enabled in the stored definition (replaced atomically, as a registration
     // is); a task deleted meanwhile answers ERROR_FILE_NOT_FOUND and is not made again.
     HRESULT STDMETHODCALLTYPE put_Enabled(VARIANT_BOOL enabled) override {
-        PlatformCall call("put_Enabled", identity(), ErrorInfoUse::discards);
+        ServiceCall call("put_Enabled", *this);
         call.number("enabled", enabled);
         return ask_service(call, "put_Enabled", [&] { return store_enabled(enabled != VARIANT_FALSE); });
     }
     HRESULT STDMETHODCALLTYPE Run(VARIANT parameters, IRunningTask** ppRunningTask) override {
-        PlatformCall call("Run", identity(), ErrorInfoUse::discards);
+        ServiceCall call("Run", *this);
         call.variant("parameters", parameters);
         return hand_out_from_service(call, "Run", "running", ppRunningTask,
                                      [&] { return guarded([&] { return run(ppRunningTask, RunMethod::run); }); });
     }
     HRESULT STDMETHODCALLTYPE RunEx(VARIANT parameters, LONG flags, LONG sessionID, BSTR user,
                                     IRunningTask** ppRunningTask) override {
-        PlatformCall call("RunEx", identity(), ErrorInfoUse::discards);
+        ServiceCall call("RunEx", *this);
         call.variant("parameters", parameters);
         call.flags("flags", static_cast<ULONG>(flags));
         call.number("session", sessionID);
@@ -115,7 +115,7 @@ public:
     // A task that never ran answers SCHED_S_TASK_HAS_NOT_RUN with the date 0, as MS-TSCH has
     // SchRpcGetLastRunInfo give a zero time; the time is local, to the second.
     HRESULT STDMETHODCALLTYPE get_LastRunTime(DATE* pLastRunTime) override {
-        PlatformCall call("get_LastRunTime", identity(), ErrorInfoUse::discards);
+        ServiceCall call("get_LastRunTime", *this);
         return ask_service(call, "get_LastRunTime", [&] {
             if (!pLastRunTime) return E_POINTER;
             *pLastRunTime = 0;
@@ -126,7 +126,7 @@ public:
         });
     }
     HRESULT STDMETHODCALLTYPE get_LastTaskResult(LONG* pLastTaskResult) override {
-        PlatformCall call("get_LastTaskResult", identity(), ErrorInfoUse::discards);
+        ServiceCall call("get_LastTaskResult", *this);
         return ask_service(call, "get_LastTaskResult", [&] {
             if (!pLastTaskResult) return E_POINTER;
             *pLastTaskResult = run_state().last_result;
@@ -136,7 +136,7 @@ public:
     // MS-TSCH counts the runs missed while the service could not start them (the machine was
     // off). winemu starts no run on its own, so it misses none: always 0.
     HRESULT STDMETHODCALLTYPE get_NumberOfMissedRuns(LONG* pNumberOfMissedRuns) override {
-        PlatformCall call("get_NumberOfMissedRuns", identity(), ErrorInfoUse::discards);
+        ServiceCall call("get_NumberOfMissedRuns", *this);
         return ask_service(call, "get_NumberOfMissedRuns", [&] {
             if (!pNumberOfMissedRuns) return E_POINTER;
             *pNumberOfMissedRuns = 0;
@@ -145,7 +145,7 @@ public:
     }
     // A disabled task will not run: 0, as for a task whose triggers give no time after now.
     HRESULT STDMETHODCALLTYPE get_NextRunTime(DATE* pNextRunTime) override {
-        PlatformCall call("get_NextRunTime", identity(), ErrorInfoUse::discards);
+        ServiceCall call("get_NextRunTime", *this);
         return ask_service(call, "get_NextRunTime", [&] {
             if (!pNextRunTime) return E_POINTER;
             *pNextRunTime = 0;
@@ -160,7 +160,7 @@ public:
         return E_NOTIMPL;
     }
     HRESULT STDMETHODCALLTYPE get_Xml(BSTR* pXml) override {
-        PlatformCall call("get_Xml", identity(), ErrorInfoUse::discards);
+        ServiceCall call("get_Xml", *this);
         if (pXml) *pXml = nullptr;
         return ask_service(call, "get_Xml", [&] {
             if (!pXml) return E_POINTER;
@@ -178,7 +178,7 @@ public:
     // The instances end as winemu_end_runs ends them: their runners end the actions and record
     // them as terminated; a runner still there after the grace is killed with its actions.
     HRESULT STDMETHODCALLTYPE Stop(LONG flags) override {
-        PlatformCall call("Stop", identity(), ErrorInfoUse::discards);
+        ServiceCall call("Stop", *this);
         call.flags("flags", static_cast<ULONG>(flags));
         return ask_service(call, "Stop", [&] {
             if (flags != 0) return E_INVALIDARG;
@@ -192,7 +192,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetRunTimes(const LPSYSTEMTIME pstStart, const LPSYSTEMTIME pstEnd, DWORD* pCount,
                                           LPSYSTEMTIME* pRunTimes) override {
-        PlatformCall call("GetRunTimes", identity(), ErrorInfoUse::discards);
+        ServiceCall call("GetRunTimes", *this);
         call.text("start", system_time_text(pstStart).c_str());
         call.text("end", system_time_text(pstEnd).c_str());
         call.number("count", pCount ? static_cast<long long>(*pCount) : -1);

@@ -3,39 +3,57 @@
 
 #include "com/bstr_text.hpp"
 #include "com/com_guard.hpp"
-#include "com/dispatch_object.hpp"
 #include "com/guid_text.hpp"
+#include "service/service_call.hpp"
+#include "service/service_object.hpp"
 
 namespace winemu {
 namespace {
 
 // A snapshot taken when the task was started; the processes are not followed afterwards.
-class RunningTask final : public DispatchObject<IRunningTask, IID_IRunningTask> {
+class RunningTask final : public ServiceObject<IRunningTask, IID_IRunningTask> {
 public:
     explicit RunningTask(RunningInstance instance) : instance_(std::move(instance)), guid_(new_guid_text()) {}
 
     HRESULT STDMETHODCALLTYPE get_Name(BSTR* pName) override {
-        return guarded([&] {
+        ServiceCall call("get_Name", *this);
+        return answer_locally(call, "get_Name", [&] {
             const std::size_t last = instance_.path.find_last_of(u'\\');
             return hand_out_bstr(std::u16string_view(instance_.path).substr(last + 1), pName);
         });
     }
-    HRESULT STDMETHODCALLTYPE get_InstanceGuid(BSTR* pGuid) override { return hand_out_bstr(guid_, pGuid); }
-    HRESULT STDMETHODCALLTYPE get_Path(BSTR* pPath) override { return hand_out_bstr(instance_.path, pPath); }
+    HRESULT STDMETHODCALLTYPE get_InstanceGuid(BSTR* pGuid) override {
+        ServiceCall call("get_InstanceGuid", *this);
+        return answer_locally(call, "get_InstanceGuid", [&] { return hand_out_bstr(guid_, pGuid); });
+    }
+    HRESULT STDMETHODCALLTYPE get_Path(BSTR* pPath) override {
+        ServiceCall call("get_Path", *this);
+        return answer_locally(call, "get_Path", [&] { return hand_out_bstr(instance_.path, pPath); });
+    }
     HRESULT STDMETHODCALLTYPE get_State(TASK_STATE* pState) override {
-        if (!pState) return E_POINTER;
-        *pState = instance_.pid ? TASK_STATE_RUNNING : TASK_STATE_UNKNOWN;
-        return S_OK;
+        ServiceCall call("get_State", *this);
+        return answer_locally(call, "get_State", [&] {
+            if (!pState) return E_POINTER;
+            *pState = instance_.pid ? TASK_STATE_RUNNING : TASK_STATE_UNKNOWN;
+            return S_OK;
+        });
     }
     HRESULT STDMETHODCALLTYPE get_CurrentAction(BSTR* pName) override {
-        return hand_out_bstr(instance_.current_action, pName);
+        ServiceCall call("get_CurrentAction", *this);
+        return answer_locally(call, "get_CurrentAction", [&] { return hand_out_bstr(instance_.current_action, pName); });
     }
     HRESULT STDMETHODCALLTYPE Stop() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Refresh() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Refresh() override {
+        ServiceCall call("Refresh", *this);
+        return answer_locally(call, "Refresh", [] { return S_OK; });
+    }
     HRESULT STDMETHODCALLTYPE get_EnginePID(DWORD* pPID) override {
-        if (!pPID) return E_POINTER;
-        *pPID = instance_.pid ? static_cast<DWORD>(*instance_.pid) : 0;
-        return S_OK;
+        ServiceCall call("get_EnginePID", *this);
+        return answer_locally(call, "get_EnginePID", [&] {
+            if (!pPID) return E_POINTER;
+            *pPID = instance_.pid ? static_cast<DWORD>(*instance_.pid) : 0;
+            return S_OK;
+        });
     }
 
 private:

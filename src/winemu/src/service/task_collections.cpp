@@ -5,9 +5,9 @@
 
 #include "com/bstr_text.hpp"
 #include "com/com_guard.hpp"
-#include "com/dispatch_object.hpp"
 #include "library/task_paths.hpp"
 #include "service/service_call.hpp"
+#include "service/service_object.hpp"
 
 namespace winemu {
 namespace {
@@ -31,12 +31,12 @@ std::optional<long long> integer_index(const VARIANT& index) {
 }
 
 template <typename Collection, const IID& CollectionIid, typename Item>
-class ItemCollection final : public DispatchObject<Collection, CollectionIid> {
+class ItemCollection final : public ServiceObject<Collection, CollectionIid> {
 public:
     explicit ItemCollection(std::vector<NamedItem<Item>> items) : items_(std::move(items)) {}
 
     HRESULT STDMETHODCALLTYPE get_Count(LONG* count) override {
-        PlatformCall call("get_Count", this->identity(), ErrorInfoUse::discards);
+        ServiceCall call("get_Count", *this);
         return answer_locally(call, "get_Count", [&] {
             if (!count) return E_POINTER;
             *count = static_cast<LONG>(items_.size());
@@ -47,7 +47,7 @@ public:
     // An index that names no item, a position out of 1..Count or a name not in the collection,
     // is answered E_INVALIDARG, as Windows answers positions 0 and Count + 1.
     HRESULT STDMETHODCALLTYPE get_Item(VARIANT index, Item** item) override {
-        PlatformCall call("get_Item", this->identity(), ErrorInfoUse::discards);
+        ServiceCall call("get_Item", *this);
         call.variant("index", index);
         if (item) *item = nullptr;
         const HRESULT result = answer_locally(call, "get_Item", [&] {
@@ -64,7 +64,7 @@ public:
 
     // Callers walk a collection by Count and Item; an enumerator (IEnumVARIANT) is not provided.
     HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** penum) override {
-        PlatformCall call("get__NewEnum", this->identity(), ErrorInfoUse::discards);
+        ServiceCall call("get__NewEnum", *this);
         if (penum) *penum = nullptr;
         return answer_locally(call, "get__NewEnum", [&] { return penum ? E_NOTIMPL : E_POINTER; });
     }

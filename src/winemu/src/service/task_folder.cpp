@@ -8,12 +8,12 @@
 
 #include "com/bstr_text.hpp"
 #include "com/com_guard.hpp"
-#include "com/dispatch_object.hpp"
 #include "com/error_objects.hpp"
 #include "com/guid_text.hpp"
 #include "control/platform_call.hpp"
 #include "service/registered_task.hpp"
 #include "service/service_call.hpp"
+#include "service/service_object.hpp"
 #include "service/task_collections.hpp"
 #include "library/task_paths.hpp"
 #include "com/system_messages.hpp"
@@ -52,19 +52,25 @@ std::optional<WriteMode> write_mode(LONG flags) {
     return WriteMode::create;
 }
 
-class TaskFolder final : public DispatchObject<ITaskFolder, IID_ITaskFolder> {
+class TaskFolder final : public ServiceObject<ITaskFolder, IID_ITaskFolder> {
 public:
     TaskFolder(std::string library, PathElements folder, std::u16string display)
         : library_(std::move(library)), folder_(std::move(folder)), display_(std::move(display)) {}
 
     HRESULT STDMETHODCALLTYPE get_Name(BSTR* pName) override {
-        if (folder_.empty()) return hand_out_bstr(display_, pName);
-        return hand_out_bstr(std::u16string_view(display_).substr(display_.find_last_of(u'\\') + 1), pName);
+        ServiceCall call("get_Name", *this);
+        return answer_locally(call, "get_Name", [&] {
+            if (folder_.empty()) return hand_out_bstr(display_, pName);
+            return hand_out_bstr(std::u16string_view(display_).substr(display_.find_last_of(u'\\') + 1), pName);
+        });
     }
-    HRESULT STDMETHODCALLTYPE get_Path(BSTR* pPath) override { return hand_out_bstr(display_, pPath); }
+    HRESULT STDMETHODCALLTYPE get_Path(BSTR* pPath) override {
+        ServiceCall call("get_Path", *this);
+        return answer_locally(call, "get_Path", [&] { return hand_out_bstr(display_, pPath); });
+    }
 
     HRESULT STDMETHODCALLTYPE GetFolder(BSTR path, ITaskFolder** ppFolder) override {
-        PlatformCall call("GetFolder", identity(), ErrorInfoUse::discards);
+        ServiceCall call("GetFolder", *this);
         call.text("path", path);
         return hand_out_from_service(call, "GetFolder", "folder", ppFolder, [&] {
             // Unlike the service's GetFolder, a folder wants a path, and '\\' alone names nothing.
@@ -75,7 +81,7 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE GetTask(BSTR path, IRegisteredTask** ppTask) override {
-        PlatformCall call("GetTask", identity(), ErrorInfoUse::discards);
+        ServiceCall call("GetTask", *this);
         call.text("path", path);
         return hand_out_from_service(call, "GetTask", "task", ppTask, [&] {
             return guarded([&] {
@@ -95,7 +101,7 @@ public:
     // that leaves the path at the root (null, empty, "\\") is refused with E_ACCESSDENIED, as
     // Windows 7 and later answer. A null or empty name given to another folder names that folder.
     HRESULT STDMETHODCALLTYPE DeleteTask(BSTR name, LONG flags) override {
-        PlatformCall call("DeleteTask", identity(), ErrorInfoUse::discards);
+        ServiceCall call("DeleteTask", *this);
         call.text("name", name);
         call.flags("flags", static_cast<ULONG>(flags));
         if (const auto refused = call.refusal()) return call.returns(*refused);
@@ -113,7 +119,7 @@ public:
     HRESULT STDMETHODCALLTYPE RegisterTask(BSTR path, BSTR xmlText, LONG flags, VARIANT userId, VARIANT password,
                                            TASK_LOGON_TYPE logonType, VARIANT sddl,
                                            IRegisteredTask** ppTask) override {
-        PlatformCall call("RegisterTask", identity(), ErrorInfoUse::discards);
+        ServiceCall call("RegisterTask", *this);
         call.text("path", path);
         call.number("xml_length", xmlText ? SysStringLen(xmlText) : -1);
         call.flags("flags", static_cast<ULONG>(flags));
@@ -130,7 +136,7 @@ public:
 
     // Subfolders have no hidden ones, but the flag is accepted as MS-TSCH SchRpcEnumFolders takes it.
     HRESULT STDMETHODCALLTYPE GetFolders(LONG flags, ITaskFolderCollection** ppFolders) override {
-        PlatformCall call("GetFolders", identity(), ErrorInfoUse::discards);
+        ServiceCall call("GetFolders", *this);
         call.flags("flags", static_cast<ULONG>(flags));
         return hand_out_from_service(call, "GetFolders", "folders", ppFolders, [&] {
             return guarded([&] { return (flags & ~TASK_ENUM_HIDDEN) ? E_INVALIDARG : list_folders(ppFolders); });
@@ -144,7 +150,7 @@ public:
     // Hidden tasks (Settings/Hidden) only with TASK_ENUM_HIDDEN; any other flag is refused, as
     // MS-TSCH SchRpcEnumTasks does.
     HRESULT STDMETHODCALLTYPE GetTasks(LONG flags, IRegisteredTaskCollection** ppTasks) override {
-        PlatformCall call("GetTasks", identity(), ErrorInfoUse::discards);
+        ServiceCall call("GetTasks", *this);
         call.flags("flags", static_cast<ULONG>(flags));
         return hand_out_from_service(call, "GetTasks", "tasks", ppTasks, [&] {
             return guarded([&] {

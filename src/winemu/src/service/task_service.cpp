@@ -7,9 +7,9 @@
 
 #include "com/bstr_text.hpp"
 #include "com/com_guard.hpp"
-#include "com/dispatch_object.hpp"
 #include "control/platform_call.hpp"
 #include "service/service_call.hpp"
+#include "service/service_object.hpp"
 #include "service/task_folder.hpp"
 #include "library/task_library.hpp"
 #include "com/text_units.hpp"
@@ -37,10 +37,10 @@ bool names_this_machine(const VARIANT& server) {
     return equal_ignoring_ascii_case(name, utf16_from_utf8_lossy(host_name()));
 }
 
-class TaskService final : public DispatchObject<ITaskService, IID_ITaskService> {
+class TaskService final : public ServiceObject<ITaskService, IID_ITaskService> {
 public:
     HRESULT STDMETHODCALLTYPE GetFolder(BSTR path, ITaskFolder** ppFolder) override {
-        PlatformCall call("GetFolder", identity(), ErrorInfoUse::discards);
+        ServiceCall call("GetFolder", *this);
         call.text("path", path);
         return hand_out_from_service(call, "GetFolder", "folder", ppFolder, [&] {
             return guarded([&] {
@@ -52,7 +52,7 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE Connect(VARIANT serverName, VARIANT user, VARIANT domain, VARIANT password) override {
-        PlatformCall call("Connect", identity(), ErrorInfoUse::discards);
+        ServiceCall call("Connect", *this);
         call.variant("server", serverName);
         call.variant("user", user);
         call.variant("domain", domain);
@@ -61,27 +61,35 @@ public:
         return call.returns(connect(serverName));
     }
 
+    // After a disconnection the object answers as a connection that was lost: not connected.
     HRESULT STDMETHODCALLTYPE get_Connected(VARIANT_BOOL* pConnected) override {
-        if (!pConnected) return E_POINTER;
-        const std::lock_guard guard(lock_);
-        *pConnected = library_ ? VARIANT_TRUE : VARIANT_FALSE;
-        return S_OK;
+        ServiceCall call("get_Connected", *this);
+        if (const auto refused = call.PlatformCall::refusal()) return call.returns(*refused);
+        if (const auto fault = enter_call("get_Connected", SuccessFault::does_the_work)) return call.returns(*fault);
+        if (!pConnected) return call.returns(E_POINTER);
+        *pConnected = connected_library() && !disconnection() ? VARIANT_TRUE : VARIANT_FALSE;
+        return call.returns(S_OK);
     }
     // The local machine serves as its own domain, as on a computer outside any domain.
-    HRESULT STDMETHODCALLTYPE get_TargetServer(BSTR* pServer) override { return connection_text(pServer, host_name); }
+    HRESULT STDMETHODCALLTYPE get_TargetServer(BSTR* pServer) override {
+        return connection_text("get_TargetServer", pServer, host_name);
+    }
     HRESULT STDMETHODCALLTYPE get_ConnectedDomain(BSTR* pDomain) override {
-        return connection_text(pDomain, host_name);
+        return connection_text("get_ConnectedDomain", pDomain, host_name);
     }
     HRESULT STDMETHODCALLTYPE get_ConnectedUser(BSTR* pUser) override {
-        return connection_text(pUser, [] {
+        return connection_text("get_ConnectedUser", pUser, [] {
             const char* user = getenv("USER");
             return std::string(user ? user : "");
         });
     }
     HRESULT STDMETHODCALLTYPE get_HighestVersion(DWORD* pVersion) override {
-        if (!pVersion) return E_POINTER;
-        *pVersion = task_scheduler_version;
-        return S_OK;
+        ServiceCall call("get_HighestVersion", *this);
+        return answer_locally(call, "get_HighestVersion", [&] {
+            if (!pVersion) return E_POINTER;
+            *pVersion = task_scheduler_version;
+            return S_OK;
+        });
     }
     HRESULT STDMETHODCALLTYPE GetRunningTasks(LONG, IRunningTaskCollection** ppRunningTasks) override {
         if (ppRunningTasks) *ppRunningTasks = nullptr;
@@ -107,10 +115,11 @@ private:
 
     // Hands out a text about the connection (UTF-8 from `text()`); none before Connect.
     template <typename Text>
-    HRESULT connection_text(BSTR* out, Text text) {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        return guarded([&] {
+    HRESULT connection_text(const char* name, BSTR* out, Text text) {
+        ServiceCall call(name, *this);
+        if (out) *out = nullptr;
+        return answer_locally(call, name, [&] {
+            if (!out) return E_POINTER;
             if (!connected_library()) return HRESULT_FROM_WIN32(ERROR_ONLY_IF_CONNECTED);
             return hand_out_bstr(utf16_from_utf8_lossy(text()), out);
         });
