@@ -149,6 +149,16 @@ TEST_F(Session, ALostConnectionIsMadeAnewByTheNextCall) {
     }
 }
 
+// The service going away ends every object of the old connection: the session replaces them all.
+TEST_F(Session, AServiceThatWentAwayIsConnectedToAnew) {
+    SchedulerSession session = open_session();
+    ASSERT_TRUE(session.run([](SchedulerConnection& c) { return register_xml(c, "Kept", kTaskXml); }));
+    winemu_disconnect_service(0);
+    EXPECT_EQ(static_cast<std::uint32_t>(scheduler_failure(exists(session, "Kept")).code), 0x80010108u);
+    for (int call = 0; call < 3; ++call) EXPECT_TRUE(exists(session, "Kept").value());
+    EXPECT_EQ(testing_support::violations(), "[]");
+}
+
 TEST_F(Session, AFailedReconnectFailsThatCallAndTheNextTriesAgain) {
     SchedulerSession session = open_session();
     winemu_fail_next("GetTask", static_cast<HRESULT>(0x80010108u), nullptr, nullptr);

@@ -78,7 +78,7 @@ TEST_F(ServiceDisconnection, ObjectsMadeBeforeAnswerTheDisconnection) {
         {"registered task get_Name", [](ServiceObjects& o) { Bstr n; return o.task->get_Name(n.put()); }},
         {"running task get_EnginePID", [](ServiceObjects& o) { DWORD pid; return o.running->get_EnginePID(&pid); }},
     };
-    for (const HRESULT given : {HRESULT{0}, RPC_S_SERVER_UNAVAILABLE}) {
+    for (const HRESULT given : {HRESULT{0}, HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE)}) {
         const HRESULT expected = given ? given : RPC_E_DISCONNECTED;
         ServiceObjects before = objects_before();
         winemu_disconnect_service(given);
