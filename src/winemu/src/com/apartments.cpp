@@ -38,33 +38,42 @@ constexpr DWORD model_bit = COINIT_APARTMENTTHREADED;
 std::atomic<std::uint64_t> last_life{0};
 std::uint64_t new_life() noexcept { return last_life.fetch_add(1, std::memory_order_relaxed) + 1; }
 
-// The multithreaded apartment: how many threads are in it, and its current life (0: none).
-// Joining and leaving take the lock, so a life never ends while another thread joins it. The life
-// is also read without the lock, by threads outside the apartment that check an object of it.
-struct Multithreaded {
-    std::mutex lock;
-    long long threads = 0;
-    std::atomic<std::uint64_t> life{0};
-};
-Multithreaded& multithreaded() noexcept {
-    static Multithreaded& instance = *new Multithreaded;  // threads may leave it during exit
-    return instance;
-}
+// The multithreaded apartment: how many threads (and usage cookies) are in it, and its current
+// life (0: none), in one word, so that joining and leaving are one compare-and-swap each and a life
+// never ends while another thread joins it. Every call of a thread that enters the apartment for
+// the call joins and leaves it: no lock may be shared on that path. Threads outside the apartment
+// read the life to check an object of it.
+constexpr unsigned kThreadBits = 24;
+constexpr std::uint64_t kThreadMask = (std::uint64_t{1} << kThreadBits) - 1;
+std::atomic<std::uint64_t> multithreaded_word{0};
 
 std::uint64_t join_multithreaded() noexcept {
-    Multithreaded& mta = multithreaded();
-    const std::lock_guard guard(mta.lock);
-    if (mta.threads++ == 0) mta.life.store(new_life(), std::memory_order_release);
-    return mta.life.load(std::memory_order_relaxed);
+    std::uint64_t seen = multithreaded_word.load(std::memory_order_acquire);
+    while (true) {
+        const std::uint64_t threads = seen & kThreadMask;
+        // The first thread starts a new life; a number taken by a lost race is simply not used.
+        const std::uint64_t life = threads == 0 ? new_life() : seen >> kThreadBits;
+        const std::uint64_t joined = (life << kThreadBits) | (threads + 1);
+        if (multithreaded_word.compare_exchange_weak(seen, joined, std::memory_order_acq_rel,
+                                                     std::memory_order_acquire))
+            return life;
+    }
 }
 
 void leave_multithreaded() noexcept {
-    Multithreaded& mta = multithreaded();
-    const std::lock_guard guard(mta.lock);
-    if (--mta.threads == 0) mta.life.store(0, std::memory_order_release);
+    std::uint64_t seen = multithreaded_word.load(std::memory_order_acquire);
+    while (true) {
+        // The last one out ends the life.
+        const std::uint64_t left = (seen & kThreadMask) <= 1 ? 0 : seen - 1;
+        if (multithreaded_word.compare_exchange_weak(seen, left, std::memory_order_acq_rel,
+                                                     std::memory_order_acquire))
+            return;
+    }
 }
 
-std::uint64_t multithreaded_life() noexcept { return multithreaded().life.load(std::memory_order_acquire); }
+std::uint64_t multithreaded_life() noexcept {
+    return multithreaded_word.load(std::memory_order_acquire) >> kThreadBits;
+}
 
 struct ThreadApartment {
     DWORD model = COINIT_MULTITHREADED;

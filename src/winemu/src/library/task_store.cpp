@@ -249,19 +249,24 @@ HResultOr<StoredTask> task_from_definition(const EntryPlace& place, const EntryN
 }
 
 // A task of the root folder whose name fits one file name, looked up by its path: a missing task
-// costs two failed lookups and no descriptor, where opening the library's directory costs more
-// than both (and, for threads of one process, a write to the shared descriptor table). The
-// walk from an open library answers everything else, and answers first for a library that
-// cannot be read, whose opening it refuses. Only the last element of the path is the library's
-// own, and it is never followed (O_NOFOLLOW), as in the walk. Gives nothing when the walk must answer.
+// costs two failed lookups (a look at a name, cheaper than a failed open) and no descriptor, where
+// opening the library's directory costs more than both (and, for threads of one process, a write
+// to the shared descriptor table). Like any lookup of a name in a directory, it needs the library
+// searchable only: a library that cannot be listed still finds its root tasks by name, where
+// walking into folders and listing refuse it. Only the last element of the path is the library's
+// own, and it is never followed, as in the walk. Gives nothing when the walk must answer.
 std::optional<HResultOr<StoredTask>> load_root_task(const std::string& library, const PathElements& path) {
     if (path.size() != 1) return std::nullopt;
     const EntryName name = entry_name(path.front());
     if (!name.pieces.empty()) return std::nullopt;
-    if (faccessat(AT_FDCWD, library.c_str(), R_OK, AT_EACCESS) != 0) return std::nullopt;
     const EntryPlace root{AT_FDCWD, library + "/"};
-    auto text = read_file(root.directory, root.of(name.definition()), largest_task_file);
-    const int error = text ? 0 : errno;
+    const std::string definition = root.of(name.definition());
+    std::optional<std::string> text;
+    int error = ENOENT;
+    if (entry_kind(root.directory, definition) != EntryKind::missing) {
+        text = read_file(root.directory, definition, largest_task_file);
+        error = text ? 0 : errno;
+    }
     // Anything else (a library that is no directory, a path too long, no descriptor left) is the walk's.
     if (error != 0 && error != ENOENT && error != foreign_entry && error != EFBIG) return std::nullopt;
     return task_from_definition(root, name, path, std::move(text), error);
