@@ -12,9 +12,7 @@ from morvane import TaskSchedulerError, emulator
 from .test_same_as_functions import DAILY
 
 
-def test_many_threads_share_one_session_and_other_python_threads_run_meanwhile():
-    emulator.set_latency(0.002)
-    morvane.register_xml("Daily", DAILY)
+def test_a_call_on_a_session_lets_other_python_threads_run():
     ticks = 0
     done = threading.Event()
 
@@ -23,27 +21,48 @@ def test_many_threads_share_one_session_and_other_python_threads_run_meanwhile()
         while not done.is_set():
             ticks += 1
 
-    def work(index):
-        answers = [scheduler.task_exists("Daily"), scheduler.task_exists(f"Missing{index}")]
-        for _ in range(25):
-            scheduler.task_info("Daily")
-        outcomes[index] = answers
-
-    outcomes = [None] * 8
     counter = threading.Thread(target=count)
     with morvane.Scheduler() as scheduler:
-        connects = emulator.call_count("Connect")
+        emulator.set_latency(0.05)  # GetTask: the session's call makes one service call
         counter.start()
+        try:
+            time.sleep(0.01)
+            before = ticks
+            assert scheduler.task_exists("Slow") is False
+            during = ticks - before
+        finally:
+            done.set()
+            counter.join()
+    assert during > 1000  # with the lock held, the counter would stand still for the whole call
+
+
+def test_many_threads_share_one_session_at_once():
+    morvane.register_xml("Daily", DAILY)
+    latency, calls = 0.01, 12
+    outcomes = [None] * 8
+    barrier = threading.Barrier(8)
+
+    def work(index):
+        barrier.wait()
+        answers = [scheduler.task_exists("Daily"), scheduler.task_exists(f"Missing{index}")]
+        for _ in range(calls - 2):
+            scheduler.task_exists("Daily")
+        outcomes[index] = answers
+
+    with morvane.Scheduler() as scheduler:
+        connects = emulator.call_count("Connect")
+        emulator.set_latency(latency)
         workers = [threading.Thread(target=work, args=(index,)) for index in range(8)]
+        started = time.monotonic()
         for worker in workers:
             worker.start()
         for worker in workers:
             worker.join()
-        done.set()
-        counter.join()
+        elapsed = time.monotonic() - started
     assert outcomes == [[True, False]] * 8
     assert emulator.call_count("Connect") == connects  # every call on the session's connection
-    assert ticks > 1000  # with the lock held during the service's latency, the counter would starve
+    # One after another, the calls would take 8 * calls * latency; overlapping, about one thread's share.
+    assert elapsed < 8 * calls * latency / 2
 
 
 def test_closing_lets_running_calls_finish_and_refuses_later_ones():
