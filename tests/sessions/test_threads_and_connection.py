@@ -122,3 +122,14 @@ def test_after_a_lost_connection_the_next_call_connects_anew(code, reconnects):
         assert scheduler.task_exists("Daily") is False
         assert scheduler.task_exists("Daily") is False
         assert emulator.call_count("Connect") == connects + reconnects
+
+
+def test_a_failed_reconnection_fails_its_call_and_the_next_call_tries_again():
+    with morvane.Scheduler() as scheduler:
+        emulator.fail_next("GetTask", 0x80010108)
+        emulator.fail_next("Connect", 0x800706BA)
+        for expected in ("GetTask", "Connect"):
+            with pytest.raises(TaskSchedulerError) as raised:
+                scheduler.task_exists("Daily")
+            assert raised.value.operation == expected
+        assert scheduler.task_exists("Daily") is False
