@@ -23,10 +23,20 @@ Times are aware datetimes in local time (see TaskInfo); run_times refuses naive 
 an end before the start and a max_count below 1 (ValueError).
 
     read_task_xml(path)               the text of a task definition file, UTF-16 or UTF-8
+
+    Scheduler()                       a session: one connection to the service kept open, with
+                                      each function above (but read_task_xml) as a method, for
+                                      any number of threads; close() or use it in a with block
+
+Each function opens its own connection to the service; a Scheduler keeps one, which is most of
+what a call costs. A closed Scheduler raises ValueError; one opened before a fork() raises
+RuntimeError in the child, which may open its own. When the service goes away, the call raises
+TaskSchedulerError and the next call connects anew (no call is repeated).
 """
 
 from morvane._morvane_backend import delete_task, register_xml, run_task, task_exists
 from morvane._morvane_tasks import (
+    Scheduler,
     disable_task,
     enable_task,
     list_tasks,
@@ -40,6 +50,7 @@ from morvane.task_file import TaskFileDecodeError, read_task_xml
 from morvane.task_records import TaskInfo, TaskState
 
 __all__ = [
+    "Scheduler",
     "TaskFileDecodeError",
     "TaskInfo",
     "TaskPermissionError",

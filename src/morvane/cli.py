@@ -189,13 +189,13 @@ def _definition(file: str) -> str:
     return text
 
 
-def _print_runs(name: str) -> ExitStatus:
+def _print_runs(scheduler: morvane.Scheduler, name: str) -> ExitStatus:
     from morvane import emulator
     from morvane.run_lines import run_line
 
     # A task that never ran has no records, nor has one that does not exist: only the
     # scheduler tells them apart.
-    if not morvane.task_exists(name):
+    if not scheduler.task_exists(name):
         raise _Failure("the task does not exist", ExitStatus.NOT_FOUND)
     for record in emulator.runs(name):
         print(run_line(record))
@@ -206,8 +206,8 @@ def _print_json(value: object) -> None:
     print(json.dumps(value, indent=2, ensure_ascii=False))
 
 
-def _print_tasks(arguments: argparse.Namespace) -> ExitStatus:
-    infos = morvane.list_tasks(arguments.name, recursive=arguments.recursive, hidden=arguments.hidden)
+def _print_tasks(scheduler: morvane.Scheduler, arguments: argparse.Namespace) -> ExitStatus:
+    infos = scheduler.list_tasks(arguments.name, recursive=arguments.recursive, hidden=arguments.hidden)
     if arguments.json:
         _print_json([json_record(info) for info in infos])
     else:
@@ -216,8 +216,8 @@ def _print_tasks(arguments: argparse.Namespace) -> ExitStatus:
     return ExitStatus.OK
 
 
-def _print_info(arguments: argparse.Namespace) -> ExitStatus:
-    info = morvane.task_info(arguments.name)
+def _print_info(scheduler: morvane.Scheduler, arguments: argparse.Namespace) -> ExitStatus:
+    info = scheduler.task_info(arguments.name)
     if arguments.json:
         _print_json(json_record(info))
     else:
@@ -225,10 +225,10 @@ def _print_info(arguments: argparse.Namespace) -> ExitStatus:
     return ExitStatus.OK
 
 
-def _export(arguments: argparse.Namespace) -> ExitStatus:
+def _export(scheduler: morvane.Scheduler, arguments: argparse.Namespace) -> ExitStatus:
     # The definition is read whole before the file is opened: a task that cannot be read leaves
     # an existing file as it was.
-    data = encode_task_xml(morvane.task_xml(arguments.name), arguments.encoding)
+    data = encode_task_xml(scheduler.task_xml(arguments.name), arguments.encoding)
     if arguments.output is None:
         sys.stdout.buffer.write(data)
         return ExitStatus.OK
@@ -240,10 +240,10 @@ def _export(arguments: argparse.Namespace) -> ExitStatus:
     return ExitStatus.OK
 
 
-def _print_next_runs(arguments: argparse.Namespace) -> ExitStatus:
+def _print_next_runs(scheduler: morvane.Scheduler, arguments: argparse.Namespace) -> ExitStatus:
     now = datetime.datetime.now(datetime.timezone.utc)
     end = now + datetime.timedelta(days=round(365.25 * _HORIZON_YEARS))
-    for moment in morvane.run_times(arguments.name, now, end, max_count=arguments.count):
+    for moment in scheduler.run_times(arguments.name, now, end, max_count=arguments.count):
         print(local_time(moment))
     return ExitStatus.OK
 
@@ -261,34 +261,43 @@ def _choose_library(arguments: argparse.Namespace) -> None:
 
 
 def _perform(arguments: argparse.Namespace) -> ExitStatus:
-    name: str = arguments.name
     if EMULATED:
         _choose_library(arguments)
+    # A definition that cannot be read is reported before the service is asked anything.
+    definition = _definition(arguments.file) if arguments.verb == "register" else None
+    # One connection for the whole invocation; failing to open it fails the verb as its first
+    # call would.
+    with morvane.Scheduler() as scheduler:
+        return _perform_verb(scheduler, arguments, definition)
+
+
+def _perform_verb(scheduler: morvane.Scheduler, arguments: argparse.Namespace, definition: str | None) -> ExitStatus:
+    name: str = arguments.name
     verb: str = arguments.verb
-    if verb == "register":
-        morvane.register_xml(name, _definition(arguments.file))
+    if definition is not None:
+        scheduler.register_xml(name, definition)
     elif verb == "run":
-        morvane.run_task(name)
+        scheduler.run_task(name)
     elif verb == "delete":
-        morvane.delete_task(name)
+        scheduler.delete_task(name)
     elif verb == "exists":
-        return ExitStatus.OK if morvane.task_exists(name) else ExitStatus.ABSENT
+        return ExitStatus.OK if scheduler.task_exists(name) else ExitStatus.ABSENT
     elif verb == "runs":
-        return _print_runs(name)
+        return _print_runs(scheduler, name)
     elif verb == "list":
-        return _print_tasks(arguments)
+        return _print_tasks(scheduler, arguments)
     elif verb == "info":
-        return _print_info(arguments)
+        return _print_info(scheduler, arguments)
     elif verb == "export":
-        return _export(arguments)
+        return _export(scheduler, arguments)
     elif verb == "enable":
-        morvane.enable_task(name)
+        scheduler.enable_task(name)
     elif verb == "disable":
-        morvane.disable_task(name)
+        scheduler.disable_task(name)
     elif verb == "stop":
-        morvane.stop_task(name)
+        scheduler.stop_task(name)
     elif verb == "next":
-        return _print_next_runs(arguments)
+        return _print_next_runs(scheduler, arguments)
     return ExitStatus.OK
 
 

@@ -1,8 +1,9 @@
-"""Each extension's stub file names the functions the module has, with the parameters it takes
-(kinds and defaults included)."""
+"""Each extension's stub file names the functions and classes the module has, with the parameters
+they take (kinds and defaults included), and each class's methods and properties."""
 
 import ast
 import inspect
+import types
 from pathlib import Path
 
 import pytest
@@ -14,8 +15,11 @@ import morvane._morvane_tasks as tasks
 def stub_signature(node: ast.FunctionDef) -> str:
     """The signature as inspect renders it, without annotations."""
     arguments = node.args
-    defaults = [None] * (len(arguments.args) - len(arguments.defaults)) + arguments.defaults
-    parts = [a.arg + (f"={ast.literal_eval(d)!r}" if d else "") for a, d in zip(arguments.args, defaults)]
+    positional = arguments.posonlyargs + arguments.args
+    defaults = [None] * (len(positional) - len(arguments.defaults)) + arguments.defaults
+    parts = [a.arg + (f"={ast.literal_eval(d)!r}" if d else "") for a, d in zip(positional, defaults)]
+    if arguments.posonlyargs:
+        parts.insert(len(arguments.posonlyargs), "/")
     if arguments.kwonlyargs:
         parts.append("*")
         parts += [a.arg + (f"={ast.literal_eval(d)!r}" if d else "")
@@ -27,6 +31,27 @@ def stub_signature(node: ast.FunctionDef) -> str:
 def test_the_stub_matches_the_module(module):
     stub = ast.parse(Path(module.__file__).with_name(module.__name__.split(".")[-1] + ".pyi").read_text())
     declared = {node.name: stub_signature(node) for node in stub.body if isinstance(node, ast.FunctionDef)}
+    classes = {node.name: node for node in stub.body if isinstance(node, ast.ClassDef)}
     public = {name for name in dir(module) if not name.startswith("_")}
-    assert set(declared) == public
-    assert declared == {name: str(inspect.signature(getattr(module, name))) for name in public}
+    assert set(declared) | set(classes) == public
+    assert declared == {name: str(inspect.signature(getattr(module, name))) for name in declared}
+    for name, node in classes.items():
+        check_class(getattr(module, name), node)
+
+
+def check_class(cls: type, node: ast.ClassDef) -> None:
+    """The class's own methods and properties are the stub's, and so are the signatures of its
+    constructor and methods."""
+    methods = {n.name: n for n in node.body if isinstance(n, ast.FunctionDef)}
+    properties = {name for name, n in methods.items() if any(getattr(d, "id", None) == "property"
+                                                             for d in n.decorator_list)}
+    own = {name for name in vars(cls) if not name.startswith("_") or name in ("__enter__", "__exit__")}
+    assert own == set(methods) - {"__init__"}
+    for name in properties:
+        assert isinstance(vars(cls)[name], types.GetSetDescriptorType)
+    init = stub_signature(methods["__init__"]).replace("(self, ", "(").replace("(self)", "()")
+    assert str(inspect.signature(cls)) == init
+    # A C method's self is positional-only; stubs leave that implied.
+    implied = {name: str(inspect.signature(getattr(cls, name))).replace("(self, /", "(self")
+               for name in own - properties}
+    assert {name: stub_signature(methods[name]) for name in own - properties} == implied

@@ -27,7 +27,8 @@ SIGNATURES = {
 
 
 def test_module_surface():
-    assert tasks.__all__ == list(SIGNATURES)
+    assert tasks.__all__ == [*SIGNATURES, "Scheduler"]
+    assert morvane.Scheduler is tasks.Scheduler and "Scheduler" in morvane.__all__
     assert tasks.__doc__ == ""
     for name, signature in SIGNATURES.items():
         function = getattr(tasks, name)

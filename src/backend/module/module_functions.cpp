@@ -1,4 +1,4 @@
-// module_functions.cpp: add_functions and what it does to __all__.
+// module_functions.cpp: add_functions, add_type and what they do to __all__.
 #include "module/module_functions.hpp"
 
 #include "module/interned_names.hpp"
@@ -35,12 +35,12 @@ Result<void, PythonError> add_attribute(PyObject* module, PyObject* name, PyObje
     return {};
 }
 
-// Adds a function under its own __name__; takes over the reference to it.
-Result<void, PythonError> add_function(PyObject* module, PyRef function) {
-    PyRef name = PyRef::steal(PyObject_GetAttr(function.get(), name_name()));
+// Adds a function or a type under its own __name__; takes over the reference to it.
+Result<void, PythonError> add_named(PyObject* module, PyRef named) {
+    PyRef name = PyRef::steal(PyObject_GetAttr(named.get(), name_name()));
     if (!name) return Err{fetch_error()};
     if (!PyUnicode_Check(name.get())) return Err{type_mismatch(name.get(), &PyUnicode_Type)};
-    return add_attribute(module, name.get(), function.get());
+    return add_attribute(module, name.get(), named.get());
 }
 
 }  // namespace
@@ -55,9 +55,15 @@ StatusResult add_functions(PyObject* module, std::span<PyMethodDef> table) {
         PyRef function = PyRef::steal(PyCMethod_New(&definition, module, module_name.get(), nullptr));
         module_name = PyRef();
         if (!function) return Err{fetch_error()};
-        if (StatusResult added = add_function(module, std::move(function)); !added) return added;
+        if (StatusResult added = add_named(module, std::move(function)); !added) return added;
     }
     return {};
+}
+
+StatusResult add_type(PyObject* module, PyType_Spec& spec) {
+    PyRef type = PyRef::steal(PyType_FromModuleAndSpec(module, &spec, nullptr));
+    if (!type) return Err{fetch_error()};
+    return add_named(module, std::move(type));
 }
 
 }  // namespace morvane::module

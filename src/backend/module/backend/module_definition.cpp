@@ -6,17 +6,18 @@
 // makes the four function objects itself, sets them as attributes and lists them in __all__, in
 // table order, inside the call frame (add_functions).
 #include "module/call_frame.hpp"
-#include "module/backend/function_bodies.hpp"
+#include "module/function_entry.hpp"
 #include "module/module_functions.hpp"
+#include "module/task_operation_bodies.hpp"
 
 namespace morvane::module {
 namespace {
 
 PyMethodDef function_table[] = {
-    {"register_xml", as_method(register_xml_entry), kFunctionFlags, "register_xml(task_name, xml_data)\n--\n\n"},
-    {"delete_task", as_method(delete_task_entry), kFunctionFlags, "delete_task(task_name)\n--\n\n"},
-    {"run_task", as_method(run_task_entry), kFunctionFlags, "run_task(task_name)\n--\n\n"},
-    {"task_exists", as_method(task_exists_entry), kFunctionFlags, "task_exists(task_name)\n--\n\n"},
+    {"register_xml", as_method(function_entry<RegisterXml>), kFunctionFlags, "register_xml(task_name, xml_data)\n--\n\n"},
+    {"delete_task", as_method(function_entry<DeleteTask>), kFunctionFlags, "delete_task(task_name)\n--\n\n"},
+    {"run_task", as_method(function_entry<RunTask>), kFunctionFlags, "run_task(task_name)\n--\n\n"},
+    {"task_exists", as_method(function_entry<TaskExists>), kFunctionFlags, "task_exists(task_name)\n--\n\n"},
 };
 
 StatusResult exec_body(PyObject* module) { return add_functions(module, function_table); }

@@ -1,27 +1,35 @@
 // module_definition.cpp: the module _morvane_tasks: its function table, its execution slot and
 // its definition for multi-phase initialisation. PyInit__morvane_tasks is the library's only
-// export. Made as _morvane_backend is (see module/backend/module_definition.cpp).
+// export. Made as _morvane_backend is (see module/backend/module_definition.cpp), with the type
+// Scheduler added after the functions.
 #include "module/call_frame.hpp"
 #include "module/module_functions.hpp"
-#include "module/tasks/task_functions.hpp"
+#include "module/function_entry.hpp"
+#include "module/tasks/scheduler_type.hpp"
+#include "module/tasks/task_function_bodies.hpp"
 
 namespace morvane::module {
 namespace {
 
 PyMethodDef function_table[] = {
-    {"list_tasks", as_method(list_tasks_entry), kFunctionFlags,
+    {"list_tasks", as_method(function_entry<ListTasks>), kFunctionFlags,
      "list_tasks(folder='\\\\', *, recursive=False, hidden=False)\n--\n\n"},
-    {"task_info", as_method(task_info_entry), kFunctionFlags, "task_info(task_name)\n--\n\n"},
-    {"task_xml", as_method(task_xml_entry), kFunctionFlags, "task_xml(task_name)\n--\n\n"},
-    {"enable_task", as_method(enable_task_entry), kFunctionFlags, "enable_task(task_name)\n--\n\n"},
-    {"disable_task", as_method(disable_task_entry), kFunctionFlags, "disable_task(task_name)\n--\n\n"},
-    {"stop_task", as_method(stop_task_entry), kFunctionFlags, "stop_task(task_name)\n--\n\n"},
-    {"run_times", as_method(run_times_entry), kFunctionFlags,
+    {"task_info", as_method(function_entry<TaskInfo>), kFunctionFlags, "task_info(task_name)\n--\n\n"},
+    {"task_xml", as_method(function_entry<TaskXml>), kFunctionFlags, "task_xml(task_name)\n--\n\n"},
+    {"enable_task", as_method(function_entry<EnableTask>), kFunctionFlags, "enable_task(task_name)\n--\n\n"},
+    {"disable_task", as_method(function_entry<DisableTask>), kFunctionFlags, "disable_task(task_name)\n--\n\n"},
+    {"stop_task", as_method(function_entry<StopTask>), kFunctionFlags, "stop_task(task_name)\n--\n\n"},
+    {"run_times", as_method(function_entry<RunTimes>), kFunctionFlags,
      "run_times(task_name, start, end, *, max_count=None)\n--\n\n"},
 };
 
+StatusResult exec_body(PyObject* module) {
+    if (StatusResult added = add_functions(module, function_table); !added) return added;
+    return add_type(module, scheduler_type_spec());
+}
+
 int module_exec(PyObject* module) noexcept {
-    return call_frame_status([module] { return add_functions(module, function_table); });
+    return call_frame_status([module] { return exec_body(module); });
 }
 
 PyModuleDef_Slot module_slots[] = {

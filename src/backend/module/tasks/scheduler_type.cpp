@@ -1,0 +1,196 @@
+// scheduler_type.cpp: morvane.Scheduler, a session with the Task Scheduler service as a Python
+// object: opening it, the task operations as its methods, closing it (also as a context
+// manager), its repr, and what becomes of an instance dropped while still open.
+/* === Overview ===
+An instance owns one SchedulerSession, opened by tp_new before the instance is allocated, so that
+every instance has one. The session does the real work and is safe to call from any number of
+threads at once: the instance keeps no state of its own that a call changes, which is what lets
+the module run without the interpreter lock. The task methods share their bodies with the
+module-level functions and differ only in their runner (the session's connection) and in the
+binder's messages ("Scheduler.<method>()"). A closed session refuses calls with ValueError, a
+session used in a forked child with RuntimeError: both after the arguments were bound and
+converted, as the functions check their arguments before any service call.
+
+An instance dropped while open warns with ResourceWarning, as a file does, and is closed. In a
+forked child the instance is a copy of the parent's: dropping it warns nothing and releases
+nothing (the native session leaves the parent's connection alone there).
+*/
+#include "module/tasks/scheduler_type.hpp"
+
+#include <array>
+#include <memory>
+#include <new>
+#include <string_view>
+
+#include "module/call_frame.hpp"
+#include "module/call_signature.hpp"
+#include "module/interpreter_lock.hpp"
+#include "module/module_functions.hpp"
+#include "module/scheduler_error_mapping.hpp"
+#include "module/session_runner.hpp"
+#include "module/task_operation_bodies.hpp"
+#include "module/tasks/scheduler_object.hpp"
+#include "module/tasks/task_function_bodies.hpp"
+#include "runtime/fork_generation.hpp"
+
+namespace morvane::module {
+namespace {
+
+using scheduler::SchedulerSession;
+using scheduler::SessionRefusal;
+
+constexpr std::array<std::string_view, 3> kExitParameters = {"exc_type", "exc_value", "traceback"};
+constexpr CallSignature kExit{
+    .function_name = "__exit__",
+    .class_name = "Scheduler",
+    .positional = kExitParameters,
+    .positional_only = /*all*/ 3,
+    .required_positional = /*all*/ 3,
+    .keyword_only = {},
+};
+
+bool opened_in_this_process(PyObject* self) noexcept {
+    return reinterpret_cast<SchedulerObject*>(self)->fork_generation == fork_generation();
+}
+
+// The refusal a task method would meet, for the methods that do not reach the service.
+StatusResult usable(PyObject* self) {
+    if (!opened_in_this_process(self)) return Err{session_failure_error(SessionRefusal::other_process)};
+    if (session_of(self).closed()) return Err{session_failure_error(SessionRefusal::closed)};
+    return {};
+}
+
+// Releasing the connection may wait for a thread of the multithreaded apartment.
+void close_session(PyObject* self) {
+    without_interpreter_lock([self] { session_of(self).close(); });
+}
+
+ObjectResult open_body(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+    if (PyTuple_GET_SIZE(args) != 0 || (kwargs != nullptr && PyDict_GET_SIZE(kwargs) != 0))
+        return Err{PythonError::with_message(PyExc_TypeError, "Scheduler() takes no arguments")};
+    Result<SchedulerSession, scheduler::SchedulerError> opened =
+        without_interpreter_lock([] { return SchedulerSession::open(); });
+    if (!opened) return Err{map_scheduler_error(std::move(opened).error())};
+    PyRef object = PyRef::steal(type->tp_alloc(type, 0));
+    if (!object) return Err{fetch_error()};  // the session closes as it goes out of scope
+    auto* made = reinterpret_cast<SchedulerObject*>(object.get());
+    new (&made->session) SchedulerSession(std::move(opened).value());
+    made->fork_generation = fork_generation();
+    return object;
+}
+
+PyObject* scheduler_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
+    return call_frame([&] { return open_body(type, args, kwargs); });
+}
+
+StatusResult finalize_body(PyObject* self) {
+    if (!opened_in_this_process(self) || session_of(self).closed()) return {};
+    if (PyErr_ResourceWarning(self, 1, "unclosed %R", self) < 0) PyErr_WriteUnraisable(self);
+    close_session(self);
+    return {};
+}
+
+void scheduler_finalize(PyObject* self) noexcept {
+    PyObject* pending = PyErr_GetRaisedException();
+    if (call_frame_status([self] { return finalize_body(self); }) < 0) PyErr_WriteUnraisable(self);
+    PyErr_SetRaisedException(pending);
+}
+
+void scheduler_dealloc(PyObject* self) noexcept {
+    if (PyObject_CallFinalizerFromDealloc(self) < 0) return;  // a warning handler kept it alive
+    PyTypeObject* type = Py_TYPE(self);
+    std::destroy_at(&reinterpret_cast<SchedulerObject*>(self)->session);
+    type->tp_free(self);
+    Py_DECREF(type);
+}
+
+PyObject* scheduler_repr(PyObject* self) noexcept {
+    return call_frame([self]() -> ObjectResult {
+        const char* state = session_of(self).closed() ? "closed" : "open";
+        PyRef text = PyRef::steal(PyUnicode_FromFormat("<morvane.Scheduler %s at %p>", state, self));
+        if (!text) return Err{fetch_error()};
+        return text;
+    });
+}
+
+PyObject* scheduler_close(PyObject* self, PyObject*) noexcept {
+    return call_frame([self]() -> ObjectResult {
+        close_session(self);
+        return PyRef::borrow(Py_None);
+    });
+}
+
+PyObject* scheduler_enter(PyObject* self, PyObject*) noexcept {
+    return call_frame([self]() -> ObjectResult {
+        if (StatusResult ready = usable(self); !ready) return Err{std::move(ready).error()};
+        return PyRef::borrow(self);
+    });
+}
+
+PyObject* scheduler_exit(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+    return call_frame([&]() -> ObjectResult {
+        std::array<PyObject*, 3> slots{};
+        if (Result<void, PythonError> bound = bind_arguments(kExit, args, nargs, kwnames, slots); !bound)
+            return Err{std::move(bound).error()};
+        close_session(self);
+        return PyRef::borrow(Py_False);  // exceptions pass through
+    });
+}
+
+PyObject* scheduler_closed(PyObject* self, void*) noexcept { return PyBool_FromLong(session_of(self).closed()); }
+
+constexpr int kMethodFlags = METH_FASTCALL | METH_KEYWORDS;
+
+PyMethodDef method_table[] = {
+    {"task_exists", as_method(method_entry<TaskExists>), kMethodFlags, "task_exists($self, task_name)\n--\n\n"},
+    {"run_task", as_method(method_entry<RunTask>), kMethodFlags, "run_task($self, task_name)\n--\n\n"},
+    {"delete_task", as_method(method_entry<DeleteTask>), kMethodFlags, "delete_task($self, task_name)\n--\n\n"},
+    {"register_xml", as_method(method_entry<RegisterXml>), kMethodFlags,
+     "register_xml($self, task_name, xml_data)\n--\n\n"},
+    {"list_tasks", as_method(method_entry<ListTasks>), kMethodFlags,
+     "list_tasks($self, folder='\\\\', *, recursive=False, hidden=False)\n--\n\n"},
+    {"task_info", as_method(method_entry<TaskInfo>), kMethodFlags, "task_info($self, task_name)\n--\n\n"},
+    {"task_xml", as_method(method_entry<TaskXml>), kMethodFlags, "task_xml($self, task_name)\n--\n\n"},
+    {"enable_task", as_method(method_entry<EnableTask>), kMethodFlags, "enable_task($self, task_name)\n--\n\n"},
+    {"disable_task", as_method(method_entry<DisableTask>), kMethodFlags, "disable_task($self, task_name)\n--\n\n"},
+    {"stop_task", as_method(method_entry<StopTask>), kMethodFlags, "stop_task($self, task_name)\n--\n\n"},
+    {"run_times", as_method(method_entry<RunTimes>), kMethodFlags,
+     "run_times($self, task_name, start, end, *, max_count=None)\n--\n\n"},
+    {"close", reinterpret_cast<PyCFunction>(scheduler_close), METH_NOARGS,
+     "close($self, /)\n--\n\nCloses the session; calls already running finish. Idempotent."},
+    {"__enter__", reinterpret_cast<PyCFunction>(scheduler_enter), METH_NOARGS, "__enter__($self, /)\n--\n\n"},
+    {"__exit__", as_method(scheduler_exit), kMethodFlags, "__exit__($self, exc_type, exc_value, traceback, /)\n--\n\n"},
+    {nullptr, nullptr, 0, nullptr},  // sentinel
+};
+
+PyGetSetDef getset_table[] = {
+    {"closed", scheduler_closed, nullptr, "True once close() was called.", nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},  // sentinel
+};
+
+PyType_Slot type_slots[] = {
+    {Py_tp_new, reinterpret_cast<void*>(scheduler_new)},
+    {Py_tp_finalize, reinterpret_cast<void*>(scheduler_finalize)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(scheduler_dealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(scheduler_repr)},
+    {Py_tp_methods, method_table},
+    {Py_tp_getset, getset_table},
+    {Py_tp_doc, const_cast<char*>("Scheduler()\n--\n\n"
+                                  "One connection to the Task Scheduler service, kept open for any number of task "
+                                  "operations from any number of threads, until close().")},
+    {0, nullptr},  // sentinel
+};
+
+PyType_Spec type_spec = {
+    .name = "morvane.Scheduler",
+    .basicsize = sizeof(SchedulerObject),
+    .itemsize = 0,
+    .flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE,
+    .slots = type_slots,
+};
+
+}  // namespace
+
+PyType_Spec& scheduler_type_spec() noexcept { return type_spec; }
+
+}  // namespace morvane::module

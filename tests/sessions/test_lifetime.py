@@ -1,0 +1,113 @@
+"""A Scheduler's life: closing it (also by a with block), what a closed one answers, the warning
+for one dropped while open, a forked child's use of its parent's, and its references."""
+
+import gc
+import os
+import sys
+import warnings
+
+import pytest
+
+import morvane
+from morvane import emulator
+
+from .test_same_as_functions import DAILY, END, START
+
+CALLS = {
+    "task_exists": ("Daily",),
+    "run_task": ("Daily",),
+    "delete_task": ("Daily",),
+    "register_xml": ("Daily", DAILY),
+    "list_tasks": (),
+    "task_info": ("Daily",),
+    "task_xml": ("Daily",),
+    "enable_task": ("Daily",),
+    "disable_task": ("Daily",),
+    "stop_task": ("Daily",),
+    "run_times": ("Daily", START, END),
+}
+
+
+@pytest.mark.parametrize(("name", "args"), CALLS.items(), ids=CALLS.keys())
+def test_a_closed_scheduler_binds_the_call_then_refuses_it(name, args):
+    scheduler = morvane.Scheduler()
+    scheduler.close()
+    with pytest.raises(ValueError, match=r"^operation on a closed Scheduler$"):
+        getattr(scheduler, name)(*args)
+    with pytest.raises(TypeError, match=rf"^Scheduler\.{name}\(\) got an unexpected keyword argument 'x'$"):
+        getattr(scheduler, name)(*args, x=1)
+
+
+def test_closing_and_the_with_block():
+    scheduler = morvane.Scheduler()
+    assert repr(scheduler).startswith("<morvane.Scheduler open at 0x") and not scheduler.closed
+    with pytest.raises(KeyError), scheduler as entered:  # __exit__ lets the exception through
+        assert entered is scheduler and entered.task_exists("Daily") is False
+        raise KeyError("inside")
+    assert scheduler.closed and repr(scheduler).startswith("<morvane.Scheduler closed at 0x")
+    scheduler.close()  # again: nothing happens
+    with pytest.raises(ValueError, match="closed Scheduler"), scheduler:
+        pass
+    with pytest.raises(TypeError, match="takes no arguments"):
+        morvane.Scheduler(1)
+
+
+def test_a_scheduler_dropped_open_warns_and_is_closed():
+    connects = emulator.call_count("Connect")
+    with pytest.warns(ResourceWarning, match=r"^unclosed <morvane\.Scheduler open at 0x"):
+        morvane.Scheduler().task_exists("Daily")
+        gc.collect()
+    assert emulator.call_count("Connect") == connects + 1
+    # The fixture finds everything the session held given back.
+
+
+def test_a_forked_child_cannot_use_its_parents_scheduler_but_can_open_its_own():
+    scheduler = morvane.Scheduler()
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", DeprecationWarning)  # fork() with threads running
+        pid = os.fork()
+    if pid == 0:
+        status = 1
+        try:
+            with warnings.catch_warnings(record=True) as caught:
+                warnings.simplefilter("always")
+                try:
+                    scheduler.task_exists("Daily")
+                except RuntimeError as error:
+                    status = 2 if "forked" in str(error) else 3
+                with morvane.Scheduler() as own:
+                    status += 10 * own.task_exists("Daily") + 20 * (own.closed is False)
+                del scheduler
+                gc.collect()
+                status += 100 * len(caught)
+        finally:
+            os._exit(status)
+    _, wait_status = os.waitpid(pid, 0)
+    scheduler.close()
+    assert os.waitstatus_to_exitcode(wait_status) == 22  # RuntimeError, own session worked, no warning
+
+
+@pytest.mark.skipif(not hasattr(sys, "getrefcount"), reason="reference counts")
+def test_calls_keep_no_reference():
+    name = "".join(["Refs", "Task"])  # a str of its own, not an interned constant
+    morvane.register_xml(name, DAILY)
+    closed = morvane.Scheduler()
+    closed.close()
+    with morvane.Scheduler() as scheduler:
+        watched = [scheduler, closed, name, START, morvane.Scheduler]
+
+        def calls():
+            scheduler.task_exists(name)
+            scheduler.task_info(name)
+            scheduler.run_times(name, START, END, max_count=2)
+            with pytest.raises(morvane.TaskSchedulerError):
+                scheduler.task_xml(name + "-missing")
+            with pytest.raises(ValueError):
+                closed.task_exists(name)
+
+        calls()
+        before = [sys.getrefcount(thing) for thing in watched]
+        for _ in range(250):
+            calls()
+        gc.collect()
+        assert [sys.getrefcount(thing) for thing in watched] == before
