@@ -36,33 +36,34 @@ bool is_kept_ascii(char16_t unit) {
     return (unit >= u'A' && unit <= u'Z') || (unit >= u'a' && unit <= u'z') || (unit >= u'0' && unit <= u'9');
 }
 
-// The escaped form of one (already folded) character, starting at text[i]; advances i.
-std::string escape_character(std::u16string_view text, std::size_t& i) {
+// Appends the escaped form of the character starting at text[i], folded, to out; advances i.
+// Folding never touches a surrogate, so pairs are found in the text as given.
+void append_escaped(std::string& out, std::u16string_view text, std::size_t& i) {
     static constexpr char hex[] = "0123456789ABCDEF";
-    const char16_t unit = text[i++];
-    std::string out;
+    const char16_t unit = fold_unit(text[i++]);
     if (is_kept_ascii(unit)) {
         out.push_back(static_cast<char>(unit));
     } else if (unit < 0x80) {
-        out = {'~', hex[unit >> 4], hex[unit & 0xF]};
+        out += {'~', hex[unit >> 4], hex[unit & 0xF]};
     } else if (starts_surrogate_pair(text, i - 1)) {
         const char32_t low = text[i++];
         append_utf8(out, 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (low - 0xDC00));
     } else if (is_surrogate(unit)) {
         // Names never hold one (refused earlier); escape it anyway rather than write invalid UTF-8.
-        out = {'~', 'S', hex[unit >> 12], hex[(unit >> 8) & 0xF], hex[(unit >> 4) & 0xF], hex[unit & 0xF]};
+        out += {'~', 'S', hex[unit >> 12], hex[(unit >> 8) & 0xF], hex[(unit >> 4) & 0xF], hex[unit & 0xF]};
     } else {
         append_utf8(out, unit);
     }
-    return out;
 }
 
-// The escaped element split into pieces that each fit one file name.
+// The escaped element split into pieces that each fit one file name. Each character is escaped
+// into a small buffer first, so that a character never straddles two pieces.
 std::vector<std::string> escaped_pieces(std::u16string_view element) {
-    const std::u16string folded = fold_case(element);
     std::vector<std::string> pieces(1);
-    for (std::size_t i = 0; i < folded.size();) {
-        std::string character = escape_character(folded, i);
+    std::string character;
+    for (std::size_t i = 0; i < element.size();) {
+        character.clear();
+        append_escaped(character, element, i);
         if (pieces.back().size() + character.size() > longest_piece) pieces.emplace_back();
         pieces.back() += character;
     }

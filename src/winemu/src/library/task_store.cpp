@@ -259,14 +259,17 @@ std::optional<HResultOr<StoredTask>> load_root_task(const std::string& library, 
     if (path.size() != 1) return std::nullopt;
     const EntryName name = entry_name(path.front());
     if (!name.pieces.empty()) return std::nullopt;
-    const EntryPlace root{AT_FDCWD, library + "/"};
-    const std::string definition = root.of(name.definition());
-    std::optional<std::string> text;
-    int error = ENOENT;
-    if (entry_kind(root.directory, definition) != EntryKind::missing) {
-        text = read_file(root.directory, definition, largest_task_file);
-        error = text ? 0 : errno;
+    // "LIBRARY/t.NAME", made once; its "t." becomes "d." to look for a folder of that name.
+    std::string entry;
+    entry.reserve(library.size() + 3 + name.escaped.size());
+    entry.append(library).append("/t.").append(name.escaped);
+    if (entry_kind(AT_FDCWD, entry) == EntryKind::missing) {
+        entry[library.size() + 1] = 'd';
+        return HResultOr<StoredTask>::failure(is_directory(AT_FDCWD, entry) ? path_not_found : file_not_found);
     }
+    const EntryPlace root{AT_FDCWD, library + "/"};
+    std::optional<std::string> text = read_file(root.directory, entry, largest_task_file);
+    const int error = text ? 0 : errno;
     // Anything else (a library that is no directory, a path too long, no descriptor left) is the walk's.
     if (error != 0 && error != ENOENT && error != foreign_entry && error != EFBIG) return std::nullopt;
     return task_from_definition(root, name, path, std::move(text), error);
