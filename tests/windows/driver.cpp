@@ -1,5 +1,6 @@
 // driver.cpp: checks the Windows build of the scheduler client against a real Task Scheduler
-// service (Wine's, in a throw-away prefix): each check prints one line, then "N passed, M failed".
+// service (Wine's, in a throw-away prefix): each check prints one line, the sessions' measure a
+// "bench:" line, then "N passed, M failed".
 //
 // The expected answers are what Wine's taskschd and schedsvc give: 0x80070002 / 0x80070003 for a
 // missing task / folder, SCHED_E_MALFORMEDXML for text that is not XML, E_NOTIMPL from RunEx, from
