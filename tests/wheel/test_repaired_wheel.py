@@ -1,5 +1,6 @@
-"""The wheel that auditwheel repaired: small, with libxml2 inside winemu rather than beside it
-(no ICU), and it installs into a fresh venv and works there: the console script, the extension
+"""The wheel that auditwheel repaired: tagged manylinux_2_28, its binaries asking for nothing newer
+than glibc 2.28 and for no C++ runtime of the system; small, with libxml2 inside winemu rather
+than beside it (no ICU), and it installs into a fresh venv and works there: the console script, the extension
 and the emulator on ONE copy of winemu, the service's runner beside them, and definitions parsed
 as the system's libxml2 parses them.
 
@@ -9,6 +10,7 @@ without it these tests are skipped.
 
 import json
 import os
+import re
 import subprocess
 import venv
 import zipfile
@@ -22,6 +24,11 @@ pytestmark = pytest.mark.skipif(
 )
 
 LARGEST_WHEEL = 3 * 1024 * 1024
+# The oldest glibc the wheel serves (RHEL 8, Debian 10, Ubuntu 20.04) and the libraries of glibc
+# itself, the only ones its binaries may ask for: no libstdc++ nor libgcc_s, whose newer releases
+# ask for newer glibc symbols.
+OLDEST_GLIBC = (2, 28)
+GLIBC_LIBRARIES = {"libc.so.6", "libm.so.6", "libdl.so.2", "libpthread.so.0", "ld-linux-x86-64.so.2"}
 
 CHECK = """
 import ctypes, pathlib, sys
@@ -97,6 +104,23 @@ def installed(wheel, tmp_path_factory):
     environment = dict(os.environ, MORVANE_TASK_LIBRARY=str(root / "library"))
     environment.pop("LD_PRELOAD", None)
     return python, environment
+
+
+def test_the_wheel_serves_glibc_2_28(wheel, tmp_path):
+    assert wheel.name.endswith(f"-manylinux_{OLDEST_GLIBC[0]}_{OLDEST_GLIBC[1]}_x86_64.whl")
+    with zipfile.ZipFile(wheel) as archive:
+        archive.extractall(tmp_path)
+    binaries = {}
+    for path in sorted(tmp_path.rglob("*")):
+        if not path.is_file() or path.read_bytes()[:4] != b"\x7fELF":
+            continue
+        needs = subprocess.run(["readelf", "-d", "-V", "-W", path], capture_output=True, text=True, check=True).stdout
+        versions = {tuple(map(int, found.split("."))) for found in re.findall(r"Name: GLIBC_([0-9.]+)", needs)}
+        libraries = set(re.findall(r"\(NEEDED\)\s+Shared library: \[(.+?)\]", needs))
+        # libwinemu.so is the package's own, beside the modules that ask for it.
+        binaries[path.name] = (max(versions) <= OLDEST_GLIBC, sorted(libraries - GLIBC_LIBRARIES - {"libwinemu.so"}))
+    assert len(binaries) == 4, binaries  # winemu, its runner and the two extension modules
+    assert binaries == {name: (True, []) for name in binaries}
 
 
 def test_the_wheel_is_small_and_carries_no_icu_nor_a_libxml2_of_its_own(wheel):

@@ -1,6 +1,7 @@
 // driver.cpp: checks the Windows build of the scheduler client against a real Task Scheduler
 // service (Wine's, in a throw-away prefix): each check prints one line, the sessions' measure a
-// "bench:" line, then "N passed, M failed".
+// "bench:" line, then "N passed, M failed". Standard input carries the table of local offsets
+// that the C runtime's local time must give (tests/windows/local_offsets.py).
 //
 // The expected answers are what Wine's taskschd and schedsvc give: 0x80070002 / 0x80070003 for a
 // missing task / folder, SCHED_E_MALFORMEDXML for text that is not XML, E_NOTIMPL from RunEx, from
@@ -10,10 +11,12 @@
 
 #include <objbase.h>
 
+#include <iostream>
 #include <string>
 #include <string_view>
 
 #include "check_report.hpp"
+#include "local_offset_checks.hpp"
 #include "session_checks.hpp"
 #include "scheduler/task_listing.hpp"
 #include "scheduler/task_operations.hpp"
@@ -219,6 +222,7 @@ int main() {
     report.check(outside_any_apartment(), "every operation left the apartment it entered");
     check_single_threaded_caller(report);
     check_sessions(report);
+    check_local_offsets(report, std::cin);
     print_session_speed();
     return report.finish();
 }

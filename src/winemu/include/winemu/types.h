@@ -180,6 +180,13 @@ enum VARENUM : VARTYPE {
 
 struct IUnknown;
 
+// VARIANT's VT_RECORD member: named here, since a type declared inside an anonymous union is an
+// extension of C++ (Clang warns of it).
+struct VARIANT_RECORD {
+    void* pvRecord;
+    void* pRecInfo;
+};
+
 struct VARIANT {
     VARTYPE vt;
     WORD wReserved1;
@@ -200,10 +207,7 @@ struct VARIANT {
         double dblVal;
         BSTR bstrVal;
         IUnknown* punkVal;
-        struct {
-            void* pvRecord;
-            void* pRecInfo;
-        } brecVal;
+        VARIANT_RECORD brecVal;
     };
 };
 static_assert(sizeof(VARIANT) == 24, "VARIANT is 24 bytes on 64-bit Windows");
