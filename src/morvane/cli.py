@@ -8,10 +8,8 @@ morvane.exit_status; scheduler failures, bad arguments and unreadable files show
 
 from __future__ import annotations
 
-import argparse
 import os
 import sys
-from collections.abc import Sequence
 
 import morvane
 from morvane.errors import TaskSchedulerError
@@ -19,7 +17,12 @@ from morvane.exit_status import ExitStatus, status_of
 from morvane.name_hints import shown_name
 
 # Scripts call the command line in loops, as they call schtasks: what only some verbs need
-# (dates, JSON, XML, the task records) is imported by those verbs, so that "exists" starts fast.
+# (dates, JSON, XML, the task records) is imported by those verbs, and the simplest command lines
+# are parsed without argparse (see _parsed_simply), so that "exists" starts fast.
+TYPE_CHECKING = False
+if TYPE_CHECKING:
+    import argparse
+    from collections.abc import Sequence
 
 __all__ = ["main"]
 
@@ -65,6 +68,8 @@ class _Failure(Exception):
 
 
 def _task_name(text: str) -> str:
+    import argparse
+
     # The service answers an empty name in its own ways (a task named by a new GUID, access
     # denied, an invalid argument); asked from a command line, it is always a mistake.
     if not text:
@@ -73,12 +78,16 @@ def _task_name(text: str) -> str:
 
 
 def _folder_name(text: str) -> str:
+    import argparse
+
     if not text:
         raise argparse.ArgumentTypeError("the folder's name is empty: the root folder is '\\'")
     return text
 
 
 def _count(text: str) -> int:
+    import argparse
+
     try:
         count = int(text)
     except ValueError:
@@ -127,6 +136,8 @@ def _flush_output() -> None:
 
 
 def _parser() -> argparse.ArgumentParser:
+    import argparse
+
     # --task-library may stand before or after the verb; SUPPRESS keeps the later one from
     # hiding the earlier one with its default.
     common = argparse.ArgumentParser(add_help=False)
@@ -292,7 +303,7 @@ def _print_next_runs(scheduler: morvane.Scheduler, arguments: argparse.Namespace
     now = datetime.datetime.now(datetime.timezone.utc)
     end = now + datetime.timedelta(days=round(365.25 * _HORIZON_YEARS))
     for moment in scheduler.run_times(arguments.name, now, end, max_count=arguments.count):
-        _emit(local_time(moment))
+        print(local_time(moment))
     return ExitStatus.OK
 
 
@@ -449,9 +460,46 @@ def _one_line(text: str) -> str:
     return " ".join(text.split())
 
 
+# The verbs that take a task's name and nothing else.
+_NAME_ONLY_VERBS = {"run", "delete", "exists", "enable", "disable", "stop", *(["runs"] if EMULATED else [])}
+
+
+class _Arguments:
+    """The attributes that argparse's Namespace would hold."""
+
+
+def _parsed_simply(argv: Sequence[str]) -> argparse.Namespace | None:
+    """The arguments of a command line of the plainest shape, VERB NAME for a verb that takes a
+    name only, with --task-library PATH and --create-library before or after: what argparse gives
+    for it, without importing argparse, which costs more than the rest of such a call (an
+    "exists" in a loop). None for any other shape, which argparse parses (and refuses or
+    explains)."""
+    arguments = _Arguments()
+    words: list[str] = []
+    index = 0
+    while index < len(argv):
+        word = argv[index]
+        if EMULATED and word == "--task-library" and index + 1 < len(argv) and argv[index + 1][:1] not in ("", "-"):
+            arguments.task_library = argv[index + 1]  # type: ignore[attr-defined]
+            index += 2
+            continue
+        if EMULATED and word == "--create-library":
+            arguments.create_library = True  # type: ignore[attr-defined]
+        elif word[:1] in ("", "-"):  # an option, an empty name: argparse's to parse or refuse
+            return None
+        else:
+            words.append(word)
+        index += 1
+    if len(words) != 2 or words[0] not in _NAME_ONLY_VERBS:
+        return None
+    arguments.verb, arguments.name = words  # type: ignore[attr-defined]
+    return arguments  # type: ignore[return-value]
+
+
 def main(argv: Sequence[str] | None = None) -> int:
     """Runs the command line with argv (sys.argv[1:] when None); returns the exit status."""
-    arguments = _parser().parse_args(argv)
+    given = sys.argv[1:] if argv is None else argv
+    arguments = _parsed_simply(given) or _parser().parse_args(given)
     where = f"morvane {arguments.verb} {shown_name(arguments.name)}"
     try:
         status = _perform(arguments)

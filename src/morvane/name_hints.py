@@ -8,7 +8,9 @@ backslashes in a row, or one at the end) and a part that begins or ends with a s
 
 from __future__ import annotations
 
-from collections.abc import Iterable
+TYPE_CHECKING = False
+if TYPE_CHECKING:
+    from collections.abc import Iterable
 
 __all__ = ["lost_backslashes", "name_problem", "shown_name"]
 

@@ -72,7 +72,7 @@ def _open_sessions() -> list[object]:
     found: dict[int, object] = {}
     for holder in gc.get_objects():
         for value in gc.get_referents(holder):
-            if type(value) is Scheduler and not value.closed:  # type: ignore[attr-defined]
+            if type(value) is Scheduler and not value.closed:
                 found[id(value)] = value
     return list(found.values())
 
