@@ -22,7 +22,7 @@ class TaskSchedulerError(Exception):
             from morvane.definition_refusals import gives_position_only, meaning
 
             if gives_position_only(message) and (explained := meaning(hresult)):
-                self.add_note(f"{hresult:#010x}: {explained}")
+                self.add_note(f"0x{hresult:08X}: {explained}")
 
     @property
     def message(self) -> str:
