@@ -372,7 +372,7 @@ def _quoting_hint(scheduler: morvane.Scheduler, arguments: argparse.Namespace) -
         return ""
     quoted = meant[1:].replace("'", "'\\''")
     return (
-        f"; the task {meant} was meant? A shell drops the backslashes of a name that is not quoted: "
+        f"; did you mean {meant}? A shell drops the backslashes of a name that is not quoted: "
         f"morvane {arguments.verb} '{quoted}'"
     )
 

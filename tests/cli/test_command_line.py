@@ -299,7 +299,7 @@ def test_python_m_morvane_and_the_console_script(tmp_path):
     "name, registered, hint",
     [
         ("ToolsBackup", ["Tools\\Backup"],
-         "; the task \\Tools\\Backup was meant? A shell drops the backslashes of a name that is not quoted: "
+         "; did you mean \\Tools\\Backup? A shell drops the backslashes of a name that is not quoted: "
          "morvane run 'Tools\\Backup'"),
         ("toolsdeepbackup", ["Tools\\Deep\\Backup"], "morvane run 'Tools\\Deep\\Backup'"),  # case as Windows
         ("ABC", ["A\\BC", "AB\\C"], None),  # two tasks it could be: no guess
