@@ -363,9 +363,10 @@ def test_a_reader_that_goes_away_gets_no_traceback(tmp_path):
     os.close(writer)
     # As Unix tools end when their reader goes away: by SIGPIPE, without a word.
     assert (done.returncode, done.stderr) == (-signal.SIGPIPE, "")
-    # A table long enough to fill the pipe's buffer, and a reader that takes its first line.
+    # A table well beyond what the pipe holds (64 KiB) and what head reads at once, so that the
+    # writer outlives its reader: 400 lines of more than 250 characters.
     for index in range(400):
-        morvane.register_xml(f"Task {index:03}", TASK_XML)
+        morvane.register_xml(f"Task {index:03} {'x' * 200}", TASK_XML)
     pipeline = f"{shlex.quote(sys.executable)} -m morvane list -r; echo status $? >&2"
     done = subprocess.run(["bash", "-c", f"set -o pipefail; ({pipeline}) | head -1"], capture_output=True, text=True,
                           timeout=60, env={**os.environ, "MORVANE_TASK_LIBRARY": str(emulator.task_library())})
