@@ -46,8 +46,35 @@ from morvane._morvane_tasks import (
     task_xml,
 )
 from morvane.errors import TaskPermissionError, TaskSchedulerError
-from morvane.task_file import TaskFileDecodeError, read_task_xml
-from morvane.task_records import TaskInfo, TaskState
+
+# Type checkers take these names as imported; at run time they are not (typing costs as much).
+TYPE_CHECKING = False
+if TYPE_CHECKING:
+    from morvane.task_file import TaskFileDecodeError, read_task_xml
+    from morvane.task_records import TaskInfo, TaskState
+del TYPE_CHECKING
+
+# Imported on first use (PEP 562): the records pull in dataclasses and enum, the task files codecs
+# and re, which together cost more than the rest of "import morvane", and a script that only
+# calls task_exists needs none of them.
+_LAZY = {
+    "TaskInfo": "morvane.task_records",
+    "TaskState": "morvane.task_records",
+    "TaskFileDecodeError": "morvane.task_file",
+    "read_task_xml": "morvane.task_file",
+}
+
+
+def __getattr__(name: str) -> object:
+    if name not in _LAZY:
+        raise AttributeError(f"module 'morvane' has no attribute {name!r}")
+    value = getattr(__import__(_LAZY[name], fromlist=[name]), name)
+    globals()[name] = value
+    return value
+
+
+def __dir__() -> list[str]:
+    return sorted({*globals(), *_LAZY})
 
 __all__ = [
     "Scheduler",

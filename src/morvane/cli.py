@@ -8,20 +8,21 @@ morvane.exit_status; scheduler failures, bad arguments and unreadable files show
 
 from __future__ import annotations
 
-import argparse
-import datetime
-import json
 import os
-import re
 import sys
-from collections.abc import Sequence
 
 import morvane
-from morvane.definition_refusals import meaning
 from morvane.errors import TaskSchedulerError
 from morvane.exit_status import ExitStatus, status_of
-from morvane.task_file import decode_task_xml, encode_task_xml, read_capped, read_task_xml
-from morvane.task_lines import info_lines, json_record, local_time, table_lines
+from morvane.name_hints import shown_name
+
+# Scripts call the command line in loops, as they call schtasks: what only some verbs need
+# (dates, JSON, XML, the task records) is imported by those verbs, and the simplest command lines
+# are parsed without argparse (see _parsed_simply), so that "exists" starts fast.
+TYPE_CHECKING = False
+if TYPE_CHECKING:
+    import argparse
+    from collections.abc import Sequence
 
 __all__ = ["main"]
 
@@ -50,6 +51,10 @@ exit statuses:
   3  the task, or a folder on its path, does not exist
   4  access denied (on Windows, often a command prompt without elevation)
   5  any other failure of the scheduler
+  6  "run": nothing started (the task is disabled, its definition does not allow starting it on
+     demand, or an instance is running and it runs no second one)
+
+A reader that goes away (morvane list -r | head -1) ends the command quietly, by SIGPIPE.
 """
 
 
@@ -63,6 +68,8 @@ class _Failure(Exception):
 
 
 def _task_name(text: str) -> str:
+    import argparse
+
     # The service answers an empty name in its own ways (a task named by a new GUID, access
     # denied, an invalid argument); asked from a command line, it is always a mistake.
     if not text:
@@ -71,12 +78,16 @@ def _task_name(text: str) -> str:
 
 
 def _folder_name(text: str) -> str:
+    import argparse
+
     if not text:
         raise argparse.ArgumentTypeError("the folder's name is empty: the root folder is '\\'")
     return text
 
 
 def _count(text: str) -> int:
+    import argparse
+
     try:
         count = int(text)
     except ValueError:
@@ -93,18 +104,40 @@ _DEFAULT_COUNT = 5
 _HORIZON_YEARS = 100
 
 
-# Long enough for a folder path and a name; a message need not echo 100,000 characters.
-_LONGEST_SHOWN = 120
+def _emit(text: str) -> None:
+    """Writes a line to standard output; one that cannot be written (a full disk) is a failure
+    to report, a reader that went away (BrokenPipeError) ends the command in run()."""
+    try:
+        sys.stdout.write(text + "\n")
+    except BrokenPipeError:
+        raise
+    except OSError as error:
+        raise _Failure(f"cannot write standard output: {error.strerror or error}", ExitStatus.BAD_INPUT) from None
 
 
-def _shown(name: str) -> str:
-    """The name for a message: quoted, and cut short when it is long."""
-    if len(name) <= _LONGEST_SHOWN:
-        return f"'{name}'"
-    return f"'{name[:_LONGEST_SHOWN]}...' ({len(name)} characters)"
+def _emit_bytes(data: bytes) -> None:
+    try:
+        sys.stdout.flush()
+        sys.stdout.buffer.write(data)
+        sys.stdout.buffer.flush()
+    except BrokenPipeError:
+        raise
+    except OSError as error:
+        raise _Failure(f"cannot write standard output: {error.strerror or error}", ExitStatus.BAD_INPUT) from None
+
+
+def _flush_output() -> None:
+    try:
+        sys.stdout.flush()
+    except BrokenPipeError:
+        raise
+    except OSError as error:
+        raise _Failure(f"cannot write standard output: {error.strerror or error}", ExitStatus.BAD_INPUT) from None
 
 
 def _parser() -> argparse.ArgumentParser:
+    import argparse
+
     # --task-library may stand before or after the verb; SUPPRESS keeps the later one from
     # hiding the earlier one with its default.
     common = argparse.ArgumentParser(add_help=False)
@@ -113,7 +146,13 @@ def _parser() -> argparse.ArgumentParser:
             "--task-library",
             metavar="PATH",
             default=argparse.SUPPRESS,
-            help="the emulated scheduler's task library for this call (a directory)",
+            help="the emulated scheduler's task library for this call (a directory that exists)",
+        )
+        common.add_argument(
+            "--create-library",
+            action="store_true",
+            default=argparse.SUPPRESS,
+            help="make the directory that --task-library names when it does not exist",
         )
     parser = argparse.ArgumentParser(
         prog="morvane",
@@ -158,7 +197,8 @@ def _parser() -> argparse.ArgumentParser:
     export.add_argument("-o", "--output", metavar="FILE", help="the file to write (default: standard output)")
     export.add_argument(
         "--encoding", choices=["utf-16", "utf-8"], default="utf-16",
-        help="utf-16 (the default: with a byte order mark, as Windows exports tasks) or utf-8",
+        help="utf-16 (the default: with a byte order mark, as Windows exports tasks) or utf-8; "
+        "to a terminal the definition is written as text to read",
     )
     verb("enable", "let a task's triggers start it again")
     verb("disable", "keep a task from being started by its triggers or on demand")
@@ -173,6 +213,8 @@ def _parser() -> argparse.ArgumentParser:
 
 def _definition(file: str) -> str:
     """The definition from FILE or standard input, read whole before anything is registered."""
+    from morvane.task_file import decode_task_xml, read_capped, read_task_xml
+
     shown = "standard input" if file == "-" else file
     try:
         if file == "-":
@@ -198,39 +240,52 @@ def _print_runs(scheduler: morvane.Scheduler, name: str) -> ExitStatus:
     if not scheduler.task_exists(name):
         raise _Failure("the task does not exist", ExitStatus.NOT_FOUND)
     for record in emulator.runs(name):
-        print(run_line(record))
+        _emit(run_line(record))
     return ExitStatus.OK
 
 
 def _print_json(value: object) -> None:
-    print(json.dumps(value, indent=2, ensure_ascii=False))
+    import json
+
+    _emit(json.dumps(value, indent=2, ensure_ascii=False))
 
 
 def _print_tasks(scheduler: morvane.Scheduler, arguments: argparse.Namespace) -> ExitStatus:
+    from morvane.task_lines import json_record, table_lines
+
     infos = scheduler.list_tasks(arguments.name, recursive=arguments.recursive, hidden=arguments.hidden)
     if arguments.json:
         _print_json([json_record(info) for info in infos])
     else:
         for line in table_lines(infos):
-            print(line)
+            _emit(line)
     return ExitStatus.OK
 
 
 def _print_info(scheduler: morvane.Scheduler, arguments: argparse.Namespace) -> ExitStatus:
+    from morvane.task_lines import info_lines, json_record
+
     info = scheduler.task_info(arguments.name)
     if arguments.json:
         _print_json(json_record(info))
     else:
-        print("\n".join(info_lines(info)))
+        _emit("\n".join(info_lines(info)))
     return ExitStatus.OK
 
 
 def _export(scheduler: morvane.Scheduler, arguments: argparse.Namespace) -> ExitStatus:
+    from morvane.task_file import encode_task_xml
+
     # The definition is read whole before the file is opened: a task that cannot be read leaves
     # an existing file as it was.
-    data = encode_task_xml(scheduler.task_xml(arguments.name), arguments.encoding)
+    text = scheduler.task_xml(arguments.name)
+    if arguments.output is None and sys.stdout.isatty():
+        # UTF-16 on a terminal is text with a NUL between letters: a person reads it as text.
+        _emit(text)
+        return ExitStatus.OK
+    data = encode_task_xml(text, arguments.encoding)
     if arguments.output is None:
-        sys.stdout.buffer.write(data)
+        _emit_bytes(data)
         return ExitStatus.OK
     try:
         with open(arguments.output, "wb") as file:
@@ -241,6 +296,10 @@ def _export(scheduler: morvane.Scheduler, arguments: argparse.Namespace) -> Exit
 
 
 def _print_next_runs(scheduler: morvane.Scheduler, arguments: argparse.Namespace) -> ExitStatus:
+    import datetime
+
+    from morvane.task_lines import local_time
+
     now = datetime.datetime.now(datetime.timezone.utc)
     end = now + datetime.timedelta(days=round(365.25 * _HORIZON_YEARS))
     for moment in scheduler.run_times(arguments.name, now, end, max_count=arguments.count):
@@ -248,16 +307,39 @@ def _print_next_runs(scheduler: morvane.Scheduler, arguments: argparse.Namespace
     return ExitStatus.OK
 
 
+def _library_from_environment() -> str:
+    # Where winemu looks when no library was chosen through its control API.
+    if library := os.environ.get("MORVANE_TASK_LIBRARY"):
+        return library
+    if state := os.environ.get("XDG_STATE_HOME"):
+        return os.path.join(state, "morvane", "tasks")
+    return os.path.join(os.environ.get("HOME", ""), ".local", "state", "morvane", "tasks")
+
+
 def _choose_library(arguments: argparse.Namespace) -> None:
-    """Sets the library that --task-library names, and refuses a library that is not private."""
-    from morvane import emulator
+    """Sets the library that --task-library names, and refuses a library that is not private, or
+    one named that does not exist unless --create-library asks for it."""
     from morvane.library_privacy import library_problem
 
-    if getattr(arguments, "task_library", None) is not None:
-        emulator.set_task_library(arguments.task_library)
-    problem = library_problem(emulator.task_library())
-    if problem:
+    # The control API wins over the environment, and loading it costs more than the rest of a
+    # call: a process that has not loaded it (every process started from a shell) is told
+    # through the environment, which winemu reads at each call until a library is chosen.
+    emulator = sys.modules.get("morvane.emulator")
+    chosen: str | None = getattr(arguments, "task_library", None)
+    if chosen is not None:
+        chosen = os.path.abspath(chosen)
+        if emulator is not None:
+            emulator.set_task_library(chosen)
+        else:
+            os.environ["MORVANE_TASK_LIBRARY"] = chosen
+    library = os.fspath(emulator.task_library()) if emulator is not None else _library_from_environment()
+    if problem := library_problem(library):
         raise _Failure(problem, ExitStatus.BAD_INPUT)
+    # A mistyped library would list nothing and register into a new directory, silently.
+    if chosen is not None and not os.path.isdir(chosen) and not getattr(arguments, "create_library", False):
+        raise _Failure(
+            f"the task library {chosen} does not exist (--create-library makes it)", ExitStatus.BAD_INPUT
+        )
 
 
 def _perform(arguments: argparse.Namespace) -> ExitStatus:
@@ -268,7 +350,60 @@ def _perform(arguments: argparse.Namespace) -> ExitStatus:
     # One connection for the whole invocation; failing to open it fails the verb as its first
     # call would.
     with morvane.Scheduler() as scheduler:
-        return _perform_verb(scheduler, arguments, definition)
+        try:
+            return _perform_verb(scheduler, arguments, definition)
+        except TaskSchedulerError as error:
+            line = _scheduler_failure(error, arguments.name)
+            if status_of(error) is ExitStatus.NOT_FOUND and arguments.verb != "list":
+                line += _quoting_hint(scheduler, arguments)
+            raise _Failure(line, status_of(error)) from None
+
+
+def _quoting_hint(scheduler: morvane.Scheduler, arguments: argparse.Namespace) -> str:
+    """How to quote the name when the task meant lost its backslashes to the shell."""
+    from morvane.name_hints import lost_backslashes
+
+    try:
+        paths = [info.path for info in scheduler.list_tasks("\\", recursive=True, hidden=True)]
+    except TaskSchedulerError:
+        return ""
+    meant = lost_backslashes(arguments.name, paths)
+    if meant is None:
+        return ""
+    quoted = meant[1:].replace("'", "'\\''")
+    return (
+        f"; did you mean {meant}? A shell drops the backslashes of a name that is not quoted: "
+        f"morvane {arguments.verb} '{quoted}'"
+    )
+
+
+def _run(scheduler: morvane.Scheduler, name: str) -> ExitStatus:
+    """Starts the task, and says so when the service starts nothing, which it answers with success."""
+    from morvane.run_refusal import queued_behind, why_not_started
+
+    # Read before the start: afterwards the run just started would be the one running.
+    info = scheduler.task_info(name)
+    running = info.state.name == "RUNNING"
+    xml = scheduler.task_xml(name) if info.enabled else ""
+    scheduler.run_task(name)
+    if reason := why_not_started(info.enabled, running, xml):
+        raise _Failure(f"nothing started: {reason}", ExitStatus.NOT_STARTED)
+    if queued_behind(running, xml):
+        _note("run", name, "queued: it starts when the running instance ends (MultipleInstancesPolicy Queue)")
+    return ExitStatus.OK
+
+
+def _stop(scheduler: morvane.Scheduler, name: str) -> ExitStatus:
+    was_running = scheduler.task_info(name).state.name == "RUNNING"
+    scheduler.stop_task(name)
+    if not was_running:
+        _note("stop", name, "nothing to stop: no instance of the task was running")
+    return ExitStatus.OK
+
+
+def _note(verb: str, name: str, text: str) -> None:
+    """A line on standard error about a verb that succeeded without doing what it names."""
+    print(f"morvane {verb} {shown_name(name)}: {text}", file=sys.stderr)
 
 
 def _perform_verb(scheduler: morvane.Scheduler, arguments: argparse.Namespace, definition: str | None) -> ExitStatus:
@@ -277,7 +412,7 @@ def _perform_verb(scheduler: morvane.Scheduler, arguments: argparse.Namespace, d
     if definition is not None:
         scheduler.register_xml(name, definition)
     elif verb == "run":
-        scheduler.run_task(name)
+        return _run(scheduler, name)
     elif verb == "delete":
         scheduler.delete_task(name)
     elif verb == "exists":
@@ -295,25 +430,29 @@ def _perform_verb(scheduler: morvane.Scheduler, arguments: argparse.Namespace, d
     elif verb == "disable":
         scheduler.disable_task(name)
     elif verb == "stop":
-        scheduler.stop_task(name)
+        return _stop(scheduler, name)
     elif verb == "next":
         return _print_next_runs(scheduler, arguments)
     return ExitStatus.OK
 
 
-# A position that the service gives for a refused definition, "(2,83):Actions:".
-_POSITION = re.compile(r"\(\d+,\d+\)")
+_ERROR_INVALID_NAME = 0x8007007B
 
 
-def _scheduler_failure(error: TaskSchedulerError) -> str:
+def _scheduler_failure(error: TaskSchedulerError, name: str) -> str:
     """The operation, the service's text and the code; for a definition that the service refuses
-    with a position only, what the code means."""
+    with a position only, what the code means; for a name it refuses, why."""
+    from morvane.definition_refusals import explained_message
+
     code = f"{error.hresult:#010x}"
     # The message ends with the code, "... (0x80070002)", when the system has a text for it.
     message = error.message if code.lower() in error.message.lower() else f"{error.message} ({code})"
-    explained = meaning(error.hresult)
-    if explained and _POSITION.match(message):
-        message = f"{explained}: {message}"
+    message = explained_message(message, error.hresult)
+    if error.hresult == _ERROR_INVALID_NAME:
+        from morvane.name_hints import name_problem
+
+        if problem := name_problem(name):
+            message = f"{message}: {problem}"
     return f"{error.operation} failed: {message}"
 
 
@@ -321,32 +460,84 @@ def _one_line(text: str) -> str:
     return " ".join(text.split())
 
 
+# The verbs that take a task's name and nothing else.
+_NAME_ONLY_VERBS = {"run", "delete", "exists", "enable", "disable", "stop", *(["runs"] if EMULATED else [])}
+
+
+class _Arguments:
+    """The attributes that argparse's Namespace would hold."""
+
+
+def _parsed_simply(argv: Sequence[str]) -> argparse.Namespace | None:
+    """The arguments of a command line of the plainest shape, VERB NAME for a verb that takes a
+    name only, with --task-library PATH and --create-library before or after: what argparse gives
+    for it, without importing argparse, which costs more than the rest of such a call (an
+    "exists" in a loop). None for any other shape, which argparse parses (and refuses or
+    explains)."""
+    arguments = _Arguments()
+    words: list[str] = []
+    index = 0
+    while index < len(argv):
+        word = argv[index]
+        if EMULATED and word == "--task-library" and index + 1 < len(argv) and argv[index + 1][:1] not in ("", "-"):
+            arguments.task_library = argv[index + 1]  # type: ignore[attr-defined]
+            index += 2
+            continue
+        if EMULATED and word == "--create-library":
+            arguments.create_library = True  # type: ignore[attr-defined]
+        elif word[:1] in ("", "-"):  # an option, an empty name: argparse's to parse or refuse
+            return None
+        else:
+            words.append(word)
+        index += 1
+    if len(words) != 2 or words[0] not in _NAME_ONLY_VERBS:
+        return None
+    arguments.verb, arguments.name = words  # type: ignore[attr-defined]
+    return arguments  # type: ignore[return-value]
+
+
 def main(argv: Sequence[str] | None = None) -> int:
     """Runs the command line with argv (sys.argv[1:] when None); returns the exit status."""
-    arguments = _parser().parse_args(argv)
-    where = f"morvane {arguments.verb} {_shown(arguments.name)}"
+    given = sys.argv[1:] if argv is None else argv
+    arguments = _parsed_simply(given) or _parser().parse_args(given)
+    where = f"morvane {arguments.verb} {shown_name(arguments.name)}"
     try:
-        return _perform(arguments)
+        status = _perform(arguments)
+        _flush_output()
+        return status
     except _Failure as failure:
         line, status = failure.line, failure.status
-    except TaskSchedulerError as error:
-        line, status = _scheduler_failure(error), status_of(error)
+    except TaskSchedulerError as error:  # opening the session
+        line, status = _scheduler_failure(error, arguments.name), status_of(error)
     except ValueError as error:  # a NUL in a name or path, a name the emulator cannot take
         line, status = str(error), ExitStatus.BAD_INPUT
     print(_one_line(f"{where}: {line}"), file=sys.stderr)
     return status
 
 
+def _quiet_standard_output() -> None:
+    # What is left in the buffer goes to /dev/null, so that the flush at exit fails no more.
+    os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
+
+
 def run() -> None:
     """The console script's entry point."""
     try:
         status = main()
-        sys.stdout.flush()
     except BrokenPipeError:
-        # The reader went away (`morvane runs X | head -1`): nothing more to tell it, and no
-        # traceback. Standard output goes to /dev/null so that the flush at exit fails no more.
-        os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
-        status = 1
+        # The reader went away (`morvane list -r | head -1`): nothing more to tell it. The
+        # command ends as Unix tools end there, by SIGPIPE, without a word.
+        import signal
+
+        _quiet_standard_output()
+        sys.stderr.flush()
+        signal.signal(signal.SIGPIPE, signal.SIG_DFL)
+        os.kill(os.getpid(), signal.SIGPIPE)
+        status = 1  # not reached where SIGPIPE ends the process
+    try:
+        sys.stdout.flush()
+    except OSError:  # reported by main() already: the output that could not be written
+        _quiet_standard_output()
     sys.exit(status)
 
 

@@ -9,7 +9,7 @@ NC_E_* and SC_E_*, from Microsoft's list of XmlLite error codes).
 
 from __future__ import annotations
 
-__all__ = ["SCHEDULER_REFUSALS", "is_xml_parser_code", "meaning"]
+__all__ = ["SCHEDULER_REFUSALS", "explained_message", "gives_position_only", "is_xml_parser_code", "meaning"]
 
 SCHEDULER_REFUSALS: dict[int, str] = {
     0x80041313: "the task definition's version is not one the service knows",  # UNKNOWN_OBJECT_VERSION
@@ -89,3 +89,20 @@ def meaning(hresult: int) -> str | None:
         if hresult in family:
             return text
     return "the XML parser refused the task definition" if is_xml_parser_code(hresult) else None
+
+
+def gives_position_only(message: str) -> bool:
+    """Whether the service's message for a refusal starts with a position, "(2,83):Actions:"."""
+    # re is imported here: the exit statuses import this module, and "exists" needs no regex.
+    import re
+
+    return re.match(r"\(\d+,\d+\)", message) is not None
+
+
+def explained_message(message: str, hresult: int) -> str:
+    """The service's message, preceded by what the code means when the message is a position
+    only, "(1,7):Task:"; other messages as they are."""
+    explained = meaning(hresult)
+    if explained and gives_position_only(message):
+        return f"{explained}: {message}"
+    return message

@@ -37,6 +37,7 @@ __all__ = [
     "journal",
     "leave_apartment",
     "outstanding",
+    "pending_fault_calls",
     "pending_faults",
     "runs",
     "set_latency",
@@ -95,6 +96,7 @@ def _load() -> ctypes.CDLL:
     )
     declare("winemu_clear_faults", None)
     declare("winemu_pending_faults", ctypes.c_size_t)
+    declare("winemu_pending_fault_calls", ctypes.c_size_t, ctypes.c_char_p, ctypes.c_size_t)
     declare("winemu_set_latency", None, ctypes.c_double)
     declare("winemu_disconnect_service", None, ctypes.c_int32)
     declare("winemu_outstanding", _OutstandingCounts)
@@ -225,6 +227,12 @@ def clear_faults() -> None:
 def pending_faults() -> int:
     """How many queued faults have not struck yet (0 once every faulted call was made)."""
     return int(_winemu.winemu_pending_faults())
+
+
+def pending_fault_calls() -> list[str]:
+    """The platform calls named by the queued faults that have not struck yet, oldest first."""
+    text = _copied_bytes(_winemu.winemu_pending_fault_calls) or b""
+    return text.decode("utf-8", "replace").splitlines()
 
 
 def set_latency(seconds: float) -> None:

@@ -15,6 +15,14 @@ class TaskSchedulerError(Exception):
 
     def __init__(self, message: str, hresult: int, operation: str) -> None:
         super().__init__(message, hresult, operation)
+        # The service describes a refused definition by its position alone, "(1,7):Task:", and
+        # leaves the rest to the code: a note says in words what the code means. The text of
+        # the exception stays the service's, as callers match it.
+        if isinstance(message, str) and message.startswith("(") and isinstance(hresult, int):
+            from morvane.definition_refusals import gives_position_only, meaning
+
+            if gives_position_only(message) and (explained := meaning(hresult)):
+                self.add_note(f"0x{hresult:08X}: {explained}")
 
     @property
     def message(self) -> str:

@@ -26,6 +26,10 @@ class ExitStatus(enum.IntEnum):
     ACCESS_DENIED = 4
     #: Any other failure of the scheduler.
     SCHEDULER_FAILURE = 5
+    #: ``morvane run``: the service started nothing (a disabled task, one that may not be started
+    #: on demand, or one with an instance running that runs no second one), though it answered
+    #: with success.
+    NOT_STARTED = 6
 
 
 # ERROR_FILE_NOT_FOUND and ERROR_PATH_NOT_FOUND as HRESULTs: a missing task, a missing folder.

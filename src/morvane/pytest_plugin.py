@@ -62,6 +62,36 @@ def _morvane_private_task_library(request: pytest.FixtureRequest) -> None:
         request.getfixturevalue("scheduled_tasks")
 
 
+def _open_sessions() -> list[object]:
+    """The morvane.Scheduler objects still open, found among what live objects refer to."""
+    import gc
+
+    from morvane import Scheduler
+
+    found: dict[int, object] = {}
+    for holder in gc.get_objects():
+        for value in gc.get_referents(holder):
+            if type(value) is Scheduler and not value.closed:
+                found[id(value)] = value
+    return list(found.values())
+
+
+def _unclosed_lines(sessions: list[object]) -> list[str]:
+    """A line per open session: where it was opened when tracemalloc can tell."""
+    import tracemalloc
+
+    lines = []
+    for session in sessions:
+        traceback = tracemalloc.get_object_traceback(session)
+        if traceback:
+            frame = traceback[-1]
+            where = f"opened at {frame.filename}:{frame.lineno}"
+        else:
+            where = "where it was opened is shown with python -X tracemalloc"
+        lines.append(f"a morvane.Scheduler was not closed ({where}): close() it, or open it in a with block")
+    return lines
+
+
 def _leftovers(before: dict[str, int], after: dict[str, int]) -> list[str]:
     """One line per kind of resource that the test took and did not give back."""
     return [
@@ -79,8 +109,9 @@ def scheduled_tasks(request: pytest.FixtureRequest, tmp_path: pathlib.Path) -> I
     of its tasks that still run are ended, faults and latency are cleared, the previous task library is restored, and the test is reported
     as an error, one line per problem, if it left COM objects, BSTRs, apartment entries,
     buffers, library handles or multithreaded apartment usages held in winemu, misused the platform, or passed while a fault
-    that it queued with fail_next never struck. Skips the test on Windows, where the real
-    scheduler is used.
+    that it queued with fail_next never struck (naming the calls). A morvane.Scheduler left open
+    is named as such, with where it was opened when tracemalloc traces. Skips the test on
+    Windows, where the real scheduler is used.
     """
     if sys.platform == "win32":
         pytest.skip("the emulated scheduler is not used on Windows")
@@ -94,17 +125,32 @@ def scheduled_tasks(request: pytest.FixtureRequest, tmp_path: pathlib.Path) -> I
     emulator.set_latency(0)
     emulator.clear_violations()
     before = emulator.outstanding()
+    # Sessions open before the test (a wider fixture's) are not the test's to close.
+    open_before = {id(session) for session in _open_sessions()} if before.get("mta_usages", 0) else set()
     try:
         yield library
     finally:
         # The test's runs end with it: their runners and actions would outlive the test otherwise.
         emulator.end_runs()
-        problems = _leftovers(before, emulator.outstanding())
+        after = emulator.outstanding()
+        if after != before:
+            import gc
+
+            gc.collect()  # a session held only in a reference cycle is closed by its collection
+            after = emulator.outstanding()
+        problems = []
+        # A session holds a multithreaded apartment usage while it is open: say which session,
+        # rather than leave the user to read its COM objects.
+        if after.get("mta_usages", 0) > before.get("mta_usages", 0):
+            sessions = [session for session in _open_sessions() if id(session) not in open_before]
+            problems += _unclosed_lines(sessions)
+        problems += _leftovers(before, after)
         problems += [f"platform misuse: {violation}" for violation in emulator.violations()]
-        unfired = emulator.pending_faults()
+        unfired = emulator.pending_fault_calls()
         if unfired and not request.node.stash.get(_CALL_FAILED, False):
             problems.append(
-                f"fail_next: {unfired} queued fault(s) never struck: the error path they were set for never ran"
+                f"fail_next: queued fault(s) never struck, for {', '.join(unfired)}: the error path they were set "
+                "for never ran"
             )
         emulator.clear_violations()
         emulator.clear_faults()

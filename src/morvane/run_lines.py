@@ -1,8 +1,9 @@
 """The start records of a task as lines to read: one per start, its time, its command, its outcome.
 
-    2025-03-14T09:26:53.589+01:00 backup.exe /target "D:\\Old Backups" (pid 4242)
+    2025-03-14T09:26:53+01:00 backup.exe /target "D:\\Old Backups" (pid 4242)
 
-Times are local, in ISO 8601 with their offset from UTC. The command line is quoted as Windows
+Times are local, in ISO 8601 to the second with their offset from UTC, as ``list`` and ``info``
+show a task's times. The command line is quoted as Windows
 programs split it (the rules of CommandLineToArgvW, by which the service split the action's
 Arguments), so that an argument "two words" and the two arguments two words read differently.
 """
@@ -28,8 +29,8 @@ class _StartRecord(Protocol):
 
 
 def _local_time(seconds: float) -> str:
-    """Seconds since 1970 as local time in ISO 8601, to the millisecond, with the UTC offset."""
-    return datetime.datetime.fromtimestamp(seconds).astimezone().isoformat(timespec="milliseconds")
+    """Seconds since 1970 as local time in ISO 8601, to the second, with the UTC offset."""
+    return datetime.datetime.fromtimestamp(seconds).astimezone().isoformat(timespec="seconds")
 
 
 def run_line(record: _StartRecord) -> str:

@@ -60,7 +60,12 @@ class TaskFileDecodeError(UnicodeDecodeError):
     def __str__(self) -> str:
         if self.encoding in _NOT_READ:
             return f"{self.path}: {self.reason}"
-        return f"{self.path}: not valid {self.encoding.upper()} at byte offset {self.start}: {self.reason}"
+        text = f"{self.path}: not valid {self.encoding.upper()} at byte offset {self.start}: {self.reason}"
+        if self.encoding == "utf-8":
+            # Bytes that are not UTF-8 mostly come from an editor saving in a legacy code page
+            # (Windows-1252): the file is read, just not in that encoding.
+            text += " (is it in another encoding, such as Windows-1252? save it as UTF-16 or UTF-8)"
+        return text
 
 
 def _encoding_of(data: bytes) -> tuple[str, int]:

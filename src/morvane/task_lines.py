@@ -1,11 +1,13 @@
 """What the scheduler tells of tasks, as text to read and as JSON for scripts.
 
     TASK              STATE    LAST RUN                       LAST RESULT  NEXT RUN
-    \\Backup           Ready    2025-03-14T09:26:53.000+01:00  0            2025-03-15T09:00:00.000+01:00
-    \\Tools\\Cleanup    Disabled never                          0x00041303   never
+    \\Backup           Ready    2025-03-14T09:26:53+01:00  0            2025-03-15T09:00:00+01:00
+    \\Tools\\Cleanup    Disabled never                      0x00041303   never
 
-Times are local, in ISO 8601 to the millisecond with their offset from UTC, as the start records
-of ``morvane runs`` show them. A task's last result is shown in hexadecimal when it is a code of
+Times are local, in ISO 8601 to the second with their offset from UTC, as the start records of
+``morvane runs`` and the run times of ``morvane next`` show them: the service keeps a task's
+times to the second. Columns are aligned by the width a terminal gives the text, so that a name
+in Chinese or Japanese characters, two columns each, does not shift its row. A task's last result is shown in hexadecimal when it is a code of
 the system rather than a program's exit code: an HRESULT that reports a failure (0x80000000 and
 above, which is also where a negative exit code lands) or one of the scheduler's success codes
 (SCHED_S_*, 0x00041300 to 0x000413FF, "has not run", "running", "terminated"...); any other value
@@ -60,10 +62,23 @@ _SCHEDULER_SUCCESS_CODES = range(0x00041300, 0x00041400)
 
 
 def local_time(moment: datetime.datetime | None) -> str | None:
-    """An aware time as local time in ISO 8601, to the millisecond, with its UTC offset."""
+    """An aware time as local time in ISO 8601, to the second, with its UTC offset."""
     if moment is None:
         return None
-    return moment.astimezone().isoformat(timespec="milliseconds")
+    return moment.astimezone().isoformat(timespec="seconds")
+
+
+def display_width(text: str) -> int:
+    """The columns a terminal gives text: two for a wide character (East Asian wide or
+    full-width), none for a combining mark or a format character, one for any other."""
+    import unicodedata
+
+    width = 0
+    for character in text:
+        if unicodedata.combining(character) or unicodedata.category(character) in ("Me", "Mn", "Cf"):
+            continue
+        width += 2 if unicodedata.east_asian_width(character) in ("W", "F") else 1
+    return width
 
 
 def result_text(code: int) -> str:
@@ -94,9 +109,10 @@ def table_lines(infos: Iterable[_TaskInfo]) -> list[str]:
     if not rows:
         return []
     rows.insert(0, ("TASK", "STATE", "LAST RUN", "LAST RESULT", "NEXT RUN"))
-    widths = [max(len(row[column]) for row in rows) for column in range(len(rows[0]) - 1)]
+    widths = [max(display_width(row[column]) for row in rows) for column in range(len(rows[0]) - 1)]
     return [
-        "  ".join([*(cell.ljust(width) for cell, width in zip(row, widths)), row[-1]]) for row in rows
+        "  ".join([*(cell + " " * (width - display_width(cell)) for cell, width in zip(row, widths)), row[-1]])
+        for row in rows
     ]
 
 

@@ -6,6 +6,7 @@ import datetime
 import io
 import os
 import shlex
+import signal
 import subprocess
 import sys
 from pathlib import Path
@@ -97,10 +98,10 @@ def test_run_runs_and_delete_deletes(capsys):
     [record] = emulator.runs("Backup")
     assert (status, err) == (0, "") and out.count("\n") == 1
     started, line = out.split(" ", 1)
-    # Local time with its offset, to the millisecond; arguments quoted as the service split them.
-    assert abs(datetime.datetime.fromisoformat(started).timestamp() - record.time) < 0.001
+    # Local time with its offset, to the second; arguments quoted as the service split them.
+    assert datetime.datetime.fromisoformat(started).timestamp() == int(record.time)
     assert datetime.datetime.fromisoformat(started).utcoffset() is not None
-    ended = datetime.datetime.fromtimestamp(record.end_time).astimezone().isoformat(timespec="milliseconds")
+    ended = datetime.datetime.fromtimestamp(record.end_time).astimezone().isoformat(timespec="seconds")
     assert line == f'/bin/true "two words" two words (pid {record.pid}, ended {ended}, exit code 0)\n'
     assert command(capsys, "delete", "Backup") == (0, "", "")
     assert command(capsys, "exists", "Backup") == (1, "", "")
@@ -124,16 +125,27 @@ FAILURES = [
      "morvane delete 'Backup': DeleteTask failed: Unspecified error (0x80004005)"),
     (["run", "Backup"], ("RunEx", 0x8004FFFF), 5,  # a code without a system text: the code alone
      "morvane run 'Backup': RunEx failed: 0x8004FFFF"),
+    # A name the service refuses: which part or character of it.
     (["run", "a/b"], None, 2,
      "morvane run 'a/b': GetTask failed: The filename, directory name, or volume label syntax is incorrect. "
-     "(0x8007007B)"),
+     "(0x8007007B): the name holds '/', which names cannot hold"),
+    (["run", "new\nline"], None, 2,
+     "morvane run 'new<U+000A>line': GetTask failed: The filename, ... (0x8007007B): the name holds the control "
+     "character <U+000A>, which names cannot hold"),
+    (["delete", "Tools\\\\Backup"], None, 2,
+     "morvane delete 'Tools\\\\Backup': DeleteTask failed: ... (0x8007007B): the name has an empty part (two "
+     "backslashes in a row, or one at the end)"),
+    (["info", "Tools\\ Backup"], None, 2, "... (0x8007007B): the name's part ' Backup' begins or ends with a space"),
     (["register", "Backup", "malformed.xml"], None, 2, "morvane register 'Backup': RegisterTask failed: ..."),
     (["register", "Backup", "broken.xml"], None, 2,
-     "morvane register 'Backup': broken.xml: not valid UTF-8 at byte offset 6: invalid start byte"),
+     "morvane register 'Backup': broken.xml: not valid UTF-8 at byte offset 6: invalid start byte (is it in another "
+     "encoding, such as Windows-1252? save it as UTF-16 or UTF-8)"),
     (["register", "Backup", "missing.xml"], None, 2,
      "morvane register 'Backup': cannot read missing.xml: No such file or directory"),
     (["register", "Backup", "."], None, 2, "morvane register 'Backup': cannot read .: Is a directory"),
-    (["runs", "a\\..\\b"], None, 2, "morvane runs 'a\\..\\b': GetTask failed: The filename, ... (0x8007007B)"),
+    (["runs", "a\\..\\b"], None, 2,
+     "morvane runs 'a\\..\\b': GetTask failed: The filename, ... (0x8007007B): the name has a part '..', which names "
+     "no task or folder"),
     (["runs", "No\\Missing"], None, 3, "morvane runs 'No\\Missing': the task does not exist"),
     # A name longer than any the service takes: an invalid name, shown cut short.
     (["register", "x" * 100_000, "utf8.xml"], None, 2,
@@ -206,6 +218,11 @@ REFUSED_BEFORE_THE_SCHEDULER = [
      "the task library {cwd}/shared/lib is not private: others can write to {cwd}/shared (drwxrwxrwx)\n"),
     (["--task-library", "others", "delete", "Backup"], None,
      "the task library {cwd}/others is not private: it belongs to another user (uid 65534)\n"),
+    # A library named that does not exist is a mistyped one, unless asked to be made.
+    (["--task-library", "missing", "list"], None,
+     "the task library {cwd}/missing does not exist (--create-library makes it)\n"),
+    (["register", "Backup", "utf8.xml", "--task-library", "missing/lib"], None,
+     "the task library {cwd}/missing/lib does not exist (--create-library makes it)\n"),
 ]
 
 
@@ -256,7 +273,10 @@ def test_usage(capsys, argv, out):
 
 def test_task_library_chooses_the_library_for_the_call(capsys, tmp_path, files):
     other = tmp_path / "other"
-    assert command(capsys, "--task-library", str(other), "register", "Elsewhere", "utf8.xml")[0] == 0
+    assert command(capsys, "--task-library", str(other), "register", "Elsewhere", "utf8.xml")[0] == 2
+    assert not other.exists()
+    argv = ["--task-library", str(other), "register", "Elsewhere", "utf8.xml", "--create-library"]
+    assert command(capsys, *argv)[0] == 0
     assert command(capsys, "exists", "Elsewhere", "--task-library", str(other))[0] == 0
     assert any(other.iterdir())
 
@@ -275,16 +295,79 @@ def test_python_m_morvane_and_the_console_script(tmp_path):
         )
 
 
+@pytest.mark.parametrize(
+    "name, registered, hint",
+    [
+        ("ToolsBackup", ["Tools\\Backup"],
+         "; did you mean \\Tools\\Backup? A shell drops the backslashes of a name that is not quoted: "
+         "morvane run 'Tools\\Backup'"),
+        ("toolsdeepbackup", ["Tools\\Deep\\Backup"], "morvane run 'Tools\\Deep\\Backup'"),  # case as Windows
+        ("ABC", ["A\\BC", "AB\\C"], None),  # two tasks it could be: no guess
+        ("Tools\\Backup", ["ToolsBackup\\X"], None),  # a backslash kept: nothing was lost
+    ],
+)
+def test_a_name_that_lost_its_backslashes_gets_how_to_quote_it(capsys, name, registered, hint):
+    for task in registered:
+        morvane.register_xml(task, TASK_XML)
+    status, out, err = command(capsys, "run", name)
+    assert (status, out, err.count("\n")) == (3, "", 1)
+    assert err.rstrip("\n").endswith(hint) if hint else err.rstrip("\n").endswith(")")
+
+
+def test_output_that_cannot_be_written_is_one_line_and_status_2(tmp_path):
+    library = str(tmp_path)
+    morvane_cli = [sys.executable, "-m", "morvane", "--task-library", library]
+    subprocess.run([*morvane_cli, "register", "Backup", str(EXAMPLE)], check=True, timeout=60)
+    for verb, shown in ((["export", "Backup"], "Backup"), (["list", "-r"], "\\"), (["info", "Backup", "--json"], "Backup")):
+        with open("/dev/full", "w") as full:
+            done = subprocess.run([*morvane_cli, *verb], stdout=full, stderr=subprocess.PIPE, text=True, timeout=60)
+        assert (done.returncode, done.stderr) == (
+            2, f"morvane {verb[0]} '{shown}': cannot write standard output: No space left on device\n"
+        )
+
+
+def test_export_to_a_terminal_is_text_to_read(tmp_path):
+    import pty
+
+    library = str(tmp_path)
+    subprocess.run([sys.executable, "-m", "morvane", "--task-library", library, "register", "Backup", str(EXAMPLE)],
+                   check=True, timeout=60)
+    controller, terminal = pty.openpty()
+    done = subprocess.run([sys.executable, "-m", "morvane", "--task-library", library, "export", "Backup"],
+                          stdout=terminal, timeout=60)
+    os.close(terminal)
+    shown = b""
+    while chunk := os.read(controller, 65536):
+        shown += chunk
+        if b"</Task>" in shown:
+            break
+    os.close(controller)
+    assert done.returncode == 0 and b"\0" not in shown and b"<Task" in shown
+
+
+EXAMPLE = Path(__file__).parents[2] / "examples" / "example_task.utf8.xml"
+
+
 def test_a_reader_that_goes_away_gets_no_traceback(tmp_path):
     library = str(tmp_path)
     subprocess.run([sys.executable, "-m", "morvane", "--task-library", library, "register", "Backup",
                     str(Path(__file__).parents[2] / "examples" / "example_task.utf8.xml")], check=True, timeout=60)
-    for _ in range(3):
-        subprocess.run([sys.executable, "-m", "morvane", "--task-library", library, "run", "Backup"],
-                       check=True, timeout=60)
+    # One start, so one record: a second start while the first still ran would start nothing
+    # (the example's policy is IgnoreNew) and say so with status 6.
+    subprocess.run([sys.executable, "-m", "morvane", "--task-library", library, "run", "Backup"],
+                   check=True, timeout=60)
     reader, writer = os.pipe()
     os.close(reader)  # gone before the first line is written
     done = subprocess.run([sys.executable, "-m", "morvane", "--task-library", library, "runs", "Backup"],
                           stdout=writer, stderr=subprocess.PIPE, text=True, timeout=60)
     os.close(writer)
-    assert (done.returncode, done.stderr) == (1, "")
+    # As Unix tools end when their reader goes away: by SIGPIPE, without a word.
+    assert (done.returncode, done.stderr) == (-signal.SIGPIPE, "")
+    # A table well beyond what the pipe holds (64 KiB) and what head reads at once, so that the
+    # writer outlives its reader: 400 lines of more than 250 characters.
+    for index in range(400):
+        morvane.register_xml(f"Task {index:03} {'x' * 200}", TASK_XML)
+    pipeline = f"{shlex.quote(sys.executable)} -m morvane list -r; echo status $? >&2"
+    done = subprocess.run(["bash", "-c", f"set -o pipefail; ({pipeline}) | head -1"], capture_output=True, text=True,
+                          timeout=60, env={**os.environ, "MORVANE_TASK_LIBRARY": str(emulator.task_library())})
+    assert done.stdout.startswith("TASK ") and done.stderr == f"status {128 + signal.SIGPIPE}\n"

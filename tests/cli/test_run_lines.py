@@ -21,7 +21,7 @@ class FinishedRecord(RunRecord):
 
 
 def local(seconds):
-    return datetime.datetime.fromtimestamp(seconds).astimezone().isoformat(timespec="milliseconds")
+    return datetime.datetime.fromtimestamp(seconds).astimezone().isoformat(timespec="seconds")
 
 
 @pytest.mark.parametrize(

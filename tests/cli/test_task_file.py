@@ -66,7 +66,11 @@ def test_bytes_invalid_in_their_encoding_are_named_with_file_and_offset(tmp_path
     assert isinstance(error, UnicodeDecodeError) and isinstance(error, ValueError)
     assert (error.path, error.encoding, error.start, error.reason) == (str(path), encoding, start, reason)
     assert error.object == data
-    assert str(error) == f"{path}: not valid {encoding.upper()} at byte offset {start}: {reason}"
+    # A file that is not UTF-8 is mostly in a legacy code page: the advice says what to do.
+    advice = " (is it in another encoding, such as Windows-1252? save it as UTF-16 or UTF-8)"
+    assert str(error) == f"{path}: not valid {encoding.upper()} at byte offset {start}: {reason}" + (
+        advice if encoding == "utf-8" else ""
+    )
     copy = pickle.loads(pickle.dumps(error))
     assert (type(copy), str(copy)) == (TaskFileDecodeError, str(error))
 

@@ -45,6 +45,18 @@ USERS_TESTS = textwrap.dedent(
     def test_that_fails_before_its_fault_strikes(scheduled_tasks):
         emulator.fail_next("RunEx", 0x80070005)
         assert False, "failed first"
+
+    KEPT = []
+
+    def test_leaves_a_session_open(scheduled_tasks):
+        import tracemalloc
+        tracemalloc.start()
+        KEPT.append(morvane.Scheduler())
+        KEPT.append(morvane.Scheduler())  # the second one line below the first
+
+    def test_whose_session_is_closed_by_its_collection(scheduled_tasks):
+        cycle = [morvane.Scheduler()]
+        cycle.append(cycle)
     '''
 )
 
@@ -77,14 +89,20 @@ def test_a_users_pytest_run(tmp_path):
     (tmp_path / "test_fixture.py").write_text(USERS_TESTS)
     status, report = run_pytest(tmp_path)
     assert status == 1, report
-    assert "1 failed, 5 passed, 2 errors" in report, report
+    assert "1 failed, 7 passed, 3 errors" in report, report
     # One line per problem, and none of the fixture's source.
     assert teardown_error(report, "test_leaves_an_apartment_entered") == (
         "apartment entries (CoInitializeEx without CoUninitialize): 1 held after the test, 0 before it"
     )
     assert teardown_error(report, "test_whose_fault_never_struck") == (
-        "fail_next: 1 queued fault(s) never struck: the error path they were set for never ran"
+        "fail_next: queued fault(s) never struck, for GetTask: the error path they were set for never ran"
     )
+    # Each session by where it was opened, before the resources that it holds.
+    first, second, *held = teardown_error(report, "test_leaves_a_session_open").splitlines()
+    opened = "a morvane.Scheduler was not closed (opened at {}): close() it, or open it in a with block"
+    line = USERS_TESTS.splitlines().index("    KEPT.append(morvane.Scheduler())") + 1  # lines count from 1
+    assert {first, second} == {opened.format(f"{tmp_path / 'test_fixture.py'}:{number}") for number in (line, line + 1)}
+    assert held and all("held after the test" in line for line in held)
     assert "ERROR test_fixture.py::test_that_fails_before_its_fault_strikes" not in report, report
 
 

@@ -1,5 +1,6 @@
 // faults_test.cpp: one-shot fault injection: order, scope, error objects left, and call counting.
 #include <atomic>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -45,6 +46,22 @@ TEST_F(Faults, SameCallFaultsAreTakenInQueueOrderOnePerCall) {
     CoUninitialize();
     EXPECT_EQ(SysAllocStringLen(u"x", 1), nullptr);
     EXPECT_EQ(winemu_pending_faults(), 0u);
+}
+
+TEST_F(Faults, PendingFaultCallsNameTheQueuedOnesOldestFirst) {
+    winemu_fail_next("GetTask", E_FAIL, nullptr, nullptr);
+    winemu_fail_after("RunEx", 1, E_FAIL, nullptr, nullptr);
+    winemu_fail_next("GetTask", E_UNEXPECTED, nullptr, nullptr);
+    const std::string expected = "GetTask\nRunEx\nGetTask\n";
+    char small[4] = {'x', 'x', 'x', 'x'};
+    EXPECT_EQ(winemu_pending_fault_calls(small, sizeof small), expected.size()) << "the whole length, copied or not";
+    EXPECT_EQ(std::string(small, sizeof small), "GetT") << "as much as fits, no NUL past the buffer";
+    char buffer[64];
+    ASSERT_EQ(winemu_pending_fault_calls(buffer, sizeof buffer), expected.size());
+    EXPECT_EQ(std::string(buffer), expected);
+    winemu_clear_faults();
+    EXPECT_EQ(winemu_pending_fault_calls(buffer, sizeof buffer), 0u);
+    EXPECT_EQ(std::string(buffer), "");
 }
 
 TEST_F(Faults, ADelayedFaultLetsItsCallsThroughThenStrikesOnce) {

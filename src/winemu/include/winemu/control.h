@@ -32,6 +32,10 @@ WINEMU_API void winemu_fail_after(const char* call, unsigned skip, HRESULT hresu
 WINEMU_API void winemu_clear_faults(void);
 /* Number of faults still queued. */
 WINEMU_API size_t winemu_pending_faults(void);
+/* The calls named by the faults still queued, oldest first, each followed by a newline; copied
+ * into buffer as far as it fits (NUL-terminated when it fits). Returns the text's length, or
+ * (size_t)-1 when it cannot be made. */
+WINEMU_API size_t winemu_pending_fault_calls(char* buffer, size_t capacity);
 
 /* Seconds added to each call into the Task Scheduler service. */
 WINEMU_API void winemu_set_latency(double seconds);

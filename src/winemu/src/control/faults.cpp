@@ -18,6 +18,7 @@
 #include <winemu/control.h>
 
 #include "com/error_objects.hpp"
+#include "control/control_text.hpp"
 #include "control/platform_call.hpp"
 #include "com/system_messages.hpp"
 #include "com/utf.hpp"
@@ -206,6 +207,20 @@ WINEMU_API size_t winemu_pending_faults(void) {
         return faults.queue.size();
     } catch (...) {
         return 0;  // no board: nothing queued
+    }
+}
+
+WINEMU_API size_t winemu_pending_fault_calls(char* buffer, size_t capacity) {
+    try {
+        std::string names;
+        {
+            winemu::FaultBoard& faults = winemu::board();
+            const std::lock_guard guard(faults.lock);
+            for (const winemu::Fault& fault : faults.queue) names += fault.call + "\n";
+        }
+        return winemu::copy_text_out(names, buffer, capacity);
+    } catch (...) {
+        return static_cast<size_t>(-1);
     }
 }
 
