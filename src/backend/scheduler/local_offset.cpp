@@ -100,6 +100,10 @@ LocalOffsets::Readings LocalOffsets::readings_of(const LocalTime& time) {
     // The offsets a day before and a day after bound every reading, as in instant_of.
     const int before = at(local - kDaySeconds);
     const int after = at(local + kDaySeconds);
+    if (before == after) {  // no change of offset near: one reading (no zone changes twice in two days)
+        const long long only = (local - before) * kMicrosecondsPerSecond + fraction;
+        return Readings{only, only};
+    }
     const long long early = local - std::max(before, after);
     const long long late = local - std::min(before, after);
     const bool early_fits = early + at(early) == local;

@@ -52,10 +52,16 @@ PyRef LocalDatetimeMaker::make(const std::optional<scheduler::LocalTime>& time) 
 }
 
 PyRef LocalDatetimeMaker::make_at(long long utc_microseconds) {
-    const scheduler::LocalTime wall = offsets_.wall_of(utc_microseconds);
     long long utc_seconds = utc_microseconds / scheduler::kMicrosecondsPerSecond;
-    if (utc_microseconds % scheduler::kMicrosecondsPerSecond < 0) utc_seconds -= 1;
-    return make(wall, offsets_.at(utc_seconds), utc_seconds);
+    long long fraction = utc_microseconds % scheduler::kMicrosecondsPerSecond;
+    if (fraction < 0) {
+        fraction += scheduler::kMicrosecondsPerSecond;
+        utc_seconds -= 1;
+    }
+    const int offset = offsets_.at(utc_seconds);
+    scheduler::LocalTime wall = scheduler::local_time_from_seconds(utc_seconds + offset);
+    wall.millisecond = static_cast<int>(fraction / 1000);
+    return make(wall, offset, utc_seconds);
 }
 
 Result<long long, PythonError> utc_microseconds_of(PyObject* aware) {
