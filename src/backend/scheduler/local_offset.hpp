@@ -9,7 +9,7 @@
 
 namespace morvane::scheduler {
 
-// Instants in seconds or microseconds since 1970-01-01 00:00 UTC.
+// Instants cross from the module to the client and back as microseconds since 1970-01-01 00:00 UTC.
 constexpr long long kMicrosecondsPerSecond = 1'000'000;
 
 // One instant and how local time shows it.
