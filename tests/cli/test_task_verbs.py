@@ -119,3 +119,19 @@ def test_next_gives_the_coming_run_times(capsys):
     assert times[0] > datetime.datetime.now(datetime.timezone.utc)
     assert len(command(capsys, "next", "Daily")[1].splitlines()) == 5
     assert command(capsys, "next", "Never") == (0, "", "")
+
+
+@pytest.mark.skipif(not hasattr(emulator, "trigger_run_times"), reason="needs winemu's trigger engine")
+@pytest.mark.parametrize("enabled", [True, False])
+def test_next_run_times_and_next_run_time_agree_for_an_enabled_and_a_disabled_task(capsys, enabled):
+    morvane.register_xml("Daily", DAILY_XML)
+    if not enabled:
+        morvane.disable_task("Daily")
+    now = datetime.datetime.now(datetime.timezone.utc)
+    found = morvane.run_times("Daily", now, now + datetime.timedelta(days=2))
+    next_run = morvane.task_info("Daily").next_run_time
+    out = command(capsys, "next", "Daily", "-n", "1")[1]
+    # A disabled task starts at no time: all three say so.
+    assert found[:1] == ([next_run] if next_run else [])
+    assert [datetime.datetime.fromisoformat(line) for line in out.splitlines()] == found[:1]
+    assert bool(found) == enabled

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "module/tasks/local_offset.hpp"
+#include "scheduler/local_offset.hpp"
 
 namespace {
 
@@ -49,10 +49,10 @@ void check_local_offsets(CheckReport& report, std::istream& table) {
     report.check(!changes.empty(), "the table of local offsets (tests/windows/local_offsets.py) was read");
     for (const Change& change : changes) {
         // One LocalOffsets for the rows in time order: its spans grow across the change.
-        morvane::module::LocalOffsets offsets;
+        morvane::scheduler::LocalOffsets offsets;
         std::string seen;
         for (const Row& row : change.rows) {
-            const int direct = morvane::module::utc_offset_at(row.utc_seconds);
+            const int direct = morvane::scheduler::utc_offset_at(row.utc_seconds);
             const int kept = offsets.at(row.utc_seconds);
             if (direct == row.offset_seconds && kept == row.offset_seconds) continue;
             seen += std::to_string(row.utc_seconds) + ": " + std::to_string(direct) + " / " + std::to_string(kept) +

@@ -1,4 +1,4 @@
-// local_offset_checks.hpp: the module's local offsets on Windows, from the C runtime's local time,
+// local_offset_checks.hpp: the client's local offsets on Windows, from the C runtime's local time,
 // against the offsets that zoneinfo gives on Linux for the same zone.
 #pragma once
 

@@ -1,14 +1,28 @@
-// task_run_times.cpp: run_times, over GetRunTimes and its array of SYSTEMTIMEs.
+// task_run_times.cpp: run_times, over GetRunTimes and its array of local SYSTEMTIMEs.
 #include "scheduler/task_run_times.hpp"
 
 #include <limits>
+#include <string>
 
 #include "scheduler/call_failure.hpp"
+#include "scheduler/local_offset.hpp"
 #include "scheduler/registered_task_reading.hpp"
+#include "scheduler/run_time_reading.hpp"
 #include "scheduler/task_memory.hpp"
 
 namespace morvane::scheduler {
 namespace {
+
+// How far the local window asked of the service reaches beyond the period on each side: more than
+// any zone has moved its clocks at once since 1945 (two hours), so that however the service reads
+// a bound that the clocks repeat or skip, its window holds the period, and the first times it
+// lists lie before any repeated hour of the period (RunTimeReading needs to start outside one).
+constexpr long long kWindowMargin = 3LL * 3600 * kMicrosecondsPerSecond;
+// A counted query asks for this many more times than it wants: the margin's times come first.
+constexpr DWORD kPageSlack = 4096;
+constexpr DWORD kMostTimes = std::numeric_limits<DWORD>::max();
+// The first year a SYSTEMTIME names: no task runs before it.
+constexpr int kFirstYear = 1601;
 
 SYSTEMTIME system_time_from(const LocalTime& time) noexcept {
     SYSTEMTIME fields{};
@@ -28,34 +42,72 @@ LocalTime local_time_from(const SYSTEMTIME& fields) noexcept {
                      fields.wMilliseconds};
 }
 
-}  // namespace
-
-Result<std::vector<LocalTime>, SchedulerError> run_times(std::string_view task_name, const LocalTime& start,
-                                                        const LocalTime& end,
-                                                        std::optional<std::uint32_t> max_count) {
-    return with_own_connection(
-        [&](SchedulerConnection& connection) { return run_times(connection, task_name, start, end, max_count); });
+// The service's limit on one answer, met by a page that it filled with times before the first one
+// still wanted: asking again would get the same page.
+SchedulerError no_progress(DWORD handed_out) {
+    return SchedulerError{
+        .message = "GetRunTimes hands out at most " + std::to_string(handed_out) +
+                   " run times a call, and more than that many lie within three hours before the next one "
+                   "wanted; ask for a shorter period (max_count bounds how many are returned, not this)",
+        .code = S_FALSE,
+        .operation = "GetRunTimes",
+    };
 }
 
-Result<std::vector<LocalTime>, SchedulerError> run_times(SchedulerConnection& connection, std::string_view task_name,
-                                                        const LocalTime& start, const LocalTime& end,
-                                                        std::optional<std::uint32_t> max_count) {
+}  // namespace
+
+Result<std::vector<long long>, SchedulerError> run_times(std::string_view task_name, const RunTimesQuery& query) {
+    return with_own_connection(
+        [&](SchedulerConnection& connection) { return run_times(connection, task_name, query); });
+}
+
+Result<std::vector<long long>, SchedulerError> run_times(SchedulerConnection& connection, std::string_view task_name,
+                                                        const RunTimesQuery& query) {
     Result<ComPtr<IRegisteredTask>, SchedulerError> task = get_task(connection, task_name);
     if (!task) return Err{std::move(task).error()};
+    VARIANT_BOOL enabled = VARIANT_FALSE;
+    HRESULT outcome = task.value()->get_Enabled(&enabled);
+    if (FAILED(outcome)) return Err{failed_call(outcome, "get_Enabled")};
+    std::vector<long long> found;
+    if (enabled == VARIANT_FALSE) return found;
 
-    SYSTEMTIME first = system_time_from(start);
-    SYSTEMTIME last = system_time_from(end);
-    // The count asked for; "all" asks for the most that the count can hold.
-    DWORD count = max_count.value_or(std::numeric_limits<DWORD>::max());
-    UniqueTaskMemory<SYSTEMTIME> times;
-    const HRESULT outcome = task.value()->GetRunTimes(&first, &last, &count, times.put());
-    if (FAILED(outcome)) return Err{failed_call(outcome, "GetRunTimes")};
-    if (count > 0 && times.get() == nullptr) return Err{call_without_object("GetRunTimes")};
+    LocalOffsets zone;
+    const LocalTime upper_wall = zone.wall_of(query.last + kWindowMargin);
+    if (upper_wall.year < kFirstYear) return found;
+    SYSTEMTIME upper = system_time_from(upper_wall);
+    DWORD page = kMostTimes;
+    if (query.max_count) page = *query.max_count < kMostTimes - kPageSlack ? *query.max_count + kPageSlack : kMostTimes;
 
-    std::vector<LocalTime> found;
-    found.reserve(count);
-    for (DWORD index = 0; index < count; ++index) found.push_back(local_time_from(times.get()[index]));
-    return found;
+    // Each page asks from a margin before the first instant still wanted, and keeps what it reads
+    // from that instant on; the service's S_FALSE (more times than the page held) asks again.
+    long long from = query.first;
+    for (;;) {
+        LocalTime lower_wall = zone.wall_of(from - kWindowMargin);
+        if (lower_wall.year < kFirstYear) lower_wall = LocalTime{kFirstYear, 1, 1, 0, 0, 0, 0};
+        SYSTEMTIME lower = system_time_from(lower_wall);
+        DWORD count = page;
+        UniqueTaskMemory<SYSTEMTIME> times;
+        outcome = task.value()->GetRunTimes(&lower, &upper, &count, times.put());
+        if (FAILED(outcome)) return Err{failed_call(outcome, "GetRunTimes")};
+        if (count > 0 && times.get() == nullptr) return Err{call_without_object("GetRunTimes")};
+
+        RunTimeReading reading(zone, zone.readings_of(lower_wall).first - 1);
+        for (DWORD index = 0; index < count; ++index) {
+            const std::optional<long long> instant = reading.next(local_time_from(times.get()[index]));
+            if (!instant || *instant < from) continue;
+            if (*instant > query.last) return found;
+            found.push_back(*instant);
+            if (query.max_count && found.size() == *query.max_count) return found;
+        }
+        if (outcome != S_FALSE) return found;
+        if (reading.last() >= from) {
+            from = reading.last() + 1;
+        } else if (page <= kMostTimes / 2) {
+            page *= 2;  // the margin held more times than a page: a larger one gets past it
+        } else {
+            return Err{no_progress(count)};
+        }
+    }
 }
 
 }  // namespace morvane::scheduler

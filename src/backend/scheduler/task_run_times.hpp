@@ -8,21 +8,26 @@
 #include <vector>
 
 #include "runtime/result.hpp"
-#include "scheduler/local_time.hpp"
 #include "scheduler/scheduler_error.hpp"
 
 namespace morvane::scheduler {
 
 class SchedulerConnection;
 
-// GetTask, then GetRunTimes between two local times: the times the task is scheduled to start,
-// at most max_count of them (nothing: all), in the service's order. A success code other than
-// S_OK (S_FALSE: more runs than asked for; a task without time triggers) is a success.
-Result<std::vector<LocalTime>, SchedulerError> run_times(std::string_view task_name, const LocalTime& start,
-                                                        const LocalTime& end,
-                                                        std::optional<std::uint32_t> max_count);
-Result<std::vector<LocalTime>, SchedulerError> run_times(SchedulerConnection& connection, std::string_view task_name,
-                                                        const LocalTime& start, const LocalTime& end,
-                                                        std::optional<std::uint32_t> max_count);
+// A period of run times: instants in microseconds since 1970-01-01 00:00 UTC, both included.
+struct RunTimesQuery {
+    long long first = 0;
+    long long last = 0;
+    std::optional<std::uint32_t> max_count;  // nothing: all
+};
+
+// GetTask, then the times within the period at which the task's triggers start it, as strictly
+// increasing instants (microseconds since 1970-01-01 00:00 UTC), at most max_count of them. A
+// disabled task starts at none, as its NextRunTime says. GetRunTimes is asked about a local
+// window a little wider than the period, as often as it answers that more times remain, and its
+// local times are read back as instants (RunTimeReading).
+Result<std::vector<long long>, SchedulerError> run_times(std::string_view task_name, const RunTimesQuery& query);
+Result<std::vector<long long>, SchedulerError> run_times(SchedulerConnection& connection, std::string_view task_name,
+                                                        const RunTimesQuery& query);
 
 }  // namespace morvane::scheduler

@@ -40,9 +40,8 @@ TEST_F(KeptConnection, EveryOperationRunsOnOneConnection) {
         EXPECT_TRUE(set_task_enabled(connection, "Kept", true));
         EXPECT_TRUE(run_task(connection, "Kept"));
         EXPECT_TRUE(stop_task(connection, "Kept"));
-        const LocalTime start{2026, 1, 1, 0, 0, 0, 0};
-        const LocalTime end{2026, 1, 2, 0, 0, 0, 0};
-        EXPECT_TRUE(run_times(connection, "Kept", start, end, std::nullopt).value().empty());
+        const RunTimesQuery day{.first = 1'767'225'600'000'000, .last = 1'767'312'000'000'000, .max_count = {}};
+        EXPECT_TRUE(run_times(connection, "Kept", day).value().empty());
         EXPECT_EQ(list_tasks(connection, "\\", {.recursive = true, .hidden = false}).value().size(), 2u);
         EXPECT_EQ(list_tasks(connection, "\\Sub", {}).value().front().path, "\\Sub\\Kept");
         // A failure ends only its own operation.

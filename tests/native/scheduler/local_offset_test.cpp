@@ -1,6 +1,5 @@
 // local_offset_test.cpp: the instants that the Python module gives the service's local times, in
-// a zone with daylight saving time, as Python's datetime.astimezone() gives them (the module's
-// offset search touches no Python object, so it is compiled in here).
+// a zone with daylight saving time, as Python's datetime.astimezone() gives them.
 #include <cstdlib>
 #include <ctime>
 #include <optional>
@@ -8,15 +7,15 @@
 
 #include <gtest/gtest.h>
 
-#include "module/tasks/local_offset.hpp"
+#include "scheduler/local_offset.hpp"
 
-namespace morvane::module {
+namespace morvane::scheduler {
 namespace {
 
 struct OffsetCase {
-    scheduler::LocalTime local;
+    LocalTime local;
     int offset_hours;
-    scheduler::LocalTime wall;  // as local time shows the instant
+    LocalTime wall;  // as local time shows the instant
 };
 
 class BerlinTime : public ::testing::TestWithParam<OffsetCase> {
@@ -41,7 +40,7 @@ TEST_P(BerlinTime, IsTheInstantPythonNames) {
     const LocalInstant instant = offsets.instant_of(GetParam().local);
     EXPECT_EQ(instant.offset_seconds, GetParam().offset_hours * 3600);
     EXPECT_EQ(instant.wall, GetParam().wall);
-    EXPECT_EQ(instant.utc_seconds + instant.offset_seconds, scheduler::seconds_from_local_time(GetParam().wall));
+    EXPECT_EQ(instant.utc_seconds + instant.offset_seconds, seconds_from_local_time(GetParam().wall));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -59,9 +58,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(BerlinTime, OneSearchOverAYearAgreesWithAFreshOneEachTime) {
     // The spans kept between times must not change any answer.
     LocalOffsets kept;
-    const long long first = scheduler::seconds_from_local_time({2026, 1, 1, 0, 15, 0, 0});
+    const long long first = seconds_from_local_time({2026, 1, 1, 0, 15, 0, 0});
     for (long long local = first; local < first + 366 * 86'400; local += 1800) {
-        const scheduler::LocalTime time = scheduler::local_time_from_seconds(local);
+        const LocalTime time = local_time_from_seconds(local);
         LocalOffsets fresh;
         const LocalInstant expected = fresh.instant_of(time);
         const LocalInstant found = kept.instant_of(time);
@@ -71,4 +70,4 @@ TEST_F(BerlinTime, OneSearchOverAYearAgreesWithAFreshOneEachTime) {
 }
 
 }  // namespace
-}  // namespace morvane::module
+}  // namespace morvane::scheduler

@@ -1,4 +1,4 @@
-// local_datetime.cpp: LocalDatetimeMaker and local_time_of.
+// local_datetime.cpp: LocalDatetimeMaker and utc_microseconds_of.
 #include "module/tasks/local_datetime.hpp"
 
 #include <string>
@@ -16,7 +16,7 @@ PyObject* LocalDatetimeMaker::timezone_of(int offset_seconds, long long utc_seco
 
     const PyDateTime_CAPI& api = api_;
     std::string abbreviation;
-    utc_offset_at(utc_seconds, &abbreviation);
+    scheduler::utc_offset_at(utc_seconds, &abbreviation);
     PyRef delta = PyRef::steal(api.Delta_FromDelta(0, offset_seconds, 0, 1, api.DeltaType));
     if (!delta) throw InternalFailure("could not make a UTC offset: " + fetch_error().describe());
     PyRef name;
@@ -31,11 +31,9 @@ PyObject* LocalDatetimeMaker::timezone_of(int offset_seconds, long long utc_seco
     return timezones_.back().second.get();
 }
 
-PyRef LocalDatetimeMaker::make(const scheduler::LocalTime& time) {
-    const LocalInstant instant = offsets_.instant_of(time);
-    PyObject* timezone = timezone_of(instant.offset_seconds, instant.utc_seconds);
+PyRef LocalDatetimeMaker::make(const scheduler::LocalTime& wall, int offset_seconds, long long utc_seconds) {
+    PyObject* timezone = timezone_of(offset_seconds, utc_seconds);
     const PyDateTime_CAPI& api = api_;
-    const scheduler::LocalTime& wall = instant.wall;
     PyRef made = PyRef::steal(api.DateTime_FromDateAndTime(wall.year, wall.month, wall.day, wall.hour, wall.minute,
                                                            wall.second, wall.millisecond * 1000, timezone,
                                                            api.DateTimeType));
@@ -43,22 +41,43 @@ PyRef LocalDatetimeMaker::make(const scheduler::LocalTime& time) {
     return made;
 }
 
+PyRef LocalDatetimeMaker::make(const scheduler::LocalTime& time) {
+    const scheduler::LocalInstant instant = offsets_.instant_of(time);
+    return make(instant.wall, instant.offset_seconds, instant.utc_seconds);
+}
+
 PyRef LocalDatetimeMaker::make(const std::optional<scheduler::LocalTime>& time) {
     if (!time) return PyRef::borrow(Py_None);
     return make(*time);
 }
 
-Result<scheduler::LocalTime, PythonError> local_time_of(PyObject* aware) {
-    PyRef local = PyRef::steal(PyObject_CallMethod(aware, "astimezone", nullptr));
-    if (!local) return Err{fetch_error()};
-    if (!PyObject_TypeCheck(local.get(), datetime_api().DateTimeType))
-        return Err{PythonError::with_message(PyExc_TypeError, "astimezone() returned a non-datetime")};
-    PyObject* fields = local.get();
-    return scheduler::LocalTime{
-        PyDateTime_GET_YEAR(fields),        PyDateTime_GET_MONTH(fields),       PyDateTime_GET_DAY(fields),
-        PyDateTime_DATE_GET_HOUR(fields),   PyDateTime_DATE_GET_MINUTE(fields), PyDateTime_DATE_GET_SECOND(fields),
-        PyDateTime_DATE_GET_MICROSECOND(fields) / 1000,
-    };
+PyRef LocalDatetimeMaker::make_at(long long utc_microseconds) {
+    long long utc_seconds = utc_microseconds / scheduler::kMicrosecondsPerSecond;
+    long long fraction = utc_microseconds % scheduler::kMicrosecondsPerSecond;
+    if (fraction < 0) {
+        fraction += scheduler::kMicrosecondsPerSecond;
+        utc_seconds -= 1;
+    }
+    const int offset = offsets_.at(utc_seconds);
+    scheduler::LocalTime wall = scheduler::local_time_from_seconds(utc_seconds + offset);
+    wall.millisecond = static_cast<int>(fraction / 1000);
+    return make(wall, offset, utc_seconds);
+}
+
+Result<long long, PythonError> utc_microseconds_of(PyObject* aware) {
+    PyRef offset = PyRef::steal(PyObject_CallMethod(aware, "utcoffset", nullptr));
+    if (!offset) return Err{fetch_error()};
+    if (!PyObject_TypeCheck(offset.get(), datetime_api().DeltaType))
+        return Err{PythonError::with_message(PyExc_TypeError, "utcoffset() returned a non-timedelta")};
+    const long long local_seconds = scheduler::seconds_from_local_time(scheduler::LocalTime{
+        PyDateTime_GET_YEAR(aware), PyDateTime_GET_MONTH(aware), PyDateTime_GET_DAY(aware),
+        PyDateTime_DATE_GET_HOUR(aware), PyDateTime_DATE_GET_MINUTE(aware), PyDateTime_DATE_GET_SECOND(aware), 0});
+    const long long offset_microseconds =
+        (PyDateTime_DELTA_GET_DAYS(offset.get()) * 86'400LL + PyDateTime_DELTA_GET_SECONDS(offset.get())) *
+            scheduler::kMicrosecondsPerSecond +
+        PyDateTime_DELTA_GET_MICROSECONDS(offset.get());
+    return local_seconds * scheduler::kMicrosecondsPerSecond + PyDateTime_DATE_GET_MICROSECOND(aware) -
+           offset_microseconds;
 }
 
 }  // namespace morvane::module

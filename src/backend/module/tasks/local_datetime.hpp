@@ -9,8 +9,8 @@
 #include "module/py_ref.hpp"
 #include "module/tasks/datetime_api.hpp"
 #include "module/python_error.hpp"
-#include "module/tasks/local_offset.hpp"
 #include "runtime/result.hpp"
+#include "scheduler/local_offset.hpp"
 #include "scheduler/local_time.hpp"
 
 namespace morvane::module {
@@ -27,16 +27,20 @@ public:
     PyRef make(const scheduler::LocalTime& time);
     // None for nothing.
     PyRef make(const std::optional<scheduler::LocalTime>& time);
+    // The instant given in microseconds since 1970-01-01 00:00 UTC, as local time shows it.
+    PyRef make_at(long long utc_microseconds);
 
 private:
     PyObject* timezone_of(int offset_seconds, long long utc_seconds);
+    PyRef make(const scheduler::LocalTime& wall, int offset_seconds, long long utc_seconds);
 
     const PyDateTime_CAPI& api_;  // looked up once: each lookup checks the capsule's name
-    LocalOffsets offsets_;
+    scheduler::LocalOffsets offsets_;
     std::vector<std::pair<int, PyRef>> timezones_;
 };
 
-// The datetime in local time (datetime.astimezone()), as the service's calendar fields.
-Result<scheduler::LocalTime, PythonError> local_time_of(PyObject* aware);
+// The instant of an aware datetime, in microseconds since 1970-01-01 00:00 UTC: its fields less
+// its utcoffset(), exact to the microsecond.
+Result<long long, PythonError> utc_microseconds_of(PyObject* aware);
 
 }  // namespace morvane::module

@@ -119,9 +119,8 @@ struct RunTimes {
         Result<RunTimesArguments, PythonError> arguments = run_times_arguments(bound_as, args, nargs, kwnames);
         if (!arguments) return Err{std::move(arguments).error()};
         const RunTimesArguments& period = arguments.value();
-        Result<std::vector<scheduler::LocalTime>, PythonError> found = runner.run([&](auto&... connection) {
-            return scheduler::run_times(connection..., period.task_name, period.first, period.last, period.max_count);
-        });
+        Result<std::vector<long long>, PythonError> found = runner.run(
+            [&](auto&... connection) { return scheduler::run_times(connection..., period.task_name, period.query); });
         if (!found) return Err{std::move(found).error()};
         return datetime_list(found.value());
     }

@@ -58,15 +58,13 @@ Result<RunTimesArguments, PythonError> run_times_arguments(const CallSignature& 
     const int end_first = PyObject_RichCompareBool(end.value(), start.value(), Py_LT);
     if (end_first < 0) return Err{fetch_error()};
     if (end_first == 1) return Err{PythonError::with_message(PyExc_ValueError, "end is before start")};
-    Result<scheduler::LocalTime, PythonError> first = local_time_of(start.value());
+    Result<long long, PythonError> first = utc_microseconds_of(start.value());
     if (!first) return Err{note_argument_failure("start", std::move(first).error())};
-    Result<scheduler::LocalTime, PythonError> last = local_time_of(end.value());
+    Result<long long, PythonError> last = utc_microseconds_of(end.value());
     if (!last) return Err{note_argument_failure("end", std::move(last).error())};
     return RunTimesArguments{
         .task_name = task_name.value(),
-        .first = first.value(),
-        .last = last.value(),
-        .max_count = max_count.value(),
+        .query = {.first = first.value(), .last = last.value(), .max_count = max_count.value()},
     };
 }
 
@@ -92,11 +90,11 @@ ObjectResult definition_text(const std::string& xml) {
     return made;
 }
 
-ObjectResult datetime_list(const std::vector<scheduler::LocalTime>& times) {
-    PyRef list = new_list(times.size());
+ObjectResult datetime_list(const std::vector<long long>& instants) {
+    PyRef list = new_list(instants.size());
     LocalDatetimeMaker maker;
-    for (std::size_t index = 0; index < times.size(); ++index)
-        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(index), maker.make(times[index]).release());
+    for (std::size_t index = 0; index < instants.size(); ++index)
+        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(index), maker.make_at(instants[index]).release());
     return list;
 }
 

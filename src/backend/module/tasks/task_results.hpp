@@ -27,17 +27,16 @@ Result<ListingArguments, PythonError> listing_arguments(const CallSignature& sig
 // run_times's arguments, bound and converted: the name's text borrows from the call.
 struct RunTimesArguments {
     std::string_view task_name;
-    scheduler::LocalTime first;
-    scheduler::LocalTime last;
-    std::optional<std::uint32_t> max_count;
+    scheduler::RunTimesQuery query;
 };
 Result<RunTimesArguments, PythonError> run_times_arguments(const CallSignature& signature, PyObject* const* args,
                                                            Py_ssize_t nargs, PyObject* kwnames);
 
-// A list of TaskInfo; a TaskInfo; a str; a list of aware local datetimes.
+// A list of TaskInfo; a TaskInfo; a str; a list of aware local datetimes of instants given in
+// microseconds since 1970-01-01 00:00 UTC.
 ObjectResult task_info_list(const std::vector<scheduler::TaskRecord>& records);
 ObjectResult task_info_object(const scheduler::TaskRecord& record);
 ObjectResult definition_text(const std::string& xml);
-ObjectResult datetime_list(const std::vector<scheduler::LocalTime>& times);
+ObjectResult datetime_list(const std::vector<long long>& instants);
 
 }  // namespace morvane::module

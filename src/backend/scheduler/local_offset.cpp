@@ -1,10 +1,10 @@
 // local_offset.cpp: utc_offset_at and LocalOffsets.
-#include "module/tasks/local_offset.hpp"
+#include "scheduler/local_offset.hpp"
 
 #include <algorithm>
 #include <ctime>
 
-namespace morvane::module {
+namespace morvane::scheduler {
 namespace {
 
 // The most that local time can be offset from the next day's: the search looks this far around.
@@ -29,9 +29,9 @@ int utc_offset_at(long long utc_seconds, std::string* abbreviation) noexcept {
 #else
     (void)abbreviation;
 #endif
-    const scheduler::LocalTime wall{fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday, fields.tm_hour,
+    const LocalTime wall{fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday, fields.tm_hour,
                                     fields.tm_min, fields.tm_sec, 0};
-    return static_cast<int>(scheduler::seconds_from_local_time(wall) - utc_seconds);
+    return static_cast<int>(seconds_from_local_time(wall) - utc_seconds);
 }
 
 int LocalOffsets::at(long long utc_seconds) {
@@ -70,8 +70,8 @@ void LocalOffsets::keep(Span span) {
 
 // The search of CPython's datetime for the instant of a local time (local_to_seconds, fold 0):
 // the offsets a day before and after bound every candidate.
-LocalInstant LocalOffsets::instant_of(const scheduler::LocalTime& time) {
-    const long long local = scheduler::seconds_from_local_time(time);
+LocalInstant LocalOffsets::instant_of(const LocalTime& time) {
+    const long long local = seconds_from_local_time(time);
     const int a = at(local - kDaySeconds);
     const long long u1 = local - a;
     const bool u1_fits = u1 + at(u1) == local;
@@ -89,9 +89,44 @@ LocalInstant LocalOffsets::instant_of(const scheduler::LocalTime& time) {
     // the wall time before the change.
     const long long instant = std::min(u1, u2);
     const int offset = at(instant);
-    scheduler::LocalTime wall = scheduler::local_time_from_seconds(instant + offset);
+    LocalTime wall = local_time_from_seconds(instant + offset);
     wall.millisecond = time.millisecond;
     return LocalInstant{instant, offset, wall};
 }
 
-}  // namespace morvane::module
+LocalOffsets::Readings LocalOffsets::readings_of(const LocalTime& time) {
+    const long long local = seconds_from_local_time(time);
+    const long long fraction = time.millisecond * 1000LL;
+    // The offsets a day before and a day after bound every reading, as in instant_of.
+    const int before = at(local - kDaySeconds);
+    const int after = at(local + kDaySeconds);
+    if (before == after) {  // no change of offset near: one reading (no zone changes twice in two days)
+        const long long only = (local - before) * kMicrosecondsPerSecond + fraction;
+        return Readings{only, only};
+    }
+    const long long early = local - std::max(before, after);
+    const long long late = local - std::min(before, after);
+    const bool early_fits = early + at(early) == local;
+    const bool late_fits = late + at(late) == local;
+    if (early_fits || late_fits) {
+        const long long first = (early_fits ? early : late) * kMicrosecondsPerSecond + fraction;
+        const long long second = (late_fits ? late : early) * kMicrosecondsPerSecond + fraction;
+        return Readings{first, second};
+    }
+    const long long skipped = (local - before) * kMicrosecondsPerSecond + fraction;
+    return Readings{skipped, skipped};
+}
+
+LocalTime LocalOffsets::wall_of(long long utc_microseconds) {
+    long long seconds = utc_microseconds / kMicrosecondsPerSecond;
+    long long fraction = utc_microseconds % kMicrosecondsPerSecond;
+    if (fraction < 0) {
+        fraction += kMicrosecondsPerSecond;
+        seconds -= 1;
+    }
+    LocalTime wall = local_time_from_seconds(seconds + at(seconds));
+    wall.millisecond = static_cast<int>(fraction / 1000);
+    return wall;
+}
+
+}  // namespace morvane::scheduler
