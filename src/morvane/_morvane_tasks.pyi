@@ -24,10 +24,10 @@ def stop_task(task_name: str) -> None:
     """Stops every running instance of a registered task."""
 
 def run_times(task_name: str, start: datetime, end: datetime, *, max_count: int | None = None) -> list[datetime]:
-    """When the task's triggers start it between two aware datetimes, at most max_count times (None: all that
-    the service hands out in one answer). Results are aware local datetimes with the offset of their instant; a
-    local time that occurs twice is its first occurrence. Naive datetimes raise TypeError; an end before the
-    start, or a max_count below 1, ValueError."""
+    """When the task's triggers start it between two aware datetimes, in order, each instant once, at most
+    max_count times (None: all of them). Results are aware local datetimes with the offset of their
+    instant; a disabled task starts at none. Naive datetimes raise TypeError; an end before the start,
+    or a max_count below 1, ValueError."""
 
 class Scheduler:
     """One connection to the Task Scheduler service, kept open for any number of task operations from any number
@@ -36,19 +36,33 @@ class Scheduler:
     RuntimeError."""
 
     def __init__(self) -> None: ...
-    def task_exists(self, task_name: str) -> bool: ...
-    def run_task(self, task_name: str) -> None: ...
-    def delete_task(self, task_name: str) -> None: ...
-    def register_xml(self, task_name: str, xml_data: str) -> None: ...
-    def list_tasks(self, folder: str = "\\", *, recursive: bool = False, hidden: bool = False) -> list[TaskInfo]: ...
-    def task_info(self, task_name: str) -> TaskInfo: ...
-    def task_xml(self, task_name: str) -> str: ...
-    def enable_task(self, task_name: str) -> None: ...
-    def disable_task(self, task_name: str) -> None: ...
-    def stop_task(self, task_name: str) -> None: ...
+    def task_exists(self, task_name: str) -> bool:
+        """True when the task is registered; False when it or a folder on its path is missing."""
+    def run_task(self, task_name: str) -> None:
+        """Starts a registered task now; does not wait for it."""
+    def delete_task(self, task_name: str) -> None:
+        """Removes a registered task."""
+    def register_xml(self, task_name: str, xml_data: str) -> None:
+        """Creates a task from its XML definition, or replaces the definition of an existing one."""
+    def list_tasks(self, folder: str = "\\", *, recursive: bool = False, hidden: bool = False) -> list[TaskInfo]:
+        """The tasks of a folder, and of its subfolders when recursive; hidden ones too when hidden."""
+    def task_info(self, task_name: str) -> TaskInfo:
+        """What the service tells of a registered task."""
+    def task_xml(self, task_name: str) -> str:
+        """The registered definition of a task, as the service returns it."""
+    def enable_task(self, task_name: str) -> None:
+        """Enables a registered task."""
+    def disable_task(self, task_name: str) -> None:
+        """Disables a registered task."""
+    def stop_task(self, task_name: str) -> None:
+        """Stops every running instance of a registered task."""
     def run_times(
         self, task_name: str, start: datetime, end: datetime, *, max_count: int | None = None
-    ) -> list[datetime]: ...
+    ) -> list[datetime]:
+        """When the task's triggers start it between two aware datetimes, in order, each instant once, at most
+        max_count times (None: all of them). Results are aware local datetimes with the offset of their
+        instant; a disabled task starts at none. Naive datetimes raise TypeError; an end before the start,
+        or a max_count below 1, ValueError."""
     def close(self) -> None:
         """Closes the session; calls already running finish on its connection. Idempotent."""
     @property

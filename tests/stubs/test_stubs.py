@@ -55,3 +55,21 @@ def check_class(cls: type, node: ast.ClassDef) -> None:
     implied = {name: str(inspect.signature(getattr(cls, name))).replace("(self, /", "(self")
                for name in own - properties}
     assert {name: stub_signature(methods[name]) for name in own - properties} == implied
+
+
+def docstrings(nodes) -> dict[str, str | None]:
+    return {node.name: ast.get_docstring(node) for node in nodes if isinstance(node, ast.FunctionDef)}
+
+
+def test_help_shows_the_stubs_docstrings():
+    """The seven operations of the tasks module and every Scheduler method carry their stub's
+    docstring at run time; the four functions of the backend keep none."""
+    stub = ast.parse(Path(tasks.__file__).with_name("_morvane_tasks.pyi").read_text())
+    functions = docstrings(stub.body)
+    assert functions and all(functions.values())
+    assert {name: getattr(tasks, name).__doc__ for name in functions} == functions
+    scheduler = next(node for node in stub.body if isinstance(node, ast.ClassDef) and node.name == "Scheduler")
+    methods = {name: doc for name, doc in docstrings(scheduler.body).items() if doc}
+    assert set(methods) == {*functions, *vars(backend).get("__all__", ()), "close"} - {"Scheduler"}
+    assert {name: getattr(tasks.Scheduler, name).__doc__ for name in methods} == methods
+    assert [getattr(backend, name).__doc__ for name in backend.__all__] == [None] * 4

@@ -33,7 +33,8 @@ def test_module_surface():
     for name, signature in SIGNATURES.items():
         function = getattr(tasks, name)
         assert getattr(morvane, name) is function and name in morvane.__all__
-        assert (function.__module__, function.__self__, function.__doc__) == ("morvane._morvane_tasks", None, None)
+        assert (function.__module__, function.__self__) == ("morvane._morvane_tasks", None)
+        assert function.__doc__  # what help() shows: the stub's docstring (tests/stubs)
         assert function.__text_signature__ == signature
 
     init = ctypes.PyDLL(tasks.__file__).PyInit__morvane_tasks

@@ -5,22 +5,32 @@
 #include "module/call_frame.hpp"
 #include "module/module_functions.hpp"
 #include "module/function_entry.hpp"
+#include "module/tasks/operation_docs.hpp"
 #include "module/tasks/scheduler_type.hpp"
 #include "module/tasks/task_function_bodies.hpp"
 
 namespace morvane::module {
 namespace {
 
+// The text signatures and docstrings, joined once at compile time.
+constexpr auto kListTasksDoc =
+    docs::join("list_tasks(folder='\\\\', *, recursive=False, hidden=False)\n--\n\n", docs::kListTasks);
+constexpr auto kTaskInfoDoc = docs::join("task_info(task_name)\n--\n\n", docs::kTaskInfo);
+constexpr auto kTaskXmlDoc = docs::join("task_xml(task_name)\n--\n\n", docs::kTaskXml);
+constexpr auto kEnableTaskDoc = docs::join("enable_task(task_name)\n--\n\n", docs::kEnableTask);
+constexpr auto kDisableTaskDoc = docs::join("disable_task(task_name)\n--\n\n", docs::kDisableTask);
+constexpr auto kStopTaskDoc = docs::join("stop_task(task_name)\n--\n\n", docs::kStopTask);
+constexpr auto kRunTimesDoc =
+    docs::join("run_times(task_name, start, end, *, max_count=None)\n--\n\n", docs::kRunTimes);
+
 PyMethodDef function_table[] = {
-    {"list_tasks", as_method(function_entry<ListTasks>), kFunctionFlags,
-     "list_tasks(folder='\\\\', *, recursive=False, hidden=False)\n--\n\n"},
-    {"task_info", as_method(function_entry<TaskInfo>), kFunctionFlags, "task_info(task_name)\n--\n\n"},
-    {"task_xml", as_method(function_entry<TaskXml>), kFunctionFlags, "task_xml(task_name)\n--\n\n"},
-    {"enable_task", as_method(function_entry<EnableTask>), kFunctionFlags, "enable_task(task_name)\n--\n\n"},
-    {"disable_task", as_method(function_entry<DisableTask>), kFunctionFlags, "disable_task(task_name)\n--\n\n"},
-    {"stop_task", as_method(function_entry<StopTask>), kFunctionFlags, "stop_task(task_name)\n--\n\n"},
-    {"run_times", as_method(function_entry<RunTimes>), kFunctionFlags,
-     "run_times(task_name, start, end, *, max_count=None)\n--\n\n"},
+    {"list_tasks", as_method(function_entry<ListTasks>), kFunctionFlags, kListTasksDoc.data()},
+    {"task_info", as_method(function_entry<TaskInfo>), kFunctionFlags, kTaskInfoDoc.data()},
+    {"task_xml", as_method(function_entry<TaskXml>), kFunctionFlags, kTaskXmlDoc.data()},
+    {"enable_task", as_method(function_entry<EnableTask>), kFunctionFlags, kEnableTaskDoc.data()},
+    {"disable_task", as_method(function_entry<DisableTask>), kFunctionFlags, kDisableTaskDoc.data()},
+    {"stop_task", as_method(function_entry<StopTask>), kFunctionFlags, kStopTaskDoc.data()},
+    {"run_times", as_method(function_entry<RunTimes>), kFunctionFlags, kRunTimesDoc.data()},
 };
 
 StatusResult exec_body(PyObject* module) {

@@ -29,6 +29,7 @@ nothing (the native session leaves the parent's connection alone there).
 #include "module/scheduler_error_mapping.hpp"
 #include "module/session_runner.hpp"
 #include "module/task_operation_bodies.hpp"
+#include "module/tasks/operation_docs.hpp"
 #include "module/tasks/scheduler_object.hpp"
 #include "module/tasks/task_function_bodies.hpp"
 #include "runtime/fork_generation.hpp"
@@ -141,23 +142,35 @@ PyObject* scheduler_closed(PyObject* self, void*) noexcept { return PyBool_FromL
 
 constexpr int kMethodFlags = METH_FASTCALL | METH_KEYWORDS;
 
+// The text signatures and docstrings of the operations, joined once at compile time.
+constexpr auto kTaskExistsDoc = docs::join("task_exists($self, task_name)\n--\n\n", docs::kTaskExists);
+constexpr auto kRunTaskDoc = docs::join("run_task($self, task_name)\n--\n\n", docs::kRunTask);
+constexpr auto kDeleteTaskDoc = docs::join("delete_task($self, task_name)\n--\n\n", docs::kDeleteTask);
+constexpr auto kRegisterXmlDoc = docs::join("register_xml($self, task_name, xml_data)\n--\n\n", docs::kRegisterXml);
+constexpr auto kListTasksDoc =
+    docs::join("list_tasks($self, folder='\\\\', *, recursive=False, hidden=False)\n--\n\n", docs::kListTasks);
+constexpr auto kTaskInfoDoc = docs::join("task_info($self, task_name)\n--\n\n", docs::kTaskInfo);
+constexpr auto kTaskXmlDoc = docs::join("task_xml($self, task_name)\n--\n\n", docs::kTaskXml);
+constexpr auto kEnableTaskDoc = docs::join("enable_task($self, task_name)\n--\n\n", docs::kEnableTask);
+constexpr auto kDisableTaskDoc = docs::join("disable_task($self, task_name)\n--\n\n", docs::kDisableTask);
+constexpr auto kStopTaskDoc = docs::join("stop_task($self, task_name)\n--\n\n", docs::kStopTask);
+constexpr auto kRunTimesDoc =
+    docs::join("run_times($self, task_name, start, end, *, max_count=None)\n--\n\n", docs::kRunTimes);
+
 PyMethodDef method_table[] = {
-    {"task_exists", as_method(method_entry<TaskExists>), kMethodFlags, "task_exists($self, task_name)\n--\n\n"},
-    {"run_task", as_method(method_entry<RunTask>), kMethodFlags, "run_task($self, task_name)\n--\n\n"},
-    {"delete_task", as_method(method_entry<DeleteTask>), kMethodFlags, "delete_task($self, task_name)\n--\n\n"},
-    {"register_xml", as_method(method_entry<RegisterXml>), kMethodFlags,
-     "register_xml($self, task_name, xml_data)\n--\n\n"},
-    {"list_tasks", as_method(method_entry<ListTasks>), kMethodFlags,
-     "list_tasks($self, folder='\\\\', *, recursive=False, hidden=False)\n--\n\n"},
-    {"task_info", as_method(method_entry<TaskInfo>), kMethodFlags, "task_info($self, task_name)\n--\n\n"},
-    {"task_xml", as_method(method_entry<TaskXml>), kMethodFlags, "task_xml($self, task_name)\n--\n\n"},
-    {"enable_task", as_method(method_entry<EnableTask>), kMethodFlags, "enable_task($self, task_name)\n--\n\n"},
-    {"disable_task", as_method(method_entry<DisableTask>), kMethodFlags, "disable_task($self, task_name)\n--\n\n"},
-    {"stop_task", as_method(method_entry<StopTask>), kMethodFlags, "stop_task($self, task_name)\n--\n\n"},
-    {"run_times", as_method(method_entry<RunTimes>), kMethodFlags,
-     "run_times($self, task_name, start, end, *, max_count=None)\n--\n\n"},
+    {"task_exists", as_method(method_entry<TaskExists>), kMethodFlags, kTaskExistsDoc.data()},
+    {"run_task", as_method(method_entry<RunTask>), kMethodFlags, kRunTaskDoc.data()},
+    {"delete_task", as_method(method_entry<DeleteTask>), kMethodFlags, kDeleteTaskDoc.data()},
+    {"register_xml", as_method(method_entry<RegisterXml>), kMethodFlags, kRegisterXmlDoc.data()},
+    {"list_tasks", as_method(method_entry<ListTasks>), kMethodFlags, kListTasksDoc.data()},
+    {"task_info", as_method(method_entry<TaskInfo>), kMethodFlags, kTaskInfoDoc.data()},
+    {"task_xml", as_method(method_entry<TaskXml>), kMethodFlags, kTaskXmlDoc.data()},
+    {"enable_task", as_method(method_entry<EnableTask>), kMethodFlags, kEnableTaskDoc.data()},
+    {"disable_task", as_method(method_entry<DisableTask>), kMethodFlags, kDisableTaskDoc.data()},
+    {"stop_task", as_method(method_entry<StopTask>), kMethodFlags, kStopTaskDoc.data()},
+    {"run_times", as_method(method_entry<RunTimes>), kMethodFlags, kRunTimesDoc.data()},
     {"close", reinterpret_cast<PyCFunction>(scheduler_close), METH_NOARGS,
-     "close($self, /)\n--\n\nCloses the session; calls already running finish. Idempotent."},
+     "close($self, /)\n--\n\nCloses the session; calls already running finish on its connection. Idempotent."},
     {"__enter__", reinterpret_cast<PyCFunction>(scheduler_enter), METH_NOARGS, "__enter__($self, /)\n--\n\n"},
     {"__exit__", as_method(scheduler_exit), kMethodFlags, "__exit__($self, exc_type, exc_value, traceback, /)\n--\n\n"},
     {nullptr, nullptr, 0, nullptr},  // sentinel
