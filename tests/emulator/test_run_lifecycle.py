@@ -113,16 +113,28 @@ def test_a_huge_records_file_costs_a_run_and_a_stop_no_more_than_a_small_one():
     assert [record.state for record in emulator.runs("Big")] == ["terminated"]
 
 
-def test_records_are_kept_to_a_bounded_history():
-    morvane.register_xml("Many", task_xml((MISSING, "")))
+def test_records_are_kept_to_a_bounded_history_once_no_run_holds_them():
+    morvane.register_xml("Many", task_xml(("sleep", "0.3"),
+                                          settings="<MultipleInstancesPolicy>Parallel</MultipleInstancesPolicy>"))
     morvane.run_task("Many")
+    assert emulator.wait_runs("Many") == 0
     records = emulator.task_library() / "r.MANY"
     line = records.read_bytes()
-    records.write_bytes(line * ((3 << 20) // len(line)))  # 3 MiB of records
+    inflated = line * ((3 << 20) // len(line))  # 3 MiB of records
+    records.write_bytes(inflated)
+    morvane.run_task("Many")  # trims first: nothing runs
+    assert records.stat().st_size <= 1 << 20
+    with open(records, "ab") as file:
+        file.write(inflated)
+    morvane.run_task("Many")  # the run before still lives: its record is completed in place, so no trim
+    assert records.stat().st_size > 3 << 20
+    assert emulator.wait_runs("Many") == 0
     morvane.run_task("Many")
+    assert emulator.wait_runs("Many") == 0
     assert records.stat().st_size <= 1 << 20
     kept = emulator.runs("Many")
-    assert 1000 < len(kept) < 3000 and kept[-1].time > kept[0].time
+    assert 1000 < len(kept) < 3000
+    assert [(record.state, record.exit_code) for record in kept[-3:]] == [("ended", 0)] * 3
 
 
 def test_a_deleted_tasks_runs_end_with_it_and_never_reach_a_new_task_of_its_name(tmp_path):
