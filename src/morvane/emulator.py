@@ -18,7 +18,7 @@ import json
 import os
 import pathlib
 import sys
-from collections.abc import Callable, Iterator
+from collections.abc import Callable, Iterator, Mapping
 from dataclasses import dataclass
 from typing import Any
 
@@ -40,6 +40,7 @@ __all__ = [
     "pending_fault_calls",
     "pending_faults",
     "runs",
+    "set_environment",
     "set_latency",
     "set_task_library",
     "task_library",
@@ -91,6 +92,7 @@ def _load() -> ctypes.CDLL:
 
     declare("winemu_task_library", ctypes.c_size_t, ctypes.c_char_p, ctypes.c_size_t)
     declare("winemu_set_task_library", ctypes.c_int, ctypes.c_char_p)
+    declare("winemu_set_environment", ctypes.c_int, ctypes.POINTER(ctypes.c_char_p))
     declare(
         "winemu_fail_after", None, ctypes.c_char_p, ctypes.c_uint, ctypes.c_int32, ctypes.c_char_p, ctypes.c_char_p
     )
@@ -185,6 +187,25 @@ def set_task_library(path: str | os.PathLike[str]) -> None:
     if b"\0" in encoded:
         raise ValueError("a path cannot hold NUL characters")
     _winemu.winemu_set_task_library(os.path.abspath(encoded))
+
+
+def set_environment(environment: Mapping[str, str]) -> None:
+    """Gives the emulated service's tasks this environment from their next run on.
+
+    The service never reads the process's live environment (another thread may change it at
+    any time): its actions get, and their %NAME% references expand from, a copy taken when
+    morvane was imported, which this replaces (``set_environment(os.environ)`` takes the
+    environment as it is now). It also holds the variables that choose the default task library.
+    """
+    entries = []
+    for name, value in environment.items():
+        entry = os.fsencode(name) + b"=" + os.fsencode(value)
+        if b"\0" in entry or not name or "=" in name:
+            raise ValueError(f"not an environment variable: {name!r}={value!r}")
+        entries.append(entry)
+    block = (ctypes.c_char_p * (len(entries) + 1))(*entries, None)
+    if _winemu.winemu_set_environment(block) != 0:
+        raise MemoryError("no memory for the service's environment")
 
 
 def fail_next(
@@ -345,9 +366,12 @@ class RunRecord:
     starts and ends. pid is the action's process once started, error why it could not start;
     end_time (seconds since 1970, like time) and exit_code (its exit status, or minus the signal
     that ended it) come once it has ended. run numbers the run the action belongs to (one run's
-    actions share it). state is "starting", "running", "ended", "terminated" (stopped, or past the
-    task's time limit), "not started", or "lost" when the runner died (killed) before recording
-    the action's end: the run failed, and nothing runs any more.
+    actions share it). state is "starting", "queued" (its run waits for the task's earlier runs
+    to end), "running", "ended", "terminated" (stopped, or past the task's time limit), "not
+    started" (which ends its run: no later action starts), or "lost" when the runner died
+    (killed) before recording the action's end: the run failed, and nothing runs any more. time
+    is when the action was recorded (queued, or about to start), start_time when its process
+    started.
     """
 
     time: float
@@ -358,6 +382,7 @@ class RunRecord:
     exit_code: int | None = None
     run: int = 0
     state: str = "ended"
+    start_time: float | None = None
 
 
 def runs(task_name: str) -> list[RunRecord]:
@@ -385,6 +410,7 @@ def _run_record(entry: dict[str, Any]) -> RunRecord:
     """One record as winemu writes it; a record of another shape raises TypeError or KeyError."""
     time, argv, pid, error = entry["time"], entry["argv"], entry["pid"], entry["error"]
     end_time, exit_code, run, state = entry["end_time"], entry["exit_code"], entry["run"], entry["state"]
+    start_time = entry.get("start_time")  # not in records made before it was kept
     if (
         not isinstance(time, (int, float))
         or not isinstance(argv, list)
@@ -392,13 +418,15 @@ def _run_record(entry: dict[str, Any]) -> RunRecord:
         or not _optional(pid, int)
         or not _optional(error, str)
         or not _optional(end_time, (int, float))
+        or not _optional(start_time, (int, float))
         or not _optional(exit_code, int)
         or not isinstance(run, int)
         or not isinstance(state, str)
     ):
         raise TypeError(f"a record of an unexpected shape: {entry!r}")
     return RunRecord(
-        time=time, argv=tuple(argv), pid=pid, error=error, end_time=end_time, exit_code=exit_code, run=run, state=state
+        time=time, argv=tuple(argv), pid=pid, error=error, end_time=end_time, exit_code=exit_code, run=run,
+        state=state, start_time=start_time,
     )
 
 

@@ -40,17 +40,23 @@ def run_line(record: _StartRecord) -> str:
     seconds since 1970, and ``exit_code``); records that do not know them leave them out rather
     than guess.
     """
+    state: str | None = getattr(record, "state", None)
     if record.error is not None:
         outcome = [f"not started: {record.error}"]
+    elif state == "queued":
+        outcome = ["queued"]  # waits for the task's earlier runs to end
     else:
         outcome = [f"pid {record.pid}"] if record.pid is not None else []
+        # A run that waited in the queue started well after it was recorded; others within moments.
+        start_time: float | None = getattr(record, "start_time", None)
+        if start_time is not None and start_time - record.time >= 0.1:
+            outcome.append(f"started {_local_time(start_time)}")
         end_time: float | None = getattr(record, "end_time", None)
         exit_code: int | None = getattr(record, "exit_code", None)
         if end_time is not None:
             outcome.append(f"ended {_local_time(end_time)}")
         if exit_code is not None:
             outcome.append(f"exit code {exit_code}")
-        state: str | None = getattr(record, "state", None)
         if state in ("terminated", "lost"):
             outcome.append("terminated" if state == "terminated" else "lost: the service's runner ended first")
     # list2cmdline writes the quoting that CommandLineToArgvW undoes.

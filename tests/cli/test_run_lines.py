@@ -33,6 +33,9 @@ def local(seconds):
         (FinishedRecord(START, ("a.exe",), 7, None, START + 2, 3),
          f"a.exe (pid 7, ended {local(START + 2)}, exit code 3)"),
         (FinishedRecord(START, ("a.exe",), 7, None, None, None), "a.exe (pid 7)"),  # still running
+        (RunRecord(START, ("a.exe",), None, None, state="queued"), "a.exe (queued)"),
+        (RunRecord(START, ("a.exe",), 7, None, START + 3, 0, state="ended", start_time=START + 2),
+         f"a.exe (pid 7, started {local(START + 2)}, ended {local(START + 3)}, exit code 0)"),  # waited in the queue
     ],
 )
 def test_each_outcome(record, tail):

@@ -9,12 +9,19 @@
 extern "C" {
 
 /* The task library: a directory. Until set, it is $MORVANE_TASK_LIBRARY, else
- * $XDG_STATE_HOME/morvane/tasks, else ~/.local/state/morvane/tasks.
+ * $XDG_STATE_HOME/morvane/tasks, else ~/.local/state/morvane/tasks, read from the service's
+ * environment (winemu_set_environment).
  * winemu_task_library copies the path into buffer (NUL-terminated when it fits) and returns
  * its length in bytes without the NUL; call with capacity 0 to learn the length. */
 WINEMU_API size_t winemu_task_library(char* buffer, size_t capacity);
 /* Returns 0, or -1 when path is null or empty. The directory is created on first use. */
 WINEMU_API int winemu_set_task_library(const char* path);
+
+/* The environment the service gives its tasks' actions (and reads the default task library's
+ * location from): a copy of the process's environment taken as libwinemu is loaded, never the live
+ * one. winemu_set_environment replaces it with a copy of `entries` ("NAME=value", NULL-terminated,
+ * as `environ`); runs started later use it. 0, or -1 for a NULL `entries` or no memory. */
+WINEMU_API int winemu_set_environment(const char* const* entries);
 
 /* Queues a one-shot fault: the next call of the platform function named `call`, on any thread,
  * fails with `hresult`. hresult 0 means "reports success but hands back no object"; an allocator

@@ -12,7 +12,7 @@
 #include <cerrno>
 #include <ctime>
 
-extern char** environ;
+#include "control/service_environment.hpp"
 
 namespace winemu {
 namespace {
@@ -60,7 +60,7 @@ sigset_t runner_signals() {
         for (int fd = 3; fd < 1024; ++fd)
             if (fd != report) fcntl(fd, F_SETFD, FD_CLOEXEC);
     }
-    execve(prepared.program.c_str(), prepared.argv.data(), environ);
+    execve(prepared.program.c_str(), prepared.argv.data(), prepared.environment->block());
     fail_child(report, errno);
 }
 

@@ -1,30 +1,14 @@
 // command_line.cpp: how Windows turns an action's text into a program's arguments.
 #include "launch/command_line.hpp"
 
-#include <cstdlib>
 #include <optional>
 
-#include "com/text_units.hpp"
-
-extern char** environ;
+#include "control/service_environment.hpp"
 
 namespace winemu {
 namespace {
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
-
-std::optional<std::string> environment_value(std::string_view name) {
-    const std::string exact(name);
-    if (const char* value = std::getenv(exact.c_str())) return std::string(value);
-    // Windows matches variable names case-insensitively.
-    for (char** entry = environ; entry && *entry; ++entry) {
-        const std::string_view variable(*entry);
-        const std::size_t equals = variable.find('=');
-        if (equals != std::string_view::npos && equal_ignoring_ascii_case(variable.substr(0, equals), name))
-            return std::string(variable.substr(equals + 1));
-    }
-    return std::nullopt;
-}
 
 }  // namespace
 
@@ -83,7 +67,7 @@ std::vector<std::string> split_arguments(std::string_view arguments) {
     return argv;
 }
 
-std::string expand_environment(std::string_view text) {
+std::string expand_environment(std::string_view text, const ServiceEnvironment& environment) {
     std::string expanded;
     while (!text.empty()) {
         const std::size_t percent = text.find('%');
@@ -96,7 +80,7 @@ std::string expand_environment(std::string_view text) {
             break;
         }
         const std::string_view name = text.substr(1, closing - 1);
-        const auto value = name.empty() ? std::nullopt : environment_value(name);
+        const auto value = name.empty() ? std::nullopt : environment.value(name);
         expanded += value ? std::string_view(*value) : text.substr(0, closing + 1);
         text.remove_prefix(closing + 1);
     }

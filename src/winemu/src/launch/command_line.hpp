@@ -7,6 +7,8 @@
 
 namespace winemu {
 
+class ServiceEnvironment;
+
 // An action's command read as CommandLineToArgvW reads the program name, the first argument: one
 // that starts with a quote ends at the next quote, backslashes and all (a path may end in one),
 // and whatever follows that quote starts the arguments; an unquoted command is the program's
@@ -25,7 +27,7 @@ std::vector<std::string> split_arguments(std::string_view arguments);
 
 // Expands %NAME% references as ExpandEnvironmentStrings does: a defined variable (names match
 // case-insensitively, an exact match first) gives its value; an undefined one, "%%" and an
-// unfinished "%NAME" stay as written.
-std::string expand_environment(std::string_view text);
+// unfinished "%NAME" stay as written. The values are the service's (service_environment.hpp).
+std::string expand_environment(std::string_view text, const ServiceEnvironment& environment);
 
 }  // namespace winemu

@@ -2,60 +2,44 @@
 #include "launch/live_runs.hpp"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <ftw.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
-
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <string_view>
 #include <thread>
-#include <map>
 
 #include "launch/run_lock.hpp"
 #include "launch/run_records.hpp"
 #include "library/library_files.hpp"
+#include "library/task_limits.hpp"
 #include "library/task_store.hpp"
 
 namespace winemu {
 namespace {
 
-void add_live_runs(UniqueFd records, std::vector<LiveRun>& runs, std::optional<std::uint32_t> before = std::nullopt,
-                   off_t tail = 0) {
-    if (!records) return;
-    auto shared = std::make_shared<UniqueFd>(std::move(records));
-    const int fd = shared->get();
-    // With a tail, only the records in that many last bytes (from a line's start) are read; all
-    // of them when that holds no whole record (one with long arguments).
-    off_t from = 0;
-    if (struct stat status {}; tail > 0 && fstat(fd, &status) == 0 && status.st_size > tail) from = status.st_size - tail;
-    std::string text;
-    char buffer[65536];
-    for (ssize_t got; (got = pread(fd, buffer, sizeof buffer, from + static_cast<off_t>(text.size()))) > 0;)
-        text.append(buffer, static_cast<std::size_t>(got));
-    if (from > 0) {
-        const std::size_t first_line = text.find('\n');
-        if (first_line == std::string::npos || first_line + 1 == text.size()) {
-            add_live_runs(std::move(*shared), runs, before);
-            return;
-        }
-        text.erase(0, first_line + 1);
-    }
-    // Runs in the order of their first record: the runner they have recorded, and whether one
-    // of their records closes them (then they have ended and their lock need not be tested).
-    struct Seen {
-        std::uint32_t run;
-        std::optional<long> runner;
-        bool closed = false;
-    };
+// Runs in the order of their first record in `text`: the runner they have recorded, and whether
+// one of their records closes them (then they have ended and their lock need not be tested).
+// With `before`, only the runs recorded before that run's first record; `found` says whether that
+// record was there.
+struct Seen {
+    std::uint32_t run;
+    std::optional<long> runner;
+    bool closed = false;
+};
+std::vector<Seen> runs_recorded(std::string_view text, std::optional<std::uint32_t> before, bool& found) {
     std::vector<Seen> order;
     std::map<std::uint32_t, std::size_t> places;
-    bool reached = false;
+    found = false;
     for_each_record_line(text, [&](std::string_view line) {
         const auto outcome = read_outcome(line);
-        if (!outcome || reached || (reached = outcome->run == before)) return;
+        if (!outcome || found || (found = outcome->run == before)) return;
         const auto [place, first] = places.try_emplace(outcome->run, order.size());
         if (first) order.push_back({outcome->run, std::nullopt});
         Seen& seen = order[place->second];
@@ -63,9 +47,35 @@ void add_live_runs(UniqueFd records, std::vector<LiveRun>& runs, std::optional<s
         if (!seen.runner) seen.runner = outcome->runner;
         seen.closed = seen.closed || outcome->closed;
     });
+    return order;
+}
+
+void add_live_runs(UniqueFd records, std::vector<LiveRun>& runs, std::optional<std::uint32_t> before = std::nullopt,
+                   off_t tail = 0) {
+    if (!records) return;
+    auto shared = std::make_shared<UniqueFd>(std::move(records));
+    const int fd = shared->get();
+    // Only the newest records are read: `tail` bytes (from a line's start), widened while they
+    // hold no whole record or not yet the record of the run `before`, up to largest_records_read.
+    // A run recorded earlier than that has seen that many bytes of later records written while it
+    // lives: not a run any policy but Parallel leaves, and one that no reader looks that far for.
+    std::size_t window = tail > 0 ? static_cast<std::size_t>(tail) : largest_records_read;
+    std::vector<Seen> order;
+    while (true) {
+        struct stat status {};
+        if (fstat(fd, &status) != 0) return;
+        const bool whole = static_cast<std::uintmax_t>(status.st_size) <= window;
+        const auto text = read_open_file_tail(fd, window);
+        if (!text) return;
+        bool found = false;
+        order = runs_recorded(*text, before, found);
+        const bool enough = !text->empty() && (!before || found);
+        if (whole || enough || window >= largest_records_read) break;
+        window = std::min(window * 8, largest_records_read);
+    }
     // Any record of a run will do for its lock: between two actions none of them is pending.
     for (const Seen& seen : order)
-        if (!seen.closed && run_is_live(fd, seen.run)) runs.push_back({shared, seen.run, seen.runner});
+        if (!seen.closed && seen.run != before && run_is_live(fd, seen.run)) runs.push_back({shared, seen.run, seen.runner});
 }
 
 // The records files of the whole library: every file named as a task's records are.
@@ -86,6 +96,12 @@ void signal_runs(const std::vector<LiveRun>& runs, int signal) {
 }
 
 }  // namespace
+
+std::vector<LiveRun> live_runs_in(const UniqueFd& records, std::optional<std::uint32_t> before, off_t tail) {
+    std::vector<LiveRun> runs;
+    if (records) add_live_runs(UniqueFd(fcntl(records.get(), F_DUPFD_CLOEXEC, 0)), runs, before, tail);
+    return runs;
+}
 
 std::vector<LiveRun> live_runs(const std::string& library, const PathElements* path,
                                std::optional<std::uint32_t> before, off_t tail) {

@@ -24,9 +24,13 @@ struct LiveRun {
 // The live runs of one task, or of every task in the library when `path` is null; with `before`,
 // only those whose records come before that run's first one (the runs it queues behind); with a
 // `tail`, only runs with a record in that many last bytes of the task's records (what RunEx
-// looks at, so that its cost does not grow with the records).
+// looks at, so that its cost does not grow with the records). Reads at most the newest
+// largest_records_read bytes of any task's records.
 std::vector<LiveRun> live_runs(const std::string& library, const PathElements* path,
                                std::optional<std::uint32_t> before = std::nullopt, off_t tail = 0);
+// The same of a records file held open, whatever became of its task since (deleted, replaced).
+std::vector<LiveRun> live_runs_in(const UniqueFd& records, std::optional<std::uint32_t> before = std::nullopt,
+                                  off_t tail = 0);
 
 // The tail RunEx reads to learn whether an instance runs. Unless the task's policy was Parallel
 // (it is then not asked), runs of a task follow one another (IgnoreNew, StopExisting) or queue

@@ -27,6 +27,13 @@ bool lock_run(int fd, std::uint32_t run) noexcept {
     return fcntl(fd, F_OFD_SETLK, &byte) == 0;
 }
 
+bool any_run_live(int fd) noexcept {
+    struct flock every = run_byte(0, F_WRLCK);
+    every.l_len = off_t(1) << 32;  // the bytes of all run numbers
+    if (fcntl(fd, F_OFD_GETLK, &every) != 0) return true;
+    return every.l_type != F_UNLCK;
+}
+
 bool run_is_live(int fd, std::uint32_t run) noexcept {
     struct flock byte = run_byte(run, F_WRLCK);
     // A descriptor that cannot ask says nothing: take the run as live rather than call it lost.

@@ -20,4 +20,7 @@ bool lock_run(int fd, std::uint32_t run) noexcept;
 // Whether a runner holds the run's lock (any descriptor of the records file will do).
 bool run_is_live(int fd, std::uint32_t run) noexcept;
 
+// Whether any run of the records file is live: one question, whatever the records hold.
+bool any_run_live(int fd) noexcept;
+
 }  // namespace winemu

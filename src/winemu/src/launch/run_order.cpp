@@ -15,7 +15,7 @@ std::optional<Number> number(std::string_view text) {
     return value;
 }
 
-constexpr int fixed_arguments = 7;
+constexpr int fixed_arguments = 6;
 
 // to_chars rather than to_string: the caller's locale may use a decimal comma.
 std::string decimal(double value) {
@@ -31,7 +31,6 @@ std::vector<std::string> run_order_arguments(const RunOrder& order) {
                                        order.task,
                                        std::to_string(order.run),
                                        std::to_string(order.first_record),
-                                       order.first_started ? "1" : "0",
                                        order.queued ? "1" : "0",
                                        decimal(order.time_limit)};
     for (const ExecAction& action : order.actions) {
@@ -49,12 +48,11 @@ std::optional<RunOrder> run_order_from(int argc, const char* const* argv) {
     order.task = argv[1];
     const auto run = number<std::uint32_t>(argv[2]);
     const auto first = number<long long>(argv[3]);
-    const auto limit = number<double>(argv[6]);
+    const auto limit = number<double>(argv[5]);
     if (!run || !first || !limit) return std::nullopt;
     order.run = *run;
     order.first_record = static_cast<off_t>(*first);
-    order.first_started = std::string_view(argv[4]) == "1";
-    order.queued = std::string_view(argv[5]) == "1";
+    order.queued = std::string_view(argv[4]) == "1";
     order.time_limit = *limit;
     for (int i = fixed_arguments; i < argc; i += 3) order.actions.push_back({argv[i], argv[i + 1], argv[i + 2]});
     return order;

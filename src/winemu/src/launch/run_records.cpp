@@ -32,8 +32,8 @@ std::string json_string(std::string_view bytes) {
 }
 
 // Room for the outcome's numbers and any error text a launch gives (strerror's texts are far
-// shorter).
-constexpr std::size_t outcome_width = 240;
+// shorter; a missing working directory's is named, and cut when longer).
+constexpr std::size_t outcome_width = 320;
 
 constexpr std::string_view state_names[] = {"starting", "queued", "running", "ended", "terminated", "not started", "lost"};
 
@@ -51,6 +51,7 @@ std::string outcome_field(const RunRecord& record, std::optional<std::string> er
     numbers += ", \"runner\": " + number_or_null(record.runner);
     numbers += ", \"state\": \"" + std::string(state_names[static_cast<int>(record.state)]) + "\"";
     numbers += ", \"pid\": " + number_or_null(record.pid);
+    numbers += ", \"start_time\": " + (record.start_time ? time_text(*record.start_time) : std::string("null"));
     numbers += ", \"end_time\": " + (record.end_time ? time_text(*record.end_time) : std::string("null"));
     numbers += ", \"exit_code\": " + number_or_null(record.exit_code);
     while (true) {

@@ -17,12 +17,13 @@ enum class ActionState { starting, queued, running, ended, terminated, not_start
 
 // One Exec action of a run: started, ended, or not startable.
 struct RunRecord {
-    double time = 0;                   // seconds since the epoch
+    double time = 0;                   // seconds since the epoch: when recorded (queued, or to start)
     std::vector<std::string> argv;     // UTF-8
     std::uint32_t run = 0;             // the run it belongs to
     std::optional<long> runner;        // the process group of the run's runner, once it runs
     ActionState state = ActionState::starting;
     std::optional<long> pid;           // when the process started
+    std::optional<double> start_time;  // when it started (later than `time` when its run was queued)
     std::optional<double> end_time;    // when it ended
     std::optional<long> exit_code;     // its exit status; minus the signal that ended it
     bool last = false;                 // the run's last record: once it is settled, the run has ended

@@ -11,5 +11,8 @@ inline constexpr HRESULT SCHED_S_TASK_TERMINATED = hresult_of(0x00041306u);   //
 inline constexpr HRESULT SCHED_E_TASK_DISABLED = hresult_of(0x80041326u);     // Run of a disabled task
 // A run whose runner died before its end was recorded: "The process terminated unexpectedly."
 inline constexpr HRESULT run_lost = hresult_of(0x8007042Bu);  // HRESULT_FROM_WIN32(ERROR_PROCESS_ABORTED)
+// The newest run's record holds no exit code a process can have: "The file or directory is
+// corrupted and unreadable." (HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT)), never a success.
+inline constexpr HRESULT records_damaged = hresult_of(0x80070570u);
 
 }  // namespace winemu

@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <optional>
 
-extern char** environ;
+#include "control/service_environment.hpp"
 
 namespace winemu {
 namespace {
@@ -113,11 +113,14 @@ long spawn_runner(int records_fd, const std::vector<std::string>& arguments) noe
         std::vector<char*> argv{const_cast<char*>(files->program.c_str()), const_cast<char*>(files->library.c_str())};
         for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
         argv.push_back(nullptr);
+        // The service's environment, never the caller's live one (service_environment.hpp).
+        const auto environment = service_environment();
         SpawnActions actions;
         SpawnAttributes attributes;
         int error = prepare(actions, attributes, records_fd);
         pid_t pid = 0;
-        if (error == 0) error = posix_spawn(&pid, files->program.c_str(), actions.get(), attributes.get(), argv.data(), environ);
+        if (error == 0) error = posix_spawn(&pid, files->program.c_str(), actions.get(), attributes.get(), argv.data(),
+                                          environment->block());
         if (error != 0) return -error;
         reap_in_background(pid);
         return pid;

@@ -6,11 +6,11 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <string_view>
 #include <variant>
 
+#include "control/service_environment.hpp"
 #include "launch/command_line.hpp"
 
 namespace winemu {
@@ -40,14 +40,14 @@ std::string as_seen_here(const std::string& path, const std::string& working_dir
 // the errno why there is none. The path is the one to hand to the spawn, which resolves a relative
 // one after the change of directory. Done here rather than left to the spawn, so that a program
 // that cannot start is reported the same way wherever the spawn reports exec failures.
-std::variant<std::string, int> find_program(const std::string& command, const std::string& working_directory) {
+std::variant<std::string, int> find_program(const std::string& command, const std::string& working_directory,
+                                            const ServiceEnvironment& environment) {
     if (command.empty()) return ENOENT;
     if (command.find('/') != std::string::npos) {
         if (access(as_seen_here(command, working_directory).c_str(), X_OK) != 0) return errno;
         return command;
     }
-    const char* search = std::getenv("PATH");
-    std::string_view directories = search ? search : "/usr/local/bin:/usr/bin:/bin";
+    std::string_view directories = environment.value("PATH").value_or("/usr/local/bin:/usr/bin:/bin");
     int error = ENOENT;
     while (true) {
         const std::size_t end = directories.find(':');
@@ -63,26 +63,33 @@ std::variant<std::string, int> find_program(const std::string& command, const st
 
 PreparedLaunch prepare(const ExecAction& action) {
     PreparedLaunch prepared;
+    prepared.environment = service_environment();
+    const ServiceEnvironment& environment = *prepared.environment;
     RunRecord& record = prepared.record;
     record.time = seconds_since_epoch();
-    CommandText command = split_command(expand_environment(action.command));
-    std::string arguments = expand_environment(action.arguments);
+    CommandText command = split_command(expand_environment(action.command, environment));
+    std::string arguments = expand_environment(action.arguments, environment);
     if (!command.arguments.empty()) arguments = command.arguments + " " + arguments;
     record.argv.push_back(std::move(command.program));
     for (auto& argument : split_arguments(arguments)) record.argv.push_back(std::move(argument));
 
-    prepared.working_directory = expand_environment(action.working_directory);
+    prepared.working_directory = expand_environment(action.working_directory, environment);
     if (!prepared.working_directory.empty()) {
         struct stat status {};
         const int error = stat(prepared.working_directory.c_str(), &status) != 0 ? errno
                           : S_ISDIR(status.st_mode)                            ? 0
                                                                                : ENOTDIR;
+        if (error == ENOENT || error == ENOTDIR) {
+            // As Windows says of a working directory that is none: ERROR_DIRECTORY, naming it.
+            record.error = std::string(invalid_directory_text) + ": " + prepared.working_directory;
+            return prepared;
+        }
         if (error != 0) {
             record.error = error_text(error);
             return prepared;
         }
     }
-    auto program = find_program(record.argv.front(), prepared.working_directory);
+    auto program = find_program(record.argv.front(), prepared.working_directory, environment);
     if (const int* error = std::get_if<int>(&program)) {
         record.error = error_text(*error);
         return prepared;

@@ -14,6 +14,7 @@
 #include "launch/run_records.hpp"
 #include "launch/runner_spawn.hpp"
 #include "launch/task_launch.hpp"
+#include "library/task_limits.hpp"
 #include "library/task_store.hpp"
 
 namespace winemu {
@@ -47,7 +48,8 @@ HResultOr<std::optional<StartedRun>> start_task_run(const std::string& library, 
                                                     std::vector<ExecAction> actions, const RunSettings& settings) {
     using Result = HResultOr<std::optional<StartedRun>>;
     if (actions.empty()) return std::optional<StartedRun>();
-    RunOrder order{library, utf8_from_utf16_lossy(display_path(path)), new_run_number(), 0, false, false,
+    trim_task_runs(library, path, records_trimmed_at, records_kept, any_run_live);
+    RunOrder order{library, utf8_from_utf16_lossy(display_path(path)), new_run_number(), 0, false,
                    settings.time_limit, {}};
     if (settings.instances != InstancesPolicy::parallel &&
         !live_runs(library, &path, std::nullopt, recent_records).empty()) {
@@ -59,24 +61,34 @@ HResultOr<std::optional<StartedRun>> start_task_run(const std::string& library, 
     PreparedLaunch first = prepare_launch(actions.front());
     RunRecord& record = first.record;
     record.run = order.run;
-    record.last = actions.size() == 1;
+    // An action that cannot start ends its run there, as on Windows: its failure is the run's
+    // result, and no later action starts.
+    const bool cannot_start = record.error.has_value();
+    record.last = actions.size() == 1 || cannot_start;
+    if (order.queued && !cannot_start) record.state = ActionState::queued;
     const std::string line = run_record_line(record);
-    auto appended = append_task_runs(library, path, line);
+    // Locked before the runner exists, so that the run is never seen without its runner, and
+    // before the records can be trimmed, so that the lock is on the file that holds the record.
+    bool locked = false;
+    int lock_error = 0;
+    auto appended = append_task_runs(library, path, line, -1, [&](int records) {
+        if (cannot_start) return;
+        locked = lock_run(records, order.run);
+        lock_error = errno;
+    });
     if (!appended.ok()) return Result::failure(appended.error());
-    order.first_started = record.error.has_value();
-    if (order.first_started && actions.size() == 1) return std::optional<StartedRun>();
+    if (cannot_start) return std::optional<StartedRun>();
     AppendedText& outcome = appended.value();
     outcome.offset += static_cast<off_t>(outcome_offset(line));
     order.first_record = outcome.offset;
     order.actions = std::move(actions);
-    // Locked before the runner exists, so that the run is never seen without its runner.
-    if (!lock_run(outcome.file.get(), order.run)) {
-        record_refusal(outcome, record, errno);
+    if (!locked) {
+        record_refusal(outcome, record, lock_error);
         return std::optional<StartedRun>();
     }
     const long engine = spawn_runner(outcome.file.get(), run_order_arguments(order));
     if (engine < 0) {
-        if (!order.first_started) record_refusal(outcome, record, static_cast<int>(-engine));
+        record_refusal(outcome, record, static_cast<int>(-engine));
         return std::optional<StartedRun>();
     }
     return std::optional<StartedRun>(StartedRun{engine, record.argv.front()});

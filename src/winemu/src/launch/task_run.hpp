@@ -23,7 +23,8 @@ struct StartedRun {
 // Records the first action's start (its record, or why it cannot start, written before anything
 // else) and hands the run to a runner (runner_spawn.hpp), which takes the actions in order, each
 // after the one before has ended, recording each one's start, end and exit code (task_runner.cpp);
-// ExecutionTimeLimit bounds the run's actions. Returns once the run is recorded as started,
+// ExecutionTimeLimit bounds the run's actions; an action that cannot start ends the run there (its
+// record is the run's last), as on Windows. Returns once the run is recorded as started,
 // without waiting for any action. A runner that cannot be started is recorded as the first
 // action's failure to start. With an instance of the task running, `settings.instances` decides:
 // IgnoreNew starts nothing, StopExisting stops the running instances first, Queue has the new

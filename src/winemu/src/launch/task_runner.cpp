@@ -4,11 +4,13 @@
 // the records file holding the run's lock as descriptor 3 for its whole life. Every change of an
 // action's record is one pwrite of its fixed-width outcome: started (with its pid, before the
 // program runs), then ended (time and exit code) or not started (why).
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <optional>
+#include <string>
 
 #include <winemu/types.h>
 
@@ -43,30 +45,32 @@ struct KeptRecord {
     }
 };
 
-// Records the action (appending its record, or taking over the caller's one) and runs it to its
-// end; false when the run must stop: a record that cannot be written, or the action terminated.
+// Runs the recorded action to its end; false when the run must stop: an action that could not
+// start (which ends its run there, as on Windows: its record is the run's last), a record that
+// cannot be written, or the action terminated.
 bool run_action(KeptRecord& kept, const PreparedLaunch& launch, const Deadline& deadline) {
     RunRecord& record = kept.record;
-    if (record.error) return true;  // it cannot start, and its record says why
-    auto child = GatedAction::fork(launch);
-    if (!child) {
+    const auto not_started = [&](int error) {
+        record.pid.reset();
+        record.start_time.reset();
         record.state = ActionState::not_started;
-        record.error = error_text(errno);
-        return kept.update();
-    }
+        record.error = error_text(error);
+        record.last = true;
+        kept.update();
+        return false;
+    };
+    if (record.error) return false;  // recorded so: it cannot start, and its record says why
+    auto child = GatedAction::fork(launch);
+    if (!child) return not_started(errno);
     record.pid = child->pid();
+    record.start_time = seconds_since_epoch();
     record.state = ActionState::running;
     if (!kept.update()) {
         kill(child->pid(), SIGKILL);  // never runs: the gate stays shut
         wait_for_action(child->pid(), std::nullopt);
         return false;
     }
-    if (const int error = child->open_gate(); error != 0) {
-        record.pid.reset();
-        record.state = ActionState::not_started;
-        record.error = error_text(error);
-        return kept.update();
-    }
+    if (const int error = child->open_gate(); error != 0) return not_started(error);
     const ActionEnd end = wait_for_action(record.pid.value(), deadline);
     record.end_time = seconds_since_epoch();
     record.exit_code = end.exit_code;
@@ -76,35 +80,41 @@ bool run_action(KeptRecord& kept, const PreparedLaunch& launch, const Deadline& 
 }
 
 // The caller's record of the first action, completed as this runner takes the run over.
-KeptRecord first_record(const RunOrder& order, long group) {
-    PreparedLaunch launch = prepare_launch(order.actions.front());
+KeptRecord first_record(const RunOrder& order, long group, PreparedLaunch& launch) {
     launch.record.run = order.run;
     launch.record.runner = group;
-    launch.record.last = order.actions.size() == 1;
+    launch.record.last = order.actions.size() == 1 || launch.record.error.has_value();
     KeptRecord kept{launch.record, {}};
     kept.outcome.file = UniqueFd(dup(inherited_records));
     kept.outcome.offset = order.first_record;
     return kept;
 }
 
-// Waits, the first record saying so, until the task's runs recorded before this one have ended;
-// false when the run was stopped meanwhile.
-bool wait_for_turn(const RunOrder& order, const PathElements& path, long group) {
-    std::optional<KeptRecord> first;
-    if (!order.first_started) {
-        first = first_record(order, group);
-        first->record.state = ActionState::queued;
-        first->update();
-    }
-    while (!live_runs(order.library, &path, order.run).empty()) {
-        if (!stop_requested_within(std::chrono::milliseconds(20))) continue;
-        if (first) {
-            first->record.state = ActionState::terminated;
-            first->record.last = true;
-            first->update();
-        }
-        return false;
-    }
+// Records the first action as ended without running: stopped while queued, or its task deleted.
+int end_unstarted(const RunOrder& order, long group) {
+    PreparedLaunch launch = prepare_launch(order.actions.front());
+    KeptRecord first = first_record(order, group, launch);
+    first.record.error.reset();
+    first.record.state = ActionState::terminated;
+    first.record.last = true;
+    first.update();
+    return 0;
+}
+
+// Waits, the first record saying so, until the runs recorded before this one in the records it
+// holds have ended (whatever became of the task's name meanwhile); false when the run was stopped
+// meanwhile.
+bool wait_for_turn(const RunOrder& order, long group) {
+    PreparedLaunch launch = prepare_launch(order.actions.front());
+    KeptRecord first = first_record(order, group, launch);
+    first.record.error.reset();
+    first.record.state = ActionState::queued;
+    first.record.last = order.actions.size() == 1;
+    first.update();
+    // The inherited descriptor only appends: the same file (deleted or not) opened to be read.
+    const UniqueFd records(open(("/proc/self/fd/" + std::to_string(inherited_records)).c_str(), O_RDONLY | O_CLOEXEC));
+    while (!live_runs_in(records, order.run, recent_records).empty())
+        if (stop_requested_within(std::chrono::milliseconds(20))) return false;
     return true;
 }
 
@@ -114,27 +124,32 @@ int run(const RunOrder& order) {
     auto path = resolve_task_path(*name, {});
     if (!path.ok()) return 2;
     const long group = getpgrp();
-    if (order.queued && !wait_for_turn(order, path.value(), group)) return 0;
+    if (order.queued && !wait_for_turn(order, group)) return end_unstarted(order, group);
+    // A task deleted before its run starts takes the run with it, even one of the name registered
+    // anew meanwhile: its records are not the ones this run holds.
+    if (!holds_task_runs(order.library, path.value(), inherited_records)) return end_unstarted(order, group);
     const Deadline deadline = order.time_limit > 0
                                   ? Deadline(std::chrono::steady_clock::now() +
                                              std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                                                  std::chrono::duration<double>(order.time_limit)))
                                   : std::nullopt;
     for (std::size_t i = 0; i < order.actions.size(); ++i) {
-        if (i == 0 && order.first_started) continue;
         PreparedLaunch launch = prepare_launch(order.actions[i]);
-        launch.record.run = order.run;
-        launch.record.runner = group;
-        launch.record.last = i + 1 == order.actions.size();
-        KeptRecord kept{launch.record, {}};
-        const std::string line = run_record_line(launch.record);
+        KeptRecord kept{{}, {}};
         if (i == 0) {
             // The caller wrote this record before the runner existed: the same line, completed.
-            kept = first_record(order, group);
+            kept = first_record(order, group, launch);
             if (!kept.update()) return 1;
         } else {
-            auto appended = append_task_runs(order.library, path.value(), line);
-            if (!appended.ok()) return 1;  // the task was deleted, or the disk is full: nothing more starts
+            launch.record.run = order.run;
+            launch.record.runner = group;
+            launch.record.last = i + 1 == order.actions.size() || launch.record.error.has_value();
+            kept.record = launch.record;
+            const std::string line = run_record_line(launch.record);
+            // Only into the records this run holds: nothing more starts once its task was deleted
+            // (or the disk is full).
+            auto appended = append_task_runs(order.library, path.value(), line, inherited_records);
+            if (!appended.ok()) return 1;
             kept.outcome = std::move(appended.value());
             kept.outcome.offset += static_cast<off_t>(outcome_offset(line));
         }

@@ -2,12 +2,15 @@
 #include "launch/task_state.hpp"
 
 #include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <map>
 #include <string_view>
 
 #include "launch/run_lock.hpp"
 #include "launch/run_records.hpp"
 #include "launch/run_results.hpp"
+#include "launch/task_launch.hpp"
 #include "library/task_store.hpp"
 
 namespace winemu {
@@ -39,12 +42,22 @@ std::string first_argument(std::string_view line) {
     return std::string(line.substr(open + 9, end + 1 - (open + 9)));
 }
 
+// An exit code as the records keep one: an integer that a 32-bit exit code (or minus a signal)
+// can be. Anything else (1e300, 2.5, a number past 32 bits) is a damaged record, never a result.
+std::optional<HRESULT> exit_code_of(std::string_view line) {
+    const auto value = number_after(line, "\"exit_code\": ");
+    if (!value || !(*value >= -2147483648.0 && *value <= 4294967295.0) || *value != std::trunc(*value))
+        return std::nullopt;
+    return static_cast<HRESULT>(static_cast<std::uint32_t>(static_cast<std::int64_t>(*value)));
+}
+
 HRESULT launch_error(std::string_view line) {
     const std::size_t error = line.rfind("\"error\": \"");
     if (error == std::string_view::npos) return E_FAIL;
     const std::string_view text = line.substr(error + 10);
     if (text.starts_with("No such file")) return hresult_of(0x80070002u);  // ERROR_FILE_NOT_FOUND
     if (text.starts_with("Permission denied")) return E_ACCESSDENIED;
+    if (text.starts_with(invalid_directory_text)) return hresult_of(0x8007010Bu);  // ERROR_DIRECTORY
     return E_FAIL;
 }
 
@@ -95,11 +108,14 @@ TaskRunState task_run_state(const UniqueFd& records) {
     const std::string_view line = runs[newest].last_line;
     state.last_run_time = runs[newest].time;
     const std::string_view action = word_after(line, "\"state\": \"");
-    const auto exit_code = number_after(line, "\"exit_code\": ");
+    const auto exit_code = exit_code_of(line);
     if (live(newest)) state.last_result = SCHED_S_TASK_RUNNING;
     else if (action == "terminated") state.last_result = SCHED_S_TASK_TERMINATED;
-    else if (action == "ended" && exit_code) state.last_result = static_cast<HRESULT>(static_cast<long>(*exit_code));
-    else if (action == "not started") state.last_result = launch_error(line);
+    else if (action == "ended" && exit_code) state.last_result = *exit_code;
+    else if (action == "ended") {
+        state.damaged = true;
+        state.last_result = records_damaged;
+    } else if (action == "not started") state.last_result = launch_error(line);
     else state.last_result = run_lost;  // pending, and its runner is gone
     return state;
 }

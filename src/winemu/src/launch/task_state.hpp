@@ -35,8 +35,10 @@ struct TaskRunState {
 
 // The task's state. last_result: SCHED_S_TASK_HAS_NOT_RUN before any run; SCHED_S_TASK_RUNNING
 // while the newest run lives; after it, the exit code of its last action, SCHED_S_TASK_TERMINATED
-// when it was stopped or timed out, ERROR_PROCESS_ABORTED's HRESULT when its runner died, or the
-// launch error (file not found, access denied) when its last action could not start.
+// when it was stopped or timed out, ERROR_PROCESS_ABORTED's HRESULT when its runner died, the
+// launch error (file not found, access denied, ERROR_DIRECTORY) of the action that could not start
+// and so ended the run, or ERROR_FILE_CORRUPT's HRESULT (and `damaged`) when its exit code is none
+// that a process can have.
 TaskRunState task_run_state(const std::string& library, const PathElements& path);
 // The same from the task's records file as open_task_runs or open_task_runs_in opened it (closed:
 // the task never ran).

@@ -6,13 +6,13 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <mutex>
 #include <optional>
 
 #include <winemu/control.h>
 
 #include "control/control_text.hpp"
+#include "control/service_environment.hpp"
 
 namespace winemu {
 namespace {
@@ -34,12 +34,12 @@ LibraryLocation& location() {
 }
 
 std::string from_environment() {
-    const char* library = std::getenv("MORVANE_TASK_LIBRARY");
-    if (library && *library) return library;
-    const char* state = std::getenv("XDG_STATE_HOME");
-    if (state && *state) return std::string(state) + "/morvane/tasks";
-    const char* home = std::getenv("HOME");
-    return std::string(home ? home : "") + "/.local/state/morvane/tasks";
+    const auto environment = service_environment();
+    const auto library = environment->value("MORVANE_TASK_LIBRARY");
+    if (library && !library->empty()) return std::string(*library);
+    const auto state = environment->value("XDG_STATE_HOME");
+    if (state && !state->empty()) return std::string(*state) + "/morvane/tasks";
+    return std::string(environment->value("HOME").value_or("")) + "/.local/state/morvane/tasks";
 }
 
 std::string without_trailing_slashes(std::string path) {
@@ -51,7 +51,19 @@ std::string without_trailing_slashes(std::string path) {
 
 std::string task_library() {
     const std::uint64_t choice = choices.load(std::memory_order_acquire);
-    if (choice == 0) return without_trailing_slashes(from_environment());
+    if (choice == 0) {
+        // Derived again only when the service's environment was replaced.
+        thread_local struct {
+            std::uint64_t generation = 0;
+            std::string path;
+        } derived;
+        const std::uint64_t generation = environment_generation();
+        if (derived.generation != generation) {
+            derived.path = without_trailing_slashes(from_environment());
+            derived.generation = generation;
+        }
+        return derived.path;
+    }
     thread_local struct {
         std::uint64_t choice = 0;
         std::string path;

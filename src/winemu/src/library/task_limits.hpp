@@ -18,7 +18,11 @@ inline constexpr std::size_t largest_task_file = largest_definition + 1024;
 // A folder's spelling file: one element of at most 255 UTF-16 units.
 inline constexpr std::size_t largest_spelling_file = 1024;
 // The part of a task's start records that is read back: the newest records, as many as fit.
-inline constexpr std::size_t largest_records_read = std::size_t{16} << 20;
+inline constexpr std::size_t largest_records_read = std::size_t{1} << 20;
+// A task's start records are kept to a bounded history, as Windows keeps one: past
+// records_trimmed_at bytes (some 2,000 records) they are cut to their newest records_kept bytes.
+inline constexpr std::size_t records_trimmed_at = largest_records_read;
+inline constexpr std::size_t records_kept = largest_records_read / 2;
 
 // Attributes (namespace declarations included) of one element.
 inline constexpr std::size_t most_attributes_per_element = 256;

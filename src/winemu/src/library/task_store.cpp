@@ -3,10 +3,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -457,7 +459,7 @@ HRESULT remove_empty_folder(int directory, const EntryName& name) {
     return S_OK;
 }
 
-HRESULT remove_task(const std::string& library, const PathElements& path) {
+HRESULT remove_task(const std::string& library, const PathElements& path, UniqueFd* records) {
     const PathElements parent = parent_of(path);
     auto folder = open_folder(library, parent);
     if (!folder.ok()) return missing_folder_of_task(folder.error(), parent);
@@ -477,7 +479,11 @@ HRESULT remove_task(const std::string& library, const PathElements& path) {
     }
     if (*kind == EntryKind::foreign) return foreign_task;
     if (unlinkat(directory, name.definition().c_str(), 0) != 0) return hresult_from_errno(errno);
-    if (entry_kind(directory, name.runs()) == EntryKind::ours) unlinkat(directory, name.runs().c_str(), 0);
+    if (entry_kind(directory, name.runs()) == EntryKind::ours) {
+        // Opened under the lock that keeps runs from starting: every run it names is there.
+        if (records) *records = open_runs_file(directory, name);
+        unlinkat(directory, name.runs().c_str(), 0);
+    }
     // Directories that only held the pieces of a long name go when they are empty.
     for (std::size_t i = entry.pieces.size(); i-- > 0;) {
         const int holder = i == 0 ? folder_directory : entry.pieces[i - 1].get();
@@ -486,8 +492,24 @@ HRESULT remove_task(const std::string& library, const PathElements& path) {
     return S_OK;
 }
 
+namespace {
+
+bool is_same_file(int directory, const std::string& name, int file) {
+    struct stat held {}, named {};
+    return fstat(file, &held) == 0 && fstatat(directory, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+}  // namespace
+
+bool holds_task_runs(const std::string& library, const PathElements& path, int records) {
+    auto location = locate_task(library, path);
+    return location.ok() && is_same_file(location.value().entry.innermost(), location.value().name.runs(), records);
+}
+
 HResultOr<AppendedText> append_task_runs(const std::string& library, const PathElements& path,
-                                         std::string_view text) {
+                                         std::string_view text, int same_records,
+                                         const std::function<void(int records)>& then) {
     auto location = locate_task(library, path);
     if (!location.ok()) return HResultOr<AppendedText>::failure(location.error());
     // Shared with other appenders, exclusive of a deletion: records never outlive their task.
@@ -497,10 +519,32 @@ HResultOr<AppendedText> append_task_runs(const std::string& library, const PathE
     if (!kind) return HResultOr<AppendedText>::failure(hresult_from_errno(errno));
     if (*kind == EntryKind::missing) return HResultOr<AppendedText>::failure(file_not_found);
     if (*kind == EntryKind::foreign) return HResultOr<AppendedText>::failure(foreign_task);
+    if (same_records >= 0 && !is_same_file(directory, location.value().name.runs(), same_records))
+        return HResultOr<AppendedText>::failure(file_not_found);
     AppendedText appended;
     if (const int error = append_to_file(directory, location.value().name.runs(), text, &appended); error != 0)
         return HResultOr<AppendedText>::failure(error == foreign_entry ? foreign_task : hresult_from_errno(error));
+    if (then) then(appended.file.get());
     return appended;
+}
+
+void trim_task_runs(const std::string& library, const PathElements& path, std::size_t limit, std::size_t kept,
+                    const std::function<bool(int records)>& busy) {
+    auto location = locate_task(library, path);
+    if (!location.ok()) return;
+    const int directory = location.value().entry.innermost();
+    const std::string& runs = location.value().name.runs();
+    // Looked at first without the lock: most calls find the records small and take none.
+    struct stat status {};
+    if (fstatat(directory, runs.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+        static_cast<std::uintmax_t>(status.st_size) <= limit)
+        return;
+    const DirectoryLock lock(location.value().folder.get(), DirectoryLock::exclusive);
+    const UniqueFd records = open_runs_file(directory, location.value().name);
+    if (!records || busy(records.get())) return;
+    const auto newest = read_open_file_tail(records.get(), kept);
+    if (!newest) return;
+    write_file_atomically(directory, runs, *newest, false);
 }
 
 std::string read_task_runs(const std::string& library, const PathElements& path) {

@@ -1,6 +1,7 @@
 // task_store.hpp: the task library's files: reading, writing atomically, deleting.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,13 +69,30 @@ HResultOr<StoredTask> store_task(const std::string& library, const PathElements&
 // Deletes the task and its start records, or the folder of that path when it is empty
 // (HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY) when it is not); ERROR_FILE_NOT_FOUND when neither
 // exists, ERROR_PATH_NOT_FOUND when a folder above it is missing. Removes nothing that is not one
-// of ours.
-HRESULT remove_task(const std::string& library, const PathElements& path);
+// of ours. With `records`, a deleted task's start records file is handed back open (closed when
+// it had none), so that the caller can end the runs that it still holds.
+HRESULT remove_task(const std::string& library, const PathElements& path, UniqueFd* records = nullptr);
 
 // Appends text to the task's start records in one write, only while the task exists (a task
 // deleted meanwhile gets no records back); gives where the text went, or why nothing was written.
+// With `same_records` (an open records file), only while that file is still the task's: a run of
+// a task deleted since, or of an earlier task of the name, writes nothing (ERROR_FILE_NOT_FOUND).
+// `then` is called with the records file once the text is in, while trim_task_runs and deletion
+// are still held off (a new run takes its lock there, before any trim could replace the file).
 HResultOr<AppendedText> append_task_runs(const std::string& library, const PathElements& path,
-                                         std::string_view text);
+                                         std::string_view text, int same_records = -1,
+                                         const std::function<void(int records)>& then = {});
+
+// Whether the open records file is still the task's (not one of a task deleted since, or of an
+// earlier task of the name).
+bool holds_task_runs(const std::string& library, const PathElements& path, int records);
+
+// Keeps a task's start records bounded: once they pass `limit` bytes, they are replaced (atomically,
+// appends and deletion held off) by their newest `kept` bytes of whole records, unless `busy`
+// says of the open records file that a run still holds it (its outcomes are rewritten in place,
+// and its lock lives on that file).
+void trim_task_runs(const std::string& library, const PathElements& path, std::size_t limit, std::size_t kept,
+                    const std::function<bool(int records)>& busy);
 
 // The task's start records as they were appended (the newest ones, when there are more than
 // largest_records_read bytes of them); empty when there are none.

@@ -18,6 +18,7 @@
 #include "library/task_paths.hpp"
 #include "com/system_messages.hpp"
 #include "library/task_readback.hpp"
+#include "launch/task_removal.hpp"
 #include "library/task_store.hpp"
 #include "library/task_xml.hpp"
 
@@ -112,7 +113,7 @@ public:
             auto path = text.empty() ? HResultOr<PathElements>(folder_) : resolve_task_path(text, folder_);
             if (!path.ok()) return path.error();
             if (path.value().empty()) return E_ACCESSDENIED;
-            return remove_task(library_, path.value());
+            return remove_task_ending_runs(library_, path.value());
         }));
     }
 

@@ -8,6 +8,7 @@
 #include "com/bstr_text.hpp"
 #include "com/com_guard.hpp"
 #include "control/platform_call.hpp"
+#include "control/service_environment.hpp"
 #include "service/service_call.hpp"
 #include "service/service_object.hpp"
 #include "service/task_folder.hpp"
@@ -79,8 +80,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_ConnectedUser(BSTR* pUser) override {
         return connection_text("get_ConnectedUser", pUser, [] {
-            const char* user = getenv("USER");
-            return std::string(user ? user : "");
+            return std::string(service_environment()->value("USER").value_or(""));
         });
     }
     HRESULT STDMETHODCALLTYPE get_HighestVersion(DWORD* pVersion) override {
