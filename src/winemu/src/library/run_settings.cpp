@@ -13,6 +13,7 @@
 #include <string>
 
 #include "library/definition_nodes.hpp"
+#include "library/schema_values.hpp"
 #include "library/task_xml.hpp"
 
 namespace winemu {
@@ -59,7 +60,7 @@ RunSettings read_run_settings(std::string_view xml) {
             const std::string_view name = name_of(setting);
             const std::string value = text_of(setting);
             if (name == "AllowStartOnDemand") {
-                settings.allow_start_on_demand = value != "false";
+                settings.allow_start_on_demand = boolean_value(value);
             } else if (name == "MultipleInstancesPolicy") {
                 if (value == "Parallel") settings.instances = InstancesPolicy::parallel;
                 if (value == "Queue") settings.instances = InstancesPolicy::queue;
