@@ -85,12 +85,16 @@ def trigger_xml(t):
 
 @st.composite
 def triggers(draw, near):
-    # Starts from weeks before the change to just after it, often in the small hours it moves.
-    start = near + dt.timedelta(days=draw(st.integers(-40, 2)),
+    # Starts from weeks before the change to just after it, often in the small hours it moves;
+    # now and then years before, repeated for years (every hour or less often, to keep the model
+    # quick), so that patterns begun long ago reach the window.
+    far = draw(st.integers(0, 9)) == 0
+    start = near + dt.timedelta(days=draw(st.integers(-2000, -41) if far else st.integers(-40, 2)),
                                 minutes=draw(st.integers(60, 210) | st.integers(0, 1439)))
     if draw(st.integers(0, 5)) == 0:
         start += dt.timedelta(milliseconds=draw(st.integers(1, 999)))
-    interval = draw(st.none() | st.integers(1, 180) | st.integers(181, 31 * 1440))
+    interval = draw(st.integers(60, 31 * 1440) if far else st.none() | st.integers(1, 180) | st.integers(181, 31 * 1440))
+    long_ones = st.integers(60 * 1440, 4000 * 1440) if far else st.integers(3 * 1440, 60 * 1440)
     end_after = draw(st.none() | st.none() | st.integers(0, 60 * 1440))
     return {
         "kind": draw(st.sampled_from(["time", "daily", "weekly", "monthly", "monthly_dow"])),
@@ -106,8 +110,7 @@ def triggers(draw, near):
         "months": draw(st.none() | st.sets(st.integers(1, 12), min_size=1)),
         "interval": interval,
         # Durations shorter and longer than the gap between starts: longer ones overlap.
-        "duration": None if interval is None else draw(
-            st.none() | st.integers(1, 3 * 1440) | st.integers(3 * 1440, 60 * 1440)),
+        "duration": None if interval is None else draw(st.none() | st.integers(1, 3 * 1440) | long_ones),
     }
 
 

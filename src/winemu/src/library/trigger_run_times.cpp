@@ -38,7 +38,9 @@ using std::chrono::seconds;
  * window. Patterns that began before the window and still last through it repeat, phase for
  * phase, the ones that began shortly before it: the starts are looked at only back to when the
  * trigger's starts have fallen on each phase they can fall on, under each offset of the zone's
- * present rules (`lookback`), not back to a StartBoundary centuries ago. */
+ * present rules (`lookback`), not back to a StartBoundary centuries ago. An offset the zone kept
+ * only before that (local mean time before 1900) gives no phase of its own: Windows' zones carry
+ * no such history either, they read earlier years by their first rule. */
 
 // The times first + k * interval of one phase from `low` to `high` (both such times).
 struct Run {
