@@ -83,45 +83,61 @@ def trigger_xml(t):
     return f"<CalendarTrigger>{''.join(parts)}{schedule}</CalendarTrigger>"
 
 
+# Strategies built once: hypothesis spends more on building a strategy than on drawing from it.
+NEAR_DAYS = st.integers(-40, 2)
+FAR_DAYS = st.integers(-2000, -41)
+MINUTE_OF_DAY = st.integers(60, 210) | st.integers(0, 1439)
+NEAR_INTERVAL = st.none() | st.integers(1, 180) | st.integers(181, 31 * 1440)
+FAR_INTERVAL = st.integers(60, 31 * 1440)
+NEAR_DURATION = st.none() | st.integers(1, 3 * 1440) | st.integers(3 * 1440, 60 * 1440)
+FAR_DURATION = st.none() | st.integers(1, 3 * 1440) | st.integers(60 * 1440, 4000 * 1440)
+SCHEDULE = st.fixed_dictionaries({
+    "kind": st.sampled_from(["time", "daily", "weekly", "monthly", "monthly_dow"]),
+    "offset": st.none() | st.none() | st.sampled_from([0, 60, -300, 330, 630]),
+    "enabled_text": st.sampled_from([None, "true", "false", "1", "0"]),
+    "days_interval": st.integers(1, 5),
+    "weeks_interval": st.integers(1, 3),
+    "days_of_week": st.sets(st.integers(0, 6), min_size=1),
+    "days_of_month": st.sets(st.integers(1, 31) | st.just("Last"), min_size=1, max_size=5),
+    "weeks": st.none() | st.sets(st.sampled_from([1, 2, 3, 4, "Last"]), min_size=1),
+    "months": st.none() | st.sets(st.integers(1, 12), min_size=1),
+})
+END_AFTER = st.none() | st.none() | st.integers(0, 60 * 1440)
+
+
 @st.composite
 def triggers(draw, near):
     # Starts from weeks before the change to just after it, often in the small hours it moves;
     # now and then years before, repeated for years (every hour or less often, to keep the model
-    # quick), so that patterns begun long ago reach the window.
+    # quick), so that patterns begun long ago reach the window. Durations shorter and longer than
+    # the gap between starts: longer ones overlap.
     far = draw(st.integers(0, 9)) == 0
-    start = near + dt.timedelta(days=draw(st.integers(-2000, -41) if far else st.integers(-40, 2)),
-                                minutes=draw(st.integers(60, 210) | st.integers(0, 1439)))
+    start = near + dt.timedelta(days=draw(FAR_DAYS if far else NEAR_DAYS), minutes=draw(MINUTE_OF_DAY))
     if draw(st.integers(0, 5)) == 0:
         start += dt.timedelta(milliseconds=draw(st.integers(1, 999)))
-    interval = draw(st.integers(60, 31 * 1440) if far else st.none() | st.integers(1, 180) | st.integers(181, 31 * 1440))
-    long_ones = st.integers(60 * 1440, 4000 * 1440) if far else st.integers(3 * 1440, 60 * 1440)
-    end_after = draw(st.none() | st.none() | st.integers(0, 60 * 1440))
+    interval = draw(FAR_INTERVAL if far else NEAR_INTERVAL)
+    end_after = draw(END_AFTER)
     return {
-        "kind": draw(st.sampled_from(["time", "daily", "weekly", "monthly", "monthly_dow"])),
+        **draw(SCHEDULE),
         "start": start,
-        "offset": draw(st.none() | st.none() | st.sampled_from([0, 60, -300, 330, 630])),
         "end": None if end_after is None else start.replace(microsecond=0) + dt.timedelta(minutes=end_after),
-        "enabled_text": draw(st.sampled_from([None, "true", "false", "1", "0"])),
-        "days_interval": draw(st.integers(1, 5)),
-        "weeks_interval": draw(st.integers(1, 3)),
-        "days_of_week": draw(st.sets(st.integers(0, 6), min_size=1)),
-        "days_of_month": draw(st.sets(st.integers(1, 31) | st.just("Last"), min_size=1, max_size=5)),
-        "weeks": draw(st.none() | st.sets(st.sampled_from([1, 2, 3, 4, "Last"]), min_size=1)),
-        "months": draw(st.none() | st.sets(st.integers(1, 12), min_size=1)),
         "interval": interval,
-        # Durations shorter and longer than the gap between starts: longer ones overlap.
-        "duration": None if interval is None else draw(st.none() | st.integers(1, 3 * 1440) | long_ones),
+        "duration": None if interval is None else draw(FAR_DURATION if far else NEAR_DURATION),
     }
+
+
+ZONE_AND_CHANGE = st.sampled_from([(zone, near) for zone, changes in sorted(ZONES.items()) for near in changes])
+WINDOW_START = st.integers(-2 * 1440, 3 * 1440)
+WINDOW_LENGTH = st.integers(0, 180) | st.integers(0, 3 * 1440)
+MAX_COUNT = st.just(0) | st.integers(1, 8)
 
 
 @st.composite
 def cases(draw):
-    zone = draw(st.sampled_from(sorted(ZONES)))
-    near = draw(st.sampled_from(ZONES[zone]))
-    chosen = draw(st.lists(triggers(near), min_size=1, max_size=3))
-    low_wall = near + dt.timedelta(minutes=draw(st.integers(-2 * 1440, 3 * 1440)))
-    length = draw(st.integers(0, 180) | st.integers(0, 3 * 1440))
-    return zone, chosen, low_wall, length * 60, draw(st.just(0) | st.integers(1, 8))
+    zone, near = draw(ZONE_AND_CHANGE)
+    chosen = [draw(triggers(near)) for _ in range(draw(st.integers(1, 3)))]
+    low_wall = near + dt.timedelta(minutes=draw(WINDOW_START))
+    return zone, chosen, low_wall, draw(WINDOW_LENGTH) * 60, draw(MAX_COUNT)
 
 
 @settings(max_examples=400, deadline=dt.timedelta(seconds=10), derandomize=True,
