@@ -8,6 +8,7 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include <algorithm>
 #include <charconv>
 #include <memory>
 #include <string>
@@ -17,6 +18,13 @@
 #include "library/task_xml.hpp"
 
 namespace winemu {
+namespace {
+
+// A limit beyond a century is kept at a century: a run's deadline is counted on the steady
+// clock's 64-bit nanoseconds, which end 292 years on.
+constexpr double longest_time_limit = 100.0 * 365 * 86400;
+
+}  // namespace
 
 double duration_seconds(std::string_view text) {
     if (text.size() < 2 || text.front() != 'P') return -1;
@@ -66,7 +74,8 @@ RunSettings read_run_settings(std::string_view xml) {
                 if (value == "Queue") settings.instances = InstancesPolicy::queue;
                 if (value == "StopExisting") settings.instances = InstancesPolicy::stop_existing;
             } else if (name == "ExecutionTimeLimit") {
-                if (const double limit = duration_seconds(value); limit >= 0) settings.time_limit = limit;
+                if (const double limit = duration_seconds(value); limit >= 0)
+                    settings.time_limit = std::min(limit, longest_time_limit);
             }
         }
     }

@@ -7,8 +7,8 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
-#include <charconv>
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <memory>
 #include <string>
