@@ -527,7 +527,7 @@ def trigger_run_times(definition: str, start: int, end: int, max_count: int = 0)
     """When the triggers of a definition start its task, as the emulated service computes them.
 
     The instants (whole seconds since 1970) within [start, end], ascending, the first max_count
-    of them (0: all); and whether the definition has an enabled time or calendar trigger. Times
+    of them (0: all); and whether the definition has a time or calendar trigger (enabled or not). Times
     written without an offset are local times of the process's zone (TZ, after time.tzset()).
     """
     _text("definition", definition)

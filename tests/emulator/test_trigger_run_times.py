@@ -174,3 +174,75 @@ def test_engine_agrees_with_the_model(change, first, second, window_start, windo
         expected = expected[:max_count]
     with zone_of_process(zone_name):
         assert emulator.trigger_run_times(definition, low, high, max_count) == (expected, True)
+
+
+def definition_of(triggers):
+    return ('<Task xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task"><Triggers>' + triggers
+            + "</Triggers><Actions><Exec><Command>true</Command></Exec></Actions></Task>")
+
+
+UTC = dt.timezone.utc
+
+
+def daily_trigger(start, more="", schedule="<ScheduleByDay><DaysInterval>1</DaysInterval></ScheduleByDay>"):
+    return f"<CalendarTrigger><StartBoundary>{start}</StartBoundary>{more}{schedule}</CalendarTrigger>"
+
+
+# What the documentation leaves open, as decided (README, "Run times"): each row is registered
+# through the service's checks and asked of it, in UTC.
+DECISIONS = [
+    ("repetition without Duration lasts until the trigger starts again",
+     daily_trigger("2026-01-01T08:00:00", "<Repetition><Interval>PT7H</Interval></Repetition>"),
+     ("2026-01-01T00:00", "2026-01-02T09:00"), ["01T08:00", "01T15:00", "01T22:00", "02T05:00", "02T08:00"]),
+    ("a long Duration overlaps the next start, the times merged",
+     daily_trigger("2026-01-01T08:00:00", "<Repetition><Interval>PT7H</Interval><Duration>P2D</Duration></Repetition>"),
+     ("2026-01-02T00:00", "2026-01-02T13:00"), ["02T05:00", "02T08:00", "02T12:00"]),
+    ("ScheduleByMonthDayOfWeek without Weeks: those days of every week",
+     daily_trigger("2026-01-01T07:00:00", schedule="<ScheduleByMonthDayOfWeek><DaysOfWeek><Friday/></DaysOfWeek>"
+                   "</ScheduleByMonthDayOfWeek>"),
+     ("2026-01-01T00:00", "2026-01-31T00:00"), ["02T07:00", "09T07:00", "16T07:00", "23T07:00", "30T07:00"]),
+    ("Enabled 1 is taken as true", daily_trigger("2026-01-01T07:00:00", "<Enabled>1</Enabled>"),
+     ("2026-01-01T00:00", "2026-01-02T00:00"), ["01T07:00"]),
+    ("Enabled 0 is taken as false, and a disabled trigger still counts",
+     daily_trigger("2026-01-01T07:00:00", "<Enabled>0</Enabled>"),
+     ("2026-01-01T00:00", "2026-01-02T00:00"), ["01T07:00"]),
+    ("a start half a second past the minute is made at the next second",
+     daily_trigger("2026-01-01T07:00:00.5"), ("2026-01-01T00:00", "2026-01-02T08:00"), ["01T07:00:01", "02T07:00:01"]),
+]
+
+
+@pytest.mark.parametrize("triggers, window, expected", [row[1:] for row in DECISIONS], ids=[row[0] for row in DECISIONS])
+def test_what_the_documentation_leaves_open(triggers, window, expected):
+    import morvane
+
+    def moment(text):
+        return dt.datetime.fromisoformat(text).replace(tzinfo=UTC)
+
+    with zone_of_process("UTC"):
+        morvane.register_xml("Decided", definition_of(triggers))
+        found = morvane.run_times("Decided", moment(window[0]), moment(window[1]))
+    assert [t.astimezone(UTC).strftime("%dT%H:%M:%S") for t in found] == [
+        e if e.count(":") == 2 else e + ":00" for e in expected]
+
+
+def test_cost_follows_the_window_not_the_start_boundary():
+    # One day of a pattern repeated every minute, begun in 1601 or the day before: the work is
+    # the window's, however long ago the repetition began.
+    low = int(dt.datetime(2026, 6, 1, tzinfo=UTC).timestamp())
+
+    def best_of_three(start):
+        definition = definition_of(daily_trigger(
+            start, "<Repetition><Interval>PT1M</Interval><Duration>P1000Y</Duration></Repetition>"))
+        best = None
+        for _ in range(3):
+            began = time.perf_counter()
+            times, _ = emulator.trigger_run_times(definition, low, low + 86399)
+            took = time.perf_counter() - began
+            best = took if best is None else min(best, took)
+        assert len(times) == 1440
+        return best
+
+    with zone_of_process("Europe/Berlin"):
+        recent = best_of_three("2026-05-31T08:00:00")
+        ancient = best_of_three("1601-01-01T08:00:00")
+    assert ancient < 10 * recent + 0.01, (ancient, recent)

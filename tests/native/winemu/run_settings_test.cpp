@@ -38,6 +38,10 @@ TEST(RunSettings, ReadFromTheSettingsElementElseTheSchemaDefaults) {
         {"<MultipleInstancesPolicy>StopExisting</MultipleInstancesPolicy>", true, InstancesPolicy::stop_existing,
          72 * 3600.0},
         {"<ExecutionTimeLimit>soon</ExecutionTimeLimit>", true, InstancesPolicy::ignore_new, 72 * 3600.0},
+        // xs:boolean's 0 is false; a limit past what the run's clock counts is kept at a century.
+        {"<AllowStartOnDemand> 0 </AllowStartOnDemand>", false, InstancesPolicy::ignore_new, 72 * 3600.0},
+        {"<ExecutionTimeLimit>P300000000000Y</ExecutionTimeLimit>", true, InstancesPolicy::ignore_new,
+         100.0 * 365 * 86400},
         // Elements of another namespace are not the task's settings.
         {R"(<AllowStartOnDemand xmlns="urn:other">false</AllowStartOnDemand>)", true, InstancesPolicy::ignore_new,
          72 * 3600.0},

@@ -161,9 +161,30 @@ TEST(TriggerRunTimes, TimesOfTheCalendarInLocalTime) {
          {"2026-01-01 06:00+00", "2026-01-01 18:00+00", "2026-01-02 06:00+00", "2026-01-03 06:00+00"}},
         {"max_count ends an endless window early", "UTC", daily("2026-01-01T00:00:00", repetition("PT1M")),
          "2026-01-01T00:00", "9000-01-01T00:00", 2, {"2026-01-01 00:00+00", "2026-01-01 00:01+00"}},
-        {"a disabled trigger starts nothing", "UTC",
+        {"a trigger disabled on its own still counts, as GetRunTimes' remarks say", "UTC",
          "<TimeTrigger><Enabled>false</Enabled><StartBoundary>2026-01-10T12:00:00</StartBoundary></TimeTrigger>",
-         "2026-01-01T00:00", "2026-02-01T00:00", 0, {}},
+         "2026-01-01T00:00", "2026-02-01T00:00", 0, {"2026-01-10 12:00+00"}},
+        {"a start half a second past 08:00:00 is not made at 08:00:00", "UTC",
+         "<TimeTrigger><StartBoundary>2026-01-10T08:00:00.5</StartBoundary></TimeTrigger>", "2026-01-10T07:00",
+         "2026-01-10T08:00", 0, {}},
+        {"nor on the days after", "UTC", daily("2026-01-10T08:00:00.500"), "2026-01-11T07:00", "2026-01-11T08:00",
+         0, {}},
+        {"a Duration longer than the calendar repeats to its end, without overflow", "UTC",
+         "<TimeTrigger><StartBoundary>2026-01-01T00:00:00</StartBoundary>" +
+             repetition("PT1H", "P300000000000Y") + "</TimeTrigger>",
+         "2030-01-01T00:00", "2030-01-01T02:00", 0,
+         {"2030-01-01 00:00+00", "2030-01-01 01:00+00", "2030-01-01 02:00+00"}},
+        {"a pattern begun in 1601 still repeats, found without going back there", "UTC",
+         daily("1601-01-01T08:00:00", repetition("PT1M", "P1000Y")), "2026-01-01T00:00", "2026-01-01T00:02", 0,
+         {"2026-01-01 00:00+00", "2026-01-01 00:01+00", "2026-01-01 00:02+00"}},
+        {"patterns of a Duration longer than the schedule's step overlap, their times merged", "UTC",
+         daily("2026-01-01T08:00:00", repetition("PT7H", "P2D")), "2026-01-02T00:00", "2026-01-02T23:59", 0,
+         {"2026-01-02 05:00+00", "2026-01-02 08:00+00", "2026-01-02 12:00+00", "2026-01-02 15:00+00",
+          "2026-01-02 19:00+00", "2026-01-02 22:00+00"}},
+        {"days of the week without Weeks: those days in every week", "UTC",
+         calendar("2026-01-01T07:00:00", "<ScheduleByMonthDayOfWeek>" + mondays + "</ScheduleByMonthDayOfWeek>"),
+         "2026-01-01T00:00", "2026-02-01T00:00", 0,
+         {"2026-01-05 07:00+00", "2026-01-12 07:00+00", "2026-01-19 07:00+00", "2026-01-26 07:00+00"}},
     };
     for (const Case& c : cases) {
         const ZoneSetting zone(c.zone);
@@ -171,7 +192,7 @@ TEST(TriggerRunTimes, TimesOfTheCalendarInLocalTime) {
     }
 }
 
-TEST(TriggerRunTimes, OnlyEnabledTimeAndCalendarTriggersAreTimeTriggers) {
+TEST(TriggerRunTimes, OnlyTimeAndCalendarTriggersAreTimeTriggersEnabledOrNot) {
     const ZoneSetting zone("UTC");
     const struct {
         std::string triggers;
@@ -179,8 +200,8 @@ TEST(TriggerRunTimes, OnlyEnabledTimeAndCalendarTriggersAreTimeTriggers) {
     } cases[] = {
         {"", false},
         {"<BootTrigger/><LogonTrigger/><IdleTrigger/><RegistrationTrigger/>", false},
-        {"<TimeTrigger><Enabled>false</Enabled><StartBoundary>2026-01-10T12:00:00</StartBoundary></TimeTrigger>",
-         false},
+        {"<TimeTrigger><Enabled>false</Enabled><StartBoundary>2030-01-10T12:00:00</StartBoundary></TimeTrigger>",
+         true},
         // Enabled, though it names no day on which it could start.
         {calendar("2026-01-01T00:00:00", "<ScheduleByWeek><WeeksInterval>1</WeeksInterval></ScheduleByWeek>"), true},
         {"<BootTrigger/>" + daily("2030-01-01T00:00:00"), true},

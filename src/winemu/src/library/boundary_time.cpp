@@ -36,10 +36,10 @@ std::optional<BoundaryTime> read_boundary_time(std::string_view text) {
     const year_month_day date{std::chrono::year(year), std::chrono::month(static_cast<unsigned>(month)),
                               std::chrono::day(static_cast<unsigned>(day))};
     if (!date.ok() || hour > 23 || minute > 59 || second > 59) return std::nullopt;
-    if (read_char(text, at, '.')) {
-        while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
-    }
     BoundaryTime time{local_days(date) + hours(hour) + minutes(minute) + seconds(second), std::nullopt};
+    if (read_char(text, at, '.')) {
+        for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) time.past_second |= text[at] != '0';
+    }
     if (read_char(text, at, 'Z')) {
         time.offset = seconds(0);
     } else if (at < text.size() && (text[at] == '+' || text[at] == '-')) {

@@ -8,7 +8,7 @@
 
 namespace winemu {
 
-// "YYYY-MM-DDTHH:MM:SS", optional fractions of a second (dropped), then optionally "Z" or "+hh:mm"
+// "YYYY-MM-DDTHH:MM:SS", optional fractions of a second (whether nonzero), then optionally "Z" or "+hh:mm"
 // / "-hh:mm"; nullopt for anything else.
 std::optional<BoundaryTime> read_boundary_time(std::string_view text);
 

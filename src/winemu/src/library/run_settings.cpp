@@ -8,14 +8,23 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include <algorithm>
 #include <charconv>
 #include <memory>
 #include <string>
 
 #include "library/definition_nodes.hpp"
+#include "library/schema_values.hpp"
 #include "library/task_xml.hpp"
 
 namespace winemu {
+namespace {
+
+// A limit beyond a century is kept at a century: a run's deadline is counted on the steady
+// clock's 64-bit nanoseconds, which end 292 years on.
+constexpr double longest_time_limit = 100.0 * 365 * 86400;
+
+}  // namespace
 
 double duration_seconds(std::string_view text) {
     if (text.size() < 2 || text.front() != 'P') return -1;
@@ -59,13 +68,14 @@ RunSettings read_run_settings(std::string_view xml) {
             const std::string_view name = name_of(setting);
             const std::string value = text_of(setting);
             if (name == "AllowStartOnDemand") {
-                settings.allow_start_on_demand = value != "false";
+                settings.allow_start_on_demand = boolean_value(value);
             } else if (name == "MultipleInstancesPolicy") {
                 if (value == "Parallel") settings.instances = InstancesPolicy::parallel;
                 if (value == "Queue") settings.instances = InstancesPolicy::queue;
                 if (value == "StopExisting") settings.instances = InstancesPolicy::stop_existing;
             } else if (name == "ExecutionTimeLimit") {
-                if (const double limit = duration_seconds(value); limit >= 0) settings.time_limit = limit;
+                if (const double limit = duration_seconds(value); limit >= 0)
+                    settings.time_limit = std::min(limit, longest_time_limit);
             }
         }
     }

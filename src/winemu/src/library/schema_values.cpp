@@ -211,7 +211,7 @@ bool is_value_of(ValueType type, std::string_view value) {
     case ValueType::text: return true;
     case ValueType::non_empty: return !word.empty();
     case ValueType::path: return !word.empty() && characters(value) <= 260;
-    case ValueType::boolean: return word == "true" || word == "false";
+    case ValueType::boolean: return word == "true" || word == "false" || word == "1" || word == "0";
     case ValueType::date_time: return is_date_time(word);
     case ValueType::duration: return duration_seconds(word).has_value();
     case ValueType::duration_from_1m: return is_duration_within(word, 60, longest);
@@ -235,5 +235,12 @@ bool is_value_of(ValueType type, std::string_view value) {
     }
     return false;
 }
+
+bool boolean_value(std::string_view value) {
+    const std::string_view word = trimmed(value);
+    return word == "true" || word == "1";
+}
+
+std::optional<std::uint64_t> duration_value(std::string_view value) { return duration_seconds(trimmed(value)); }
 
 }  // namespace winemu

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace winemu {
@@ -12,7 +13,7 @@ enum class ValueType : std::uint8_t {
     text,                  // xs:string
     non_empty,             // nonEmptyString
     path,                  // pathType: nonEmptyString of at most 260 characters
-    boolean,               // xs:boolean as Windows reads it: true or false
+    boolean,               // xs:boolean: true, false, 1 or 0
     date_time,             // xs:dateTime
     duration,              // xs:duration
     duration_from_1m,      // xs:duration, at least PT1M
@@ -36,5 +37,12 @@ enum class ValueType : std::uint8_t {
 
 // Whether `value` (the element's text as written) is a value of `type`.
 bool is_value_of(ValueType type, std::string_view value);
+
+// An xs:boolean that passed the checks, read: true for "true" and "1" (blanks around ignored).
+bool boolean_value(std::string_view value);
+
+// An xs:duration that passed the checks, in whole seconds (a year as 365 days, a month as 30,
+// fractions of a second dropped), at most 2^62; nullopt for a text that is no xs:duration.
+std::optional<std::uint64_t> duration_value(std::string_view value);
 
 }  // namespace winemu

@@ -50,13 +50,20 @@ constexpr ChildRule trigger_base_children[] = {
     holding("Repetition", repetition), value("ExecutionTimeLimit", duration)};
 constexpr ComplexType trigger_base{trigger_base_children};
 
+// The same for time and calendar triggers, whose StartBoundary the element's page calls required
+// (it gives their time): its absence is a missing node, as for the schema's own required elements.
+constexpr ChildRule timed_trigger_base_children[] = {
+    value("Enabled", boolean), value("StartBoundary", date_time, 1), value("EndBoundary", date_time),
+    holding("Repetition", repetition), value("ExecutionTimeLimit", duration)};
+constexpr ComplexType timed_trigger_base{timed_trigger_base_children};
+
 constexpr ChildRule delay_children[] = {value("Delay", duration, 0, 1, 1)};
 constexpr ComplexType boot_trigger{delay_children, &trigger_base, 0, 0, false, true};
 constexpr ComplexType registration_trigger{delay_children, &trigger_base, 0, 0, false, true};
 constexpr ComplexType idle_trigger{{}, &trigger_base, 0, 0, false, true};
 
 constexpr ChildRule time_trigger_children[] = {value("RandomDelay", duration, 0, 1, 1)};
-constexpr ComplexType time_trigger{time_trigger_children, &trigger_base, 0, 0, false, true};
+constexpr ComplexType time_trigger{time_trigger_children, &timed_trigger_base, 0, 0, false, true};
 
 constexpr ChildRule value_query_children[] = {{"Value", nullptr, non_empty, 1, 32, 0, 0, "name"}};
 constexpr ComplexType value_queries{value_query_children};
@@ -95,10 +102,14 @@ constexpr ComplexType weeks{weeks_children};
 constexpr ChildRule daily_children[] = {value("DaysInterval", days_interval)};
 constexpr ComplexType daily{daily_children};
 
-constexpr ChildRule weekly_children[] = {value("WeeksInterval", weeks_interval), holding("DaysOfWeek", days_of_week)};
+// DaysOfWeek of a weekly schedule and DaysOfMonth of a monthly one are required: without them the
+// schedule names no day (IWeeklyTrigger::DaysOfWeek and IMonthlyTrigger::DaysOfMonth have no
+// default), and a trigger that can never start is refused rather than kept.
+constexpr ChildRule weekly_children[] = {value("WeeksInterval", weeks_interval),
+                                         holding("DaysOfWeek", days_of_week, 1)};
 constexpr ComplexType weekly{weekly_children};
 
-constexpr ChildRule monthly_children[] = {holding("DaysOfMonth", days_of_month), holding("Months", months)};
+constexpr ChildRule monthly_children[] = {holding("DaysOfMonth", days_of_month, 1), holding("Months", months)};
 constexpr ComplexType monthly{monthly_children};
 
 constexpr ChildRule monthly_day_of_week_children[] = {holding("Weeks", weeks), holding("DaysOfWeek", days_of_week, 1),
@@ -111,7 +122,7 @@ constexpr ChildRule calendar_trigger_children[] = {
     holding("ScheduleByWeek", weekly, 0, 1, 2, 1),
     holding("ScheduleByMonth", monthly, 0, 1, 2, 1),
     holding("ScheduleByMonthDayOfWeek", monthly_day_of_week, 0, 1, 2, 1)};
-constexpr ComplexType calendar_trigger{calendar_trigger_children, &trigger_base, 0, 0, false, true};
+constexpr ComplexType calendar_trigger{calendar_trigger_children, &timed_trigger_base, 0, 0, false, true};
 
 // triggersType: a choice repeated up to 48 times, so 48 triggers of all kinds together.
 constexpr ChildRule triggers_children[] = {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+#include "library/schema_values.hpp"
 #include "library/task_limits.hpp"
 #include "com/text_units.hpp"
 #include "com/utf.hpp"
@@ -142,12 +143,6 @@ std::string text_of(xmlNodePtr node) {
     return text ? std::string(reinterpret_cast<const char*>(text.get())) : std::string();
 }
 
-std::string_view trimmed(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
 xmlNodePtr child_named(xmlNodePtr parent, std::string_view name) {
     for (xmlNodePtr child = parent->children; child; child = child->next)
         if (is_element(child) && in_task_namespace(child) && name_of(child) == name) return child;
@@ -229,9 +224,9 @@ Checked check_document(xmlDocPtr document, std::string xml, std::optional<bool> 
     definition.xml = std::move(xml);
     if (const xmlNodePtr settings = child_named(task, "Settings")) {
         if (const xmlNodePtr enabled = child_named(settings, "Enabled"))
-            definition.enabled = trimmed(text_of(enabled)) == "true";
+            definition.enabled = boolean_value(text_of(enabled));
         if (const xmlNodePtr hidden = child_named(settings, "Hidden"))
-            definition.hidden = trimmed(text_of(hidden)) == "true";
+            definition.hidden = boolean_value(text_of(hidden));
     }
     read_actions(task, definition);
     Checked checked = std::move(definition);

@@ -7,14 +7,15 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include <algorithm>
 #include <charconv>
-#include <cmath>
+#include <cstdint>
 #include <memory>
 #include <string>
 
 #include "library/boundary_time.hpp"
 #include "library/definition_nodes.hpp"
-#include "library/run_settings.hpp"
+#include "library/schema_values.hpp"
 #include "library/task_xml.hpp"
 
 namespace winemu {
@@ -36,10 +37,12 @@ unsigned number_of(const xmlNode* node, unsigned fallback) {
     return read.ec == std::errc() && read.ptr == text.data() + text.size() && value > 0 ? value : fallback;
 }
 
+// A span of the definition, no longer than longest_span: a longer one starts the same times.
 std::optional<std::chrono::seconds> span_of(const xmlNode* node) {
-    const double seconds = duration_seconds(text_of(node));
-    if (seconds < 0) return std::nullopt;
-    return std::chrono::seconds(static_cast<long long>(std::floor(seconds)));
+    const auto seconds = duration_value(text_of(node));
+    if (!seconds) return std::nullopt;
+    return std::chrono::seconds(static_cast<std::int64_t>(
+        std::min<std::uint64_t>(*seconds, static_cast<std::uint64_t>(longest_span.count()))));
 }
 
 // The bit of a named member of a set (DaysOfWeek, Months) in the order given; 0 if not one.
@@ -75,9 +78,12 @@ unsigned numbered_members(const xmlNode* set, unsigned highest) {
     return bits;
 }
 
-// Months absent from a monthly schedule: every month. The schema lets the element out and the
-// documentation says nothing of it; a schedule by month that named no month could never start.
+// Months absent from a monthly schedule: every month; Weeks absent from a monthly day-of-week
+// schedule: every week, the last included. The schema lets both out and the documentation says
+// nothing of them; a schedule that named no month or no week could never start, and one that
+// names the days of the week without the weeks reads as those days in every week.
 constexpr std::uint16_t every_month = 0x0FFF;
+constexpr std::uint8_t every_week = 0x1F;
 
 void read_schedule(const xmlNode* schedule, std::string_view kind, TriggerRule& rule) {
     if (kind == "ScheduleByDay") rule.schedule = Schedule::daily;
@@ -86,6 +92,7 @@ void read_schedule(const xmlNode* schedule, std::string_view kind, TriggerRule& 
     else if (kind == "ScheduleByMonthDayOfWeek") rule.schedule = Schedule::monthly_day_of_week;
     else return;
     rule.months = every_month;
+    if (rule.schedule == Schedule::monthly_day_of_week) rule.weeks = every_week;
     for_children(schedule, [&](const xmlNode* part, std::string_view name) {
         if (name == "DaysInterval") rule.days_interval = number_of(part, 1);
         else if (name == "WeeksInterval") rule.weeks_interval = number_of(part, 1);
@@ -96,18 +103,19 @@ void read_schedule(const xmlNode* schedule, std::string_view kind, TriggerRule& 
     });
 }
 
-// A TimeTrigger or CalendarTrigger; nullopt when it is disabled or has no start.
+// A TimeTrigger or CalendarTrigger, enabled or not: GetRunTimes' and NextRunTime's remarks say
+// that triggers disabled one by one still count for the times. nullopt when it has no start.
+// A start written with a fraction of a second is taken at the next whole second: the times are
+// whole seconds, and none may come before the boundary.
 std::optional<TriggerRule> read_trigger(const xmlNode* trigger, bool is_calendar) {
     TriggerRule rule;
-    bool enabled = true;
     bool has_start = false;
     bool has_schedule = !is_calendar;
     for_children(trigger, [&](const xmlNode* part, std::string_view name) {
-        if (name == "Enabled") {
-            enabled = text_of(part) != "false";
-        } else if (name == "StartBoundary") {
+        if (name == "StartBoundary") {
             if (auto start = read_boundary_time(text_of(part))) {
                 rule.start = *start;
+                if (rule.start.past_second) rule.start.wall += std::chrono::seconds(1);
                 has_start = true;
             }
         } else if (name == "EndBoundary") {
@@ -122,7 +130,7 @@ std::optional<TriggerRule> read_trigger(const xmlNode* trigger, bool is_calendar
             has_schedule = rule.schedule != Schedule::once;
         }
     });
-    if (!enabled || !has_start || !has_schedule) return std::nullopt;
+    if (!has_start || !has_schedule) return std::nullopt;
     return rule;
 }
 

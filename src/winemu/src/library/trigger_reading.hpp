@@ -7,8 +7,8 @@
 
 namespace winemu {
 
-// The enabled TimeTrigger and CalendarTrigger elements of a definition that passed the service's
-// checks (UTF-8). Triggers of other kinds, disabled ones and those without a readable
+// The TimeTrigger and CalendarTrigger elements of a definition that passed the service's checks
+// (UTF-8), the disabled ones too. Triggers of other kinds and those without a readable
 // StartBoundary give no rule. Unreadable text gives none at all.
 TriggerRules read_trigger_rules(std::string_view xml);
 

@@ -9,11 +9,13 @@
 
 namespace winemu {
 
-// An xs:dateTime of the definition: the date and time as written (fractions of a second dropped),
-// and the offset from UTC written with it; without one it is a local time of the process's zone.
+// An xs:dateTime of the definition: the date and time as written to the second, whether a
+// fraction of a second followed, and the offset from UTC written with it; without one it is a
+// local time of the process's zone.
 struct BoundaryTime {
     std::chrono::local_seconds wall{};
     std::optional<std::chrono::seconds> offset;
+    bool past_second = false;  // a nonzero fraction: the time lies after `wall`
 };
 
 enum class Schedule : std::uint8_t { once, daily, weekly, monthly, monthly_day_of_week };
@@ -34,8 +36,12 @@ struct TriggerRule {
 
 struct TriggerRules {
     std::vector<TriggerRule> rules;
-    bool has_time_triggers = false;  // an enabled TimeTrigger or CalendarTrigger is there
+    bool has_time_triggers = false;  // a TimeTrigger or CalendarTrigger is there, enabled or not
 };
+
+// The longest Repetition/Duration read: longer than the whole of SYSTEMTIME's calendar (years 1601
+// to 30827), so that any longer one starts the same times, and far from the ends of the clock.
+constexpr std::chrono::seconds longest_span{std::int64_t{1} << 40};
 
 constexpr std::uint32_t last_day_of_month = std::uint32_t{1} << 31;
 constexpr std::uint8_t last_week = 1 << 4;
