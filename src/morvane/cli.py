@@ -279,6 +279,10 @@ def _perform_verb(scheduler: morvane.Scheduler, arguments: argparse.Namespace, d
     elif verb == "run":
         scheduler.run_task(name)
     elif verb == "delete":
+        # The service's DeleteTask also removes an empty folder of that name; the command removes
+        # tasks only.
+        if not scheduler.task_exists(name):
+            raise _Failure("the task does not exist (a folder is never deleted)", ExitStatus.NOT_FOUND)
         scheduler.delete_task(name)
     elif verb == "exists":
         return ExitStatus.OK if scheduler.task_exists(name) else ExitStatus.ABSENT

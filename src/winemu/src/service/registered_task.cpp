@@ -48,7 +48,7 @@ TASK_STATE state_of(const std::vector<InstanceState>& instances) {
 
 class RegisteredTask final : public ServiceObject<IRegisteredTask, IID_IRegisteredTask> {
 public:
-    RegisteredTask(std::string library, PathElements path, StoredTask task, DefinitionFacts facts,
+    RegisteredTask(FollowedLibrary library, PathElements path, StoredTask task, DefinitionFacts facts,
                    SharedFolderDirectory folder)
         : library_(std::move(library)), path_(std::move(path)), folder_(std::move(folder)),
           task_path_(std::move(task.path)), xml_(std::move(task.xml)), facts_(facts) {}
@@ -182,9 +182,9 @@ public:
         call.flags("flags", static_cast<ULONG>(flags));
         return ask_service(call, "Stop", [&] {
             if (flags != 0) return E_INVALIDARG;
-            if (auto present = load_task(library_, path_); !present.ok() && present.error() != SCHED_E_INVALID_TASK_HASH)
+            if (auto present = load_task(library(), path_); !present.ok() && present.error() != SCHED_E_INVALID_TASK_HASH)
                 return present.error();
-            const auto collect = [&] { return live_runs(library_, &path_); };
+            const auto collect = [&] { return live_runs(library(), &path_); };
             if (collect().empty()) return S_FALSE;
             end_live_runs(collect, stop_grace_seconds);
             return S_OK;
@@ -211,8 +211,8 @@ private:
     // Read at each call, so that a run started since shows; from the folder's directory when the
     // object came from a listing, which saves the walk from the library each time.
     TaskRunState run_state() const {
-        if (folder_ && *folder_) return task_run_state(open_task_runs_in(folder_->get(), path_.back()));
-        return task_run_state(library_, path_);
+        if (folder_ && *folder_ && library_.current()) return task_run_state(open_task_runs_in(folder_->get(), path_.back()));
+        return task_run_state(library(), path_);
     }
 
     DefinitionFacts current_facts() const {
@@ -225,13 +225,13 @@ private:
     }
 
     HRESULT store_enabled(bool enabled) {
-        auto current = load_checked_task(library_, path_);
+        auto current = load_checked_task(library(), path_);
         if (!current.ok()) return current.error();
         auto changed = with_enabled(std::move(current.value().stored.xml), enabled);
         auto* definition = std::get_if<TaskDefinition>(&changed);
         if (!definition) return SCHED_E_INVALID_TASK_HASH;
         if (current.value().definition.enabled != enabled) {
-            auto stored = store_task(library_, path_, definition->xml, WriteMode::update);
+            auto stored = store_task(library(), path_, definition->xml, WriteMode::update);
             if (!stored.ok()) return stored.error();
         }
         const std::lock_guard lock(mutex_);
@@ -245,14 +245,14 @@ private:
     // IRegisteredTask::Run and RunEx: a disabled task answers Run with SCHED_E_TASK_DISABLED and
     // RunEx with S_OK, starting nothing; AllowStartOnDemand false answers S_OK and starts nothing.
     HRESULT run(IRunningTask** out, RunMethod method) {
-        auto current = load_checked_task(library_, path_);
+        auto current = load_checked_task(library(), path_);
         if (!current.ok()) return current.error();
         CheckedTask& task = current.value();
         RunningInstance instance{std::move(task.stored.path), {}, std::nullopt};
         if (!task.definition.enabled && method == RunMethod::run) return SCHED_E_TASK_DISABLED;
         const RunSettings settings = read_run_settings(task.stored.xml);
         if (task.definition.enabled && settings.allow_start_on_demand) {
-            auto started = start_task_run(library_, path_, std::move(task.definition.exec_actions), settings);
+            auto started = start_task_run(library(), path_, std::move(task.definition.exec_actions), settings);
             if (!started.ok()) return started.error();
             if (const auto& first = started.value()) {
                 instance.pid = first->engine;
@@ -262,7 +262,9 @@ private:
         return create_running_task(std::move(instance), out);
     }
 
-    const std::string library_;
+    std::string library() const { return library_.path(); }
+
+    const FollowedLibrary library_;
     const PathElements path_;
     const SharedFolderDirectory folder_;  // the listed folder's directory, or none
     const std::u16string task_path_;  // "\Folder\Name" as registered
@@ -273,7 +275,7 @@ private:
 
 }  // namespace
 
-HRESULT create_registered_task(std::string library, PathElements path, StoredTask task, DefinitionFacts facts,
+HRESULT create_registered_task(FollowedLibrary library, PathElements path, StoredTask task, DefinitionFacts facts,
                                IRegisteredTask** out, SharedFolderDirectory folder) {
     return guarded([&] {
         *out = new RegisteredTask(std::move(library), std::move(path), std::move(task), facts, std::move(folder));

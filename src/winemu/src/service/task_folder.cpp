@@ -54,7 +54,7 @@ std::optional<WriteMode> write_mode(LONG flags) {
 
 class TaskFolder final : public ServiceObject<ITaskFolder, IID_ITaskFolder> {
 public:
-    TaskFolder(std::string library, PathElements folder, std::u16string display)
+    TaskFolder(FollowedLibrary library, PathElements folder, std::u16string display)
         : library_(std::move(library)), folder_(std::move(folder)), display_(std::move(display)) {}
 
     HRESULT STDMETHODCALLTYPE get_Name(BSTR* pName) override {
@@ -87,7 +87,7 @@ public:
             return guarded([&] {
                 auto task = task_path(bstr_view(path), folder_);
                 if (!task.ok()) return task.error();
-                auto loaded = load_checked_task(library_, task.value());
+                auto loaded = load_checked_task(library(), task.value());
                 if (!loaded.ok()) return loaded.error();
                 CheckedTask& checked = loaded.value();
                 return create_registered_task(library_, std::move(task.value()), std::move(checked.stored),
@@ -112,7 +112,7 @@ public:
             auto path = text.empty() ? HResultOr<PathElements>(folder_) : resolve_task_path(text, folder_);
             if (!path.ok()) return path.error();
             if (path.value().empty()) return E_ACCESSDENIED;
-            return remove_task(library_, path.value());
+            return remove_task(library(), path.value());
         }));
     }
 
@@ -193,7 +193,7 @@ private:
     }
 
     HRESULT list_tasks(bool hidden, IRegisteredTaskCollection** out) {
-        auto listing = list_folder(library_, folder_, ListedEntries::tasks);
+        auto listing = list_folder(library(), folder_, ListedEntries::tasks);
         if (!listing.ok()) return listing.error();
         const auto directory = std::make_shared<const UniqueFd>(std::move(listing.value().directory));
         std::vector<NamedItem<IRegisteredTask>> tasks;
@@ -223,7 +223,7 @@ private:
     }
 
     HRESULT list_folders(ITaskFolderCollection** out) {
-        auto listing = list_folder(library_, folder_, ListedEntries::folders);
+        auto listing = list_folder(library(), folder_, ListedEntries::folders);
         if (!listing.ok()) return listing.error();
         std::vector<NamedItem<ITaskFolder>> folders;
         for (std::u16string& name : listing.value().folders) {
@@ -246,34 +246,36 @@ private:
         auto task = name.empty() ? resolve_task_path(u"\\" + new_guid_text(), {}) : task_path(name, folder_);
         if (!task.ok()) return task.error();
 
-        auto parsed = parse_task_xml(bstr_view(xml_text), (flags & TASK_DISABLE) != 0);
+        auto parsed = parse_task_xml(bstr_view(xml_text), (flags & TASK_DISABLE) != 0, display_path(task.value()));
         if (const auto* refusal = std::get_if<XmlRefusal>(&parsed)) {
             leave_restricted_error(refusal->code, system_message(static_cast<DWORD>(refusal->code)), refusal->detail);
             return refusal->code;
         }
         if (flags & TASK_VALIDATE_ONLY) return S_OK;
         TaskDefinition& definition = std::get<TaskDefinition>(parsed);
-        auto stored = store_task(library_, task.value(), std::move(definition.xml), *mode);
+        auto stored = store_task(library(), task.value(), std::move(definition.xml), *mode);
         if (!stored.ok()) return stored.error();
         if (!out) return S_OK;
         return create_registered_task(library_, std::move(task.value()), std::move(stored.value()),
                                       {definition.enabled, false}, out);
     }
 
-    const std::string library_;
+    std::string library() const { return library_.path(); }
+
+    const FollowedLibrary library_;
     const PathElements folder_;
     const std::u16string display_;
 };
 
 }  // namespace
 
-HRESULT open_task_folder(const std::string& library, const PathElements& base, std::u16string_view path,
+HRESULT open_task_folder(const FollowedLibrary& library, const PathElements& base, std::u16string_view path,
                          ITaskFolder** out) {
     *out = nullptr;
     return guarded([&] {
         auto folder = path.empty() ? HResultOr<PathElements>(base) : resolve_task_path(path, base);
         if (!folder.ok()) return folder.error();
-        auto display = find_folder(library, folder.value());
+        auto display = find_folder(library.path(), folder.value());
         if (!display.ok()) return display.error();
         *out = new TaskFolder(library, std::move(folder.value()), std::move(display.value()));
         return S_OK;
