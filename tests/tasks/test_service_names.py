@@ -1,17 +1,20 @@
 """Where the service says a task is: the URI it records, what a deletion by the command line may
 remove, a session across a change of task library, and the module in a subinterpreter."""
 
+import datetime
+import os
 import subprocess
 import sys
 import textwrap
+import time
 
 import pytest
 
 import morvane
 from morvane import emulator
 
-from ..cli.test_command_line import command
-from .definitions import NAMESPACE, task_xml
+from morvane.cli import main
+from .definitions import NAMESPACE, calendar_trigger, task_xml
 
 pytestmark = pytest.mark.skipif(sys.platform == "win32", reason="winemu's task library")
 
@@ -52,11 +55,10 @@ def test_delete_on_the_command_line_never_removes_a_folder(capsys, content):
     morvane.delete_task("Tools\\Kept")  # the folder stays, empty
     for name in content:
         morvane.register_xml(name, task_xml())
-    status, _, err = command(capsys, "delete", "Tools")
-    assert status == 3 and "folder is never deleted" in err
+    assert main(["delete", "Tools"]) == 3 and "folder is never deleted" in capsys.readouterr().err
     morvane.register_xml("Tools\\Later", task_xml())  # still a folder, not a task's name
     assert not morvane.task_exists("Tools")
-    assert command(capsys, "delete", "Tools\\Later")[0] == 0
+    assert main(["delete", "Tools\\Later"]) == 0
 
 
 def test_a_session_acts_on_the_library_chosen_after_it_opened(tmp_path):
@@ -93,3 +95,82 @@ def test_a_subinterpreter_is_refused_and_the_main_interpreter_keeps_working():
     assert legacy.startswith("ImportError") and "main interpreter" in legacy
     assert isolated.startswith("ImportError")
     assert state == "READY"
+
+
+def test_listing_holds_no_definition_beyond_the_one_it_reads():
+    # In a fresh process, so that the peak measured is the listing's: 48 definitions of 900 kB
+    # each, where a listing that kept every text would grow by more than 40 MB.
+    script = textwrap.dedent(
+        """
+        import resource, sys, morvane
+        from morvane import emulator
+        emulator.set_task_library(sys.argv[1])
+        before = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+        listed = morvane.list_tasks(recursive=True)
+        after = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+        print(len(listed), (after - before) // 1024)
+        """
+    )
+    filler = "x" * 900_000
+    definition = task_xml().replace(f'xmlns="{NAMESPACE}">',
+                                    f'xmlns="{NAMESPACE}"><RegistrationInfo><Description>{filler}</Description>'
+                                    "</RegistrationInfo>")
+    for index in range(48):
+        morvane.register_xml(f"Big\\Task{index}", definition)
+    done = subprocess.run([sys.executable, "-c", script, str(emulator.task_library())], capture_output=True,
+                          text=True, timeout=120)
+    assert done.returncode == 0, done.stderr
+    count, grown_mb = map(int, done.stdout.split())
+    assert count == 48 and grown_mb < 16, f"the listing grew the process by {grown_mb} MB"
+
+
+def time_trigger(start):
+    return f"<TimeTrigger><StartBoundary>{start}</StartBoundary></TimeTrigger>"
+
+
+NEXT_YEAR = datetime.date.today().year + 1
+DEFINITIONS = {
+    "hourly": task_xml(triggers=calendar_trigger("2026-03-02T06:00:00", interval="PT1H", duration="P1D")),
+    "daily": task_xml(triggers=calendar_trigger("2026-03-02T06:30:00")),
+    "once, to come": task_xml(triggers=time_trigger(f"{NEXT_YEAR}-07-01T12:00:00")),
+    "once, gone": task_xml(triggers=time_trigger("2020-07-01T12:00:00")),
+    "disabled": task_xml(triggers=calendar_trigger("2026-03-02T06:30:00"), settings="<Enabled>false</Enabled>"),
+    "no trigger": task_xml(),
+}
+
+
+@pytest.fixture
+def zone():
+    """Sets the process's time zone; the one before comes back after the test."""
+    before = os.environ.get("TZ")
+
+    def choose(name):
+        os.environ["TZ"] = name
+        time.tzset()
+
+    yield choose
+    if before is None:
+        os.environ.pop("TZ", None)
+    else:
+        os.environ["TZ"] = before
+    time.tzset()
+
+
+def test_listed_next_run_times_agree_with_task_info_again_and_again(zone):
+    """A listing's next run times, known from an earlier listing or not, are those task_info
+    computes: across listings, a replaced definition and a change of time zone."""
+    def agree():
+        listed = {info.name: info.next_run_time for info in morvane.list_tasks()}
+        assert listed == {name: morvane.task_info(name).next_run_time for name in DEFINITIONS}
+
+    zone("Europe/Berlin")
+    for name, definition in DEFINITIONS.items():
+        morvane.register_xml(name, definition)
+    agree()
+    agree()  # known from the first listing
+    zone("America/New_York")
+    agree()
+    morvane.register_xml("daily", DEFINITIONS["hourly"])
+    morvane.register_xml("hourly", DEFINITIONS["disabled"])
+    agree()
+    assert {info.name: info.next_run_time for info in morvane.list_tasks()}["hourly"] is None

@@ -1,6 +1,7 @@
 // registered_task.cpp: a registered task: its name, path, definition, state, running and stopping it.
 #include "service/registered_task.hpp"
 
+#include <chrono>
 #include <cmath>
 #include <mutex>
 
@@ -32,7 +33,10 @@ namespace {
  * and RegisterTask hand out tasks that walk from the library at each read: they hold no
  * descriptor, so that a caller may keep any number of them. A task listed with a damaged
  * definition answers its name, path and runs, and SCHED_E_INVALID_TASK_HASH to everything that
- * needs the definition, as GetTask answers for it. */
+ * needs the definition, as GetTask answers for it. A listed task keeps no definition text (a
+ * listing of large definitions would hold them all): its Xml and GetRunTimes read the definition
+ * as the library holds it now, and its NextRunTime comes from the listing cache
+ * (listing_cache.hpp), or from the definition read again. */
 
 // How long Stop lets a run's runner end its actions before its process group is killed.
 constexpr double stop_grace_seconds = 5.0;
@@ -151,7 +155,23 @@ public:
             *pNextRunTime = 0;
             const auto facts = current_facts();
             if (facts.damaged) return SCHED_E_INVALID_TASK_HASH;
-            if (facts.enabled) *pNextRunTime = next_run_time(current_xml());
+            if (!facts.enabled) return S_OK;
+            const Instant after = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()) +
+                                  std::chrono::seconds(1);
+            if (facts.listed) {
+                if (const auto known = cached_first_run_time(*facts.listed, after)) {
+                    *pNextRunTime = *known ? date_from_instant(**known) : 0.0;
+                    return S_OK;
+                }
+            }
+            auto xml = current_xml();
+            if (!xml.ok()) return xml.error();
+            if (!facts.listed) {
+                *pNextRunTime = next_run_time(xml.value());
+                return S_OK;
+            }
+            const auto next = first_run_time_cached(digest_of(xml.value()), xml.value(), after);
+            *pNextRunTime = next ? date_from_instant(*next) : 0.0;
             return S_OK;
         });
     }
@@ -165,7 +185,9 @@ public:
         return ask_service(call, "get_Xml", [&] {
             if (!pXml) return E_POINTER;
             if (current_facts().damaged) return SCHED_E_INVALID_TASK_HASH;
-            return hand_out_bstr(utf16_from_utf8_lossy(current_xml()), pXml);
+            auto xml = current_xml();
+            if (!xml.ok()) return xml.error();
+            return hand_out_bstr(utf16_from_utf8_lossy(xml.value()), pXml);
         });
     }
     HRESULT STDMETHODCALLTYPE GetSecurityDescriptor(LONG, BSTR* pSddl) override {
@@ -198,7 +220,11 @@ public:
         call.number("count", pCount ? static_cast<long long>(*pCount) : -1);
         if (pRunTimes) *pRunTimes = nullptr;
         return ask_service(call, "GetRunTimes", [&] {
-            if (!current_facts().damaged) return hand_out_run_times(current_xml(), pstStart, pstEnd, pCount, pRunTimes);
+            if (!current_facts().damaged) {
+                auto xml = current_xml();
+                if (!xml.ok()) return xml.error();
+                return hand_out_run_times(xml.value(), pstStart, pstEnd, pCount, pRunTimes);
+            }
             if (!pCount || !pRunTimes) return E_INVALIDARG;
             *pCount = 0;
             return SCHED_E_INVALID_TASK_HASH;
@@ -219,9 +245,15 @@ private:
         const std::lock_guard lock(mutex_);
         return facts_;
     }
-    std::string current_xml() const {
-        const std::lock_guard lock(mutex_);
-        return xml_;
+    // The definition this object answers for; a listed task's as the library holds it now.
+    HResultOr<std::string> current_xml() const {
+        {
+            const std::lock_guard lock(mutex_);
+            if (!facts_.listed) return xml_;
+        }
+        auto stored = load_task(library(), path_);
+        if (!stored.ok()) return HResultOr<std::string>::failure(stored.error());
+        return std::move(stored.value().xml);
     }
 
     HRESULT store_enabled(bool enabled) {
@@ -236,7 +268,7 @@ private:
         }
         const std::lock_guard lock(mutex_);
         xml_ = std::move(definition->xml);
-        facts_ = {enabled, false};
+        facts_ = {enabled, false, std::nullopt};
         return S_OK;
     }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <winemu/taskschd.h>
@@ -10,6 +11,7 @@
 #include "library/task_names.hpp"
 #include "library/task_store.hpp"
 #include "library/unique_fd.hpp"
+#include "service/listing_cache.hpp"
 
 namespace winemu {
 
@@ -17,6 +19,9 @@ namespace winemu {
 struct DefinitionFacts {
     bool enabled = true;   // Settings/Enabled
     bool damaged = false;  // the definition failed the service's checks (listed all the same)
+    // A listed task keeps no definition text, only its digest: it reads the definition again
+    // when asked for it (Xml, GetRunTimes, a next run time not in the listing cache).
+    std::optional<DefinitionDigest> listed;
 };
 
 // A folder's directory as a listing opened it, shared by the collection and every task listed from

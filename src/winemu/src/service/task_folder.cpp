@@ -2,6 +2,7 @@
 #include "service/task_folder.hpp"
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "com/error_objects.hpp"
 #include "com/guid_text.hpp"
 #include "control/platform_call.hpp"
+#include "service/listing_cache.hpp"
 #include "service/registered_task.hpp"
 #include "service/service_call.hpp"
 #include "service/service_object.hpp"
@@ -91,7 +93,7 @@ public:
                 if (!loaded.ok()) return loaded.error();
                 CheckedTask& checked = loaded.value();
                 return create_registered_task(library_, std::move(task.value()), std::move(checked.stored),
-                                              {checked.definition.enabled, false}, ppTask);
+                                              {checked.definition.enabled, false, std::nullopt}, ppTask);
             });
         });
     }
@@ -192,31 +194,57 @@ private:
         items = std::move(sorted);
     }
 
+    // What a listing keeps of one task: no definition text (see listing_cache.hpp).
+    struct ListedSummary {
+        std::u16string name;
+        std::u16string path;
+        DefinitionFacts facts;
+    };
+
+    // The facts of a listed task, from the cache or from the service's checks; its next run time
+    // found now, while its text is at hand, so that the listing's NextRunTime finds it cached.
+    // Nothing for a hidden task when hidden tasks are not asked for.
+    static std::optional<ListedSummary> summarise(ListedTask listed, bool hidden) {
+        ListedSummary summary{std::move(listed.name), std::move(listed.task.path), {true, true, std::nullopt}};
+        if (listed.damaged) return summary;
+        std::string xml = std::move(listed.task.xml);
+        const DefinitionDigest digest = digest_of(xml);
+        auto facts = cached_facts(digest);
+        if (!facts) {
+            auto parsed = parse_task_xml_utf8(std::move(xml));
+            auto* definition = std::get_if<TaskDefinition>(&parsed);
+            facts = definition ? ListedFacts{definition->enabled, definition->hidden, false} : ListedFacts{true, false, true};
+            if (definition) xml = std::move(definition->xml);
+            remember_facts(digest, *facts);
+        }
+        if (facts->hidden && !hidden) return std::nullopt;
+        summary.facts = {facts->enabled, facts->damaged, digest};
+        if (facts->enabled && !facts->damaged) {
+            const Instant after =
+                std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()) + std::chrono::seconds(1);
+            first_run_time_cached(digest, xml, after);
+        }
+        return summary;
+    }
+
     HRESULT list_tasks(bool hidden, IRegisteredTaskCollection** out) {
-        auto listing = list_folder(library(), folder_, ListedEntries::tasks);
+        std::vector<ListedSummary> summaries;
+        // Each definition is let go as soon as it is summarised: the listing never holds them all.
+        auto listing = list_folder(library(), folder_, ListedEntries::tasks, [&](ListedTask&& listed) {
+            if (auto summary = summarise(std::move(listed), hidden)) summaries.push_back(std::move(*summary));
+        });
         if (!listing.ok()) return listing.error();
         const auto directory = std::make_shared<const UniqueFd>(std::move(listing.value().directory));
         std::vector<NamedItem<IRegisteredTask>> tasks;
-        for (ListedTask& listed : listing.value().tasks) {
-            DefinitionFacts facts{true, listed.damaged};
-            if (!listed.damaged) {
-                auto parsed = parse_task_xml_utf8(std::move(listed.task.xml));
-                if (auto* definition = std::get_if<TaskDefinition>(&parsed)) {
-                    if (definition->hidden && !hidden) continue;
-                    facts.enabled = definition->enabled;
-                    listed.task.xml = std::move(definition->xml);
-                } else {
-                    facts.damaged = true;
-                    listed.task.xml.clear();
-                }
-            }
+        tasks.reserve(summaries.size());
+        for (ListedSummary& summary : summaries) {
             PathElements path = folder_;
-            path.push_back(listed.name);
+            path.push_back(summary.name);
             IRegisteredTask* task = nullptr;
-            const HRESULT made =
-                create_registered_task(library_, std::move(path), std::move(listed.task), facts, &task, directory);
+            const HRESULT made = create_registered_task(library_, std::move(path), StoredTask{std::move(summary.path), {}},
+                                                        summary.facts, &task, directory);
             if (FAILED(made)) return made;
-            tasks.push_back({std::move(listed.name), ComPtr<IRegisteredTask>::attach(task)});
+            tasks.push_back({std::move(summary.name), ComPtr<IRegisteredTask>::attach(task)});
         }
         sort_by_name(tasks);
         return create_task_collection(std::move(tasks), out);
@@ -257,7 +285,7 @@ private:
         if (!stored.ok()) return stored.error();
         if (!out) return S_OK;
         return create_registered_task(library_, std::move(task.value()), std::move(stored.value()),
-                                      {definition.enabled, false}, out);
+                                      {definition.enabled, false, std::nullopt}, out);
     }
 
     std::string library() const { return library_.path(); }
