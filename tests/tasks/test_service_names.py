@@ -55,7 +55,7 @@ def test_delete_on_the_command_line_never_removes_a_folder(capsys, content):
     morvane.delete_task("Tools\\Kept")  # the folder stays, empty
     for name in content:
         morvane.register_xml(name, task_xml())
-    assert main(["delete", "Tools"]) == 3 and "folder is never deleted" in capsys.readouterr().err
+    assert main(["delete", "Tools"]) == 3 and "delete removes tasks only" in capsys.readouterr().err
     morvane.register_xml("Tools\\Later", task_xml())  # still a folder, not a task's name
     assert not morvane.task_exists("Tools")
     assert main(["delete", "Tools\\Later"]) == 0
