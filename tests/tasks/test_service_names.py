@@ -99,7 +99,7 @@ def test_a_subinterpreter_is_refused_and_the_main_interpreter_keeps_working():
 
 def test_listing_holds_no_definition_beyond_the_one_it_reads():
     # In a fresh process, so that the peak measured is the listing's: 48 definitions of 900 kB
-    # each, where a listing that kept every text would grow by more than 40 MB.
+    # each, where a listing that kept every text grew the process by 36 MB.
     script = textwrap.dedent(
         """
         import resource, sys, morvane
