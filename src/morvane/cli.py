@@ -406,6 +406,14 @@ def _note(verb: str, name: str, text: str) -> None:
     print(f"morvane {verb} {shown_name(name)}: {text}", file=sys.stderr)
 
 
+def _is_folder(scheduler: morvane.Scheduler, name: str) -> bool:
+    try:
+        scheduler.list_tasks(name)
+    except TaskSchedulerError:
+        return False
+    return True
+
+
 def _perform_verb(scheduler: morvane.Scheduler, arguments: argparse.Namespace, definition: str | None) -> ExitStatus:
     name: str = arguments.name
     verb: str = arguments.verb
@@ -414,6 +422,10 @@ def _perform_verb(scheduler: morvane.Scheduler, arguments: argparse.Namespace, d
     elif verb == "run":
         return _run(scheduler, name)
     elif verb == "delete":
+        # The service's DeleteTask also removes an empty folder of that name; the command removes
+        # tasks only.
+        if not scheduler.task_exists(name) and _is_folder(scheduler, name):
+            raise _Failure("this is a folder, not a task: delete removes tasks only", ExitStatus.NOT_FOUND)
         scheduler.delete_task(name)
     elif verb == "exists":
         return ExitStatus.OK if scheduler.task_exists(name) else ExitStatus.ABSENT

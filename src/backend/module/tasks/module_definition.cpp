@@ -33,7 +33,21 @@ PyMethodDef function_table[] = {
     {"run_times", as_method(function_entry<RunTimes>), kFunctionFlags, kRunTimesDoc.data()},
 };
 
+/* The classes this module hands out (TaskInfo, TaskState's members, datetime's C API) are looked
+ * up once per process and kept for its life: they belong to the interpreter that looked them up.
+ * In another interpreter they would be that one's objects, and dead once it is destroyed; so the
+ * module loads in the main interpreter only, and a subinterpreter gets an ImportError that says
+ * so. Isolated subinterpreters are refused by the import system itself (the slot below); a legacy
+ * one (shared interpreter lock) is refused here. */
+StatusResult refuse_subinterpreter() {
+    if (PyInterpreterState_Get() == PyInterpreterState_Main()) return {};
+    return Err{PythonError::with_message(PyExc_ImportError,
+                                         "_morvane_tasks can only be loaded in the main interpreter, "
+                                         "not in a subinterpreter")};
+}
+
 StatusResult exec_body(PyObject* module) {
+    if (StatusResult main_only = refuse_subinterpreter(); !main_only) return main_only;
     if (StatusResult added = add_functions(module, function_table); !added) return added;
     return add_type(module, scheduler_type_spec());
 }
@@ -45,6 +59,7 @@ int module_exec(PyObject* module) noexcept {
 PyModuleDef_Slot module_slots[] = {
     {Py_mod_exec, reinterpret_cast<void*>(module_exec)},
     {Py_mod_gil, Py_MOD_GIL_NOT_USED},
+    {Py_mod_multiple_interpreters, Py_MOD_MULTIPLE_INTERPRETERS_NOT_SUPPORTED},
     {0, nullptr},  // sentinel
 };
 

@@ -77,6 +77,12 @@ std::string task_library() {
     return seen.path;
 }
 
+FollowedLibrary::FollowedLibrary() : choice_(choices.load(std::memory_order_acquire)), path_(task_library()) {}
+
+std::string FollowedLibrary::path() const { return current() ? path_ : task_library(); }
+
+bool FollowedLibrary::current() const noexcept { return choices.load(std::memory_order_acquire) == choice_; }
+
 bool ensure_directories(const std::string& directory) {
     // Private, whatever the umask: the library and the state directories made for it.
     const auto make = [&] {

@@ -1,6 +1,7 @@
 // task_library.hpp: where the task library lives (the directory that holds every task).
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace winemu {
@@ -8,6 +9,24 @@ namespace winemu {
 // The library's directory: set by winemu_set_task_library, else $MORVANE_TASK_LIBRARY, else
 // $XDG_STATE_HOME/morvane/tasks, else $HOME/.local/state/morvane/tasks. Never ends in '/'.
 std::string task_library();
+
+// A library as an object of the service took it, kept current: once another library is chosen
+// (winemu_set_task_library), the object acts on the new one, as an object made after the choice
+// would. A session opened before a test chose its own library thus never reaches the library it
+// left (the user's own tasks, say). Copyable; the path is read again only after a new choice.
+class FollowedLibrary {
+public:
+    // The library chosen now.
+    FollowedLibrary();
+    // The library to act on: the one taken, or the one chosen since.
+    std::string path() const;
+    // Whether the library taken is still the one chosen.
+    bool current() const noexcept;
+
+private:
+    std::uint64_t choice_;
+    std::string path_;
+};
 
 // Creates the directory and its parents when missing; false when that fails.
 bool ensure_directories(const std::string& directory);

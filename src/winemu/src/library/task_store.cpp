@@ -324,14 +324,18 @@ constexpr int deepest_pieces = 8;
 // Lists one directory of a folder: the folder's own, or a "c." directory holding the rest of
 // split names whose escaped form begins with `prefix`.
 void list_directory(int directory, const std::string& prefix, const PathElements& folder, int depth,
-                    ListedEntries entries, FolderListing& listing) {
+                    ListedEntries entries, FolderListing& listing, const ListedTaskVisitor& visit) {
+    const auto found = [&](ListedTask task) {
+        if (visit) visit(std::move(task));
+        else listing.tasks.push_back(std::move(task));
+    };
     for (const std::string& file : directory_names(directory)) {
         const std::string_view kind = std::string_view(file).substr(0, 2);
         const std::string escaped = prefix + file.substr(std::min<std::size_t>(2, file.size()));
         if (kind == "c.") {
             if (depth >= deepest_pieces) continue;
             if (const UniqueFd pieces = open_directory(directory, file))
-                list_directory(pieces.get(), escaped, folder, depth + 1, entries, listing);
+                list_directory(pieces.get(), escaped, folder, depth + 1, entries, listing, visit);
             continue;
         }
         if (kind != (entries == ListedEntries::folders ? "d." : "t.")) continue;
@@ -348,11 +352,11 @@ void list_directory(int directory, const std::string& prefix, const PathElements
         if (!text && errno != EFBIG) continue;  // deleted meanwhile, not ours, or unreadable
         auto task = text ? parse_task_file(*text) : std::nullopt;
         if (!task || fold_case(task->path) != fold_case(display_path(path))) {
-            listing.tasks.push_back({std::move(*element), StoredTask{display_path(path), {}}, true});
+            found({std::move(*element), StoredTask{display_path(path), {}}, true});
             continue;
         }
         std::u16string name = task->path.substr(task->path.find_last_of(u'\\') + 1);
-        listing.tasks.push_back({std::move(name), std::move(*task), false});
+        found({std::move(name), std::move(*task), false});
     }
 }
 
@@ -367,7 +371,8 @@ HResultOr<std::u16string> find_folder(const std::string& library, const PathElem
     return display_path(spelled);
 }
 
-HResultOr<FolderListing> list_folder(const std::string& library, const PathElements& folder, ListedEntries entries) {
+HResultOr<FolderListing> list_folder(const std::string& library, const PathElements& folder, ListedEntries entries,
+                                     const ListedTaskVisitor& visit) {
     auto opened = open_folder(library, folder);
     if (!opened.ok()) {
         // The root is there before the library's directory is: it holds nothing yet.
@@ -375,7 +380,7 @@ HResultOr<FolderListing> list_folder(const std::string& library, const PathEleme
         return HResultOr<FolderListing>::failure(opened.error());
     }
     FolderListing listing;
-    list_directory(opened.value().get(), {}, folder, 0, entries, listing);
+    list_directory(opened.value().get(), {}, folder, 0, entries, listing, visit);
     listing.directory = std::move(opened.value());
     return listing;
 }

@@ -48,11 +48,17 @@ struct FolderListing {
 // spelling file read), never what the caller does not ask for.
 enum class ListedEntries { tasks, folders };
 
+// Takes each task of a listing as it is read, so that a listing need not hold every definition
+// at once.
+using ListedTaskVisitor = std::function<void(ListedTask&&)>;
+
 // What the folder holds (its subfolders' content aside), in no particular order; the not-found
 // codes of find_folder. What is not one of ours (a symlink, a FIFO) is left out, as is a task
-// deleted while it is listed. The one place besides an empty folder's deletion that lists a
+// deleted while it is listed. With `visit`, each task goes to it as soon as its file is read
+// instead of into the listing. The one place besides an empty folder's deletion that lists a
 // directory of the library.
-HResultOr<FolderListing> list_folder(const std::string& library, const PathElements& folder, ListedEntries entries);
+HResultOr<FolderListing> list_folder(const std::string& library, const PathElements& folder, ListedEntries entries,
+                                     const ListedTaskVisitor& visit = {});
 
 enum class WriteMode { create, update, create_or_update };
 

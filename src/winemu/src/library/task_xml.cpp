@@ -174,28 +174,45 @@ XmlRefusal too_large(std::size_t size) {
 
 // Too many attributes on an element, or namespace declarations in the document: refused as too
 // many nodes of one kind, the answer the service gives for the 33rd action, with where and what.
-// The document with Settings/Enabled set to `enabled` (Settings and Enabled made where missing, in
-// the task namespace), written out again: what TASK_DISABLE registers, as Windows stores the task
-// disabled, and what IRegisteredTask::put_Enabled stores. The declaration is written as the
-// service writes one (the text is UTF-16 to callers); comments and processing instructions
-// around the root are kept.
-std::optional<std::string> text_with_enabled(xmlDocPtr document, xmlNodePtr task, bool enabled) {
+// What a registration or a change changes in the text of a definition before it is stored.
+struct Rewrites {
+    std::optional<bool> enabled;     // Settings/Enabled
+    std::optional<std::string> uri;  // RegistrationInfo/URI, when there is one (UTF-8)
+};
+
+// Sets Settings/Enabled (Settings and Enabled made where missing, in the task namespace): what
+// TASK_DISABLE registers, as Windows stores the task disabled, and what
+// IRegisteredTask::put_Enabled stores. False when memory ran out.
+bool set_enabled(xmlDocPtr document, xmlNodePtr task, bool enabled) {
     xmlNodePtr settings = child_named(task, "Settings");
     if (!settings) {
         settings = xmlNewDocNode(document, task->ns, BAD_CAST "Settings", nullptr);
-        if (!settings) return std::nullopt;
+        if (!settings) return false;
         const xmlNodePtr actions = child_named(task, "Actions");
         if (!xmlAddPrevSibling(actions, settings)) {
             xmlFreeNode(settings);
-            return std::nullopt;
+            return false;
         }
     }
     const xmlChar* value = BAD_CAST(enabled ? "true" : "false");
     if (const xmlNodePtr enabled_node = child_named(settings, "Enabled")) {
         xmlNodeSetContent(enabled_node, value);
-    } else if (!xmlNewTextChild(settings, task->ns, BAD_CAST "Enabled", value)) {
-        return std::nullopt;
+        return true;
     }
+    return xmlNewTextChild(settings, task->ns, BAD_CAST "Enabled", value) != nullptr;
+}
+
+// The element of RegistrationInfo that says where the task is registered, when it names another place.
+xmlNodePtr uri_to_rewrite(xmlNodePtr task, const std::string& uri) {
+    const xmlNodePtr registration = child_named(task, "RegistrationInfo");
+    const xmlNodePtr element = registration ? child_named(registration, "URI") : nullptr;
+    return element && text_of(element) != uri ? element : nullptr;
+}
+
+// The document written out again, as the service writes a definition it changed. The declaration
+// is written as the service writes one (the text is UTF-16 to callers); comments and processing
+// instructions around the root are kept.
+std::optional<std::string> document_text(xmlDocPtr document) {
     const std::unique_ptr<xmlBuffer, decltype(&xmlBufferFree)> buffer(xmlBufferCreate(), xmlBufferFree);
     if (!buffer) return std::nullopt;
     std::string text = "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n";
@@ -209,7 +226,7 @@ std::optional<std::string> text_with_enabled(xmlDocPtr document, xmlNodePtr task
     return text;
 }
 
-Checked check_document(xmlDocPtr document, std::string xml, std::optional<bool> set_enabled) {
+Checked check_document(xmlDocPtr document, std::string xml, const Rewrites& rewrites) {
     const xmlNodePtr task = xmlDocGetRootElement(document);
     if (!task) return malformed(1, 1, "no root element");
     // The name first: Windows refuses <TASK> as an unexpected node even without the namespace.
@@ -221,7 +238,6 @@ Checked check_document(xmlDocPtr document, std::string xml, std::optional<bool> 
     if (auto refusal = check_against_schema(task)) return refuse(refusal->code, refusal->node, refusal->name, refusal->value);
 
     TaskDefinition definition;
-    definition.xml = std::move(xml);
     if (const xmlNodePtr settings = child_named(task, "Settings")) {
         if (const xmlNodePtr enabled = child_named(settings, "Enabled"))
             definition.enabled = boolean_value(text_of(enabled));
@@ -229,17 +245,25 @@ Checked check_document(xmlDocPtr document, std::string xml, std::optional<bool> 
             definition.hidden = boolean_value(text_of(hidden));
     }
     read_actions(task, definition);
-    Checked checked = std::move(definition);
-    auto* accepted = std::get_if<TaskDefinition>(&checked);
-    if (accepted && set_enabled && accepted->enabled != *set_enabled) {
-        auto text = text_with_enabled(document, task, *set_enabled);
-        if (!text) return XmlRefusal{E_OUTOFMEMORY, {}};
-        // Written out again it may have grown past the bound that its reading back will check.
-        if (text->size() > largest_definition) return too_large(text->size());
-        accepted->xml = std::move(*text);
-        accepted->enabled = *set_enabled;
+    const bool change_enabled = rewrites.enabled && definition.enabled != *rewrites.enabled;
+    const xmlNodePtr uri = rewrites.uri ? uri_to_rewrite(task, *rewrites.uri) : nullptr;
+    if (!change_enabled && !uri) {
+        definition.xml = std::move(xml);
+        return definition;
     }
-    return checked;
+    if (change_enabled && !set_enabled(document, task, *rewrites.enabled)) return XmlRefusal{E_OUTOFMEMORY, {}};
+    if (change_enabled) definition.enabled = *rewrites.enabled;
+    // The path is text, not markup: xmlNodeSetContent would read '&' as the start of a reference.
+    if (uri) {
+        xmlNodeSetContent(uri, nullptr);
+        xmlNodeAddContentLen(uri, BAD_CAST rewrites.uri->data(), static_cast<int>(rewrites.uri->size()));
+    }
+    auto text = document_text(document);
+    if (!text) return XmlRefusal{E_OUTOFMEMORY, {}};
+    // Written out again it may have grown past the bound that its reading back will check.
+    if (text->size() > largest_definition) return too_large(text->size());
+    definition.xml = std::move(*text);
+    return definition;
 }
 
 void initialise_libxml2_once() {
@@ -278,29 +302,32 @@ XmlRefusal too_many_nodes(const MarkupExcess& excess) {
             position_text(excess.line, excess.column) + u":" + to_u16(excess.element) + u":" + to_u16(excess.what)};
 }
 
-// The checks of a definition (UTF-8), with Settings/Enabled set when asked.
-Checked check_task_xml(std::string xml, std::optional<bool> set_enabled);
+// The checks of a definition (UTF-8), with what a registration changes in it.
+Checked check_task_xml(std::string xml, const Rewrites& rewrites);
 
 }  // namespace
 
-Checked parse_task_xml(std::u16string_view text, bool disable) {
+Checked parse_task_xml(std::u16string_view text, bool disable, std::u16string_view uri) {
     if (!text.empty() && text.front() == u'\xFEFF') text.remove_prefix(1);  // a byte order mark
     // Each UTF-16 unit takes at least one byte: a text this long is too large before conversion.
     if (text.size() > largest_definition) return too_large(text.size());
     auto utf8 = utf8_from_utf16(text);
     if (!utf8) return invalid_character_at(position_of(text, first_unpaired_surrogate(text)));
-    return parse_task_xml_utf8(std::move(*utf8), disable);
+    Rewrites rewrites;
+    if (disable) rewrites.enabled = false;
+    if (!uri.empty()) rewrites.uri = utf8_from_utf16(uri);
+    return check_task_xml(std::move(*utf8), rewrites);
 }
 
 Checked parse_task_xml_utf8(std::string xml, bool disable) {
-    return check_task_xml(std::move(xml), disable ? std::optional<bool>(false) : std::nullopt);
+    return check_task_xml(std::move(xml), {disable ? std::optional<bool>(false) : std::nullopt, std::nullopt});
 }
 
-Checked with_enabled(std::string xml, bool enabled) { return check_task_xml(std::move(xml), enabled); }
+Checked with_enabled(std::string xml, bool enabled) { return check_task_xml(std::move(xml), {enabled, std::nullopt}); }
 
 namespace {
 
-Checked check_task_xml(std::string xml, std::optional<bool> set_enabled) {
+Checked check_task_xml(std::string xml, const Rewrites& rewrites) {
     if (xml.size() > largest_definition) return too_large(xml.size());
     // XML cannot hold U+0000 anywhere; the parser would take it for the end of the text and
     // leave whatever follows unread.
@@ -324,7 +351,7 @@ Checked check_task_xml(std::string xml, std::optional<bool> set_enabled) {
     xmlParseDocument(parser.get());
     if (first_error) return *first_error;
     if (!parser->wellFormed || !parser->myDoc) return malformed(1, 1, "the document is not well-formed");
-    return check_document(parser->myDoc, std::move(xml), set_enabled);
+    return check_document(parser->myDoc, std::move(xml), rewrites);
 }
 
 }  // namespace

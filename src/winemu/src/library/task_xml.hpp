@@ -35,8 +35,12 @@ struct XmlRefusal {
 // Checks the UTF-16 text of a definition (well-formed, no document type declaration, no encoding
 // other than UTF-16 declared, root Task in the task namespace, then the task schema: see
 // schema_check.hpp) and reads it. Bounded: see task_limits.hpp. With `disable`, an enabled definition comes
-// back disabled, its text written out again with Settings/Enabled false (TASK_DISABLE).
-std::variant<TaskDefinition, XmlRefusal> parse_task_xml(std::u16string_view text, bool disable = false);
+// back disabled, its text written out again with Settings/Enabled false (TASK_DISABLE). With
+// `uri` (the task's path, "\Folder\Name"), a RegistrationInfo/URI that names another place is
+// rewritten to it, as the service records where it registered a task; a definition without a URI
+// is kept as written.
+std::variant<TaskDefinition, XmlRefusal> parse_task_xml(std::u16string_view text, bool disable = false,
+                                                        std::u16string_view uri = {});
 
 // The same checks on a definition already converted to UTF-8 (as the library keeps it).
 std::variant<TaskDefinition, XmlRefusal> parse_task_xml_utf8(std::string xml, bool disable = false);

@@ -1,6 +1,7 @@
 // registered_task.cpp: a registered task: its name, path, definition, state, running and stopping it.
 #include "service/registered_task.hpp"
 
+#include <chrono>
 #include <cmath>
 #include <mutex>
 
@@ -32,7 +33,10 @@ namespace {
  * and RegisterTask hand out tasks that walk from the library at each read: they hold no
  * descriptor, so that a caller may keep any number of them. A task listed with a damaged
  * definition answers its name, path and runs, and SCHED_E_INVALID_TASK_HASH to everything that
- * needs the definition, as GetTask answers for it. */
+ * needs the definition, as GetTask answers for it. A listed task keeps no definition text (a
+ * listing of large definitions would hold them all): its Xml and GetRunTimes read the definition
+ * as the library holds it now, and its NextRunTime comes from the listing cache
+ * (listing_cache.hpp), or from the definition read again. */
 
 // How long Stop lets a run's runner end its actions before its process group is killed.
 constexpr double stop_grace_seconds = 5.0;
@@ -48,7 +52,7 @@ TASK_STATE state_of(const std::vector<InstanceState>& instances) {
 
 class RegisteredTask final : public ServiceObject<IRegisteredTask, IID_IRegisteredTask> {
 public:
-    RegisteredTask(std::string library, PathElements path, StoredTask task, DefinitionFacts facts,
+    RegisteredTask(FollowedLibrary library, PathElements path, StoredTask task, DefinitionFacts facts,
                    SharedFolderDirectory folder)
         : library_(std::move(library)), path_(std::move(path)), folder_(std::move(folder)),
           task_path_(std::move(task.path)), xml_(std::move(task.xml)), facts_(facts) {}
@@ -151,7 +155,23 @@ public:
             *pNextRunTime = 0;
             const auto facts = current_facts();
             if (facts.damaged) return SCHED_E_INVALID_TASK_HASH;
-            if (facts.enabled) *pNextRunTime = next_run_time(current_xml());
+            if (!facts.enabled) return S_OK;
+            const Instant after = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()) +
+                                  std::chrono::seconds(1);
+            if (facts.listed) {
+                if (const auto known = cached_first_run_time(*facts.listed, after)) {
+                    *pNextRunTime = *known ? date_from_instant(**known) : 0.0;
+                    return S_OK;
+                }
+            }
+            auto xml = current_xml();
+            if (!xml.ok()) return xml.error();
+            if (!facts.listed) {
+                *pNextRunTime = next_run_time(xml.value());
+                return S_OK;
+            }
+            const auto next = first_run_time_cached(digest_of(xml.value()), xml.value(), after);
+            *pNextRunTime = next ? date_from_instant(*next) : 0.0;
             return S_OK;
         });
     }
@@ -165,7 +185,9 @@ public:
         return ask_service(call, "get_Xml", [&] {
             if (!pXml) return E_POINTER;
             if (current_facts().damaged) return SCHED_E_INVALID_TASK_HASH;
-            return hand_out_bstr(utf16_from_utf8_lossy(current_xml()), pXml);
+            auto xml = current_xml();
+            if (!xml.ok()) return xml.error();
+            return hand_out_bstr(utf16_from_utf8_lossy(xml.value()), pXml);
         });
     }
     HRESULT STDMETHODCALLTYPE GetSecurityDescriptor(LONG, BSTR* pSddl) override {
@@ -182,9 +204,9 @@ public:
         call.flags("flags", static_cast<ULONG>(flags));
         return ask_service(call, "Stop", [&] {
             if (flags != 0) return E_INVALIDARG;
-            if (auto present = load_task(library_, path_); !present.ok() && present.error() != SCHED_E_INVALID_TASK_HASH)
+            if (auto present = load_task(library(), path_); !present.ok() && present.error() != SCHED_E_INVALID_TASK_HASH)
                 return present.error();
-            const auto collect = [&] { return live_runs(library_, &path_); };
+            const auto collect = [&] { return live_runs(library(), &path_); };
             if (collect().empty()) return S_FALSE;
             end_live_runs(collect, stop_grace_seconds);
             return S_OK;
@@ -198,7 +220,11 @@ public:
         call.number("count", pCount ? static_cast<long long>(*pCount) : -1);
         if (pRunTimes) *pRunTimes = nullptr;
         return ask_service(call, "GetRunTimes", [&] {
-            if (!current_facts().damaged) return hand_out_run_times(current_xml(), pstStart, pstEnd, pCount, pRunTimes);
+            if (!current_facts().damaged) {
+                auto xml = current_xml();
+                if (!xml.ok()) return xml.error();
+                return hand_out_run_times(xml.value(), pstStart, pstEnd, pCount, pRunTimes);
+            }
             if (!pCount || !pRunTimes) return E_INVALIDARG;
             *pCount = 0;
             return SCHED_E_INVALID_TASK_HASH;
@@ -211,32 +237,38 @@ private:
     // Read at each call, so that a run started since shows; from the folder's directory when the
     // object came from a listing, which saves the walk from the library each time.
     TaskRunState run_state() const {
-        if (folder_ && *folder_) return task_run_state(open_task_runs_in(folder_->get(), path_.back()));
-        return task_run_state(library_, path_);
+        if (folder_ && *folder_ && library_.current()) return task_run_state(open_task_runs_in(folder_->get(), path_.back()));
+        return task_run_state(library(), path_);
     }
 
     DefinitionFacts current_facts() const {
         const std::lock_guard lock(mutex_);
         return facts_;
     }
-    std::string current_xml() const {
-        const std::lock_guard lock(mutex_);
-        return xml_;
+    // The definition this object answers for; a listed task's as the library holds it now.
+    HResultOr<std::string> current_xml() const {
+        {
+            const std::lock_guard lock(mutex_);
+            if (!facts_.listed) return xml_;
+        }
+        auto stored = load_task(library(), path_);
+        if (!stored.ok()) return HResultOr<std::string>::failure(stored.error());
+        return std::move(stored.value().xml);
     }
 
     HRESULT store_enabled(bool enabled) {
-        auto current = load_checked_task(library_, path_);
+        auto current = load_checked_task(library(), path_);
         if (!current.ok()) return current.error();
         auto changed = with_enabled(std::move(current.value().stored.xml), enabled);
         auto* definition = std::get_if<TaskDefinition>(&changed);
         if (!definition) return SCHED_E_INVALID_TASK_HASH;
         if (current.value().definition.enabled != enabled) {
-            auto stored = store_task(library_, path_, definition->xml, WriteMode::update);
+            auto stored = store_task(library(), path_, definition->xml, WriteMode::update);
             if (!stored.ok()) return stored.error();
         }
         const std::lock_guard lock(mutex_);
         xml_ = std::move(definition->xml);
-        facts_ = {enabled, false};
+        facts_ = {enabled, false, std::nullopt};
         return S_OK;
     }
 
@@ -245,14 +277,14 @@ private:
     // IRegisteredTask::Run and RunEx: a disabled task answers Run with SCHED_E_TASK_DISABLED and
     // RunEx with S_OK, starting nothing; AllowStartOnDemand false answers S_OK and starts nothing.
     HRESULT run(IRunningTask** out, RunMethod method) {
-        auto current = load_checked_task(library_, path_);
+        auto current = load_checked_task(library(), path_);
         if (!current.ok()) return current.error();
         CheckedTask& task = current.value();
         RunningInstance instance{std::move(task.stored.path), {}, std::nullopt};
         if (!task.definition.enabled && method == RunMethod::run) return SCHED_E_TASK_DISABLED;
         const RunSettings settings = read_run_settings(task.stored.xml);
         if (task.definition.enabled && settings.allow_start_on_demand) {
-            auto started = start_task_run(library_, path_, std::move(task.definition.exec_actions), settings);
+            auto started = start_task_run(library(), path_, std::move(task.definition.exec_actions), settings);
             if (!started.ok()) return started.error();
             if (const auto& first = started.value()) {
                 instance.pid = first->engine;
@@ -262,7 +294,9 @@ private:
         return create_running_task(std::move(instance), out);
     }
 
-    const std::string library_;
+    std::string library() const { return library_.path(); }
+
+    const FollowedLibrary library_;
     const PathElements path_;
     const SharedFolderDirectory folder_;  // the listed folder's directory, or none
     const std::u16string task_path_;  // "\Folder\Name" as registered
@@ -273,7 +307,7 @@ private:
 
 }  // namespace
 
-HRESULT create_registered_task(std::string library, PathElements path, StoredTask task, DefinitionFacts facts,
+HRESULT create_registered_task(FollowedLibrary library, PathElements path, StoredTask task, DefinitionFacts facts,
                                IRegisteredTask** out, SharedFolderDirectory folder) {
     return guarded([&] {
         *out = new RegisteredTask(std::move(library), std::move(path), std::move(task), facts, std::move(folder));

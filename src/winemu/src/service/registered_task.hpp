@@ -2,13 +2,16 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <winemu/taskschd.h>
 
+#include "library/task_library.hpp"
 #include "library/task_names.hpp"
 #include "library/task_store.hpp"
 #include "library/unique_fd.hpp"
+#include "service/listing_cache.hpp"
 
 namespace winemu {
 
@@ -16,6 +19,9 @@ namespace winemu {
 struct DefinitionFacts {
     bool enabled = true;   // Settings/Enabled
     bool damaged = false;  // the definition failed the service's checks (listed all the same)
+    // A listed task keeps no definition text, only its digest: it reads the definition again
+    // when asked for it (Xml, GetRunTimes, a next run time not in the listing cache).
+    std::optional<DefinitionDigest> listed;
 };
 
 // A folder's directory as a listing opened it, shared by the collection and every task listed from
@@ -25,7 +31,7 @@ using SharedFolderDirectory = std::shared_ptr<const UniqueFd>;
 
 // A new IRegisteredTask (one reference) in *out, for the task at `path` of the library; `folder`,
 // when given, is the open directory of the task's folder.
-HRESULT create_registered_task(std::string library, PathElements path, StoredTask task, DefinitionFacts facts,
+HRESULT create_registered_task(FollowedLibrary library, PathElements path, StoredTask task, DefinitionFacts facts,
                                IRegisteredTask** out, SharedFolderDirectory folder = {});
 
 }  // namespace winemu

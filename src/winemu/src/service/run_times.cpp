@@ -59,9 +59,14 @@ HRESULT hand_out_run_times(std::string_view definition, const SYSTEMTIME* start,
 }
 
 DATE next_run_time(std::string_view definition) {
-    const Instant after = floor<seconds>(system_clock::now()) + seconds(1);
+    const auto next = first_run_time(definition, floor<seconds>(system_clock::now()) + seconds(1));
+    return next ? date_from_instant(*next) : 0.0;
+}
+
+std::optional<Instant> first_run_time(std::string_view definition, Instant after) {
     const TriggerRunTimes found = trigger_run_times(definition, after, end_of_time, 1);
-    return found.times.empty() ? 0.0 : date_from_instant(found.times.front());
+    if (found.times.empty()) return std::nullopt;
+    return found.times.front();
 }
 
 std::string system_time_text(const SYSTEMTIME* time) {

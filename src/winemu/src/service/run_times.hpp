@@ -1,10 +1,13 @@
 // run_times.hpp: IRegisteredTask's GetRunTimes and NextRunTime, from the trigger engine.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include <winemu/types.h>
+
+#include "library/trigger_run_times.hpp"
 
 namespace winemu {
 
@@ -28,6 +31,10 @@ HRESULT hand_out_run_times(std::string_view definition, const SYSTEMTIME* start,
 // The first run time after now, as a local DATE; 0 (the date of no time, as a task that never
 // ran reads) when no time trigger starts the task any more.
 DATE next_run_time(std::string_view definition);
+
+// The first run time at or after `after` (next_run_time asks from the second after now); nothing
+// when no time trigger starts the task any more.
+std::optional<Instant> first_run_time(std::string_view definition, Instant after);
 
 // A SYSTEMTIME as "2026-12-08T07:05:00", for the journal.
 std::string system_time_text(const SYSTEMTIME* time);

@@ -2,6 +2,7 @@
 #include "service/task_folder.hpp"
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "com/error_objects.hpp"
 #include "com/guid_text.hpp"
 #include "control/platform_call.hpp"
+#include "service/listing_cache.hpp"
 #include "service/registered_task.hpp"
 #include "service/service_call.hpp"
 #include "service/service_object.hpp"
@@ -55,7 +57,7 @@ std::optional<WriteMode> write_mode(LONG flags) {
 
 class TaskFolder final : public ServiceObject<ITaskFolder, IID_ITaskFolder> {
 public:
-    TaskFolder(std::string library, PathElements folder, std::u16string display)
+    TaskFolder(FollowedLibrary library, PathElements folder, std::u16string display)
         : library_(std::move(library)), folder_(std::move(folder)), display_(std::move(display)) {}
 
     HRESULT STDMETHODCALLTYPE get_Name(BSTR* pName) override {
@@ -88,11 +90,11 @@ public:
             return guarded([&] {
                 auto task = task_path(bstr_view(path), folder_);
                 if (!task.ok()) return task.error();
-                auto loaded = load_checked_task(library_, task.value());
+                auto loaded = load_checked_task(library(), task.value());
                 if (!loaded.ok()) return loaded.error();
                 CheckedTask& checked = loaded.value();
                 return create_registered_task(library_, std::move(task.value()), std::move(checked.stored),
-                                              {checked.definition.enabled, false}, ppTask);
+                                              {checked.definition.enabled, false, std::nullopt}, ppTask);
             });
         });
     }
@@ -113,7 +115,7 @@ public:
             auto path = text.empty() ? HResultOr<PathElements>(folder_) : resolve_task_path(text, folder_);
             if (!path.ok()) return path.error();
             if (path.value().empty()) return E_ACCESSDENIED;
-            return remove_task_ending_runs(library_, path.value());
+            return remove_task_ending_runs(library(), path.value());
         }));
     }
 
@@ -193,38 +195,64 @@ private:
         items = std::move(sorted);
     }
 
+    // What a listing keeps of one task: no definition text (see listing_cache.hpp).
+    struct ListedSummary {
+        std::u16string name;
+        std::u16string path;
+        DefinitionFacts facts;
+    };
+
+    // The facts of a listed task, from the cache or from the service's checks; its next run time
+    // found now, while its text is at hand, so that the listing's NextRunTime finds it cached.
+    // Nothing for a hidden task when hidden tasks are not asked for.
+    static std::optional<ListedSummary> summarise(ListedTask listed, bool hidden) {
+        ListedSummary summary{std::move(listed.name), std::move(listed.task.path), {true, true, std::nullopt}};
+        if (listed.damaged) return summary;
+        std::string xml = std::move(listed.task.xml);
+        const DefinitionDigest digest = digest_of(xml);
+        auto facts = cached_facts(digest);
+        if (!facts) {
+            auto parsed = parse_task_xml_utf8(std::move(xml));
+            auto* definition = std::get_if<TaskDefinition>(&parsed);
+            facts = definition ? ListedFacts{definition->enabled, definition->hidden, false} : ListedFacts{true, false, true};
+            if (definition) xml = std::move(definition->xml);
+            remember_facts(digest, *facts);
+        }
+        if (facts->hidden && !hidden) return std::nullopt;
+        summary.facts = {facts->enabled, facts->damaged, digest};
+        if (facts->enabled && !facts->damaged) {
+            const Instant after =
+                std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()) + std::chrono::seconds(1);
+            first_run_time_cached(digest, xml, after);
+        }
+        return summary;
+    }
+
     HRESULT list_tasks(bool hidden, IRegisteredTaskCollection** out) {
-        auto listing = list_folder(library_, folder_, ListedEntries::tasks);
+        std::vector<ListedSummary> summaries;
+        // Each definition is let go as soon as it is summarised: the listing never holds them all.
+        auto listing = list_folder(library(), folder_, ListedEntries::tasks, [&](ListedTask&& listed) {
+            if (auto summary = summarise(std::move(listed), hidden)) summaries.push_back(std::move(*summary));
+        });
         if (!listing.ok()) return listing.error();
         const auto directory = std::make_shared<const UniqueFd>(std::move(listing.value().directory));
         std::vector<NamedItem<IRegisteredTask>> tasks;
-        for (ListedTask& listed : listing.value().tasks) {
-            DefinitionFacts facts{true, listed.damaged};
-            if (!listed.damaged) {
-                auto parsed = parse_task_xml_utf8(std::move(listed.task.xml));
-                if (auto* definition = std::get_if<TaskDefinition>(&parsed)) {
-                    if (definition->hidden && !hidden) continue;
-                    facts.enabled = definition->enabled;
-                    listed.task.xml = std::move(definition->xml);
-                } else {
-                    facts.damaged = true;
-                    listed.task.xml.clear();
-                }
-            }
+        tasks.reserve(summaries.size());
+        for (ListedSummary& summary : summaries) {
             PathElements path = folder_;
-            path.push_back(listed.name);
+            path.push_back(summary.name);
             IRegisteredTask* task = nullptr;
-            const HRESULT made =
-                create_registered_task(library_, std::move(path), std::move(listed.task), facts, &task, directory);
+            const HRESULT made = create_registered_task(library_, std::move(path), StoredTask{std::move(summary.path), {}},
+                                                        summary.facts, &task, directory);
             if (FAILED(made)) return made;
-            tasks.push_back({std::move(listed.name), ComPtr<IRegisteredTask>::attach(task)});
+            tasks.push_back({std::move(summary.name), ComPtr<IRegisteredTask>::attach(task)});
         }
         sort_by_name(tasks);
         return create_task_collection(std::move(tasks), out);
     }
 
     HRESULT list_folders(ITaskFolderCollection** out) {
-        auto listing = list_folder(library_, folder_, ListedEntries::folders);
+        auto listing = list_folder(library(), folder_, ListedEntries::folders);
         if (!listing.ok()) return listing.error();
         std::vector<NamedItem<ITaskFolder>> folders;
         for (std::u16string& name : listing.value().folders) {
@@ -247,34 +275,36 @@ private:
         auto task = name.empty() ? resolve_task_path(u"\\" + new_guid_text(), {}) : task_path(name, folder_);
         if (!task.ok()) return task.error();
 
-        auto parsed = parse_task_xml(bstr_view(xml_text), (flags & TASK_DISABLE) != 0);
+        auto parsed = parse_task_xml(bstr_view(xml_text), (flags & TASK_DISABLE) != 0, display_path(task.value()));
         if (const auto* refusal = std::get_if<XmlRefusal>(&parsed)) {
             leave_restricted_error(refusal->code, system_message(static_cast<DWORD>(refusal->code)), refusal->detail);
             return refusal->code;
         }
         if (flags & TASK_VALIDATE_ONLY) return S_OK;
         TaskDefinition& definition = std::get<TaskDefinition>(parsed);
-        auto stored = store_task(library_, task.value(), std::move(definition.xml), *mode);
+        auto stored = store_task(library(), task.value(), std::move(definition.xml), *mode);
         if (!stored.ok()) return stored.error();
         if (!out) return S_OK;
         return create_registered_task(library_, std::move(task.value()), std::move(stored.value()),
-                                      {definition.enabled, false}, out);
+                                      {definition.enabled, false, std::nullopt}, out);
     }
 
-    const std::string library_;
+    std::string library() const { return library_.path(); }
+
+    const FollowedLibrary library_;
     const PathElements folder_;
     const std::u16string display_;
 };
 
 }  // namespace
 
-HRESULT open_task_folder(const std::string& library, const PathElements& base, std::u16string_view path,
+HRESULT open_task_folder(const FollowedLibrary& library, const PathElements& base, std::u16string_view path,
                          ITaskFolder** out) {
     *out = nullptr;
     return guarded([&] {
         auto folder = path.empty() ? HResultOr<PathElements>(base) : resolve_task_path(path, base);
         if (!folder.ok()) return folder.error();
-        auto display = find_folder(library, folder.value());
+        auto display = find_folder(library.path(), folder.value());
         if (!display.ok()) return display.error();
         *out = new TaskFolder(library, std::move(folder.value()), std::move(display.value()));
         return S_OK;

@@ -106,7 +106,7 @@ private:
         return guarded([&] {
             if (!names_this_machine(serverName))
                 return serverName.vt == VT_BSTR ? HRESULT_FROM_WIN32(server_unavailable) : E_INVALIDARG;
-            std::string library = task_library();
+            FollowedLibrary library;
             const std::lock_guard guard(lock_);
             library_ = std::move(library);
             return S_OK;
@@ -125,13 +125,13 @@ private:
         });
     }
 
-    std::optional<std::string> connected_library() {
+    std::optional<FollowedLibrary> connected_library() {
         const std::lock_guard guard(lock_);
         return library_;
     }
 
     std::mutex lock_;
-    std::optional<std::string> library_;  // the library connected to; none until Connect
+    std::optional<FollowedLibrary> library_;  // the library connected to; none until Connect
 };
 
 }  // namespace

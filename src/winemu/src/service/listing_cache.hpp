@@ -1,0 +1,54 @@
+// listing_cache.hpp: what listing learns of a definition (its checks, its next run time), kept by
+// the digest of its text so that listing the same definitions again neither parses nor expands them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "library/trigger_run_times.hpp"
+
+namespace winemu {
+
+/* === Why a cache, and what it relies on ===
+ * A listing reports for every task whether it is enabled and its next run time. Both are
+ * functions of the definition's text alone, and the next run time also of the moment asked and of
+ * the process's time zone. Checking a definition takes a parse, and the next run time an
+ * expansion of the triggers: done for every task at every listing, they cost several times the
+ * reading of the files. So each is kept here by the text's digest (two 64-bit hashes and the
+ * length: no text is kept), and a next run time N found for the moment A is given again for any
+ * later moment B <= N: the triggers give no time in [A, N), so none in [B, N) either; nothing found
+ * stays nothing. This holds as long as the trigger engine's answer depends on the definition, the
+ * moment and the time zone only. The zone is the C library's own (its names and offset as tzset
+ * last set them): an answer found under another zone is not given. The cache is bounded; when
+ * full it starts again empty. */
+
+struct DefinitionDigest {
+    std::size_t size = 0;
+    std::uint64_t first = 0;
+    std::uint64_t second = 0;
+    bool operator==(const DefinitionDigest&) const = default;
+};
+
+DefinitionDigest digest_of(std::string_view definition) noexcept;
+
+// What the service's checks say of a definition, as a listing needs it.
+struct ListedFacts {
+    bool enabled = true;
+    bool hidden = false;
+    bool damaged = false;  // refused by the checks
+};
+
+std::optional<ListedFacts> cached_facts(const DefinitionDigest& digest);
+void remember_facts(const DefinitionDigest& digest, ListedFacts facts);
+
+// The first run time at or after `after` (nothing inside: none any more), when it is known.
+std::optional<std::optional<Instant>> cached_first_run_time(const DefinitionDigest& digest, Instant after);
+void remember_first_run_time(const DefinitionDigest& digest, Instant after, std::optional<Instant> first);
+
+// The first run time at or after `after`: from the cache, else from the definition (then kept).
+std::optional<Instant> first_run_time_cached(const DefinitionDigest& digest, std::string_view definition,
+                                             Instant after);
+
+}  // namespace winemu
