@@ -406,12 +406,13 @@ def _note(verb: str, name: str, text: str) -> None:
     print(f"morvane {verb} {shown_name(name)}: {text}", file=sys.stderr)
 
 
-def _is_folder(scheduler: morvane.Scheduler, name: str) -> bool:
+def _names_a_folder(scheduler: morvane.Scheduler, name: str) -> bool:
+    """True when the name is a folder's and no task's. A name the service refuses is no folder:
+    the delete that follows reports the service's own answer."""
     try:
-        scheduler.list_tasks(name)
+        return not scheduler.task_exists(name) and scheduler.list_tasks(name) is not None
     except TaskSchedulerError:
         return False
-    return True
 
 
 def _perform_verb(scheduler: morvane.Scheduler, arguments: argparse.Namespace, definition: str | None) -> ExitStatus:
@@ -424,7 +425,7 @@ def _perform_verb(scheduler: morvane.Scheduler, arguments: argparse.Namespace, d
     elif verb == "delete":
         # The service's DeleteTask also removes an empty folder of that name; the command removes
         # tasks only.
-        if not scheduler.task_exists(name) and _is_folder(scheduler, name):
+        if _names_a_folder(scheduler, name):
             raise _Failure("this is a folder, not a task: delete removes tasks only", ExitStatus.NOT_FOUND)
         scheduler.delete_task(name)
     elif verb == "exists":
