@@ -2,11 +2,9 @@
 on random definitions in zones with and without daylight-saving changes."""
 
 import calendar
-import contextlib
 import datetime as dt
 import os
 import sys
-import time
 from zoneinfo import ZoneInfo
 
 import pytest
@@ -20,6 +18,7 @@ from morvane import emulator  # noqa: E402
 
 sys.path.insert(0, os.path.dirname(__file__))
 import trigger_model  # noqa: E402
+from process_zone import zone_of_process  # noqa: E402
 
 # Each zone with the midnights before its 2026 changes (Lord Howe moves by 30 minutes).
 ZONES = {
@@ -29,21 +28,6 @@ ZONES = {
     "Australia/Lord_Howe": [dt.datetime(2026, 4, 5), dt.datetime(2026, 10, 4)],
 }
 DAY_NAMES = list(calendar.day_name)  # Monday first, as Python numbers them
-
-
-@contextlib.contextmanager
-def process_zone(name):
-    old = os.environ.get("TZ")
-    os.environ["TZ"] = name
-    time.tzset()
-    try:
-        yield ZoneInfo(name)
-    finally:
-        if old is None:
-            os.environ.pop("TZ", None)
-        else:
-            os.environ["TZ"] = old
-        time.tzset()
 
 
 def boundary(wall, offset):
@@ -152,7 +136,7 @@ def test_engine_follows_the_documented_rules(case):
                   + "".join(trigger_xml(t) for t in chosen)
                   + "</Triggers><Actions><Exec><Command>true</Command></Exec></Actions></Task>")
     expected = trigger_model.run_times(chosen, zone, low, high, max_count)
-    with process_zone(zone_name):
+    with zone_of_process(zone_name):
         found, has_time_triggers = emulator.trigger_run_times(definition, low, high, max_count)
     assert has_time_triggers
     shown = [dt.datetime.fromtimestamp(x, zone).isoformat() for x in sorted(set(found) ^ set(expected))]

@@ -8,9 +8,7 @@ and including Duration, or without Duration until the trigger's next start.
 """
 
 import calendar
-import contextlib
 import datetime as dt
-import os
 import sys
 import time
 from zoneinfo import ZoneInfo
@@ -23,6 +21,7 @@ if sys.platform == "win32":
     pytest.skip("the emulator stands in for Windows only elsewhere", allow_module_level=True)
 
 from morvane import emulator  # noqa: E402
+from process_zone import zone_of_process  # noqa: E402
 
 # Zones, each with a day on which its clocks change (at 02:00 local time in each; by 30 minutes
 # on Lord Howe Island).
@@ -31,21 +30,6 @@ ZONE_CHANGES = [("Europe/Berlin", dt.datetime(2026, 3, 29)), ("Europe/Berlin", d
                 ("Australia/Lord_Howe", dt.datetime(2026, 4, 5)), ("Australia/Lord_Howe", dt.datetime(2026, 10, 4)),
                 ("UTC", dt.datetime(2026, 3, 29))]
 DAY_NAMES = ["Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"]  # Python's order
-
-
-@contextlib.contextmanager
-def zone_of_process(name):
-    old = os.environ.get("TZ")
-    os.environ["TZ"] = name
-    time.tzset()
-    try:
-        yield ZoneInfo(name)
-    finally:
-        if old is None:
-            os.environ.pop("TZ", None)
-        else:
-            os.environ["TZ"] = old
-        time.tzset()
 
 
 def instant(wall, offset, zone):
