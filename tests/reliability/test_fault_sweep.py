@@ -17,6 +17,9 @@ from morvane import TaskPermissionError, TaskSchedulerError, emulator
 from module.task_xml import TASK_XML
 from tasks.definitions import calendar_trigger, task_xml
 
+# Each test here drives the emulator (faults, journals, its task library, its runs).
+pytestmark = pytest.mark.emulator
+
 # A task with run times, in the root folder and in a subfolder, so that every call is made.
 SWEPT_XML = task_xml(triggers=calendar_trigger("2026-01-01T08:00:00"))
 PERIOD = (datetime.datetime(2026, 3, 1, tzinfo=datetime.timezone.utc),

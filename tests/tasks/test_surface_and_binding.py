@@ -60,6 +60,7 @@ def note(parameter):
     return [f"while processing '{parameter}'"]
 
 
+@pytest.mark.emulator
 @pytest.mark.parametrize(
     "call, error, message, notes",
     [
