@@ -206,6 +206,10 @@ def main():
     # PC/pyconfig.h.in is the Windows pyconfig.h; its one substitution selects the free-threaded
     # build, which this one is not.
     shutil.copy(source / "PC/pyconfig.h.in", generated / "pyconfig.h")
+    # The sources name some Windows headers with capitals; mingw-w64's are lower case, and this
+    # disk tells the two apart.
+    for header in ("Rpc.h", "Unknwn.h", "ProcessSnapshot.h"):
+        (generated / header).write_text(f"#include <{header.lower()}>\n")
     generate_frozen_modules(source, generated)
     includes = build_core(source, zlib, prefix, work, generated)
     libffi_include, libffi_lib = build_libffi(libffi, work)
