@@ -161,8 +161,9 @@ def build_libffi(libffi, work):
     (include / "fficonfig.h").write_text(
         "/* libffi's configuration for x86_64 Windows with the UCRT, written for this build. */\n"
         "#define STDC_HEADERS 1\n#define HAVE_STDLIB_H 1\n#define HAVE_STRING_H 1\n#define HAVE_MEMCPY 1\n"
-        "#define HAVE_ALLOCA_H 0\n#define SIZEOF_DOUBLE 8\n#define SIZEOF_LONG_DOUBLE 16\n#define SIZEOF_SIZE_T 8\n"
-        "#define HAVE_LONG_DOUBLE 1\n#define FFI_HIDDEN\n#define EH_FRAME_FLAGS \"a\"\n"
+        "#define SIZEOF_DOUBLE 8\n#define SIZEOF_LONG_DOUBLE 16\n#define SIZEOF_SIZE_T 8\n"
+        "#define HAVE_LONG_DOUBLE 1\n#define EH_FRAME_FLAGS \"a\"\n"
+        "#ifdef LIBFFI_ASM\n#define FFI_HIDDEN(name)\n#else\n#define FFI_HIDDEN\n#endif\n"
         "#define HAVE_AS_X86_PCREL 1\n#define SYMBOL_UNDERSCORE 0\n")
     sources = ["src/prep_cif.c", "src/types.c", "src/raw_api.c", "src/java_raw_api.c", "src/closures.c",
                "src/tramp.c", "src/x86/ffiw64.c", "src/x86/win64.S"]

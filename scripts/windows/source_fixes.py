@@ -49,6 +49,14 @@ FIXES = [
      "mingw-w64 defines the IPPROTO numbers as macros"),
     ("Modules/socketmodule.c", "#define IPPROTO_SCTP IPPROTO_SCTP  // WinSock2 only\n",
      "#define IPPROTO_SCTP IPPROTO_SCTP  // WinSock2 only\n#endif\n", "mingw-w64 defines the IPPROTO numbers as macros"),
+    # PC/pyconfig.h.in names the platform only for MSVC and clang-cl: without "AMD64" in sys.version
+    # sysconfig.get_platform() answers "win32" (and pip refuses win_amd64 wheels), and without
+    # the tag the extension suffix lacks "-win_amd64".
+    ("PC/pyconfig.h.in", '#define COMPILER "[gcc]"\n',
+     '#if defined(__clang__) && defined(MS_WIN64)\n'
+     '#define COMPILER ("[Clang " __clang_version__ "] 64 bit (AMD64) with the UCRT")\n'
+     '#define PYD_PLATFORM_TAG "win_amd64"\n'
+     '#else\n#define COMPILER "[gcc]"\n#endif\n', "the platform's name and tag are set for MSVC only"),
     # pylifecycle.h declares it extern; Clang refuses the static definition that follows.
     ("Python/dynload_win.c", "static int\n_Py_CheckPython3(void)", "int\n_Py_CheckPython3(void)",
      "an extern declaration and a static definition clash"),
