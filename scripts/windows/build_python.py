@@ -142,7 +142,7 @@ def build_core(source, zlib, prefix, work, generated):
          "-lapi-ms-win-core-path-l1-1-0"], cwd=work)
     run([ZIG, "cc", *TARGET, *COMMON_FLAGS, *base[:len(includes)], "-municode", "-o", str(prefix / "python.exe"),
          str(source / "Programs/python.c"), str(work / "libpython313.dll.a")])
-    return base[:len(includes)]
+    return includes
 
 
 def build_libffi(libffi, work):
