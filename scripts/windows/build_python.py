@@ -36,7 +36,7 @@ COMMON_FLAGS = [
 ]
 
 # Extension modules as .pyd files: name, sources, extra include folders, defines, libraries.
-# Only what the test run and pip import: sockets and select (pip), ctypes (tests reach the
+# Only what the test run and pip import: sockets, select and pyexpat (pip), ctypes (tests reach the
 # module's init function and its module definition through it), unicodedata (pytest's terminal
 # widths), _queue, and _overlapped and _asyncio for asyncio.
 EXTENSIONS = [
@@ -46,6 +46,9 @@ EXTENSIONS = [
     ("_queue", ["Modules/_queuemodule.c"], [], [], []),
     ("_overlapped", ["Modules/overlapped.c"], [], [], ["ws2_32"]),
     ("_asyncio", ["Modules/_asynciomodule.c"], [], [], []),
+    # pip's wheel installer reaches xmlrpc, which needs the XML parser.
+    ("pyexpat", ["Modules/pyexpat.c", "Modules/expat/xmlparse.c", "Modules/expat/xmlrole.c", "Modules/expat/xmltok.c"],
+     ["Modules/expat"], ["PYEXPAT_EXPORTS", "XML_STATIC"], []),
     ("_ctypes",
      [f"Modules/_ctypes/{name}.c" for name in ("_ctypes", "callbacks", "callproc", "cfield", "malloc_closure", "stgdict")],
      ["Modules/_ctypes"], ["USING_MALLOC_CLOSURE_DOT_C=1", "FFI_BUILDING"], ["ffi", "ole32", "oleaut32"]),
@@ -187,7 +190,8 @@ def build_extensions(source, prefix, work, includes, libffi_include, libffi_lib)
         (work / "extensions").mkdir(exist_ok=True)
         compile_all(jobs)
         run([ZIG, "cc", *TARGET, "-shared", "-o", str(dlls / f"{name}.pyd"), *[str(obj) for _, obj, _ in jobs],
-             str(work / "libpython313.dll.a"), f"-L{libffi_lib}", *[f"-l{library}" for library in libraries]])
+             str(work / "libpython313.dll.a"), f"-L{libffi_lib}", *[f"-l{library}" for library in libraries],
+             f"-Wl,--out-implib,{work / 'extensions' / (name + '.lib')}"])
 
 
 def copy_standard_library(source, prefix):
