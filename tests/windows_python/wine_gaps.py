@@ -16,7 +16,6 @@ LAST_RESULT = "Wine's service answers E_NOTIMPL (0x80004001) for IRegisteredTask
 COUNT = "Wine's service answers E_NOTIMPL (0x80004001) for IRegisteredTaskCollection::get_Count"
 XML = "Wine's service regenerates the definition in get_Xml and drops the Exec action's command"
 CHECKS = "Wine's service registers definitions that Windows refuses (it checks less of the schema)"
-UNEXPLAINED = "Wine's service or Wine's process model: fails under Wine, the cause not yet narrowed down"
 
 # Test (path from the rootdir :: name, with parameters for only those cases, or without for all)
 # -> why it fails under Wine only.
@@ -33,8 +32,6 @@ WINE_LACKS: dict[str, str] = {
     "tests/module/test_operations.py::test_the_services_own_refusals[<lambda>-None-RegisterTask1]": CHECKS,
     "tests/module/test_operations.py::test_the_services_own_refusals[<lambda>-None-RegisterTask2]": CHECKS,
     "tests/module/test_operations.py::test_the_services_own_refusals[<lambda>-None-GetTask]": CHECKS,
-    "tests/module/test_interpreter_exit.py::test_daemon_threads_inside_calls_end_quietly_at_exit": UNEXPLAINED,
-    "tests/cli/test_command_line.py::test_python_m_morvane_and_the_console_script": UNEXPLAINED,
 }
 
 POSIX = "needs a POSIX host"
@@ -45,6 +42,8 @@ NOT_ON_WINDOWS: dict[str, str] = {
     "tests/cli/test_command_line.py::test_register_reads_each_encoding": f"{POSIX}: os.geteuid",
     "tests/cli/test_command_line.py::test_task_library_chooses_the_library_for_the_call": f"{POSIX}: os.geteuid",
     "tests/cli/test_command_line.py::test_a_reader_that_goes_away_gets_no_traceback": OWN_LIBRARY,
+    "tests/cli/test_command_line.py::test_python_m_morvane_and_the_console_script":
+        "passes --task-library, which exists only where the emulated scheduler is used",
     "tests/cli/test_task_file.py::test_a_file_that_cannot_be_read_raises_oserror": f"{POSIX}: file modes",
     "tests/sessions/test_lifetime.py::test_a_forked_child_cannot_use_its_parents_scheduler_but_can_open_its_own":
         f"{POSIX}: os.fork",
@@ -67,10 +66,10 @@ def under_wine() -> bool:
 
 def mark(items) -> None:
     """Skips what Windows cannot run; under Wine, marks what Wine lacks as an expected failure
-    (strict where the cause is known: a test that starts to pass says that its line can go)."""
+    (strict: a test that starts to pass says that its line can go)."""
     for item in items:
         test = item.nodeid.split("[")[0]
         if test in NOT_ON_WINDOWS:
             item.add_marker(pytest.mark.skip(reason=NOT_ON_WINDOWS[test]))
         elif under_wine() and (reason := WINE_LACKS.get(item.nodeid, WINE_LACKS.get(test))):
-            item.add_marker(pytest.mark.xfail(reason=reason, strict=reason != UNEXPLAINED))
+            item.add_marker(pytest.mark.xfail(reason=reason, strict=True))
