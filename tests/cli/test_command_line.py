@@ -88,6 +88,7 @@ def test_register_reads_standard_input(capsys, monkeypatch):
     assert morvane.task_exists("Backup")
 
 
+@pytest.mark.emulator
 def test_run_runs_and_delete_deletes(capsys):
     arguments = '<Arguments>"two words" two words</Arguments>'
     morvane.register_xml("Backup", TASK_XML.replace("</Command>", "</Command>" + arguments))
@@ -182,6 +183,7 @@ FAILURES = [
 ]
 
 
+@pytest.mark.emulator
 @pytest.mark.parametrize("argv, fault, status, line", FAILURES)
 def test_failures_are_one_line_and_a_status(capsys, files, registered, argv, fault, status, line):
     before = library_contents()
@@ -226,6 +228,7 @@ REFUSED_BEFORE_THE_SCHEDULER = [
 ]
 
 
+@pytest.mark.emulator
 @pytest.mark.parametrize("argv, stdin, tail", REFUSED_BEFORE_THE_SCHEDULER)
 def test_refused_before_the_scheduler_is_called(capsys, monkeypatch, tmp_path, files, argv, stdin, tail):
     if "others" in argv and os.geteuid() != 0:

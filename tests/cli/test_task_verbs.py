@@ -63,6 +63,7 @@ def test_json_keys_are_the_fields_of_task_info():
     assert JSON_KEYS == tuple(field.name for field in dataclasses.fields(morvane.TaskInfo))
 
 
+@pytest.mark.emulator
 def test_info_enable_disable_and_stop(capsys):
     morvane.register_xml("Sleeper", SLEEP_XML)
     info = json_output(capsys, "info", "sleeper", "--json")
@@ -106,6 +107,7 @@ def test_export_of_a_missing_task_leaves_the_file(capsys, tmp_path):
 
 
 # Run times come from the service's trigger engine; a service without one answers none.
+@pytest.mark.emulator
 @pytest.mark.skipif(not hasattr(emulator, "trigger_run_times"), reason="needs winemu's trigger engine")
 def test_next_gives_the_coming_run_times(capsys):
     morvane.register_xml("Daily", DAILY_XML)

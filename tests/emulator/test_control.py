@@ -17,6 +17,9 @@ if sys.platform == "win32":
 import morvane  # noqa: E402
 from morvane import emulator  # noqa: E402
 
+# Each test here drives the emulator (faults, journals, its task library, its runs).
+pytestmark = pytest.mark.emulator
+
 S_OK, S_FALSE = 0, 1
 RPC_E_CHANGED_MODE = 0x80010106
 E_UNEXPECTED = 0x8000FFFF

@@ -1,7 +1,12 @@
 """The call journal and the violations list as seen from Python."""
 
+import pytest
+
 import morvane
 from morvane import emulator
+
+# Each test here drives the emulator (faults, journals, its task library, its runs).
+pytestmark = pytest.mark.emulator
 
 
 def test_journal_records_the_calls_of_an_operation_with_their_arguments():

@@ -11,6 +11,9 @@ if sys.platform == "win32":
 import morvane  # noqa: E402
 from morvane import emulator  # noqa: E402
 
+# Each test here drives the emulator (faults, journals, its task library, its runs).
+pytestmark = pytest.mark.emulator
+
 HAS_NOT_RUN, RUNNING, TERMINATED = 0x41303, 0x41301, 0x41306
 
 

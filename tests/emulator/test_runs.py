@@ -15,6 +15,9 @@ if sys.platform == "win32":
 import morvane  # noqa: E402
 from morvane import emulator  # noqa: E402
 
+# Each test here drives the emulator (faults, journals, its task library, its runs).
+pytestmark = pytest.mark.emulator
+
 
 def task_xml(*actions: tuple[str, str]) -> str:
     execs = "".join(f"<Exec><Command>{command}</Command><Arguments>{arguments}</Arguments></Exec>"

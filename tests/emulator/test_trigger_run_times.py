@@ -23,6 +23,9 @@ if sys.platform == "win32":
 from morvane import emulator  # noqa: E402
 from process_zone import zone_of_process  # noqa: E402
 
+# Each test here drives the emulator (faults, journals, its task library, its runs).
+pytestmark = pytest.mark.emulator
+
 # Zones, each with a day on which its clocks change (at 02:00 local time in each; by 30 minutes
 # on Lord Howe Island).
 ZONE_CHANGES = [("Europe/Berlin", dt.datetime(2026, 3, 29)), ("Europe/Berlin", dt.datetime(2026, 10, 25)),

@@ -109,6 +109,7 @@ def test_the_type_name_is_the_qualified_name_without_its_module():
         "is not an instance of 'str'")
 
 
+@pytest.mark.emulator
 def test_refused_calls_reach_no_platform_call():
     calls = ("CoInitializeEx", "CoCreateInstance", "SysAllocStringLen", "GetTask", "RegisterTask")
     before = {call: emulator.call_count(call) for call in calls}

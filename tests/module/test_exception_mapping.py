@@ -15,6 +15,9 @@ import morvane._morvane_backend as backend
 import morvane.errors
 from morvane import TaskPermissionError, TaskSchedulerError, emulator
 
+# Each test here drives the emulator (faults, journals, its task library, its runs).
+pytestmark = pytest.mark.emulator
+
 ACCESS_DENIED = 0x80070005
 FAILED = 0x80004005
 UNWRAP = "called `Result::unwrap()` on an `Err` value: "

@@ -66,6 +66,7 @@ time.sleep(0.02)
 """
 
 
+@pytest.mark.emulator  # the child process sets the emulator's task library and latency
 @pytest.mark.parametrize(
     ("call", "latency", "threads", "exception"),
     [

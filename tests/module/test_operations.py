@@ -16,6 +16,7 @@ FAILED = 0x80004005
 NO_OBJECT = 0  # the call reports success but hands back no object
 
 
+@pytest.mark.emulator
 def test_results_are_the_interpreters_singletons():
     assert morvane.task_exists("Backup") is False
     assert morvane.register_xml("Backup", TASK_XML) is None
@@ -87,6 +88,7 @@ def call_function(function):
     return getattr(morvane, function)("Sweep")
 
 
+@pytest.mark.emulator
 @pytest.mark.parametrize("function, call, fault", SWEEP, ids=[f"{f}-{c}-{x:#x}" for f, c, x in SWEEP])
 @pytest.mark.parametrize("described", [True, False], ids=["described", "plain"])
 def test_a_failing_platform_call_reaches_python_whole(function, call, fault, described):

@@ -12,6 +12,7 @@ from morvane import TaskSchedulerError, emulator
 from .task_xml import TASK_XML
 
 
+@pytest.mark.emulator
 def test_other_threads_run_python_while_a_call_waits_on_the_service():
     emulator.set_latency(0.05)  # per service call: a call of task_exists makes three
     ticks = 0
@@ -36,6 +37,7 @@ def test_other_threads_run_python_while_a_call_waits_on_the_service():
     assert during > 1000
 
 
+@pytest.mark.emulator
 def test_calls_on_many_threads_overlap_and_leave_nothing_behind():
     latency = 0.02
     emulator.set_latency(latency)
@@ -71,6 +73,7 @@ def test_calls_on_many_threads_overlap_and_leave_nothing_behind():
     assert emulator.outstanding() == {"objects": 0, "bstrs": 0, "apartments": 0, "buffers": 0, "libraries": 0, "mta_usages": 0}
 
 
+@pytest.mark.emulator
 def test_the_lock_is_held_again_after_every_kind_of_outcome():
     # A thread that came back without the lock would crash or corrupt the interpreter here.
     emulator.fail_next("SysAllocStringLen", 0)

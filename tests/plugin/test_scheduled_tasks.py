@@ -11,6 +11,8 @@ import sys
 import textwrap
 from pathlib import Path
 
+import pytest
+
 import morvane
 from morvane import emulator
 
@@ -124,6 +126,7 @@ def test_the_ini_option_gives_every_test_a_private_library(tmp_path):
     assert not (tmp_path / "default-library").exists()
 
 
+@pytest.mark.emulator
 def test_beside_this_suites_own_fixtures(scheduled_tasks, fresh_task_library):
     """The plugin's fixture is not autouse; asked for, it takes over from conftest's library."""
     assert scheduled_tasks != fresh_task_library and emulator.task_library() == scheduled_tasks

@@ -10,9 +10,13 @@ import os
 
 from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
+import pytest
 
 import morvane
 from morvane import TaskSchedulerError, emulator
+
+# Each test here drives the emulator (faults, journals, its task library, its runs).
+pytestmark = pytest.mark.emulator
 
 EXAMPLES = 20_000 if os.environ.get("MORVANE_LONG_TESTS") else 300
 

@@ -8,10 +8,15 @@ import subprocess
 import sys
 import threading
 
+import pytest
+
 import morvane
 from morvane import emulator
 
 from . import workload
+
+# Each test here drives the emulator (faults, journals, its task library, its runs).
+pytestmark = pytest.mark.emulator
 
 SECONDS = 60.0 if os.environ.get("MORVANE_LONG_TESTS") else 1.5
 WORKLOAD = os.path.join(os.path.dirname(__file__), "workload.py")

@@ -10,9 +10,14 @@ import subprocess
 import sys
 import time
 
+import pytest
+
 import morvane
 
 from . import workload
+
+# Each test here drives the emulator (faults, journals, its task library, its runs).
+pytestmark = pytest.mark.emulator
 
 KILLS = 300 if os.environ.get("MORVANE_LONG_TESTS") else 25
 WORKLOAD = os.path.join(os.path.dirname(__file__), "workload.py")

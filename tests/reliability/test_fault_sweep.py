@@ -7,6 +7,7 @@ added to a path is swept without touching this file; one that this file cannot c
 the test until it says how that call fails."""
 
 import datetime
+import sys
 import tempfile
 
 import pytest
@@ -16,6 +17,13 @@ from morvane import TaskPermissionError, TaskSchedulerError, emulator
 
 from module.task_xml import TASK_XML
 from tasks.definitions import calendar_trigger, task_xml
+
+# Each test here drives the emulator (faults, journals, its task library, its runs), and the
+# sweep's rows are found with it at collection.
+pytestmark = pytest.mark.emulator
+if sys.platform == "win32":
+    pytest.skip("the sweep injects faults through the emulator, which stands in for Windows only elsewhere",
+                allow_module_level=True)
 
 # A task with run times, in the root folder and in a subfolder, so that every call is made.
 SWEPT_XML = task_xml(triggers=calendar_trigger("2026-01-01T08:00:00"))

@@ -12,6 +12,9 @@ from morvane import TaskSchedulerError
 
 from module.task_xml import TASK_XML
 
+# Each test here drives the emulator (faults, journals, its task library, its runs).
+pytestmark = pytest.mark.emulator
+
 INVALID_NAME = 0x8007007B  # HRESULT_FROM_WIN32(ERROR_INVALID_NAME)
 TOO_LONG = 0x800700CE  # HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE)
 INVALID_ARGUMENT = 0x80070057

@@ -52,6 +52,7 @@ def test_closing_and_the_with_block():
         morvane.Scheduler(1)
 
 
+@pytest.mark.emulator
 def test_a_scheduler_dropped_open_warns_and_is_closed():
     connects = emulator.call_count("Connect")
     with pytest.warns(ResourceWarning, match=r"^unclosed <morvane\.Scheduler open at 0x"):

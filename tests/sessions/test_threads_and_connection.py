@@ -11,6 +11,9 @@ from morvane import TaskSchedulerError, emulator
 
 from .test_same_as_functions import DAILY
 
+# Each test here drives the emulator (faults, journals, its task library, its runs).
+pytestmark = pytest.mark.emulator
+
 
 def test_a_call_on_a_session_lets_other_python_threads_run():
     ticks = 0

@@ -63,6 +63,7 @@ def note(parameter):
     return [f"while processing '{parameter}'"]
 
 
+@pytest.mark.emulator
 @pytest.mark.parametrize(
     "call, error, message, notes",
     [

@@ -51,6 +51,7 @@ def test_a_task_that_never_ran():
         info.enabled = False  # frozen
 
 
+@pytest.mark.emulator
 def test_a_task_that_ran_and_one_that_runs():
     register("Fails", command="/bin/sh", arguments="-c &quot;exit 3&quot;")
     register("Sleeps", command="/bin/sleep", arguments="30")
@@ -101,6 +102,7 @@ def test_a_missing_task_is_a_scheduler_error(function):
     assert (raised.value.operation, raised.value.hresult) == ("GetTask", FILE_NOT_FOUND)
 
 
+@pytest.mark.emulator
 def test_a_damaged_task_is_listed_as_unknown_and_refused_by_name(fresh_task_library):
     register("Good", "Damaged")
     (damaged_file,) = [path for path in fresh_task_library.iterdir() if path.name.upper().endswith("DAMAGED")]

@@ -17,6 +17,7 @@ from .definitions import calendar_trigger, task_xml
 START = datetime.datetime(2026, 3, 1, tzinfo=datetime.timezone.utc)
 
 
+@pytest.mark.emulator
 def test_calls_on_many_threads_overlap_and_agree():
     latency = 0.02
     emulator.set_latency(latency)
