@@ -16,6 +16,8 @@ LAST_RESULT = "Wine's service answers E_NOTIMPL (0x80004001) for IRegisteredTask
 COUNT = "Wine's service answers E_NOTIMPL (0x80004001) for IRegisteredTaskCollection::get_Count"
 XML = "Wine's service regenerates the definition in get_Xml and drops the Exec action's command"
 CHECKS = "Wine's service registers definitions that Windows refuses (it checks less of the schema)"
+REFUSAL_TEXT = ("Wine's service refuses a definition without the position (line, column) that Windows' "
+                "refusal gives, or registers one that Windows refuses")
 
 # Test (path from the rootdir :: name, with parameters for only those cases, or without for all)
 # -> why it fails under Wine only.
@@ -28,6 +30,9 @@ WINE_LACKS: dict[str, str] = {
     "tests/sessions/test_lifetime.py::test_calls_keep_no_reference": LAST_RESULT,
     "tests/tasks/test_task_operations.py::test_the_definition_reads_back_and_registers_again": XML,
     "tests/readme/test_readme.py::test_python_blocks": RUN_EX,
+    "tests/cli/test_run_and_stop.py::test_run_says_when_nothing_started": RUN_EX,
+    "tests/cli/test_run_and_stop.py::test_stop_says_when_nothing_ran": RUN_EX,
+    "tests/cli/test_explained_errors.py::test_a_refused_definition_carries_what_its_code_means": REFUSAL_TEXT,
     "tests/module/test_operations.py::test_the_services_own_refusals[<lambda>-None-RegisterTask0]": CHECKS,
     "tests/module/test_operations.py::test_the_services_own_refusals[<lambda>-None-RegisterTask1]": CHECKS,
     "tests/module/test_operations.py::test_the_services_own_refusals[<lambda>-None-RegisterTask2]": CHECKS,
@@ -37,7 +42,8 @@ WINE_LACKS: dict[str, str] = {
 POSIX = "needs a POSIX host"
 OWN_LIBRARY = "needs the emulator's task library of its own (Windows' service keeps one store for every test)"
 
-# Test -> why it cannot run where Windows' own scheduler answers (Windows or Wine alike).
+# Test (with parameters for only those cases, or without for all) -> why it cannot run where
+# Windows' own scheduler answers (Windows or Wine alike).
 NOT_ON_WINDOWS: dict[str, str] = {
     "tests/cli/test_command_line.py::test_register_reads_each_encoding": f"{POSIX}: os.geteuid",
     "tests/cli/test_command_line.py::test_task_library_chooses_the_library_for_the_call": f"{POSIX}: os.geteuid",
@@ -52,6 +58,12 @@ NOT_ON_WINDOWS: dict[str, str] = {
     "tests/plugin/test_scheduled_tasks.py::test_the_ini_option_gives_every_test_a_private_library": OWN_LIBRARY,
     "tests/sessions/test_same_as_functions.py::test_opening_fails_as_a_call_would": "needs morvane.emulator",
     "tests/sessions/test_lifetime.py::test_closing_and_the_with_block": OWN_LIBRARY,
+    "tests/cli/test_command_line.py::test_a_name_that_lost_its_backslashes_gets_how_to_quote_it": OWN_LIBRARY,
+    "tests/cli/test_command_line.py::test_output_that_cannot_be_written_is_one_line_and_status_2":
+        f"{POSIX}: /dev/full",
+    "tests/cli/test_command_line.py::test_export_to_a_terminal_is_text_to_read": f"{POSIX}: a pseudo-terminal",
+    **{f"tests/cli/test_start_up.py::test_plain_command_lines_parse_as_argparse_parses_them[argv{case}-True]":
+       "passes --task-library, which exists only where the emulated scheduler is used" for case in (2, 3, 4)},
 }
 
 
@@ -69,7 +81,7 @@ def mark(items) -> None:
     (strict: a test that starts to pass says that its line can go)."""
     for item in items:
         test = item.nodeid.split("[")[0]
-        if test in NOT_ON_WINDOWS:
-            item.add_marker(pytest.mark.skip(reason=NOT_ON_WINDOWS[test]))
+        if reason := NOT_ON_WINDOWS.get(item.nodeid, NOT_ON_WINDOWS.get(test)):
+            item.add_marker(pytest.mark.skip(reason=reason))
         elif under_wine() and (reason := WINE_LACKS.get(item.nodeid, WINE_LACKS.get(test))):
             item.add_marker(pytest.mark.xfail(reason=reason, strict=True))
