@@ -1,6 +1,10 @@
-"""The functions release the interpreter lock while the scheduler works, take it back on every
-way out, and may run on many threads at once."""
+"""Every operation, as a function and as a Scheduler method, releases the interpreter lock while
+the service works and takes it back on every way out; the functions run on many threads at once;
+importing either extension keeps a free-threaded interpreter free-threaded."""
 
+import importlib
+import sys
+import sysconfig
 import threading
 import time
 
@@ -9,12 +13,17 @@ import pytest
 import morvane
 from morvane import TaskSchedulerError, emulator
 
+from operations import DAILY, OPERATIONS
+
 from .task_xml import TASK_XML
 
 
 @pytest.mark.emulator
-def test_other_threads_run_python_while_a_call_waits_on_the_service():
-    emulator.set_latency(0.05)  # per service call: a call of task_exists makes three
+@pytest.mark.parametrize("operation", OPERATIONS, ids=lambda operation: operation.name)
+def test_other_threads_run_python_while_a_call_waits_on_the_service(runner, operation):
+    target, _ = runner
+    morvane.register_xml("Slow", DAILY)
+    emulator.set_latency(0.03)  # per service call: every operation makes at least one
     ticks = 0
     done = threading.Event()
 
@@ -28,13 +37,28 @@ def test_other_threads_run_python_while_a_call_waits_on_the_service():
     try:
         time.sleep(0.01)
         before = ticks
-        assert morvane.task_exists("Slow") is False
+        operation.call(target, "Slow")
         during = ticks - before
     finally:
         done.set()
         counter.join()
     # With the lock held, the counter would stand still for the whole call.
     assert during > 1000
+
+
+@pytest.mark.emulator
+def test_the_lock_is_held_again_after_every_kind_of_outcome(runner):
+    # A thread that came back without the lock would crash or corrupt the interpreter here.
+    target, _ = runner
+    emulator.fail_next("SysAllocStringLen", 0)
+    outcomes = []
+    for call in (lambda: target.task_exists("x"), lambda: target.run_task("x"), lambda: target.run_task(1)):
+        try:
+            outcomes.append(call())
+        except BaseException as error:  # noqa: B036 - PanicException derives from BaseException
+            outcomes.append(type(error).__name__)
+    assert outcomes == ["PanicException", "TaskSchedulerError", "TypeError"]
+    assert [str(x) for x in range(3)] == ["0", "1", "2"]
 
 
 @pytest.mark.emulator
@@ -73,27 +97,9 @@ def test_calls_on_many_threads_overlap_and_leave_nothing_behind():
     assert emulator.outstanding() == {"objects": 0, "bstrs": 0, "apartments": 0, "buffers": 0, "libraries": 0, "mta_usages": 0}
 
 
-@pytest.mark.emulator
-def test_the_lock_is_held_again_after_every_kind_of_outcome():
-    # A thread that came back without the lock would crash or corrupt the interpreter here.
-    emulator.fail_next("SysAllocStringLen", 0)
-    outcomes = []
-    for call in (lambda: morvane.task_exists("x"), lambda: morvane.run_task("x"), lambda: morvane.run_task(1)):
-        try:
-            outcomes.append(call())
-        except BaseException as error:  # noqa: B036 - PanicException derives from BaseException
-            outcomes.append(type(error).__name__)
-    assert outcomes == ["PanicException", "TaskSchedulerError", "TypeError"]
-    assert [str(x) for x in range(3)] == ["0", "1", "2"]
-
-
-@pytest.mark.skipif(not hasattr(__import__("sys"), "_is_gil_enabled"), reason="needs Python 3.13")
-def test_importing_the_module_keeps_a_free_threaded_interpreter_free_threaded():
-    import sys
-    import sysconfig
-
+@pytest.mark.parametrize("module", ["morvane._morvane_backend", "morvane._morvane_tasks"])
+def test_importing_the_module_keeps_a_free_threaded_interpreter_free_threaded(module):
     if not sysconfig.get_config_var("Py_GIL_DISABLED"):
         pytest.skip("not a free-threaded build")
-    import morvane._morvane_backend  # noqa: F401
-
+    importlib.import_module(module)
     assert sys._is_gil_enabled() is False

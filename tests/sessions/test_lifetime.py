@@ -11,31 +11,18 @@ import pytest
 import morvane
 from morvane import emulator
 
-from .test_same_as_functions import DAILY, END, START
-
-CALLS = {
-    "task_exists": ("Daily",),
-    "run_task": ("Daily",),
-    "delete_task": ("Daily",),
-    "register_xml": ("Daily", DAILY),
-    "list_tasks": (),
-    "task_info": ("Daily",),
-    "task_xml": ("Daily",),
-    "enable_task": ("Daily",),
-    "disable_task": ("Daily",),
-    "stop_task": ("Daily",),
-    "run_times": ("Daily", START, END),
-}
+from operations import DAILY, END, OPERATIONS, START
 
 
-@pytest.mark.parametrize(("name", "args"), CALLS.items(), ids=CALLS.keys())
-def test_a_closed_scheduler_binds_the_call_then_refuses_it(name, args):
+@pytest.mark.parametrize("operation", OPERATIONS, ids=lambda operation: operation.name)
+def test_a_closed_scheduler_binds_the_call_then_refuses_it(operation):
     scheduler = morvane.Scheduler()
     scheduler.close()
+    args, kwargs = operation.arguments("Daily")
     with pytest.raises(ValueError, match=r"^operation on a closed Scheduler$"):
-        getattr(scheduler, name)(*args)
-    with pytest.raises(TypeError, match=rf"^Scheduler\.{name}\(\) got an unexpected keyword argument 'x'$"):
-        getattr(scheduler, name)(*args, x=1)
+        getattr(scheduler, operation.name)(*args, **kwargs)
+    with pytest.raises(TypeError, match=rf"^Scheduler\.{operation.name}\(\) got an unexpected keyword argument 'x'$"):
+        getattr(scheduler, operation.name)(*args, **kwargs, x=1)
 
 
 def test_closing_and_the_with_block():

@@ -1,9 +1,7 @@
-"""The task functions release the interpreter lock while the service works, and run on many
-threads at once, making their records and datetimes side by side (free-threaded builds too)."""
+"""The task functions run on many threads at once, making their records and datetimes side by
+side (their lock release is tested with every operation's, in module/test_threads.py)."""
 
 import datetime
-import sys
-import sysconfig
 import threading
 import time
 
@@ -50,11 +48,3 @@ def test_calls_on_many_threads_overlap_and_agree():
     # Six calls of four or more service calls each, per thread: in turn they would take
     # 8 * 24 * latency at least.
     assert elapsed < 8 * 24 * latency / 2
-
-
-def test_importing_the_module_keeps_a_free_threaded_interpreter_free_threaded():
-    if not sysconfig.get_config_var("Py_GIL_DISABLED"):
-        pytest.skip("not a free-threaded build")
-    import morvane._morvane_tasks  # noqa: F401
-
-    assert sys._is_gil_enabled() is False
