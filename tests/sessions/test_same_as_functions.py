@@ -6,7 +6,7 @@ import pytest
 
 import morvane
 
-from operations import DAILY, OPERATIONS
+from operations import DAILY, END, OPERATIONS, START
 
 
 def registered():
@@ -29,6 +29,19 @@ def test_a_method_answers_as_its_function(operation, task):
     with morvane.Scheduler() as scheduler:
         morvane.register_xml("Daily", DAILY)  # as it was before the function's call
         assert outcome(lambda: operation.call(scheduler, task)) == expected
+
+
+@pytest.mark.parametrize(("name", "args", "kwargs"), [
+    ("register_xml", ("Other", "<Task"), {}),  # the service's refusal, with its position in the text
+    ("list_tasks", ("\\",), {"recursive": True, "hidden": True}),
+    ("run_times", ("Daily", START, END), {"max_count": 2}),
+], ids=["refused definition", "hidden tasks", "run times counted"])
+def test_a_method_answers_as_its_function_in_particular_calls(name, args, kwargs):
+    morvane.register_xml("Daily", DAILY)
+    expected = outcome(lambda: getattr(morvane, name)(*args, **kwargs))
+    with morvane.Scheduler() as scheduler:
+        morvane.register_xml("Daily", DAILY)
+        assert outcome(lambda: getattr(scheduler, name)(*args, **kwargs)) == expected
 
 
 def test_opening_fails_as_a_call_would():
