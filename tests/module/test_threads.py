@@ -1,5 +1,6 @@
 """Every operation, as a function and as a Scheduler method, releases the interpreter lock while
-the service works and takes it back on every way out; the functions run on many threads at once;
+the service works and takes it back on every way out; functions, and one Scheduler's methods,
+run on many threads at once;
 importing either extension keeps a free-threaded interpreter free-threaded."""
 
 import importlib
@@ -11,11 +12,9 @@ import time
 import pytest
 
 import morvane
-from morvane import TaskSchedulerError, emulator
+from morvane import TaskSchedulerError, TaskState, emulator
 
-from operations import DAILY, OPERATIONS
-
-from .task_xml import TASK_XML
+from operations import DAILY, END, OPERATIONS, START, folder_of
 
 
 @pytest.mark.emulator
@@ -62,27 +61,38 @@ def test_the_lock_is_held_again_after_every_kind_of_outcome(runner):
 
 
 @pytest.mark.emulator
-def test_calls_on_many_threads_overlap_and_leave_nothing_behind():
-    latency = 0.02
-    emulator.set_latency(latency)
-    morvane.register_xml("Shared", TASK_XML)
-    outcomes = []
-    barrier = threading.Barrier(8)
+def test_calls_on_many_threads_overlap_and_agree(runner):
+    """Eight threads, each on its own task (functions, or the methods of one shared Scheduler),
+    answer as a lone caller does, in a fraction of the time eight lone callers take in turn."""
+    target, _ = runner
+    names = ["Alone", *(f"Folder{index % 2}\\Task{index}" for index in range(8))]
+    for name in names:
+        morvane.register_xml(name, DAILY)
+    connects = emulator.call_count("Connect")
+    emulator.set_latency(0.02)
 
-    def work(index):
-        barrier.wait()
-        name = f"Task{index}"
-        morvane.register_xml(name, TASK_XML)
-        results = [morvane.task_exists(name), morvane.task_exists("Shared")]
-        morvane.run_task(name)
-        morvane.delete_task(name)
+    def work(name, together=threading.Barrier(1), listed=threading.Barrier(1)):
+        together.wait()
+        target.disable_task(name)
+        answers = [target.task_info(name).state, target.task_exists(name)]
+        target.enable_task(name)
+        answers += [target.run_times(name, START, END), "Task" in target.task_xml(name),
+                    "\\" + name in [info.path for info in target.list_tasks(folder_of(name))]]
+        target.register_xml(name, DAILY)
+        listed.wait()  # no task goes while another thread lists its folder
+        target.delete_task(name)
         try:
-            morvane.delete_task(name)
+            target.delete_task(name)
         except TaskSchedulerError as error:
-            results.append(error.hresult)
-        outcomes.append(results)
+            answers.append(error.hresult)
+        return answers
 
-    threads = [threading.Thread(target=work, args=(index,)) for index in range(8)]
+    started = time.monotonic()
+    alone = work(names[0])
+    alone_time = time.monotonic() - started
+    together, listed, outcomes = threading.Barrier(8), threading.Barrier(8), []
+    threads = [threading.Thread(target=lambda name=name: outcomes.append(work(name, together, listed)))
+               for name in names[1:]]
     started = time.monotonic()
     for thread in threads:
         thread.start()
@@ -90,11 +100,11 @@ def test_calls_on_many_threads_overlap_and_leave_nothing_behind():
         thread.join()
     elapsed = time.monotonic() - started
 
-    assert outcomes == [[True, True, 0x80070002]] * 8
-    # Each thread makes six calls of three or more service calls each: one after another they
-    # would take 8 * 18 * latency; overlapping, they take a small multiple of one thread's share.
-    assert elapsed < 8 * 18 * latency / 2
-    assert emulator.outstanding() == {"objects": 0, "bstrs": 0, "apartments": 0, "buffers": 0, "libraries": 0, "mta_usages": 0}
+    assert (alone[0], alone[1], len(alone[2]), alone[3:]) == (TaskState.DISABLED, True, 3, [True, True, 0x80070002])
+    assert outcomes == [alone] * 8
+    assert elapsed < 8 * alone_time / 2
+    if target is not morvane:
+        assert emulator.call_count("Connect") == connects  # every call on the session's connection
 
 
 @pytest.mark.parametrize("module", ["morvane._morvane_backend", "morvane._morvane_tasks"])
