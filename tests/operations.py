@@ -5,7 +5,7 @@ valid call on a given task. A new operation is one row here."""
 import datetime
 import inspect
 from dataclasses import dataclass
-from typing import Callable
+from collections.abc import Callable
 
 from tasks.definitions import calendar_trigger, task_xml
 
@@ -38,6 +38,8 @@ class Operation:
 
     @property
     def parameters(self):
+        """The parameters the signature above declares (not those the module reports: the tests
+        compare the two), as inspect.Parameter objects."""
         return list(inspect.signature(eval(f"lambda {self.signature[1:-1]}: None")).parameters.values())  # noqa: S307
 
     def call(self, target, task):

@@ -54,8 +54,8 @@ def quoted(names):
 
 
 def every_operations_cases(operation):
-    """The refusals every operation has, worked out from its signature: the binder's five and the
-    conversion of its first parameter, a text."""
+    """The refusals every operation has, worked out from its signature: the binder's (too many,
+    unexpected, repeated and missing arguments) and its first parameter's, a text."""
     positional = [p for p in operation.parameters if p.kind is p.POSITIONAL_OR_KEYWORD]
     required = [p.name for p in positional if p.default is p.empty]
     first = positional[0].name
