@@ -71,3 +71,17 @@ def nothing_left_held():
     emulator.clear_violations()
     assert after == before, f"platform resources still held after the test: {after}, before it: {before}"
     assert not misuse, f"the platform was misused: {misuse}"
+
+
+@pytest.fixture(params=["function", "method"])
+def runner(request):
+    """Where a test calls the operations: the package's functions, each opening its own connection,
+    or the methods of an open Scheduler, on its session's. Yields (that object, how a binding
+    message names an operation of it)."""
+    import morvane
+
+    if request.param == "function":
+        yield morvane, "{}"
+        return
+    with morvane.Scheduler() as scheduler:
+        yield scheduler, "Scheduler.{}"

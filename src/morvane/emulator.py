@@ -26,7 +26,7 @@ __all__ = [
     "JournalRecord",
     "RunRecord",
     "RunningInstance",
-    "TaskState",
+    "TaskRunStatus",
     "call_count",
     "clear_faults",
     "clear_violations",
@@ -466,8 +466,8 @@ class RunningInstance:
 
 
 @dataclass(frozen=True)
-class TaskState:
-    """What the service keeps of a task, as IRegisteredTask shows it.
+class TaskRunStatus:
+    """What the service keeps of a task's runs, as IRegisteredTask shows it.
 
     last_run_time: when the newest run started (seconds since 1970), None before any run.
     last_result: LastTaskResult, unsigned: SCHED_S_TASK_HAS_NOT_RUN (0x41303) before any run,
@@ -482,7 +482,7 @@ class TaskState:
     instances: tuple[RunningInstance, ...]
 
 
-def task_state(task_name: str) -> TaskState:
+def task_state(task_name: str) -> TaskRunStatus:
     """The state the emulated service keeps of a task.
 
     Raises ValueError naming the task when its records are damaged.
@@ -498,7 +498,7 @@ def task_state(task_name: str) -> TaskState:
         RunningInstance(run=one["run"], action=one["action"], pid=one["pid"], state=one["state"])
         for one in state["instances"]
     )
-    return TaskState(last_run_time=state["last_run_time"], last_result=state["last_result"], instances=instances)
+    return TaskRunStatus(last_run_time=state["last_run_time"], last_result=state["last_result"], instances=instances)
 
 
 def call_count(call: str) -> int:

@@ -58,7 +58,7 @@ def test_run_settings(settings, calls, states, last_result):
 
 def test_state_follows_runs_to_their_ends():
     morvane.register_xml("Short", task_xml(policy("Queue"), "0.5"))
-    assert emulator.task_state("Short") == emulator.TaskState(None, HAS_NOT_RUN, ())
+    assert emulator.task_state("Short") == emulator.TaskRunStatus(None, HAS_NOT_RUN, ())
     started = time.time()
     morvane.run_task("Short")
     morvane.run_task("Short")  # queued behind the first

@@ -6,10 +6,14 @@ result, and nothing held afterwards but what the open Scheduler holds.
 """
 
 import datetime
+import pathlib
 import sys
 import tempfile
 
 import atheris
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1]))  # the suites' list of operations
+from operations import OPERATIONS  # noqa: E402
 
 with atheris.instrument_imports():
     import morvane
@@ -17,11 +21,9 @@ with atheris.instrument_imports():
 
 TASK_XML = ('<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">'
             '<Actions><Exec><Command>/bin/true</Command></Exec></Actions></Task>')
-FUNCTIONS = [morvane.run_task, morvane.delete_task, morvane.task_exists, morvane.register_xml,
-             morvane.list_tasks, morvane.task_info, morvane.task_xml, morvane.enable_task, morvane.disable_task,
-             morvane.stop_task, morvane.run_times]
-METHODS = [function.__name__ for function in FUNCTIONS]
-KEYWORDS = ["task_name", "folder", "recursive", "hidden", "start", "end", "max_count"]
+METHODS = [operation.name for operation in OPERATIONS]
+FUNCTIONS = [getattr(morvane, name) for name in METHODS]
+KEYWORDS = list(dict.fromkeys(p.name for operation in OPERATIONS for p in operation.parameters))
 # Set by main() once the Scheduler is open: what it holds.
 session = None
 held_by_session = {}
@@ -56,7 +58,7 @@ def one_input(raw):
     index = data.ConsumeIntInRange(0, 2 * len(FUNCTIONS) - 1)
     function = FUNCTIONS[index] if index < len(FUNCTIONS) else getattr(session, METHODS[index - len(FUNCTIONS)])
     args = [argument(data) for _ in range(data.ConsumeIntInRange(0, 4))]
-    kwargs = {data.ConsumeUnicode(10) if data.ConsumeBool() else KEYWORDS[data.ConsumeIntInRange(0, 6)]: argument(data)
+    kwargs = {data.ConsumeUnicode(10) if data.ConsumeBool() else data.PickValueInList(KEYWORDS): argument(data)
               for _ in range(data.ConsumeIntInRange(0, 2))}
     try:
         function(*args, **kwargs)

@@ -1,6 +1,6 @@
 """The extension module as the interpreter sees it: its attributes and function objects, its
 definition and execution slot (run again, on other module objects, on things that are not
-modules), and the one symbol the shared library exports."""
+modules), and the one symbol each extension's shared library exports."""
 
 import ctypes
 import importlib.util
@@ -13,15 +13,13 @@ import pytest
 
 import morvane
 import morvane._morvane_backend as backend
+import morvane._morvane_tasks as tasks
 
-MODULE_NAME = "morvane._morvane_backend"
-NAMES = ["register_xml", "delete_task", "run_task", "task_exists"]
-SIGNATURES = {
-    "register_xml": "(task_name, xml_data)",
-    "delete_task": "(task_name)",
-    "run_task": "(task_name)",
-    "task_exists": "(task_name)",
-}
+from operations import BACKEND, SPECIFIED
+
+MODULE_NAME = BACKEND
+NAMES = [operation.name for operation in SPECIFIED]
+SIGNATURES = {operation.name: operation.signature for operation in SPECIFIED}
 
 # Slot ids and the Py_mod_gil value from CPython's moduleobject.h.
 PY_MOD_EXEC, PY_MOD_GIL, PY_MOD_GIL_NOT_USED = 2, 4, 1
@@ -213,8 +211,10 @@ def test_an_existing_all_list_is_appended_to():
 
 
 @pytest.mark.skipif(shutil.which("nm") is None, reason="needs nm from binutils")
-def test_the_library_exports_only_its_init_function():
+@pytest.mark.parametrize("module", [backend, tasks], ids=lambda module: module.__name__)
+def test_the_library_exports_only_its_init_function(module):
     listing = subprocess.run(
-        ["nm", "-D", "--defined-only", backend.__file__], capture_output=True, text=True, check=True
+        ["nm", "-D", "--defined-only", module.__file__], capture_output=True, text=True, check=True
     ).stdout
-    assert [line.split()[-1] for line in listing.splitlines() if line.strip()] == ["PyInit__morvane_backend"]
+    init = "PyInit_" + module.__name__.rpartition(".")[2]
+    assert [line.split()[-1] for line in listing.splitlines() if line.strip()] == [init]

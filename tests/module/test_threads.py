@@ -1,20 +1,28 @@
-"""The functions release the interpreter lock while the scheduler works, take it back on every
-way out, and may run on many threads at once."""
+"""Every operation, as a function and as a Scheduler method, releases the interpreter lock while
+the service works and takes it back on every way out; functions, and one Scheduler's methods,
+run on many threads at once;
+importing either extension keeps a free-threaded interpreter free-threaded."""
 
+import importlib
+import sys
+import sysconfig
 import threading
 import time
 
 import pytest
 
 import morvane
-from morvane import TaskSchedulerError, emulator
+from morvane import TaskSchedulerError, TaskState, emulator
 
-from .task_xml import TASK_XML
+from operations import DAILY, END, OPERATIONS, START, folder_of
 
 
 @pytest.mark.emulator
-def test_other_threads_run_python_while_a_call_waits_on_the_service():
-    emulator.set_latency(0.05)  # per service call: a call of task_exists makes three
+@pytest.mark.parametrize("operation", OPERATIONS, ids=lambda operation: operation.name)
+def test_other_threads_run_python_while_a_call_waits_on_the_service(runner, operation):
+    target, _ = runner
+    morvane.register_xml("Slow", DAILY)
+    emulator.set_latency(0.03)  # per service call: every operation makes at least one
     ticks = 0
     done = threading.Event()
 
@@ -28,7 +36,7 @@ def test_other_threads_run_python_while_a_call_waits_on_the_service():
     try:
         time.sleep(0.01)
         before = ticks
-        assert morvane.task_exists("Slow") is False
+        operation.call(target, "Slow")
         during = ticks - before
     finally:
         done.set()
@@ -38,47 +46,12 @@ def test_other_threads_run_python_while_a_call_waits_on_the_service():
 
 
 @pytest.mark.emulator
-def test_calls_on_many_threads_overlap_and_leave_nothing_behind():
-    latency = 0.02
-    emulator.set_latency(latency)
-    morvane.register_xml("Shared", TASK_XML)
-    outcomes = []
-    barrier = threading.Barrier(8)
-
-    def work(index):
-        barrier.wait()
-        name = f"Task{index}"
-        morvane.register_xml(name, TASK_XML)
-        results = [morvane.task_exists(name), morvane.task_exists("Shared")]
-        morvane.run_task(name)
-        morvane.delete_task(name)
-        try:
-            morvane.delete_task(name)
-        except TaskSchedulerError as error:
-            results.append(error.hresult)
-        outcomes.append(results)
-
-    threads = [threading.Thread(target=work, args=(index,)) for index in range(8)]
-    started = time.monotonic()
-    for thread in threads:
-        thread.start()
-    for thread in threads:
-        thread.join()
-    elapsed = time.monotonic() - started
-
-    assert outcomes == [[True, True, 0x80070002]] * 8
-    # Each thread makes six calls of three or more service calls each: one after another they
-    # would take 8 * 18 * latency; overlapping, they take a small multiple of one thread's share.
-    assert elapsed < 8 * 18 * latency / 2
-    assert emulator.outstanding() == {"objects": 0, "bstrs": 0, "apartments": 0, "buffers": 0, "libraries": 0, "mta_usages": 0}
-
-
-@pytest.mark.emulator
-def test_the_lock_is_held_again_after_every_kind_of_outcome():
+def test_the_lock_is_held_again_after_every_kind_of_outcome(runner):
     # A thread that came back without the lock would crash or corrupt the interpreter here.
+    target, _ = runner
     emulator.fail_next("SysAllocStringLen", 0)
     outcomes = []
-    for call in (lambda: morvane.task_exists("x"), lambda: morvane.run_task("x"), lambda: morvane.run_task(1)):
+    for call in (lambda: target.task_exists("x"), lambda: target.run_task("x"), lambda: target.run_task(1)):
         try:
             outcomes.append(call())
         except BaseException as error:  # noqa: B036 - PanicException derives from BaseException
@@ -87,13 +60,56 @@ def test_the_lock_is_held_again_after_every_kind_of_outcome():
     assert [str(x) for x in range(3)] == ["0", "1", "2"]
 
 
-@pytest.mark.skipif(not hasattr(__import__("sys"), "_is_gil_enabled"), reason="needs Python 3.13")
-def test_importing_the_module_keeps_a_free_threaded_interpreter_free_threaded():
-    import sys
-    import sysconfig
+@pytest.mark.emulator
+def test_calls_on_many_threads_overlap_and_agree(runner):
+    """Eight threads, each on its own task (functions, or the methods of one shared Scheduler),
+    answer as a lone caller does, in a fraction of the time eight lone callers take in turn."""
+    target, _ = runner
+    names = ["Alone", *(f"Folder{index % 2}\\Task{index}" for index in range(8))]
+    for name in names:
+        morvane.register_xml(name, DAILY)
+    connects = emulator.call_count("Connect")
+    emulator.set_latency(0.02)
 
+    def work(name, together=threading.Barrier(1), listed=threading.Barrier(1)):
+        together.wait()
+        target.disable_task(name)
+        answers = [target.task_info(name).state, target.task_exists(name)]
+        target.enable_task(name)
+        answers += [target.run_times(name, START, END), "Task" in target.task_xml(name),
+                    "\\" + name in [info.path for info in target.list_tasks(folder_of(name))]]
+        target.register_xml(name, DAILY)
+        listed.wait()  # no task goes while another thread lists its folder
+        target.delete_task(name)
+        try:
+            target.delete_task(name)
+        except TaskSchedulerError as error:
+            answers.append(error.hresult)
+        return answers
+
+    started = time.monotonic()
+    alone = work(names[0])
+    alone_time = time.monotonic() - started
+    together, listed, outcomes = threading.Barrier(8), threading.Barrier(8), []
+    threads = [threading.Thread(target=lambda name=name: outcomes.append(work(name, together, listed)))
+               for name in names[1:]]
+    started = time.monotonic()
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
+    elapsed = time.monotonic() - started
+
+    assert (alone[0], alone[1], len(alone[2]), alone[3:]) == (TaskState.DISABLED, True, 3, [True, True, 0x80070002])
+    assert outcomes == [alone] * 8
+    assert elapsed < 8 * alone_time / 2
+    if target is not morvane:
+        assert emulator.call_count("Connect") == connects  # every call on the session's connection
+
+
+@pytest.mark.parametrize("module", ["morvane._morvane_backend", "morvane._morvane_tasks"])
+def test_importing_the_module_keeps_a_free_threaded_interpreter_free_threaded(module):
     if not sysconfig.get_config_var("Py_GIL_DISABLED"):
         pytest.skip("not a free-threaded build")
-    import morvane._morvane_backend  # noqa: F401
-
+    importlib.import_module(module)
     assert sys._is_gil_enabled() is False

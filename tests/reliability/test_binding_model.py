@@ -15,17 +15,14 @@ import pytest
 import morvane
 from morvane import TaskSchedulerError, emulator
 
+from operations import SPECIFIED
+
 # Each test here drives the emulator (faults, journals, its task library, its runs).
 pytestmark = pytest.mark.emulator
 
 EXAMPLES = 20_000 if os.environ.get("MORVANE_LONG_TESTS") else 300
 
-PARAMETERS = {
-    "run_task": ("task_name",),
-    "delete_task": ("task_name",),
-    "task_exists": ("task_name",),
-    "register_xml": ("task_name", "xml_data"),
-}
+PARAMETERS = {operation.name: tuple(p.name for p in operation.parameters) for operation in SPECIFIED}
 
 
 class Text(str):

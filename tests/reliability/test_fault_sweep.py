@@ -6,7 +6,6 @@ The (function, call, occurrence) triples come from the journal of a successful c
 added to a path is swept without touching this file; one that this file cannot classify fails
 the test until it says how that call fails."""
 
-import datetime
 import sys
 import tempfile
 
@@ -16,7 +15,7 @@ import morvane
 from morvane import TaskPermissionError, TaskSchedulerError, emulator
 
 from module.task_xml import TASK_XML
-from tasks.definitions import calendar_trigger, task_xml
+from operations import DAILY, OPERATIONS
 
 # Each test here drives the emulator (faults, journals, its task library, its runs), and the
 # sweep's rows are found with it at collection.
@@ -26,9 +25,7 @@ if sys.platform == "win32":
                 allow_module_level=True)
 
 # A task with run times, in the root folder and in a subfolder, so that every call is made.
-SWEPT_XML = task_xml(triggers=calendar_trigger("2026-01-01T08:00:00"))
-PERIOD = (datetime.datetime(2026, 3, 1, tzinfo=datetime.timezone.utc),
-          datetime.datetime(2026, 3, 3, tzinfo=datetime.timezone.utc))
+SWEPT_XML = DAILY
 
 ACCESS_DENIED = 0x80070005
 FAILED = 0x80004005
@@ -46,19 +43,7 @@ STATE_READS = {"get_State", "get_Enabled", "get_LastRunTime", "get_LastTaskResul
 ALLOCATOR = {"SysAllocStringLen"}
 CANNOT_FAIL = {"SysStringLen", "SysFreeString", "Release", "CoUninitialize", "CoTaskMemFree"}
 
-CALLS = {
-    "run_task": lambda: morvane.run_task("Sweep"),
-    "delete_task": lambda: morvane.delete_task("Sweep"),
-    "task_exists": lambda: morvane.task_exists("Sweep"),
-    "register_xml": lambda: morvane.register_xml("Sweep", TASK_XML),
-    "list_tasks": lambda: morvane.list_tasks(recursive=True),
-    "task_info": lambda: morvane.task_info("Sweep"),
-    "task_xml": lambda: morvane.task_xml("Sweep"),
-    "enable_task": lambda: morvane.enable_task("Sweep"),
-    "disable_task": lambda: morvane.disable_task("Sweep"),
-    "stop_task": lambda: morvane.stop_task("Sweep"),
-    "run_times": lambda: morvane.run_times("Sweep", *PERIOD),
-}
+CALLS = {operation.name: (lambda operation=operation: operation.call(morvane, "Sweep")) for operation in OPERATIONS}
 
 
 def register_swept_tasks():
@@ -96,11 +81,9 @@ INJECTABLE = [row for row in ROWS if row[1] not in CANNOT_FAIL]
 
 def test_every_call_on_a_success_path_is_classified():
     assert {call for _, call, _ in ROWS} <= RETURNS_HRESULT | STATE_READS | ALLOCATOR | CANNOT_FAIL
-    # Each function reaches its own scheduler call, so the sweep covers more than the opening.
-    assert {("run_task", "RunEx"), ("delete_task", "DeleteTask"), ("task_exists", "GetTask"),
-            ("register_xml", "RegisterTask"), ("list_tasks", "GetFolders"), ("list_tasks", "get_NumberOfMissedRuns"),
-            ("task_info", "get_NextRunTime"), ("task_xml", "get_Xml"), ("enable_task", "put_Enabled"),
-            ("stop_task", "Stop"), ("run_times", "GetRunTimes")} <= {(function, call) for function, call, _ in ROWS}
+    # Each function reaches its own scheduler calls, so the sweep covers more than the opening.
+    assert {(operation.name, call) for operation in OPERATIONS for call in operation.service_calls} <= {
+        (function, call) for function, call, _ in ROWS}
 
 
 @pytest.mark.parametrize("call", sorted(CANNOT_FAIL))

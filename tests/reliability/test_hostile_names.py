@@ -11,6 +11,7 @@ import morvane
 from morvane import TaskSchedulerError
 
 from module.task_xml import TASK_XML
+from operations import SPECIFIED
 
 # Each test here drives the emulator (faults, journals, its task library, its runs).
 pytestmark = pytest.mark.emulator
@@ -104,10 +105,9 @@ def test_the_root_folder_is_no_task(sandbox):
 
 @pytest.mark.parametrize("name", ["\0", "..\0", "a\0\\..\\..\\victim", "/etc/passwd\0"], ids=repr)
 def test_names_holding_nul_are_refused_before_the_service(name, sandbox):
-    for call in (morvane.task_exists, morvane.run_task, morvane.delete_task,
-                 lambda name: morvane.register_xml(name, TASK_XML)):
+    for operation in SPECIFIED:
         with pytest.raises(ValueError) as raised:
-            call(name)
+            operation.call(morvane, name)
         assert (str(raised.value), raised.value.__notes__) == ("embedded null character",
                                                                ["while processing 'task_name'"])
 

@@ -1,9 +1,9 @@
 """A Scheduler's life: closing it (also by a with block), what a closed one answers, the warning
-for one dropped while open, a forked child's use of its parent's, and its references."""
+for one dropped while open, and a forked child's use of its parent's. (That its calls keep no
+reference is tested with the functions', in tasks/test_references.py.)"""
 
 import gc
 import os
-import sys
 import warnings
 
 import pytest
@@ -11,31 +11,18 @@ import pytest
 import morvane
 from morvane import emulator
 
-from .test_same_as_functions import DAILY, END, START
-
-CALLS = {
-    "task_exists": ("Daily",),
-    "run_task": ("Daily",),
-    "delete_task": ("Daily",),
-    "register_xml": ("Daily", DAILY),
-    "list_tasks": (),
-    "task_info": ("Daily",),
-    "task_xml": ("Daily",),
-    "enable_task": ("Daily",),
-    "disable_task": ("Daily",),
-    "stop_task": ("Daily",),
-    "run_times": ("Daily", START, END),
-}
+from operations import OPERATIONS
 
 
-@pytest.mark.parametrize(("name", "args"), CALLS.items(), ids=CALLS.keys())
-def test_a_closed_scheduler_binds_the_call_then_refuses_it(name, args):
+@pytest.mark.parametrize("operation", OPERATIONS, ids=lambda operation: operation.name)
+def test_a_closed_scheduler_binds_the_call_then_refuses_it(operation):
     scheduler = morvane.Scheduler()
     scheduler.close()
+    args, kwargs = operation.arguments("Daily")
     with pytest.raises(ValueError, match=r"^operation on a closed Scheduler$"):
-        getattr(scheduler, name)(*args)
-    with pytest.raises(TypeError, match=rf"^Scheduler\.{name}\(\) got an unexpected keyword argument 'x'$"):
-        getattr(scheduler, name)(*args, x=1)
+        getattr(scheduler, operation.name)(*args, **kwargs)
+    with pytest.raises(TypeError, match=rf"^Scheduler\.{operation.name}\(\) got an unexpected keyword argument 'x'$"):
+        getattr(scheduler, operation.name)(*args, **kwargs, x=1)
 
 
 def test_closing_and_the_with_block():
@@ -86,29 +73,3 @@ def test_a_forked_child_cannot_use_its_parents_scheduler_but_can_open_its_own():
     _, wait_status = os.waitpid(pid, 0)
     scheduler.close()
     assert os.waitstatus_to_exitcode(wait_status) == 22  # RuntimeError, own session worked, no warning
-
-
-@pytest.mark.skipif(not hasattr(sys, "getrefcount"), reason="reference counts")
-def test_calls_keep_no_reference():
-    name = "".join(["Refs", "Task"])  # a str of its own, not an interned constant
-    morvane.register_xml(name, DAILY)
-    closed = morvane.Scheduler()
-    closed.close()
-    with morvane.Scheduler() as scheduler:
-        watched = [scheduler, closed, name, START, morvane.Scheduler]
-
-        def calls():
-            scheduler.task_exists(name)
-            scheduler.task_info(name)
-            scheduler.run_times(name, START, END, max_count=2)
-            with pytest.raises(morvane.TaskSchedulerError):
-                scheduler.task_xml(name + "-missing")
-            with pytest.raises(ValueError):
-                closed.task_exists(name)
-
-        calls()
-        before = [sys.getrefcount(thing) for thing in watched]
-        for _ in range(250):
-            calls()
-        gc.collect()
-        assert [sys.getrefcount(thing) for thing in watched] == before

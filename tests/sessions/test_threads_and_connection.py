@@ -1,5 +1,6 @@
-"""One Scheduler used from many threads at once, closed under running calls, called from a
-single-threaded apartment, and connecting anew after the service went away."""
+"""One Scheduler closed under running calls, called from a single-threaded apartment, and
+connecting anew after the service went away. (That its calls release the interpreter lock and
+run on many threads at once is tested with the functions', in module/test_threads.py.)"""
 
 import threading
 import time
@@ -9,63 +10,10 @@ import pytest
 import morvane
 from morvane import TaskSchedulerError, emulator
 
-from .test_same_as_functions import DAILY
+from operations import DAILY
 
 # Each test here drives the emulator (faults, journals, its task library, its runs).
 pytestmark = pytest.mark.emulator
-
-
-def test_a_call_on_a_session_lets_other_python_threads_run():
-    ticks = 0
-    done = threading.Event()
-
-    def count():
-        nonlocal ticks
-        while not done.is_set():
-            ticks += 1
-
-    counter = threading.Thread(target=count)
-    with morvane.Scheduler() as scheduler:
-        emulator.set_latency(0.05)  # GetTask: the session's call makes one service call
-        counter.start()
-        try:
-            time.sleep(0.01)
-            before = ticks
-            assert scheduler.task_exists("Slow") is False
-            during = ticks - before
-        finally:
-            done.set()
-            counter.join()
-    assert during > 1000  # with the lock held, the counter would stand still for the whole call
-
-
-def test_many_threads_share_one_session_at_once():
-    morvane.register_xml("Daily", DAILY)
-    latency, calls = 0.01, 12
-    outcomes = [None] * 8
-    barrier = threading.Barrier(8)
-
-    def work(index):
-        barrier.wait()
-        answers = [scheduler.task_exists("Daily"), scheduler.task_exists(f"Missing{index}")]
-        for _ in range(calls - 2):
-            scheduler.task_exists("Daily")
-        outcomes[index] = answers
-
-    with morvane.Scheduler() as scheduler:
-        connects = emulator.call_count("Connect")
-        emulator.set_latency(latency)
-        workers = [threading.Thread(target=work, args=(index,)) for index in range(8)]
-        started = time.monotonic()
-        for worker in workers:
-            worker.start()
-        for worker in workers:
-            worker.join()
-        elapsed = time.monotonic() - started
-    assert outcomes == [[True, False]] * 8
-    assert emulator.call_count("Connect") == connects  # every call on the session's connection
-    # One after another, the calls would take 8 * calls * latency; overlapping, about one thread's share.
-    assert elapsed < 8 * calls * latency / 2
 
 
 def test_closing_lets_running_calls_finish_and_refuses_later_ones():

@@ -11,6 +11,8 @@ import pytest
 import morvane._morvane_backend as backend
 import morvane._morvane_tasks as tasks
 
+from operations import OPERATIONS, SPECIFIED
+
 
 def stub_signature(node: ast.FunctionDef) -> str:
     """The signature as inspect renders it, without annotations."""
@@ -62,7 +64,7 @@ def docstrings(nodes) -> dict[str, str | None]:
 
 
 def test_help_shows_the_stubs_docstrings():
-    """The seven operations of the tasks module and every Scheduler method carry their stub's
+    """The operations of the tasks module and every Scheduler method carry their stub's
     docstring at run time; the four functions of the backend keep none."""
     stub = ast.parse(Path(tasks.__file__).with_name("_morvane_tasks.pyi").read_text())
     functions = docstrings(stub.body)
@@ -70,6 +72,6 @@ def test_help_shows_the_stubs_docstrings():
     assert {name: getattr(tasks, name).__doc__ for name in functions} == functions
     scheduler = next(node for node in stub.body if isinstance(node, ast.ClassDef) and node.name == "Scheduler")
     methods = {name: doc for name, doc in docstrings(scheduler.body).items() if doc}
-    assert set(methods) == {*functions, *vars(backend).get("__all__", ()), "close"} - {"Scheduler"}
+    assert set(methods) == {operation.name for operation in OPERATIONS} | {"close"}
     assert {name: getattr(tasks.Scheduler, name).__doc__ for name in methods} == methods
-    assert [getattr(backend, name).__doc__ for name in backend.__all__] == [None] * 4
+    assert [getattr(backend, operation.name).__doc__ for operation in SPECIFIED] == [None] * 4

@@ -1,7 +1,7 @@
-"""Repeated calls of the task functions keep no reference: not to their arguments, nor to the
-classes and enum members they make their results from, nor to the results they returned."""
+"""Repeated calls of the operations, as functions and as Scheduler methods, keep no reference: not
+to their arguments, nor to the classes and enum members they make their results from, nor to
+the Scheduler, nor to the results they returned."""
 
-import datetime
 import gc
 import sys
 
@@ -10,36 +10,34 @@ import pytest
 import morvane
 from morvane import TaskInfo, TaskSchedulerError, TaskState
 
-from .definitions import calendar_trigger, task_xml
+from operations import DAILY, END, OPERATIONS, START
 
-START = datetime.datetime(2026, 3, 1, tzinfo=datetime.timezone(datetime.timedelta(hours=2)))
-END = START + datetime.timedelta(days=2)
-
-
-def calls(name):
-    return [
-        lambda: morvane.list_tasks("\\", recursive=True, hidden=True),
-        lambda: morvane.task_info(name),
-        lambda: morvane.task_xml(name),
-        lambda: morvane.enable_task(name),
-        lambda: morvane.run_times(name, START, END, max_count=3),
-        lambda: morvane.run_times(name, START, START.replace(tzinfo=None)),
-        lambda: morvane.task_info(name + "-missing"),
-        lambda: morvane.list_tasks(recursive=name),
-    ]
+# Each of these leaves the task as it found it.
+REPEATABLE = [operation for operation in OPERATIONS if operation.name not in ("delete_task", "run_task", "stop_task")]
 
 
 @pytest.mark.skipif(not hasattr(sys, "getrefcount"), reason="reference counts")
-def test_repeated_calls_keep_no_reference():
+def test_repeated_calls_keep_no_reference(runner):
+    target, _ = runner
     name = "".join(["Refs", "Task"])  # a str of its own, not an interned constant
-    morvane.register_xml(name, task_xml(triggers=calendar_trigger("2026-01-01T08:00:00")))
-    watched = [name, START, END, TaskInfo, TaskState, TaskState.READY, TaskState.UNKNOWN]
+    morvane.register_xml(name, DAILY)
+    closed = morvane.Scheduler()
+    closed.close()
+    watched = [target, closed, name, START, END, TaskInfo, TaskState, TaskState.READY, TaskState.UNKNOWN,
+               morvane.Scheduler]
+    calls = [lambda operation=operation: operation.call(target, name) for operation in REPEATABLE] + [
+        lambda: target.task_info(name + "-missing"),
+        lambda: target.run_times(name, START, END, max_count=3),
+        lambda: target.run_times(name, START, START.replace(tzinfo=None)),
+        lambda: target.list_tasks(recursive=name),
+        lambda: closed.task_exists(name),
+    ]
 
     def run_all():
-        for call in calls(name):
+        for call in calls:
             try:
                 call()
-            except (TaskSchedulerError, TypeError):
+            except (TaskSchedulerError, TypeError, ValueError):
                 pass
 
     run_all()  # first use: classes and the datetime C API are looked up once
@@ -51,7 +49,7 @@ def test_repeated_calls_keep_no_reference():
     assert [sys.getrefcount(thing) for thing in watched] == before
 
     # Results are owned by the caller alone: a local name (or the list) and getrefcount's argument.
-    info = morvane.task_info(name)
+    info = target.task_info(name)
     assert sys.getrefcount(info) == 2
-    times = morvane.run_times(name, START, END)
+    times = target.run_times(name, START, END)
     assert [sys.getrefcount(times[index]) for index in range(len(times))] == [2] * len(times)

@@ -27,7 +27,6 @@ WINE_LACKS: dict[str, str] = {
     "tests/tasks/test_task_operations.py::test_a_task_that_never_ran": LAST_RESULT,
     "tests/tasks/test_task_operations.py::test_disabling_and_enabling": LAST_RESULT,
     "tests/tasks/test_references.py::test_repeated_calls_keep_no_reference": LAST_RESULT,
-    "tests/sessions/test_lifetime.py::test_calls_keep_no_reference": LAST_RESULT,
     "tests/tasks/test_task_operations.py::test_the_definition_reads_back_and_registers_again": XML,
     "tests/readme/test_readme.py::test_python_blocks": RUN_EX,
     "tests/cli/test_run_and_stop.py::test_run_says_when_nothing_started": RUN_EX,

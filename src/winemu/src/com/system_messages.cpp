@@ -41,11 +41,14 @@ constexpr auto win32_messages = std::to_array<Message>({
     {193, u"%1 is not a valid Win32 application.\r\n"},  // an insert, kept as is: inserts are ignored
     {206, u"The filename or extension is too long.\r\n"},
     {223, u"The file size exceeds the limit allowed and cannot be saved.\r\n"},
+    {267, u"The directory name is invalid.\r\n"},
     {317, u"The system cannot find message text for message number 0x%1 in the message file for %2.\r\n"},
     {998, u"Invalid access to memory location.\r\n"},
+    {1067, u"The process terminated unexpectedly.\r\n"},
     {1168, u"Element not found.\r\n"},
     {1223, u"The operation was canceled by the user.\r\n"},
     {1251, u"This operation is supported only when you are connected to the server.\r\n"},
+    {1392, u"The file or directory is corrupted and unreadable.\r\n"},
     {1460, u"This operation returned because the timeout period expired.\r\n"},
     {1722, u"The RPC server is unavailable.\r\n"},
     {1780, u"A null reference pointer was passed to the stub.\r\n"},
@@ -78,6 +81,7 @@ constexpr auto hresult_messages = std::to_array<Message>({
     {0x8004131A, u"The task XML is malformed.\r\n"},
     {0x8004131D, u"The task XML contains too many nodes of the same type.\r\n"},
     {0x80041321, u"The task image is corrupt or has been tampered with.\r\n"},
+    {0x80041326, u"The task is disabled.\r\n"},
 });
 
 constexpr DWORD win32_facility_bits = 0x80070000;

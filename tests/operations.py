@@ -1,0 +1,75 @@
+"""The one list of morvane's operations that the suites read: each operation's name, the module
+that defines it, its text signature, the service calls that do its work, and the arguments of a
+valid call on a given task. A new operation is one row here."""
+
+import datetime
+import inspect
+from dataclasses import dataclass
+from collections.abc import Callable
+
+from tasks.definitions import calendar_trigger, task_xml
+
+# A task with run times, so that every operation has work to do on it.
+DAILY = task_xml(triggers=calendar_trigger("2026-01-01T08:00:00"))
+START = datetime.datetime(2026, 3, 1, tzinfo=datetime.timezone(datetime.timedelta(hours=2)))
+END = START + datetime.timedelta(days=3)
+
+BACKEND = "morvane._morvane_backend"
+TASKS = "morvane._morvane_tasks"
+
+
+def folder_of(task):
+    """The folder a task's name lies in, as list_tasks takes it."""
+    return "\\" + task.rpartition("\\")[0]
+
+
+@dataclass(frozen=True)
+class Operation:
+    name: str
+    module: str
+    signature: str
+    service_calls: tuple[str, ...]  # the calls a successful call makes to do its own work
+    arguments: Callable[[str], tuple[tuple, dict]]  # (args, kwargs) of a valid call on a task
+
+    @property
+    def specified(self):
+        """One of the four functions whose surface and messages are pinned to the letter."""
+        return self.module == BACKEND
+
+    @property
+    def parameters(self):
+        """The parameters the signature above declares (not those the module reports: the tests
+        compare the two), as inspect.Parameter objects."""
+        return list(inspect.signature(eval(f"lambda {self.signature[1:-1]}: None")).parameters.values())  # noqa: S307
+
+    def call(self, target, task):
+        """A valid call of the operation on target (the package or a Scheduler) for the task."""
+        args, kwargs = self.arguments(task)
+        return getattr(target, self.name)(*args, **kwargs)
+
+
+def on_task(task):
+    return (task,), {}
+
+
+# In each module's order of __all__.
+OPERATIONS = [
+    Operation("register_xml", BACKEND, "(task_name, xml_data)", ("RegisterTask",), lambda task: ((task, DAILY), {})),
+    Operation("delete_task", BACKEND, "(task_name)", ("DeleteTask",), on_task),
+    Operation("run_task", BACKEND, "(task_name)", ("RunEx",), on_task),
+    Operation("task_exists", BACKEND, "(task_name)", ("GetTask",), on_task),
+    Operation("list_tasks", TASKS, "(folder='\\\\', *, recursive=False, hidden=False)",
+              ("GetFolders", "get_NumberOfMissedRuns"), lambda task: ((folder_of(task),), {"recursive": True})),
+    Operation("task_info", TASKS, "(task_name)", ("get_NextRunTime",), on_task),
+    Operation("task_xml", TASKS, "(task_name)", ("get_Xml",), on_task),
+    Operation("enable_task", TASKS, "(task_name)", ("put_Enabled",), on_task),
+    Operation("disable_task", TASKS, "(task_name)", ("put_Enabled",), on_task),
+    Operation("stop_task", TASKS, "(task_name)", ("Stop",), on_task),
+    Operation("run_times", TASKS, "(task_name, start, end, *, max_count=None)", ("GetRunTimes",),
+              lambda task: ((task, START, END), {})),
+]
+SPECIFIED = [operation for operation in OPERATIONS if operation.specified]
+
+
+def of_module(module):
+    return [operation for operation in OPERATIONS if operation.module == module]
