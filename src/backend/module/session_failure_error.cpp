@@ -3,7 +3,7 @@
 #include <variant>
 
 #include "module/scheduler_error_mapping.hpp"
-#include "module/session_runner.hpp"
+#include "module/operation_runner.hpp"
 
 namespace morvane::module {
 

@@ -72,10 +72,10 @@ std::optional<FailedRead> read_state_properties(IRegisteredTask& task, TaskRecor
 Result<TaskRecord, SchedulerError> read_names(IRegisteredTask& task) {
     TaskRecord record;
     Result<std::string, SchedulerError> path = read_text_property(task, &IRegisteredTask::get_Path, "get_Path");
-    if (!path) return Err{std::move(path).error()};
+    MORVANE_RETURN_IF_FAILED(path);
     record.path = std::move(path).value();
     Result<std::string, SchedulerError> name = read_text_property(task, &IRegisteredTask::get_Name, "get_Name");
-    if (!name) return Err{std::move(name).error()};
+    MORVANE_RETURN_IF_FAILED(name);
     record.name = std::move(name).value();
     return record;
 }

@@ -91,9 +91,9 @@ bool says_connection_lost(const SchedulerError& failure) noexcept {
 // On a thread of the multithreaded apartment that someone keeps alive.
 Result<std::shared_ptr<SessionConnection>, SchedulerError> connect() {
     Result<MultithreadedApartmentUsage, SchedulerError> usage = MultithreadedApartmentUsage::keep();
-    if (!usage) return Err{std::move(usage).error()};
+    MORVANE_RETURN_IF_FAILED(usage);
     Result<SchedulerConnection, SchedulerError> connection = SchedulerConnection::open_in_kept_apartment();
-    if (!connection) return Err{std::move(connection).error()};
+    MORVANE_RETURN_IF_FAILED(connection);
     return std::make_shared<SessionConnection>(std::move(usage).value(), std::move(connection).value());
 }
 
@@ -133,9 +133,9 @@ Result<SessionLease, SessionFailure> take_lease(SessionState& state) {
 
 Result<SchedulerSession, SchedulerError> SchedulerSession::open() {
     Result<MultithreadedApartmentUsage, SchedulerError> usage = MultithreadedApartmentUsage::keep();
-    if (!usage) return Err{std::move(usage).error()};
+    MORVANE_RETURN_IF_FAILED(usage);
     Result<std::shared_ptr<SessionConnection>, SchedulerError> connection = in_multithreaded_apartment(connect);
-    if (!connection) return Err{std::move(connection).error()};
+    MORVANE_RETURN_IF_FAILED(connection);
     return SchedulerSession(new SessionState(std::move(usage).value(), std::move(connection).value()));
 }
 

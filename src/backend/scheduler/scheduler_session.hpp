@@ -62,23 +62,15 @@ private:
     SessionState* state_;
 };
 
-// The Value of an operation's Result<Value, SchedulerError>.
-template <class Outcome>
-struct OutcomeValue;
-template <class Value>
-struct OutcomeValue<Result<Value, SchedulerError>> {
-    using type = Value;
-};
-
 template <class Operation>
 auto SchedulerSession::run(Operation&& operation) {
     using Outcome = std::invoke_result_t<Operation&, SchedulerConnection&>;
-    using Value = typename OutcomeValue<Outcome>::type;
+    using Value = typename Outcome::value_type;
     if (refusal_in_this_process()) return SessionResult<Value>(Err{SessionFailure{SessionRefusal::other_process}});
     SessionState& state = *state_;
     return in_multithreaded_apartment([&]() -> SessionResult<Value> {
         Result<SessionLease, SessionFailure> lease = take_lease(state);
-        if (!lease) return Err{std::move(lease).error()};
+        MORVANE_RETURN_IF_FAILED(lease);
         Outcome outcome = operation(lease.value().connection());
         if (!outcome) {
             lease.value().note_failure(outcome.error());

@@ -56,15 +56,10 @@ SchedulerError no_progress(DWORD handed_out) {
 
 }  // namespace
 
-Result<std::vector<long long>, SchedulerError> run_times(std::string_view task_name, const RunTimesQuery& query) {
-    return with_own_connection(
-        [&](SchedulerConnection& connection) { return run_times(connection, task_name, query); });
-}
-
 Result<std::vector<long long>, SchedulerError> run_times(SchedulerConnection& connection, std::string_view task_name,
                                                         const RunTimesQuery& query) {
     Result<ComPtr<IRegisteredTask>, SchedulerError> task = get_task(connection, task_name);
-    if (!task) return Err{std::move(task).error()};
+    MORVANE_RETURN_IF_FAILED(task);
     VARIANT_BOOL enabled = VARIANT_FALSE;
     HRESULT outcome = task.value()->get_Enabled(&enabled);
     if (FAILED(outcome)) return Err{failed_call(outcome, "get_Enabled")};

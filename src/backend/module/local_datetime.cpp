@@ -1,9 +1,9 @@
 // local_datetime.cpp: LocalDatetimeMaker and utc_microseconds_of.
-#include "module/tasks/local_datetime.hpp"
+#include "module/local_datetime.hpp"
 
 #include <string>
 
-#include "module/tasks/datetime_api.hpp"
+#include "module/datetime_api.hpp"
 #include "runtime/internal_failure.hpp"
 
 namespace morvane::module {

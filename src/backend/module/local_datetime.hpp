@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "module/py_ref.hpp"
-#include "module/tasks/datetime_api.hpp"
+#include "module/datetime_api.hpp"
 #include "module/python_error.hpp"
 #include "runtime/result.hpp"
 #include "scheduler/local_offset.hpp"

@@ -4,7 +4,7 @@
 
 #include "module/py_ref.hpp"
 #include "module/python_error.hpp"
-#include "module/tasks/local_datetime.hpp"
+#include "module/local_datetime.hpp"
 #include "runtime/result.hpp"
 #include "scheduler/task_record.hpp"
 
