@@ -10,7 +10,6 @@
 #include "module/datetime_api.hpp"
 #include "module/python_error.hpp"
 #include "runtime/result.hpp"
-#include "scheduler/local_offset.hpp"
 #include "scheduler/local_time.hpp"
 
 namespace morvane::module {

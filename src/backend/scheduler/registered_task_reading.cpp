@@ -30,8 +30,8 @@ TaskState task_state_from(TASK_STATE state) noexcept {
 // A time property: DATE 0 is "never", and so is the success code SCHED_S_TASK_HAS_NOT_RUN with
 // which Windows answers get_LastRunTime of a task that never ran.
 std::optional<LocalTime> time_from(HRESULT outcome, DATE date) noexcept {
-    constexpr HRESULT kHasNotRun = 0x00041303;  // SCHED_S_TASK_HAS_NOT_RUN
-    if (outcome == kHasNotRun) return std::nullopt;
+    constexpr HRESULT has_not_run = 0x00041303;  // SCHED_S_TASK_HAS_NOT_RUN
+    if (outcome == has_not_run) return std::nullopt;
     return local_time_from_date(date);
 }
 

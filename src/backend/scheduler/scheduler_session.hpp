@@ -3,6 +3,7 @@
 // Free of platform names: the Python module includes it.
 #pragma once
 
+#include <memory>
 #include <type_traits>
 #include <utility>
 
@@ -52,14 +53,14 @@ public:
     bool closed() const noexcept;
 
 private:
-    explicit SchedulerSession(SessionState* state) noexcept : state_(state) {}
+    explicit SchedulerSession(std::unique_ptr<SessionState> state) noexcept;
 
     // True in a process forked from the one that opened the session.
     bool refusal_in_this_process() const noexcept;
 
-    // Owned: deleted with the session, except in a forked child, where close() leaves it (its
+    // Destroyed with the session, except in a forked child, where it is made immortal instead (its
     // connection and lock are copies of the parent's, which the child must not use).
-    SessionState* state_;
+    std::unique_ptr<SessionState> state_;
 };
 
 template <class Operation>

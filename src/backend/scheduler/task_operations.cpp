@@ -16,8 +16,8 @@ namespace {
 
 // The answers of GetTask that mean "no such task" to task_exists: the task, or a folder on its
 // path, is missing.
-constexpr HRESULT kTaskNotFound = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-constexpr HRESULT kFolderNotFound = HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+constexpr HRESULT task_not_found = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+constexpr HRESULT folder_not_found = HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
 
 }  // namespace
 
@@ -59,7 +59,7 @@ Result<bool, SchedulerError> task_exists(SchedulerConnection& connection, std::s
         return true;
     }
     // Absence is an answer, not an error: its detail is dropped without looking up any text.
-    if (outcome == kTaskNotFound || outcome == kFolderNotFound) return false;
+    if (outcome == task_not_found || outcome == folder_not_found) return false;
     return Err{SchedulerError::from_platform(std::move(*failure), "GetTask")};
 }
 
