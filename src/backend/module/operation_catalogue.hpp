@@ -16,6 +16,13 @@
 
 namespace morvane::module::operations {
 
+// What most rows share: the one parameter task_name, and None as the result.
+struct OnTaskName {
+    static constexpr std::array<Parameter, 1> parameters = {task_name_parameter};
+    static constexpr auto arguments = task_name_arguments;
+    static constexpr auto result = none_result;
+};
+
 struct RegisterXml {
     static constexpr const char* name = "register_xml";
     static constexpr std::array<Parameter, 2> parameters = {task_name_parameter, {.name = "xml_data"}};
@@ -26,30 +33,22 @@ struct RegisterXml {
     static constexpr auto result = none_result;
 };
 
-struct DeleteTask {
+struct DeleteTask : OnTaskName {
     static constexpr const char* name = "delete_task";
-    static constexpr std::array<Parameter, 1> parameters = {task_name_parameter};
     static constexpr std::string_view doc = "Removes a registered task.";
-    static constexpr auto arguments = task_name_arguments;
     static constexpr auto operation = scheduler::delete_task;
-    static constexpr auto result = none_result;
 };
 
-struct RunTask {
+struct RunTask : OnTaskName {
     static constexpr const char* name = "run_task";
-    static constexpr std::array<Parameter, 1> parameters = {task_name_parameter};
     static constexpr std::string_view doc = "Starts a registered task now; does not wait for it.";
-    static constexpr auto arguments = task_name_arguments;
     static constexpr auto operation = scheduler::run_task;
-    static constexpr auto result = none_result;
 };
 
-struct TaskExists {
+struct TaskExists : OnTaskName {
     static constexpr const char* name = "task_exists";
-    static constexpr std::array<Parameter, 1> parameters = {task_name_parameter};
     static constexpr std::string_view doc =
         "True when the task is registered; False when it or a folder on its path is missing.";
-    static constexpr auto arguments = task_name_arguments;
     static constexpr auto operation = scheduler::task_exists;
     static constexpr auto result = bool_result;
 };
@@ -68,49 +67,38 @@ struct ListTasks {
     static constexpr auto result = task_info_list;
 };
 
-struct TaskInfo {
+struct TaskInfo : OnTaskName {
     static constexpr const char* name = "task_info";
-    static constexpr std::array<Parameter, 1> parameters = {task_name_parameter};
     static constexpr std::string_view doc = "What the service tells of a registered task.";
-    static constexpr auto arguments = task_name_arguments;
     static constexpr auto operation = scheduler::task_info;
     static constexpr auto result = task_info_object;
 };
 
-struct TaskXml {
+struct TaskXml : OnTaskName {
     static constexpr const char* name = "task_xml";
-    static constexpr std::array<Parameter, 1> parameters = {task_name_parameter};
     static constexpr std::string_view doc = "The registered definition of a task, as the service returns it.";
-    static constexpr auto arguments = task_name_arguments;
     static constexpr auto operation = scheduler::task_xml;
     static constexpr auto result = definition_text;
 };
 
-struct EnableTask {
+struct EnableTask : OnTaskName {
     static constexpr const char* name = "enable_task";
-    static constexpr std::array<Parameter, 1> parameters = {task_name_parameter};
     static constexpr std::string_view doc = "Enables a registered task.";
     static constexpr auto arguments = enabling_arguments<true>;
     static constexpr auto operation = scheduler::set_task_enabled;
-    static constexpr auto result = none_result;
 };
 
-struct DisableTask {
+struct DisableTask : OnTaskName {
     static constexpr const char* name = "disable_task";
-    static constexpr std::array<Parameter, 1> parameters = {task_name_parameter};
     static constexpr std::string_view doc = "Disables a registered task.";
     static constexpr auto arguments = enabling_arguments<false>;
     static constexpr auto operation = scheduler::set_task_enabled;
-    static constexpr auto result = none_result;
 };
 
-struct StopTask {
+struct StopTask : OnTaskName {
     static constexpr const char* name = "stop_task";
-    static constexpr std::array<Parameter, 1> parameters = {task_name_parameter};
     static constexpr std::string_view doc = "Stops every running instance of a registered task.";
-    static constexpr auto arguments = task_name_arguments;
     static constexpr auto operation = scheduler::stop_task;
-    static constexpr auto result = none_result;
 };
 
 struct RunTimes {

@@ -16,7 +16,9 @@ One generic body (operation_entry.hpp) serves every row, as a module function an
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <string>
 #include <string_view>
+#include <utility>
 
 #include "module/call_signature.hpp"
 
@@ -62,64 +64,26 @@ consteval std::size_t required_positional_count() {
     return required;
 }
 
-// Writes the text signature "name($self, a, b='x', *, c=None)\n--\n\n" and the docstring to out,
-// which counts or copies what it is given.
-template <class Row, class Out>
-constexpr void write_doc(Out& out, bool as_method, bool with_doc) {
-    out.append(Row::name);
-    out.append("(");
-    bool first = true;
-    auto separate = [&] {
-        if (!first) out.append(", ");
-        first = false;
-    };
-    if (as_method) {
-        separate();
-        out.append("$self");
-    }
+// The text signature "name($self, a, b='x', *, c=None)\n--\n\n", then the docstring when with_doc.
+template <class Row>
+constexpr std::string doc_text(bool as_method, bool with_doc) {
+    std::string text = std::string(Row::name) + "(" + (as_method ? "$self" : "");
     bool starred = false;
     for (const Parameter& parameter : Row::parameters) {
-        separate();
-        if (parameter.keyword_only && !starred) {
-            out.append("*, ");
-            starred = true;
-        }
-        out.append(parameter.name);
-        if (!parameter.default_text.empty()) {
-            out.append("=");
-            out.append(parameter.default_text);
-        }
+        if (text.back() != '(') text += ", ";
+        if (parameter.keyword_only && !std::exchange(starred, true)) text += "*, ";
+        text += parameter.name;
+        if (!parameter.default_text.empty()) text += std::string("=") + std::string(parameter.default_text);
     }
-    out.append(")\n--\n\n");
-    if (with_doc) out.append(Row::doc);
+    return text + ")\n--\n\n" + std::string(with_doc ? Row::doc : "");
 }
 
-struct CountedText {
-    std::size_t size = 0;
-    constexpr void append(std::string_view part) { size += part.size(); }
-};
-
-template <std::size_t Size>
-struct CopiedText {
-    std::array<char, Size + 1> chars{};  // NUL-terminated
-    std::size_t at = 0;
-    constexpr void append(std::string_view part) {
-        for (const char c : part) chars[at++] = c;
-    }
-};
-
-template <class Row>
-consteval std::size_t doc_size(bool as_method, bool with_doc) {
-    CountedText counted;
-    write_doc<Row>(counted, as_method, with_doc);
-    return counted.size;
-}
-
+// The same as a NUL-terminated array, to be kept in static storage.
 template <class Row, bool AsMethod, bool WithDoc>
 consteval auto make_doc() {
-    CopiedText<doc_size<Row>(AsMethod, WithDoc)> copied;
-    write_doc<Row>(copied, AsMethod, WithDoc);
-    return copied.chars;
+    std::array<char, doc_text<Row>(AsMethod, WithDoc).size() + 1> chars{};
+    std::ranges::copy(doc_text<Row>(AsMethod, WithDoc), chars.begin());
+    return chars;
 }
 
 }  // namespace detail

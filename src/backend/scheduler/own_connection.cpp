@@ -1,19 +1,16 @@
-// own_connection.cpp: opening and closing an OwnConnection.
+// own_connection.cpp: opening and closing a connection of a caller's own.
 #include "scheduler/own_connection.hpp"
 
 #include "scheduler/scheduler_connection.hpp"
 
 namespace morvane::scheduler {
 
-Result<OwnConnection, SchedulerError> OwnConnection::open() {
+void ConnectionClose::operator()(SchedulerConnection* connection) const noexcept { delete connection; }
+
+Result<OwnConnection, SchedulerError> open_own_connection() {
     Result<SchedulerConnection, SchedulerError> opened = SchedulerConnection::open();
     MORVANE_RETURN_IF_FAILED(opened);
-    return OwnConnection(std::make_unique<SchedulerConnection>(std::move(opened).value()));
+    return OwnConnection(new SchedulerConnection(std::move(opened).value()));
 }
-
-OwnConnection::OwnConnection(std::unique_ptr<SchedulerConnection> connection) noexcept
-    : connection_(std::move(connection)) {}
-OwnConnection::OwnConnection(OwnConnection&&) noexcept = default;
-OwnConnection::~OwnConnection() = default;
 
 }  // namespace morvane::scheduler

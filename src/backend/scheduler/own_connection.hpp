@@ -14,32 +14,22 @@ namespace morvane::scheduler {
 
 class SchedulerConnection;
 
-// A SchedulerConnection opened by open() (the multithreaded apartment entered for it), closed
-// when the owner goes.
-class OwnConnection {
-public:
-    static Result<OwnConnection, SchedulerError> open();
-
-    OwnConnection(OwnConnection&&) noexcept;
-    OwnConnection& operator=(OwnConnection&&) = delete;
-    ~OwnConnection();
-
-    SchedulerConnection& connection() const noexcept { return *connection_; }
-
-private:
-    explicit OwnConnection(std::unique_ptr<SchedulerConnection> connection) noexcept;
-
-    std::unique_ptr<SchedulerConnection> connection_;
+struct ConnectionClose {
+    void operator()(SchedulerConnection* connection) const noexcept;
 };
+// A connection opened by SchedulerConnection::open (the multithreaded apartment entered for it),
+// closed when the owner goes.
+using OwnConnection = std::unique_ptr<SchedulerConnection, ConnectionClose>;
+Result<OwnConnection, SchedulerError> open_own_connection();
 
 // operation(connection, arguments...) on a connection of its own; a failure to connect is the
 // outcome's failure.
 template <class Operation, class... Arguments>
 auto with_own_connection(Operation&& operation, Arguments&&... arguments)
     -> std::invoke_result_t<Operation&, SchedulerConnection&, Arguments&&...> {
-    Result<OwnConnection, SchedulerError> opened = OwnConnection::open();
+    Result<OwnConnection, SchedulerError> opened = open_own_connection();
     MORVANE_RETURN_IF_FAILED(opened);
-    return operation(opened.value().connection(), std::forward<Arguments>(arguments)...);
+    return operation(*opened.value(), std::forward<Arguments>(arguments)...);
 }
 
 }  // namespace morvane::scheduler
