@@ -8,8 +8,8 @@
 #include <string>
 
 #include "input_table.hpp"
-#include "scheduler/own_connection.hpp"
 #include "scheduler/empty_variant.hpp"
+#include "scheduler/own_connection.hpp"
 #include "scheduler/platform_error.hpp"
 #include "scheduler/scheduler_connection.hpp"
 #include "scheduler/task_operations.hpp"

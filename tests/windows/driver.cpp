@@ -17,11 +17,11 @@
 
 #include "check_report.hpp"
 #include "local_offset_checks.hpp"
-#include "session_checks.hpp"
-#include "scheduler/task_listing.hpp"
 #include "scheduler/own_connection.hpp"
+#include "scheduler/task_listing.hpp"
 #include "scheduler/task_operations.hpp"
 #include "scheduler/task_properties.hpp"
+#include "session_checks.hpp"
 #include "stored_definition.hpp"
 #include "system_text.hpp"
 

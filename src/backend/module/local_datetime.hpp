@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "module/py_ref.hpp"
 #include "module/datetime_api.hpp"
+#include "module/py_ref.hpp"
 #include "module/python_error.hpp"
 #include "runtime/result.hpp"
 #include "scheduler/local_time.hpp"

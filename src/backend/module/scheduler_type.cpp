@@ -5,9 +5,9 @@
 An instance owns one SchedulerSession, opened by tp_new before the instance is allocated, so that
 every instance has one. The session does the real work and is safe to call from any number of
 threads at once: the instance keeps no state of its own that a call changes, which is what lets
-the module run without the interpreter lock. The task methods share their bodies with the
-module-level functions and differ only in their runner (the session's connection) and in the
-binder's messages ("Scheduler.<method>()"). A closed session refuses calls with ValueError, a
+the module run without the interpreter lock. The task methods are the rows of the operation
+catalogue, run by the same generic body as the module-level functions; they differ only in their
+runner (the session's connection) and in the binder's messages ("Scheduler.<method>()"). A closed session refuses calls with ValueError, a
 session used in a forked child with RuntimeError: both after the arguments were bound and
 converted, as the functions check their arguments before any service call.
 

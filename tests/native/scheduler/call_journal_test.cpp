@@ -16,8 +16,8 @@
 
 #include <winemu/control.h>
 
-#include "scheduler/platform_error.hpp"
 #include "scheduler/own_connection.hpp"
+#include "scheduler/platform_error.hpp"
 #include "scheduler/task_operations.hpp"
 #include "scheduler_fixture.hpp"
 

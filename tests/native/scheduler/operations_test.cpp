@@ -9,8 +9,8 @@
 
 #include <winemu/control.h>
 
-#include "scheduler/task_operations.hpp"
 #include "scheduler/own_connection.hpp"
+#include "scheduler/task_operations.hpp"
 #include "scheduler_fixture.hpp"
 
 namespace morvane::scheduler {

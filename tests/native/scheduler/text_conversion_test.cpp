@@ -6,8 +6,8 @@
 #include <winemu/control.h>
 
 #include "runtime/internal_failure.hpp"
-#include "scheduler/task_operations.hpp"
 #include "scheduler/own_connection.hpp"
+#include "scheduler/task_operations.hpp"
 #include "scheduler/to_bstr.hpp"
 #include "scheduler_fixture.hpp"
 
