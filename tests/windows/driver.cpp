@@ -147,7 +147,7 @@ void check_reading(CheckReport& report) {
     auto registered = client::with_own_connection(client::register_xml, task_name, task_xml("read back"));
     report.check(registered.ok(), "a task to read is registered", describe_result(registered));
 
-    auto listed = client::with_own_connection(client::list_tasks, "\\", {});
+    auto listed = client::with_own_connection(client::list_tasks, "\\", client::ListingScope{});
     report.check(fails_with(listed, "get_Count", not_implemented),
                  "list_tasks fails at the collection's get_Count with E_NOTIMPL (Wine does not count)",
                  describe_result(listed));
