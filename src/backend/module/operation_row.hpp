@@ -92,6 +92,12 @@ consteval auto make_doc() {
 // class_name is not empty.
 template <class Row>
 constexpr CallSignature call_signature(std::string_view class_name) {
+    static_assert(std::ranges::is_partitioned(Row::parameters, [](const Parameter& p) { return !p.keyword_only; }),
+                  "keyword-only parameters come after the positional ones");
+    static_assert(std::ranges::count_if(Row::parameters, [](const Parameter& p) {
+                      return !p.keyword_only && p.default_text.empty();
+                  }) == detail::required_positional_count<Row>(),
+                  "a required positional parameter may not follow one with a default");
     return CallSignature{
         .function_name = Row::name,
         .class_name = class_name,
