@@ -9,6 +9,7 @@
 
 #include "input_table.hpp"
 #include "scheduler/empty_variant.hpp"
+#include "scheduler/own_connection.hpp"
 #include "scheduler/platform_error.hpp"
 #include "scheduler/scheduler_connection.hpp"
 #include "scheduler/task_operations.hpp"
@@ -51,10 +52,10 @@ std::string register_with_flags(const std::string& name, const std::optional<std
 
 std::string perform(const fidelity::Case& c) {
     const std::string xml = c.definition.value_or("");
-    if (c.operation == "run_task") return answer(client::run_task(c.name));
-    if (c.operation == "delete_task") return answer(client::delete_task(c.name));
-    if (c.operation == "task_exists") return answer(client::task_exists(c.name));
-    if (c.operation == "register_xml") return answer(client::register_xml(c.name, xml));
+    if (c.operation == "run_task") return answer(client::with_own_connection(client::run_task, c.name));
+    if (c.operation == "delete_task") return answer(client::with_own_connection(client::delete_task, c.name));
+    if (c.operation == "task_exists") return answer(client::with_own_connection(client::task_exists, c.name));
+    if (c.operation == "register_xml") return answer(client::with_own_connection(client::register_xml, c.name, xml));
     if (c.operation == "RegisterTask") return register_with_flags(c.name, c.definition, c.flags);
     if (auto reading = fidelity::answer_task_reading(c)) return *reading;
     return "unknown operation " + c.operation;
@@ -66,9 +67,9 @@ std::string set_up(const std::vector<fidelity::SetupStep>& steps) {
     for (const auto& step : steps) {
         if (!answers.empty()) answers += ",";
         if (step.action == "register")
-            answers += answer(client::register_xml(step.name, fidelity::plain_definition()));
+            answers += answer(client::with_own_connection(client::register_xml, step.name, fidelity::plain_definition()));
         else if (step.action == "delete")
-            answers += answer(client::delete_task(step.name));
+            answers += answer(client::with_own_connection(client::delete_task, step.name));
         else
             answers += "unknown step " + step.action;
     }
@@ -85,7 +86,7 @@ int main() {
             fidelity::reset_task_store();
             const std::string setup = set_up(c.setup);
             const std::string outcome = perform(c);
-            const std::string after = answer(client::task_exists(c.name));
+            const std::string after = answer(client::with_own_connection(client::task_exists, c.name));
             std::printf("%s\t%s\t%s\t%s\n", c.id.c_str(), setup.c_str(), outcome.c_str(), after.c_str());
             std::fflush(stdout);
         }

@@ -17,10 +17,11 @@
 
 #include "check_report.hpp"
 #include "local_offset_checks.hpp"
-#include "session_checks.hpp"
+#include "scheduler/own_connection.hpp"
 #include "scheduler/task_listing.hpp"
 #include "scheduler/task_operations.hpp"
 #include "scheduler/task_properties.hpp"
+#include "session_checks.hpp"
 #include "stored_definition.hpp"
 #include "system_text.hpp"
 
@@ -86,56 +87,56 @@ bool outside_any_apartment() {
 }
 
 void check_missing(CheckReport& report) {
-    auto missing = client::task_exists(task_name);
+    auto missing = client::with_own_connection(client::task_exists, task_name);
     report.check(answers(missing, false), "task_exists of a missing task is false", describe_exists(missing));
 
-    auto no_folder = client::task_exists("NoSuchFolder\\MorvaneWineCheck");
+    auto no_folder = client::with_own_connection(client::task_exists, "NoSuchFolder\\MorvaneWineCheck");
     report.check(answers(no_folder, false), "task_exists of a task in a missing folder is false",
                  describe_exists(no_folder));
 
-    auto delete_missing = client::delete_task(task_name);
+    auto delete_missing = client::with_own_connection(client::delete_task, task_name);
     report.check(fails_with(delete_missing, "DeleteTask", file_not_found),
                  "delete_task of a missing task fails: DeleteTask, 0x80070002, \"" +
                      expected_message(file_not_found) + "\"",
                  describe_result(delete_missing));
 
     // The empty name reaches the service as the null BSTR, and the service's answer stands.
-    auto empty = client::task_exists("");
+    auto empty = client::with_own_connection(client::task_exists, "");
     report.check(fails_with(empty, "GetTask", invalid_argument),
                  "task_exists of the empty name fails at GetTask with E_INVALIDARG", describe_exists(empty));
 
-    auto run_missing = client::run_task(task_name);
+    auto run_missing = client::with_own_connection(client::run_task, task_name);
     report.check(fails_with(run_missing, "GetTask", file_not_found),
                  "run_task of a missing task fails at GetTask with 0x80070002", describe_result(run_missing));
 }
 
 void check_life_cycle(CheckReport& report) {
-    auto registered = client::register_xml(task_name, task_xml("first definition"));
+    auto registered = client::with_own_connection(client::register_xml, task_name, task_xml("first definition"));
     report.check(registered.ok() && stored_definition_contains(wide_task_name, "first definition"),
                  "register_xml of a new task succeeds and stores its definition", describe_result(registered));
 
-    auto present = client::task_exists(task_name);
+    auto present = client::with_own_connection(client::task_exists, task_name);
     report.check(answers(present, true), "task_exists of the registered task is true", describe_exists(present));
 
-    auto replaced = client::register_xml(task_name, task_xml("second definition"));
+    auto replaced = client::with_own_connection(client::register_xml, task_name, task_xml("second definition"));
     report.check(replaced.ok() && stored_definition_contains(wide_task_name, "second definition") &&
                      !stored_definition_contains(wide_task_name, "first definition"),
                  "register_xml of an existing task replaces its stored definition", describe_result(replaced));
 
-    auto still_present = client::task_exists(task_name);
+    auto still_present = client::with_own_connection(client::task_exists, task_name);
     report.check(answers(still_present, true), "task_exists after the replacement is true",
                  describe_exists(still_present));
 
-    auto run = client::run_task(task_name);
+    auto run = client::with_own_connection(client::run_task, task_name);
     report.check(fails_with(run, "RunEx", not_implemented),
                  "run_task fails at RunEx with E_NOTIMPL (Wine does not run tasks): \"" +
                      expected_message(not_implemented) + "\"",
                  describe_result(run));
 
-    auto deleted = client::delete_task(task_name);
+    auto deleted = client::with_own_connection(client::delete_task, task_name);
     report.check(deleted.ok(), "delete_task of the registered task succeeds", describe_result(deleted));
 
-    auto gone = client::task_exists(task_name);
+    auto gone = client::with_own_connection(client::task_exists, task_name);
     report.check(answers(gone, false), "task_exists after delete_task is false", describe_exists(gone));
 }
 
@@ -143,41 +144,41 @@ void check_life_cycle(CheckReport& report) {
 // answers E_NOTIMPL from its collections' get_Count and from get_LastTaskResult: the client gets
 // that far through the real interfaces and reports the call that stopped it.
 void check_reading(CheckReport& report) {
-    auto registered = client::register_xml(task_name, task_xml("read back"));
+    auto registered = client::with_own_connection(client::register_xml, task_name, task_xml("read back"));
     report.check(registered.ok(), "a task to read is registered", describe_result(registered));
 
-    auto listed = client::list_tasks("\\", {});
+    auto listed = client::with_own_connection(client::list_tasks, "\\", client::ListingScope{});
     report.check(fails_with(listed, "get_Count", not_implemented),
                  "list_tasks fails at the collection's get_Count with E_NOTIMPL (Wine does not count)",
                  describe_result(listed));
 
-    auto info = client::task_info(task_name);
+    auto info = client::with_own_connection(client::task_info, task_name);
     report.check(fails_with(info, "get_LastTaskResult", not_implemented),
                  "task_info reads path, name, state, enabled and last run time, then fails at get_LastTaskResult "
                  "with E_NOTIMPL (Wine keeps no result)",
                  describe_result(info));
 
-    auto xml = client::task_xml(task_name);
+    auto xml = client::with_own_connection(client::task_xml, task_name);
     report.check(xml.ok() && xml.value().find("read back") != std::string::npos,
                  "task_xml returns the registered definition", describe_result(xml));
 
-    auto missing = client::task_info("MorvaneNoSuchTask");
+    auto missing = client::with_own_connection(client::task_info, "MorvaneNoSuchTask");
     report.check(fails_with(missing, "GetTask", file_not_found), "task_info of a missing task fails at GetTask",
                  describe_result(missing));
-    auto deleted = client::delete_task(task_name);
+    auto deleted = client::with_own_connection(client::delete_task, task_name);
     report.check(deleted.ok(), "the read task is deleted again", describe_result(deleted));
 }
 
 void check_malformed_xml(CheckReport& report) {
     constexpr std::string_view unclosed =
         R"(<Task xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task"><Actions>)";
-    auto malformed = client::register_xml(task_name, unclosed);
+    auto malformed = client::with_own_connection(client::register_xml, task_name, unclosed);
     report.check(fails_with(malformed, "RegisterTask", malformed_xml),
                  "register_xml of malformed XML fails: RegisterTask, SCHED_E_MALFORMEDXML, \"" +
                      expected_message(malformed_xml) + "\"",
                  describe_result(malformed));
 
-    auto absent = client::task_exists(task_name);
+    auto absent = client::with_own_connection(client::task_exists, task_name);
     report.check(answers(absent, false), "a refused registration leaves no task", describe_exists(absent));
 }
 
@@ -185,10 +186,10 @@ void check_malformed_xml(CheckReport& report) {
 // UTF-8 -> UTF-16 -> service -> lookup by the same name.
 void check_wide_name(CheckReport& report) {
     constexpr std::string_view wide_name = "T\xC3\xA2" "che-\xCE\xA9-\xF0\x9F\x98\x80";  // "Tâche-Ω-😀"
-    auto registered = client::register_xml(wide_name, task_xml("wide name"));
-    auto present = client::task_exists(wide_name);
-    auto deleted = client::delete_task(wide_name);
-    auto gone = client::task_exists(wide_name);
+    auto registered = client::with_own_connection(client::register_xml, wide_name, task_xml("wide name"));
+    auto present = client::with_own_connection(client::task_exists, wide_name);
+    auto deleted = client::with_own_connection(client::delete_task, wide_name);
+    auto gone = client::with_own_connection(client::task_exists, wide_name);
     report.check(registered.ok() && answers(present, true) && deleted.ok() && answers(gone, false),
                  "a name with non-ASCII characters registers, exists, deletes",
                  describe_result(registered) + "; " + describe_exists(present) + "; " + describe_result(deleted) +
@@ -199,7 +200,7 @@ void check_wide_name(CheckReport& report) {
 // leave an apartment it did not enter.
 void check_single_threaded_caller(CheckReport& report) {
     const HRESULT entered = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    auto missing = client::task_exists(task_name);
+    auto missing = client::with_own_connection(client::task_exists, task_name);
     APTTYPE type{};
     APTTYPEQUALIFIER qualifier{};
     const HRESULT kept = CoGetApartmentType(&type, &qualifier);

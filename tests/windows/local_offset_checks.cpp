@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "scheduler/local_offset.hpp"
+#include "scheduler/local_time.hpp"
 
 namespace {
 

@@ -9,7 +9,7 @@
 namespace morvane::module {
 namespace {
 
-constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
+constexpr std::size_t not_found = static_cast<std::size_t>(-1);
 
 // Exact, case-sensitive comparison of UTF-8 bytes; lengths first, as most names differ there.
 bool same_name(std::string_view parameter, std::string_view keyword) noexcept {
@@ -19,13 +19,13 @@ bool same_name(std::string_view parameter, std::string_view keyword) noexcept {
 std::size_t find_keyword_only(const CallSignature& signature, std::string_view keyword) noexcept {
     for (std::size_t index = 0; index < signature.keyword_only.size(); ++index)
         if (same_name(signature.keyword_only[index].name, keyword)) return index;
-    return kNotFound;
+    return not_found;
 }
 
 std::size_t find_positional(const CallSignature& signature, std::string_view keyword) noexcept {
     for (std::size_t index = 0; index < signature.positional.size(); ++index)
         if (same_name(signature.positional[index], keyword)) return index;
-    return kNotFound;
+    return not_found;
 }
 
 // The keyword's UTF-8 text; an empty optional when it has none (a lone surrogate), with the
@@ -52,7 +52,7 @@ Result<void, PythonError> bind_keywords(const CallSignature& signature, PyObject
         const std::optional<std::string_view> text = keyword_text(keyword);
         if (!text) return Err{binding_messages::unexpected_keyword(signature, keyword)};
 
-        if (const std::size_t match = find_keyword_only(signature, *text); match != kNotFound) {
+        if (const std::size_t match = find_keyword_only(signature, *text); match != not_found) {
             PyObject*& slot = slots[positional_count + match];
             if (slot != nullptr) return Err{binding_messages::multiple_values(signature, *text)};
             slot = value;
@@ -61,7 +61,7 @@ Result<void, PythonError> bind_keywords(const CallSignature& signature, PyObject
         if (positional_count == 0) return Err{binding_messages::unexpected_keyword(signature, keyword)};
 
         const std::size_t match = find_positional(signature, *text);
-        if (match == kNotFound) return Err{binding_messages::unexpected_keyword(signature, keyword)};
+        if (match == not_found) return Err{binding_messages::unexpected_keyword(signature, keyword)};
         if (match < signature.positional_only) {
             positional_only_passed.push_back(*text);
             continue;

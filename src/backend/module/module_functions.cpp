@@ -26,7 +26,7 @@ Result<PyRef, PythonError> get_all_list(PyObject* module) {
 // Lists name in __all__ and sets the attribute of that name to value.
 Result<void, PythonError> add_attribute(PyObject* module, PyObject* name, PyObject* value) {
     Result<PyRef, PythonError> found = get_all_list(module);
-    if (!found) return Err{std::move(found).error()};
+    MORVANE_RETURN_IF_FAILED(found);
     PyRef all = std::move(found).value();
     if (PyList_Append(all.get(), name) < 0)
         throw InternalFailure("could not append __name__ to __all__: " + fetch_error().describe());

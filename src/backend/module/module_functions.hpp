@@ -23,8 +23,4 @@ inline PyCFunction as_method(FastCallEntry entry) noexcept {
     return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(entry));
 }
 
-// METH_STATIC: the interpreter passes NULL as self and reports __self__ as None. Each doc is only
-// a text signature, so __text_signature__ is set and __doc__ is None.
-constexpr int kFunctionFlags = METH_FASTCALL | METH_KEYWORDS | METH_STATIC;
-
 }  // namespace morvane::module

@@ -6,8 +6,8 @@
 namespace morvane::module {
 namespace {
 
-constexpr const char* kQualifiedName = "pyo3_runtime.PanicException";
-constexpr const char* kDocumentation =
+constexpr const char* qualified_name = "pyo3_runtime.PanicException";
+constexpr const char* documentation =
     "\n"
     "The exception raised when native code called from Python fails in a way it cannot\n"
     "recover from.\n"
@@ -22,7 +22,7 @@ constinit OnceCell panic_type_cell;
 
 PyObject* panic_exception_type() {
     return panic_type_cell.get([] {
-        PyObject* type = PyErr_NewExceptionWithDoc(kQualifiedName, kDocumentation, PyExc_BaseException, nullptr);
+        PyObject* type = PyErr_NewExceptionWithDoc(qualified_name, documentation, PyExc_BaseException, nullptr);
         if (type == nullptr) {
             PyRef failure = PyRef::steal(PyErr_GetRaisedException());
             std::string rendered = "no exception was set";

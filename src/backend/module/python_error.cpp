@@ -10,8 +10,8 @@
 namespace morvane::module {
 namespace {
 
-constexpr std::string_view kNothingFetched = "attempted to fetch exception but none was set";
-constexpr const char* kNotAnException = "exceptions must derive from BaseException";
+constexpr std::string_view nothing_fetched = "attempted to fetch exception but none was set";
+constexpr const char* not_an_exception = "exceptions must derive from BaseException";
 
 // Lets the failure behind a PanicException met in Python code go on as this module's own: the
 // traceback is printed where the user looks for it, and the message travels on.
@@ -83,13 +83,13 @@ void raise_error(PythonError error) {
     if (PyExceptionClass_Check(type)) {
         PyErr_SetObject(type, error.argument_.get());
     } else {
-        PyErr_SetString(PyExc_TypeError, kNotAnException);
+        PyErr_SetString(PyExc_TypeError, not_an_exception);
     }
 }
 
 PythonError fetch_error() {
     PyRef exception = PyRef::steal(PyErr_GetRaisedException());
-    if (!exception) return PythonError::with_message(PyExc_SystemError, kNothingFetched);
+    if (!exception) return PythonError::with_message(PyExc_SystemError, nothing_fetched);
     if (Py_IS_TYPE(exception.get(), reinterpret_cast<PyTypeObject*>(panic_exception_type()))) resume_panic(std::move(exception));
     return PythonError::ready(std::move(exception));
 }

@@ -9,8 +9,8 @@
 namespace morvane::module {
 namespace {
 
-constexpr std::string_view kErrorsModule = "morvane.errors";
-constexpr std::uint32_t kAccessDenied = 0x80070005;
+constexpr std::string_view errors_module = "morvane.errors";
+constexpr std::uint32_t access_denied = 0x80070005;
 
 PyRef make_text(std::string_view text) {
     PyRef object = PyRef::steal(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
@@ -30,13 +30,13 @@ PythonError error_from_returned(PyRef returned) {
 PythonError map_scheduler_error(scheduler::SchedulerError error) {
     const scheduler::SchedulerError failure = std::move(error);  // its text ends with this call
 
-    PyRef module_name = make_text(kErrorsModule);
+    PyRef module_name = make_text(errors_module);
     PyRef module = PyRef::steal(PyImport_Import(module_name.get()));
     module_name = PyRef();
     if (!module) return fetch_error();
 
     const auto code = static_cast<std::uint32_t>(failure.code);
-    PyRef class_name = make_text(code == kAccessDenied ? "TaskPermissionError" : "TaskSchedulerError");
+    PyRef class_name = make_text(code == access_denied ? "TaskPermissionError" : "TaskSchedulerError");
     PyRef error_class = PyRef::steal(PyObject_GetAttr(module.get(), class_name.get()));
     class_name = PyRef();
     module = PyRef();

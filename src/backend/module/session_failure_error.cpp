@@ -2,8 +2,8 @@
 // as the exception the method raises.
 #include <variant>
 
+#include "module/operation_runner.hpp"
 #include "module/scheduler_error_mapping.hpp"
-#include "module/session_runner.hpp"
 
 namespace morvane::module {
 

@@ -18,7 +18,7 @@
 namespace morvane {
 namespace {
 
-constexpr const char* kNoText = "internal failure without a message";
+constexpr const char* no_text = "internal failure without a message";
 
 bool backtrace_requested() {
     const char* setting = std::getenv("MORVANE_BACKTRACE");
@@ -27,9 +27,9 @@ bool backtrace_requested() {
 
 void write_backtrace() {
 #if defined(__GLIBC__)
-    constexpr int kMaxFrames = 64;
-    void* frames[kMaxFrames];
-    const int count = backtrace(frames, kMaxFrames);
+    constexpr int max_frames = 64;
+    void* frames[max_frames];
+    const int count = backtrace(frames, max_frames);
     std::fputs("backtrace:\n", stderr);
     std::fflush(stderr);
     // Writes straight to the descriptor: the symbols need no allocation that could fail here.
@@ -39,7 +39,7 @@ void write_backtrace() {
 
 void report(const std::optional<std::string>& text, const std::source_location& where) {
     std::fprintf(stderr, "morvane: internal failure: %s\n  at %s:%u:%u in %s\n",
-                 text ? text->c_str() : kNoText, where.file_name(), static_cast<unsigned>(where.line()),
+                 text ? text->c_str() : no_text, where.file_name(), static_cast<unsigned>(where.line()),
                  static_cast<unsigned>(where.column()), where.function_name());
     if (backtrace_requested()) write_backtrace();
     std::fflush(stderr);
@@ -55,6 +55,6 @@ InternalFailure::InternalFailure(std::optional<std::string> text, std::source_lo
 InternalFailure::InternalFailure(const char* text, std::source_location where)
     : InternalFailure(text ? std::optional<std::string>(text) : std::nullopt, where) {}
 
-const char* InternalFailure::what() const noexcept { return text_ ? text_->c_str() : kNoText; }
+const char* InternalFailure::what() const noexcept { return text_ ? text_->c_str() : no_text; }
 
 }  // namespace morvane

@@ -15,7 +15,7 @@ void write_text(std::string_view text) noexcept { std::fwrite(text.data(), 1, te
 }  // namespace
 
 void abort_with_last_resort_report(std::string_view detail) noexcept {
-    write_text(kUncaughtPanicText);
+    write_text(uncaught_panic_text);
     if (!detail.empty()) {
         write_text(": ");
         write_text(detail);

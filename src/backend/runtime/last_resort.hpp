@@ -7,7 +7,7 @@ namespace morvane {
 
 // The text that opens every last-resort report; fixed, so that tools watching standard error can
 // recognise an abort of the module.
-inline constexpr std::string_view kUncaughtPanicText = "uncaught panic at ffi boundary";
+inline constexpr std::string_view uncaught_panic_text = "uncaught panic at ffi boundary";
 
 // Writes "uncaught panic at ffi boundary", then the detail when there is one, to standard error and
 // aborts the process. For an exception that reached a boundary no code may unwind through.

@@ -24,6 +24,9 @@ Err(E) -> Err<E>;
 template <class T, class E>
 class [[nodiscard]] Result {
 public:
+    using value_type = T;
+    using error_type = E;
+
     Result(T value) : state_(std::in_place_index<0>, std::move(value)) {}
     template <class F>
         requires std::is_constructible_v<E, F&&>
@@ -63,6 +66,9 @@ private:
 template <class E>
 class [[nodiscard]] Result<void, E> {
 public:
+    using value_type = void;
+    using error_type = E;
+
     Result() = default;
     template <class F>
         requires std::is_constructible_v<E, F&&>
@@ -85,4 +91,20 @@ private:
     std::optional<E> failure_;
 };
 
+// The failure of a failed Result, taken out of it to be returned by a caller whose own Result
+// may hold another value type (and any failure type constructible from E).
+template <class T, class E>
+Err<E> failure_of(Result<T, E>&& failed, std::source_location where = std::source_location::current()) {
+    return Err<E>{std::move(failed).error(where)};
+}
+
 }  // namespace morvane
+
+// Returns the failure of a Result from the enclosing function, in the spirit of WIL's
+// RETURN_IF_FAILED: `MORVANE_RETURN_IF_FAILED(task);` after `Result<...> task = get_task(...);`,
+// or around a call whose value is not needed. The expression is evaluated once.
+#define MORVANE_RETURN_IF_FAILED(...)                                                              \
+    do {                                                                                           \
+        if (auto&& morvane_outcome_ = (__VA_ARGS__); !morvane_outcome_)                            \
+            return ::morvane::failure_of(std::move(morvane_outcome_));                             \
+    } while (false)

@@ -20,7 +20,7 @@ namespace {
 
 // Nested captures of secondary failures stop here; each level needs a fresh failure, so real
 // chains are short, and the bound keeps a misbehaving platform from recursing without end.
-constexpr int kMaxCaptureDepth = 4;
+constexpr int max_capture_depth = 4;
 
 // The declared signature of the export, so that a mismatch with the SDK cannot go unnoticed.
 using RoOriginateErrorFunction = decltype(&RoOriginateError);
@@ -124,7 +124,7 @@ PlatformError PlatformError::capture(HRESULT code, int depth) {
 void drop_secondary_failure(HRESULT code, int depth) {
     // At the bound the failure's error object is still taken off the thread, unread: left there,
     // it would pass for the error information of whatever the thread calls next.
-    if (depth >= kMaxCaptureDepth) {
+    if (depth >= max_capture_depth) {
         take_error_info();
         return;
     }

@@ -30,8 +30,8 @@ TaskState task_state_from(TASK_STATE state) noexcept {
 // A time property: DATE 0 is "never", and so is the success code SCHED_S_TASK_HAS_NOT_RUN with
 // which Windows answers get_LastRunTime of a task that never ran.
 std::optional<LocalTime> time_from(HRESULT outcome, DATE date) noexcept {
-    constexpr HRESULT kHasNotRun = 0x00041303;  // SCHED_S_TASK_HAS_NOT_RUN
-    if (outcome == kHasNotRun) return std::nullopt;
+    constexpr HRESULT has_not_run = 0x00041303;  // SCHED_S_TASK_HAS_NOT_RUN
+    if (outcome == has_not_run) return std::nullopt;
     return local_time_from_date(date);
 }
 
@@ -72,10 +72,10 @@ std::optional<FailedRead> read_state_properties(IRegisteredTask& task, TaskRecor
 Result<TaskRecord, SchedulerError> read_names(IRegisteredTask& task) {
     TaskRecord record;
     Result<std::string, SchedulerError> path = read_text_property(task, &IRegisteredTask::get_Path, "get_Path");
-    if (!path) return Err{std::move(path).error()};
+    MORVANE_RETURN_IF_FAILED(path);
     record.path = std::move(path).value();
     Result<std::string, SchedulerError> name = read_text_property(task, &IRegisteredTask::get_Name, "get_Name");
-    if (!name) return Err{std::move(name).error()};
+    MORVANE_RETURN_IF_FAILED(name);
     record.name = std::move(name).value();
     return record;
 }

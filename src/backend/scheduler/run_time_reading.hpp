@@ -4,7 +4,6 @@
 
 #include <optional>
 
-#include "scheduler/local_offset.hpp"
 #include "scheduler/local_time.hpp"
 
 namespace morvane::scheduler {

@@ -13,7 +13,7 @@ namespace morvane::scheduler {
 // reverse: path BSTR, service object, apartment. Each error is complete before that happens.
 Result<SchedulerConnection, SchedulerError> SchedulerConnection::open() {
     Result<ApartmentEntry, SchedulerError> apartment = ApartmentEntry::enter_multithreaded();
-    if (!apartment) return Err{std::move(apartment).error()};
+    MORVANE_RETURN_IF_FAILED(apartment);
     return connect(std::move(apartment).value());
 }
 

@@ -51,13 +51,4 @@ private:
     ComPtr<ITaskFolder> root_folder_;
 };
 
-// Runs operation(connection) on a connection of its own, opened first and closed after it: the
-// form of every task operation for a caller that keeps no connection.
-template <class Operation>
-auto with_own_connection(Operation&& operation) -> decltype(operation(std::declval<SchedulerConnection&>())) {
-    Result<SchedulerConnection, SchedulerError> connection = SchedulerConnection::open();
-    if (!connection) return Err{std::move(connection).error()};
-    return std::forward<Operation>(operation)(connection.value());
-}
-
 }  // namespace morvane::scheduler

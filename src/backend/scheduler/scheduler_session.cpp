@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "runtime/fork_generation.hpp"
+#include "runtime/immortal.hpp"
 #include "scheduler/multithreaded_apartment_usage.hpp"
 #include "scheduler/scheduler_connection.hpp"
 
@@ -73,7 +74,7 @@ private:
 namespace {
 
 // Codes with which a call reports that the service, or the connection to it, is gone.
-constexpr std::array<std::uint32_t, 6> kLostConnectionCodes = {
+constexpr std::array<std::uint32_t, 6> lost_connection_codes = {
     0x800706BAu,  // HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE)
     0x800706BEu,  // HRESULT_FROM_WIN32(RPC_S_CALL_FAILED)
     0x80010108u,  // RPC_E_DISCONNECTED
@@ -83,7 +84,7 @@ constexpr std::array<std::uint32_t, 6> kLostConnectionCodes = {
 };
 
 bool says_connection_lost(const SchedulerError& failure) noexcept {
-    for (const std::uint32_t code : kLostConnectionCodes)
+    for (const std::uint32_t code : lost_connection_codes)
         if (static_cast<std::uint32_t>(failure.code) == code) return true;
     return false;
 }
@@ -91,9 +92,9 @@ bool says_connection_lost(const SchedulerError& failure) noexcept {
 // On a thread of the multithreaded apartment that someone keeps alive.
 Result<std::shared_ptr<SessionConnection>, SchedulerError> connect() {
     Result<MultithreadedApartmentUsage, SchedulerError> usage = MultithreadedApartmentUsage::keep();
-    if (!usage) return Err{std::move(usage).error()};
+    MORVANE_RETURN_IF_FAILED(usage);
     Result<SchedulerConnection, SchedulerError> connection = SchedulerConnection::open_in_kept_apartment();
-    if (!connection) return Err{std::move(connection).error()};
+    MORVANE_RETURN_IF_FAILED(connection);
     return std::make_shared<SessionConnection>(std::move(usage).value(), std::move(connection).value());
 }
 
@@ -107,7 +108,7 @@ void release_in_apartment(std::shared_ptr<SessionConnection> connection) noexcep
             return 0;
         });
     } catch (...) {
-        new (std::nothrow) std::shared_ptr<SessionConnection>(std::move(connection));
+        make_immortal(std::move(connection));
     }
 }
 
@@ -121,31 +122,31 @@ void SessionLease::note_failure(const SchedulerError& failure) noexcept {
 
 Result<SessionLease, SessionFailure> take_lease(SessionState& state) {
     Result<std::shared_ptr<SessionConnection>, SessionRefusal> current = state.current();
-    if (!current) return Err{SessionFailure{current.error()}};
+    MORVANE_RETURN_IF_FAILED(current);
     if (current.value()) return SessionLease(state, std::move(current).value());
 
     Result<std::shared_ptr<SessionConnection>, SchedulerError> made = connect();
-    if (!made) return Err{SessionFailure{std::move(made).error()}};
+    MORVANE_RETURN_IF_FAILED(made);
     Result<std::shared_ptr<SessionConnection>, SessionRefusal> installed = state.install(made.value());
-    if (!installed) return Err{SessionFailure{installed.error()}};
+    MORVANE_RETURN_IF_FAILED(installed);
     return SessionLease(state, std::move(installed).value());
 }
 
 Result<SchedulerSession, SchedulerError> SchedulerSession::open() {
     Result<MultithreadedApartmentUsage, SchedulerError> usage = MultithreadedApartmentUsage::keep();
-    if (!usage) return Err{std::move(usage).error()};
+    MORVANE_RETURN_IF_FAILED(usage);
     Result<std::shared_ptr<SessionConnection>, SchedulerError> connection = in_multithreaded_apartment(connect);
-    if (!connection) return Err{std::move(connection).error()};
-    return SchedulerSession(new SessionState(std::move(usage).value(), std::move(connection).value()));
+    MORVANE_RETURN_IF_FAILED(connection);
+    return SchedulerSession(std::make_unique<SessionState>(std::move(usage).value(), std::move(connection).value()));
 }
 
-SchedulerSession::SchedulerSession(SchedulerSession&& other) noexcept
-    : state_(std::exchange(other.state_, nullptr)) {}
+SchedulerSession::SchedulerSession(std::unique_ptr<SessionState> state) noexcept : state_(std::move(state)) {}
+SchedulerSession::SchedulerSession(SchedulerSession&&) noexcept = default;
 
 SchedulerSession::~SchedulerSession() {
-    if (state_ == nullptr) return;
+    if (!state_) return;
     close();
-    if (!refusal_in_this_process()) delete state_;
+    if (refusal_in_this_process()) make_immortal(std::move(state_));
 }
 
 bool SchedulerSession::refusal_in_this_process() const noexcept {

@@ -3,6 +3,7 @@
 // Free of platform names: the Python module includes it.
 #pragma once
 
+#include <memory>
 #include <type_traits>
 #include <utility>
 
@@ -52,33 +53,25 @@ public:
     bool closed() const noexcept;
 
 private:
-    explicit SchedulerSession(SessionState* state) noexcept : state_(state) {}
+    explicit SchedulerSession(std::unique_ptr<SessionState> state) noexcept;
 
     // True in a process forked from the one that opened the session.
     bool refusal_in_this_process() const noexcept;
 
-    // Owned: deleted with the session, except in a forked child, where close() leaves it (its
+    // Destroyed with the session, except in a forked child, where it is made immortal instead (its
     // connection and lock are copies of the parent's, which the child must not use).
-    SessionState* state_;
-};
-
-// The Value of an operation's Result<Value, SchedulerError>.
-template <class Outcome>
-struct OutcomeValue;
-template <class Value>
-struct OutcomeValue<Result<Value, SchedulerError>> {
-    using type = Value;
+    std::unique_ptr<SessionState> state_;
 };
 
 template <class Operation>
 auto SchedulerSession::run(Operation&& operation) {
     using Outcome = std::invoke_result_t<Operation&, SchedulerConnection&>;
-    using Value = typename OutcomeValue<Outcome>::type;
+    using Value = typename Outcome::value_type;
     if (refusal_in_this_process()) return SessionResult<Value>(Err{SessionFailure{SessionRefusal::other_process}});
     SessionState& state = *state_;
     return in_multithreaded_apartment([&]() -> SessionResult<Value> {
         Result<SessionLease, SessionFailure> lease = take_lease(state);
-        if (!lease) return Err{std::move(lease).error()};
+        MORVANE_RETURN_IF_FAILED(lease);
         Outcome outcome = operation(lease.value().connection());
         if (!outcome) {
             lease.value().note_failure(outcome.error());

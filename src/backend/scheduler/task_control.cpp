@@ -6,27 +6,18 @@
 
 namespace morvane::scheduler {
 
-Result<void, SchedulerError> set_task_enabled(std::string_view task_name, bool enabled) {
-    return with_own_connection(
-        [&](SchedulerConnection& connection) { return set_task_enabled(connection, task_name, enabled); });
-}
-
 Result<void, SchedulerError> set_task_enabled(SchedulerConnection& connection, std::string_view task_name,
                                               bool enabled) {
     Result<ComPtr<IRegisteredTask>, SchedulerError> task = get_task(connection, task_name);
-    if (!task) return Err{std::move(task).error()};
+    MORVANE_RETURN_IF_FAILED(task);
     const HRESULT outcome = task.value()->put_Enabled(enabled ? VARIANT_TRUE : VARIANT_FALSE);
     if (FAILED(outcome)) return Err{failed_call(outcome, "put_Enabled")};
     return {};
 }
 
-Result<void, SchedulerError> stop_task(std::string_view task_name) {
-    return with_own_connection([&](SchedulerConnection& connection) { return stop_task(connection, task_name); });
-}
-
 Result<void, SchedulerError> stop_task(SchedulerConnection& connection, std::string_view task_name) {
     Result<ComPtr<IRegisteredTask>, SchedulerError> task = get_task(connection, task_name);
-    if (!task) return Err{std::move(task).error()};
+    MORVANE_RETURN_IF_FAILED(task);
     const HRESULT outcome = task.value()->Stop(0);  // flags are reserved: 0
     if (FAILED(outcome)) return Err{failed_call(outcome, "Stop")};
     return {};

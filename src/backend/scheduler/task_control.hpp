@@ -12,12 +12,10 @@ namespace morvane::scheduler {
 class SchedulerConnection;
 
 // GetTask, then put_Enabled with VARIANT_TRUE or VARIANT_FALSE.
-Result<void, SchedulerError> set_task_enabled(std::string_view task_name, bool enabled);
 Result<void, SchedulerError> set_task_enabled(SchedulerConnection& connection, std::string_view task_name,
                                               bool enabled);
 
 // GetTask, then Stop(0): every running instance of the task is stopped.
-Result<void, SchedulerError> stop_task(std::string_view task_name);
 Result<void, SchedulerError> stop_task(SchedulerConnection& connection, std::string_view task_name);
 
 }  // namespace morvane::scheduler

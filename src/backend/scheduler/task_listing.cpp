@@ -43,7 +43,7 @@ Result<void, SchedulerError> list_folder(ITaskFolder& folder, ListingScope scope
     Result<void, SchedulerError> walked =
         for_each_item<IRegisteredTask>(*tasks.get(), [&](IRegisteredTask& task) -> Result<void, SchedulerError> {
             Result<TaskRecord, SchedulerError> record = read_listed_task_record(task);
-            if (!record) return Err{std::move(record).error()};
+            MORVANE_RETURN_IF_FAILED(record);
             listed.push_back(std::move(record).value());
             return {};
         });
@@ -60,10 +60,6 @@ Result<void, SchedulerError> list_folder(ITaskFolder& folder, ListingScope scope
 
 }  // namespace
 
-Result<std::vector<TaskRecord>, SchedulerError> list_tasks(std::string_view folder, ListingScope scope) {
-    return with_own_connection([&](SchedulerConnection& connection) { return list_tasks(connection, folder, scope); });
-}
-
 Result<std::vector<TaskRecord>, SchedulerError> list_tasks(SchedulerConnection& connection, std::string_view folder,
                                                           ListingScope scope) {
     std::vector<TaskRecord> listed;
@@ -77,8 +73,7 @@ Result<std::vector<TaskRecord>, SchedulerError> list_tasks(SchedulerConnection& 
         if (!opened) return Err{call_without_object("GetFolder")};
         start = opened.get();
     }
-    if (Result<void, SchedulerError> walked = list_folder(*start, scope, listed); !walked)
-        return Err{std::move(walked).error()};
+    MORVANE_RETURN_IF_FAILED(list_folder(*start, scope, listed));
     return listed;
 }
 

@@ -21,7 +21,6 @@ struct ListingScope {
 // The folder's tasks in the service's order (GetTasks), with the tasks of its subfolders after
 // them, depth first (GetFolders) when asked. A task whose state cannot be read is listed all the
 // same (see read_listed_task_record); any other failure is the error of the whole listing.
-Result<std::vector<TaskRecord>, SchedulerError> list_tasks(std::string_view folder, ListingScope scope);
 Result<std::vector<TaskRecord>, SchedulerError> list_tasks(SchedulerConnection& connection, std::string_view folder,
                                                           ListingScope scope);
 

@@ -16,14 +16,10 @@ namespace {
 
 // The answers of GetTask that mean "no such task" to task_exists: the task, or a folder on its
 // path, is missing.
-constexpr HRESULT kTaskNotFound = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-constexpr HRESULT kFolderNotFound = HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+constexpr HRESULT task_not_found = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+constexpr HRESULT folder_not_found = HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
 
 }  // namespace
-
-Result<void, SchedulerError> run_task(std::string_view task_name) {
-    return with_own_connection([&](SchedulerConnection& connection) { return run_task(connection, task_name); });
-}
 
 Result<void, SchedulerError> run_task(SchedulerConnection& connection, std::string_view task_name) {
     UniqueBstr name = to_bstr(task_name);
@@ -41,19 +37,11 @@ Result<void, SchedulerError> run_task(SchedulerConnection& connection, std::stri
     return {};
 }
 
-Result<void, SchedulerError> delete_task(std::string_view task_name) {
-    return with_own_connection([&](SchedulerConnection& connection) { return delete_task(connection, task_name); });
-}
-
 Result<void, SchedulerError> delete_task(SchedulerConnection& connection, std::string_view task_name) {
     UniqueBstr name = to_bstr(task_name);
     const HRESULT outcome = connection.root_folder()->DeleteTask(name.get(), 0);
     if (FAILED(outcome)) return Err{failed_call(outcome, "DeleteTask")};
     return {};
-}
-
-Result<bool, SchedulerError> task_exists(std::string_view task_name) {
-    return with_own_connection([&](SchedulerConnection& connection) { return task_exists(connection, task_name); });
 }
 
 Result<bool, SchedulerError> task_exists(SchedulerConnection& connection, std::string_view task_name) {
@@ -71,13 +59,8 @@ Result<bool, SchedulerError> task_exists(SchedulerConnection& connection, std::s
         return true;
     }
     // Absence is an answer, not an error: its detail is dropped without looking up any text.
-    if (outcome == kTaskNotFound || outcome == kFolderNotFound) return false;
+    if (outcome == task_not_found || outcome == folder_not_found) return false;
     return Err{SchedulerError::from_platform(std::move(*failure), "GetTask")};
-}
-
-Result<void, SchedulerError> register_xml(std::string_view task_name, std::string_view xml_definition) {
-    return with_own_connection(
-        [&](SchedulerConnection& connection) { return register_xml(connection, task_name, xml_definition); });
 }
 
 Result<void, SchedulerError> register_xml(SchedulerConnection& connection, std::string_view task_name,

@@ -5,23 +5,15 @@
 
 namespace morvane::scheduler {
 
-Result<TaskRecord, SchedulerError> task_info(std::string_view task_name) {
-    return with_own_connection([&](SchedulerConnection& connection) { return task_info(connection, task_name); });
-}
-
 Result<TaskRecord, SchedulerError> task_info(SchedulerConnection& connection, std::string_view task_name) {
     Result<ComPtr<IRegisteredTask>, SchedulerError> task = get_task(connection, task_name);
-    if (!task) return Err{std::move(task).error()};
+    MORVANE_RETURN_IF_FAILED(task);
     return read_task_record(*task.value().get());
-}
-
-Result<std::string, SchedulerError> task_xml(std::string_view task_name) {
-    return with_own_connection([&](SchedulerConnection& connection) { return task_xml(connection, task_name); });
 }
 
 Result<std::string, SchedulerError> task_xml(SchedulerConnection& connection, std::string_view task_name) {
     Result<ComPtr<IRegisteredTask>, SchedulerError> task = get_task(connection, task_name);
-    if (!task) return Err{std::move(task).error()};
+    MORVANE_RETURN_IF_FAILED(task);
     return read_text_property(*task.value().get(), &IRegisteredTask::get_Xml, "get_Xml");
 }
 

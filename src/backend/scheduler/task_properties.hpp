@@ -15,11 +15,9 @@ class SchedulerConnection;
 
 // GetTask, then the task's properties; a failing read is the error, under its call's label
 // ("get_State", "get_LastRunTime", ...).
-Result<TaskRecord, SchedulerError> task_info(std::string_view task_name);
 Result<TaskRecord, SchedulerError> task_info(SchedulerConnection& connection, std::string_view task_name);
 
 // The registered definition as the service returns it (get_Xml), as UTF-8.
-Result<std::string, SchedulerError> task_xml(std::string_view task_name);
 Result<std::string, SchedulerError> task_xml(SchedulerConnection& connection, std::string_view task_name);
 
 }  // namespace morvane::scheduler

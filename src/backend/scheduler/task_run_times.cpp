@@ -5,7 +5,7 @@
 #include <string>
 
 #include "scheduler/call_failure.hpp"
-#include "scheduler/local_offset.hpp"
+#include "scheduler/local_time.hpp"
 #include "scheduler/registered_task_reading.hpp"
 #include "scheduler/run_time_reading.hpp"
 #include "scheduler/task_memory.hpp"
@@ -17,12 +17,12 @@ namespace {
 // any zone has moved its clocks at once since 1945 (two hours), so that however the service reads
 // a bound that the clocks repeat or skip, its window holds the period, and the first times it
 // lists lie before any repeated hour of the period (RunTimeReading needs to start outside one).
-constexpr long long kWindowMargin = 3LL * 3600 * kMicrosecondsPerSecond;
+constexpr long long window_margin = 3LL * 3600 * microseconds_per_second;
 // A counted query asks for this many more times than it wants: the margin's times come first.
-constexpr DWORD kPageSlack = 4096;
-constexpr DWORD kMostTimes = std::numeric_limits<DWORD>::max();
+constexpr DWORD page_slack = 4096;
+constexpr DWORD most_times = std::numeric_limits<DWORD>::max();
 // The first year a SYSTEMTIME names: no task runs before it.
-constexpr int kFirstYear = 1601;
+constexpr int first_year = 1601;
 
 SYSTEMTIME system_time_from(const LocalTime& time) noexcept {
     SYSTEMTIME fields{};
@@ -56,15 +56,10 @@ SchedulerError no_progress(DWORD handed_out) {
 
 }  // namespace
 
-Result<std::vector<long long>, SchedulerError> run_times(std::string_view task_name, const RunTimesQuery& query) {
-    return with_own_connection(
-        [&](SchedulerConnection& connection) { return run_times(connection, task_name, query); });
-}
-
 Result<std::vector<long long>, SchedulerError> run_times(SchedulerConnection& connection, std::string_view task_name,
                                                         const RunTimesQuery& query) {
     Result<ComPtr<IRegisteredTask>, SchedulerError> task = get_task(connection, task_name);
-    if (!task) return Err{std::move(task).error()};
+    MORVANE_RETURN_IF_FAILED(task);
     VARIANT_BOOL enabled = VARIANT_FALSE;
     HRESULT outcome = task.value()->get_Enabled(&enabled);
     if (FAILED(outcome)) return Err{failed_call(outcome, "get_Enabled")};
@@ -72,18 +67,18 @@ Result<std::vector<long long>, SchedulerError> run_times(SchedulerConnection& co
     if (enabled == VARIANT_FALSE) return found;
 
     LocalOffsets zone;
-    const LocalTime upper_wall = zone.wall_of(query.last + kWindowMargin);
-    if (upper_wall.year < kFirstYear) return found;
+    const LocalTime upper_wall = zone.wall_of(query.last + window_margin);
+    if (upper_wall.year < first_year) return found;
     SYSTEMTIME upper = system_time_from(upper_wall);
-    DWORD page = kMostTimes;
-    if (query.max_count) page = *query.max_count < kMostTimes - kPageSlack ? *query.max_count + kPageSlack : kMostTimes;
+    DWORD page = most_times;
+    if (query.max_count) page = *query.max_count < most_times - page_slack ? *query.max_count + page_slack : most_times;
 
     // Each page asks from a margin before the first instant still wanted, and keeps what it reads
     // from that instant on; the service's S_FALSE (more times than the page held) asks again.
     long long from = query.first;
     for (;;) {
-        LocalTime lower_wall = zone.wall_of(from - kWindowMargin);
-        if (lower_wall.year < kFirstYear) lower_wall = LocalTime{kFirstYear, 1, 1, 0, 0, 0, 0};
+        LocalTime lower_wall = zone.wall_of(from - window_margin);
+        if (lower_wall.year < first_year) lower_wall = LocalTime{first_year, 1, 1, 0, 0, 0, 0};
         SYSTEMTIME lower = system_time_from(lower_wall);
         DWORD count = page;
         UniqueTaskMemory<SYSTEMTIME> times;
@@ -102,7 +97,7 @@ Result<std::vector<long long>, SchedulerError> run_times(SchedulerConnection& co
         if (outcome != S_FALSE) return found;
         if (reading.last() >= from) {
             from = reading.last() + 1;
-        } else if (page <= kMostTimes / 2) {
+        } else if (page <= most_times / 2) {
             page *= 2;  // the margin held more times than a page: a larger one gets past it
         } else {
             return Err{no_progress(count)};

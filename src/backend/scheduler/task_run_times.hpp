@@ -26,7 +26,6 @@ struct RunTimesQuery {
 // disabled task starts at none, as its NextRunTime says. GetRunTimes is asked about a local
 // window a little wider than the period, as often as it answers that more times remain, and its
 // local times are read back as instants (RunTimeReading).
-Result<std::vector<long long>, SchedulerError> run_times(std::string_view task_name, const RunTimesQuery& query);
 Result<std::vector<long long>, SchedulerError> run_times(SchedulerConnection& connection, std::string_view task_name,
                                                         const RunTimesQuery& query);
 

@@ -7,7 +7,7 @@
 namespace morvane::scheduler {
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
+constexpr char32_t replacement = 0xFFFD;
 
 // The only place where code units change type: WCHAR is char16_t here and wchar_t on Windows.
 WCHAR unit(std::uint32_t value) { return static_cast<WCHAR>(value); }
@@ -49,7 +49,7 @@ char32_t decode_one(std::string_view text, std::size_t& at) {
     const std::optional<Sequence> sequence = sequence_of(static_cast<unsigned char>(text[at]));
     if (!sequence) {
         ++at;
-        return kReplacement;
+        return replacement;
     }
     char32_t code = sequence->bits;
     std::size_t taken = 1;
@@ -61,7 +61,7 @@ char32_t decode_one(std::string_view text, std::size_t& at) {
         code = next;
     }
     at += taken;
-    return taken == sequence->length ? code : kReplacement;
+    return taken == sequence->length ? code : replacement;
 }
 
 void append_utf8(std::string& out, std::uint32_t code) {
@@ -116,7 +116,7 @@ std::string utf8_from_utf16(WideView text) {
             append_utf8(out, 0x10000 + ((value - 0xD800) << 10) + (value_of(text[at + 1]) - 0xDC00));
             ++at;
         } else if (is_high_surrogate(value) || is_low_surrogate(value)) {
-            append_utf8(out, kReplacement);
+            append_utf8(out, replacement);
         } else {
             append_utf8(out, value);
         }

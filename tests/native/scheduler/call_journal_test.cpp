@@ -15,6 +15,7 @@
 
 #include <winemu/control.h>
 
+#include "scheduler/own_connection.hpp"
 #include "scheduler/platform_error.hpp"
 #include "scheduler/task_operations.hpp"
 #include "scheduler_fixture.hpp"
@@ -30,10 +31,10 @@ constexpr std::string_view kTaskName = "Journal";
 
 bool perform(Operation operation) {
     switch (operation) {
-        case Operation::run_task: return static_cast<bool>(run_task(kTaskName));
-        case Operation::delete_task: return static_cast<bool>(delete_task(kTaskName));
-        case Operation::task_exists: return static_cast<bool>(task_exists(kTaskName));
-        case Operation::register_xml: return static_cast<bool>(register_xml(kTaskName, kTaskXml));
+        case Operation::run_task: return static_cast<bool>(with_own_connection(run_task, kTaskName));
+        case Operation::delete_task: return static_cast<bool>(with_own_connection(delete_task, kTaskName));
+        case Operation::task_exists: return static_cast<bool>(with_own_connection(task_exists, kTaskName));
+        case Operation::register_xml: return static_cast<bool>(with_own_connection(register_xml, kTaskName, kTaskXml));
     }
     return false;
 }
@@ -144,7 +145,7 @@ protected:
 TEST_F(CallJournal, SuccessPathsKeepTheRules) {
     for (const auto& [operation, own_calls] : kSuccessPaths) {
         testing_support::run_on_thread(StartApartment::none, [&] {
-            ASSERT_TRUE(register_xml(kTaskName, kTaskXml));
+            ASSERT_TRUE(with_own_connection(register_xml, kTaskName, kTaskXml));
             winemu_journal_start();
             ASSERT_TRUE(perform(operation));
             winemu_journal_stop();
@@ -285,7 +286,7 @@ protected:
 TEST_P(FailureOrder, CaptureThenTextThenReleaseInReverse) {
     const auto& [row, apartment] = GetParam();
     testing_support::run_on_thread(apartment, [&] {
-        ASSERT_TRUE(register_xml(kTaskName, kTaskXml));
+        ASSERT_TRUE(with_own_connection(register_xml, kTaskName, kTaskXml));
         winemu_journal_start();
         winemu_fail_next(row.call, row.fault, row.fault == kNoObject ? nullptr : "injected", nullptr);
         EXPECT_FALSE(perform(row.operation));
@@ -361,12 +362,12 @@ TEST_F(CallJournal, SFalseFromEachServiceCallIsSuccess) {
     };
     for (const auto& [operation, call] : rows) {
         testing_support::run_on_thread(StartApartment::none, [&] {
-            ASSERT_TRUE(register_xml(kTaskName, kTaskXml));
+            ASSERT_TRUE(with_own_connection(register_xml, kTaskName, kTaskXml));
             winemu_fail_next(call, S_FALSE, nullptr, nullptr);
             EXPECT_TRUE(perform(operation)) << call;
             EXPECT_EQ(winemu_pending_faults(), 0u) << call;
             const bool expected_present = operation != Operation::delete_task;
-            EXPECT_EQ(task_exists(kTaskName).value(), expected_present) << call;
+            EXPECT_EQ(with_own_connection(task_exists, kTaskName).value(), expected_present) << call;
         });
     }
 }

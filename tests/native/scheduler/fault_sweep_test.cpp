@@ -12,6 +12,7 @@
 
 #include <winemu/control.h>
 
+#include "scheduler/own_connection.hpp"
 #include "scheduler/task_operations.hpp"
 #include "scheduler_fixture.hpp"
 
@@ -38,19 +39,19 @@ constexpr std::string_view kTaskName = "Sweep";
 std::optional<SchedulerError> perform(Operation operation) {
     switch (operation) {
         case Operation::run_task: {
-            auto result = run_task(kTaskName);
+            auto result = with_own_connection(run_task, kTaskName);
             return result ? std::nullopt : std::optional(result.error());
         }
         case Operation::delete_task: {
-            auto result = delete_task(kTaskName);
+            auto result = with_own_connection(delete_task, kTaskName);
             return result ? std::nullopt : std::optional(result.error());
         }
         case Operation::task_exists: {
-            auto result = task_exists(kTaskName);
+            auto result = with_own_connection(task_exists, kTaskName);
             return result ? std::nullopt : std::optional(result.error());
         }
         case Operation::register_xml: {
-            auto result = register_xml(kTaskName, kTaskXml);
+            auto result = with_own_connection(register_xml, kTaskName, kTaskXml);
             return result ? std::nullopt : std::optional(result.error());
         }
     }
@@ -133,7 +134,7 @@ TEST_P(FaultSweep, FailsWithLabelAndCodeAndGivesEverythingBack) {
     const bool with_object = sweep.fault != kNoObject;
     testing_support::run_on_thread(apartment, [&] {
         // run_task and delete_task get as far as their own calls only when the task exists.
-        ASSERT_TRUE(register_xml(kTaskName, kTaskXml));
+        ASSERT_TRUE(with_own_connection(register_xml, kTaskName, kTaskXml));
         const long long apartments_before = winemu_outstanding().apartments;
 
         winemu_fail_next(sweep.call, sweep.fault, with_object ? "injected detail" : nullptr, nullptr);

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "scheduler/local_offset.hpp"
+#include "scheduler/local_time.hpp"
 
 namespace morvane::scheduler {
 namespace {

@@ -9,6 +9,7 @@
 
 #include <winemu/control.h>
 
+#include "scheduler/own_connection.hpp"
 #include "scheduler/task_operations.hpp"
 #include "scheduler_fixture.hpp"
 
@@ -24,36 +25,36 @@ constexpr std::int32_t hr(std::uint32_t bits) { return static_cast<std::int32_t>
 class Operations : public testing_support::SchedulerTest {};
 
 TEST_F(Operations, RegisterReplaceRunDeleteLifecycle) {
-    auto missing = task_exists("Backup");
+    auto missing = with_own_connection(task_exists, "Backup");
     ASSERT_TRUE(missing) << describe(missing.error());
     EXPECT_FALSE(missing.value());
 
-    auto created = register_xml("Backup", kTaskXml);
+    auto created = with_own_connection(register_xml, "Backup", kTaskXml);
     ASSERT_TRUE(created) << describe(created.error());
-    auto replaced = register_xml("Backup", kTaskXml);
+    auto replaced = with_own_connection(register_xml, "Backup", kTaskXml);
     ASSERT_TRUE(replaced) << describe(replaced.error());
-    auto found = task_exists("Backup");
+    auto found = with_own_connection(task_exists, "Backup");
     ASSERT_TRUE(found) << describe(found.error());
     EXPECT_TRUE(found.value());
 
-    auto ran = run_task("Backup");
+    auto ran = with_own_connection(run_task, "Backup");
     ASSERT_TRUE(ran) << describe(ran.error());
 
-    auto deleted = delete_task("Backup");
+    auto deleted = with_own_connection(delete_task, "Backup");
     ASSERT_TRUE(deleted) << describe(deleted.error());
-    auto gone = task_exists("Backup");
+    auto gone = with_own_connection(task_exists, "Backup");
     ASSERT_TRUE(gone) << describe(gone.error());
     EXPECT_FALSE(gone.value());
 }
 
 TEST_F(Operations, NamesWithFoldersReachTheServiceUnchanged) {
-    ASSERT_TRUE(register_xml("\\Nightly\\Backup", kTaskXml));
-    EXPECT_TRUE(task_exists("Nightly\\Backup").value());
-    EXPECT_TRUE(task_exists("\\nightly\\BACKUP").value()) << "names match case-insensitively in the service";
+    ASSERT_TRUE(with_own_connection(register_xml, "\\Nightly\\Backup", kTaskXml));
+    EXPECT_TRUE(with_own_connection(task_exists, "Nightly\\Backup").value());
+    EXPECT_TRUE(with_own_connection(task_exists, "\\nightly\\BACKUP").value()) << "names match case-insensitively in the service";
 }
 
 TEST_F(Operations, DeletingAMissingTaskIsTheServicesError) {
-    auto result = delete_task("Nobody");
+    auto result = with_own_connection(delete_task, "Nobody");
     ASSERT_FALSE(result);
     EXPECT_EQ(result.error().operation, "DeleteTask");
     EXPECT_EQ(result.error().code, hr(0x80070002u));
@@ -62,7 +63,7 @@ TEST_F(Operations, DeletingAMissingTaskIsTheServicesError) {
 
 TEST_F(Operations, RunningAMissingTaskStopsAtGetTask) {
     const long long runs_before = winemu_call_count("RunEx");
-    auto result = run_task("Nobody");
+    auto result = with_own_connection(run_task, "Nobody");
     ASSERT_FALSE(result);
     EXPECT_EQ(result.error().operation, "GetTask");
     EXPECT_EQ(result.error().code, hr(0x80070002u));
@@ -70,17 +71,17 @@ TEST_F(Operations, RunningAMissingTaskStopsAtGetTask) {
 }
 
 TEST_F(Operations, MalformedXmlIsRefusedByRegisterTask) {
-    auto result = register_xml("Broken", "<Task");
+    auto result = with_own_connection(register_xml, "Broken", "<Task");
     ASSERT_FALSE(result);
     EXPECT_EQ(result.error().operation, "RegisterTask");
     EXPECT_EQ(result.error().code, hr(0x8004131Au));
     EXPECT_TRUE(result.error().message.ends_with(" (0x8004131A)")) << result.error().message;
-    EXPECT_FALSE(task_exists("Broken").value());
+    EXPECT_FALSE(with_own_connection(task_exists, "Broken").value());
 }
 
 TEST_F(Operations, EmptyNameIsHandedToTheServiceAsTheNullBstr) {
     const long long allocations_before = winemu_call_count("SysAllocStringLen");
-    auto result = task_exists("");
+    auto result = with_own_connection(task_exists, "");
     EXPECT_EQ(winemu_call_count("SysAllocStringLen") - allocations_before, 1) << "only the root path is allocated";
     ASSERT_FALSE(result) << "the service refuses an empty name";
     EXPECT_EQ(result.error().operation, "GetTask");
@@ -90,7 +91,7 @@ TEST_F(Operations, EmptyNameIsHandedToTheServiceAsTheNullBstr) {
 // ---- task_exists: which answers of GetTask mean "no such task" ---------------------------------
 
 TEST_F(Operations, TaskExistsIsFalseForAMissingFolder) {
-    auto result = task_exists("\\NoSuchFolder\\Task");
+    auto result = with_own_connection(task_exists, "\\NoSuchFolder\\Task");
     ASSERT_TRUE(result) << describe(result.error());
     EXPECT_FALSE(result.value());
 }
@@ -112,7 +113,7 @@ TEST_P(TaskExistsAnswers, OnlyFileAndPathNotFoundMeanFalse) {
     testing_support::run_on_thread(StartApartment::none, [&] {
         winemu_fail_next("GetTask", answer.get_task_answer, "service detail", nullptr);
         const long long lookups_before = text_lookups();
-        auto result = task_exists("Anything");
+        auto result = with_own_connection(task_exists, "Anything");
         if (answer.is_absence) {
             ASSERT_TRUE(result) << describe(result.error());
             EXPECT_FALSE(result.value());
@@ -142,10 +143,10 @@ class SuccessInApartment : public testing_support::SchedulerTest,
 TEST_P(SuccessInApartment, EveryOperationLeavesTheApartmentAsItWas) {
     testing_support::run_on_thread(GetParam(), [&] {
         const long long apartments_before = winemu_outstanding().apartments;
-        EXPECT_TRUE(register_xml("Kept", kTaskXml));
-        EXPECT_TRUE(task_exists("Kept").value());
-        EXPECT_TRUE(run_task("Kept"));
-        EXPECT_TRUE(delete_task("Kept"));
+        EXPECT_TRUE(with_own_connection(register_xml, "Kept", kTaskXml));
+        EXPECT_TRUE(with_own_connection(task_exists, "Kept").value());
+        EXPECT_TRUE(with_own_connection(run_task, "Kept"));
+        EXPECT_TRUE(with_own_connection(delete_task, "Kept"));
         EXPECT_EQ(winemu_outstanding().apartments, apartments_before);
         EXPECT_EQ(winemu_outstanding().objects, 0);
     });
@@ -162,7 +163,7 @@ TEST_F(Operations, ChangedModeIsDroppedUnreadInASingleThreadedApartment) {
     testing_support::run_on_thread(StartApartment::single_threaded, [] {
         winemu_fail_next("CoInitializeEx", hr(0x80010106u), "changed mode", nullptr);
         const long long lookups_before = text_lookups();
-        auto result = task_exists("Nobody");
+        auto result = with_own_connection(task_exists, "Nobody");
         ASSERT_TRUE(result) << describe(result.error());
         EXPECT_FALSE(result.value());
         EXPECT_EQ(text_lookups(), lookups_before);
@@ -171,13 +172,13 @@ TEST_F(Operations, ChangedModeIsDroppedUnreadInASingleThreadedApartment) {
 }
 
 TEST_F(Operations, ThreadsRunOperationsAtTheSameTime) {
-    ASSERT_TRUE(register_xml("Shared", kTaskXml));
+    ASSERT_TRUE(with_own_connection(register_xml, "Shared", kTaskXml));
     std::atomic<int> answers_true{0};
     std::vector<std::thread> threads;
     for (int i = 0; i < 4; ++i) {
         threads.emplace_back([&] {
             for (int round = 0; round < 10; ++round) {
-                auto result = task_exists("Shared");
+                auto result = with_own_connection(task_exists, "Shared");
                 if (result && result.value()) answers_true.fetch_add(1);
             }
         });

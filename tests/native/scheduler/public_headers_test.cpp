@@ -3,6 +3,7 @@
 // This file includes nothing before them: SUCCEEDED is defined by the Windows SDK and by winemu
 // alike, so seeing it here means that one of them pulled in the platform.
 #include "scheduler/local_time.hpp"
+#include "scheduler/own_connection.hpp"
 #include "scheduler/scheduler_error.hpp"
 #include "scheduler/task_control.hpp"
 #include "scheduler/task_listing.hpp"

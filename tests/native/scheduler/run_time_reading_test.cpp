@@ -52,7 +52,7 @@ TEST_P(RunTimeReadingAcrossClockChanges, ReadsEachTimeAsTheEarliestInstantAfterT
     const ReadingCase& c = GetParam();
     const ZoneGuard zone(c.zone);
     LocalOffsets offsets;
-    const long long day_before = (seconds_from_local_time(c.listed.front().wall) - 86'400) * kMicrosecondsPerSecond;
+    const long long day_before = (seconds_from_local_time(c.listed.front().wall) - 86'400) * microseconds_per_second;
     RunTimeReading reading(offsets, day_before);
     for (const Listed& time : c.listed) {
         const std::optional<long long> instant = reading.next(time.wall);
@@ -61,7 +61,7 @@ TEST_P(RunTimeReadingAcrossClockChanges, ReadsEachTimeAsTheEarliestInstantAfterT
             continue;
         }
         const long long expected = (seconds_from_local_time(time.wall) - time.offset_minutes * 60LL) *
-                                       kMicrosecondsPerSecond +
+                                       microseconds_per_second +
                                    time.wall.millisecond * 1000LL;
         EXPECT_EQ(instant, expected) << c.what << ": " << time.wall.hour << ":" << time.wall.minute;
     }

@@ -1,10 +1,14 @@
 // runtime_test.cpp: InternalFailure's report on standard error, the last-resort report and abort,
-// and Result's refusal to hand out the half it does not hold.
+// Result's refusal to hand out the half it does not hold, passing a failure on, and the immortal
+// holder.
 #include <cstdlib>
+#include <memory>
 #include <string>
+#include <variant>
 
 #include <gtest/gtest.h>
 
+#include "runtime/immortal.hpp"
 #include "runtime/internal_failure.hpp"
 #include "runtime/last_resort.hpp"
 #include "runtime/result.hpp"
@@ -80,6 +84,36 @@ TEST(Result, ReadingTheMissingHalfIsAnInternalFailure) {
     EXPECT_EQ(failed.error(), "no");
     const std::string report = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(report.find("runtime_test.cpp:"), std::string::npos) << "reported where it was misused:\n" << report;
+}
+
+// A failure passes on unchanged (into a caller whose Result holds another value and a wider failure
+// type); a success goes on to the next step; the checked expression runs once either way.
+TEST(Result, PassingAFailureOnReturnsItAndGoesOnAfterSuccess) {
+    using Wide = std::variant<int, std::string>;
+    int evaluations = 0;
+    auto step = [&](Result<void, std::string> outcome) -> Result<double, Wide> {
+        MORVANE_RETURN_IF_FAILED(++evaluations, outcome);
+        Result<int, std::string> counted = 7;
+        MORVANE_RETURN_IF_FAILED(counted);
+        return counted.value() * 0.5;
+    };
+
+    Result<double, Wide> failed = step(Err{std::string("refused")});
+    ASSERT_FALSE(failed);
+    EXPECT_EQ(std::get<std::string>(failed.error()), "refused");
+    Result<double, Wide> succeeded = step({});
+    ASSERT_TRUE(succeeded);
+    EXPECT_EQ(succeeded.value(), 3.5);
+    EXPECT_EQ(evaluations, 2);
+}
+
+// What is made immortal is never released: its last owner's count stays up.
+TEST(Immortal, KeepsWhatItIsGivenForTheRestOfTheProcess) {
+    auto shared = std::make_shared<int>(1);
+    std::weak_ptr<int> watch = shared;
+    make_immortal(std::move(shared));
+    EXPECT_FALSE(watch.expired());
+    EXPECT_EQ(watch.use_count(), 1);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <winemu/control.h>
 
 #include "runtime/internal_failure.hpp"
+#include "scheduler/own_connection.hpp"
 #include "scheduler/task_operations.hpp"
 #include "scheduler/to_bstr.hpp"
 #include "scheduler_fixture.hpp"
@@ -82,7 +83,7 @@ TEST_F(ToBstr, AllocationFailureInsideAnOperationGivesBackWhatItHolds) {
         testing_support::run_on_thread(apartment, [] {
             const long long apartments_before = winemu_outstanding().apartments;
             winemu_fail_next("SysAllocStringLen", 0, nullptr, nullptr);
-            EXPECT_THROW((void)task_exists("Anything"), InternalFailure);
+            EXPECT_THROW((void)with_own_connection(task_exists, "Anything"), InternalFailure);
             EXPECT_EQ(winemu_outstanding().objects, 0);
             EXPECT_EQ(winemu_outstanding().bstrs, 0);
             EXPECT_EQ(winemu_outstanding().apartments, apartments_before);
@@ -99,11 +100,11 @@ TEST_F(ToBstr, AllocationFailureOfTheNameOrDefinitionClosesTheConnection) {
         void (*operation)();
     };
     const Case cases[] = {
-        {"run_task name", 1, [] { (void)run_task("Anything"); }},
-        {"delete_task name", 1, [] { (void)delete_task("Anything"); }},
-        {"task_exists name", 1, [] { (void)task_exists("Anything"); }},
-        {"register_xml name", 1, [] { (void)register_xml("Anything", testing_support::kTaskXml); }},
-        {"register_xml definition", 2, [] { (void)register_xml("Anything", testing_support::kTaskXml); }},
+        {"run_task name", 1, [] { (void)with_own_connection(run_task, "Anything"); }},
+        {"delete_task name", 1, [] { (void)with_own_connection(delete_task, "Anything"); }},
+        {"task_exists name", 1, [] { (void)with_own_connection(task_exists, "Anything"); }},
+        {"register_xml name", 1, [] { (void)with_own_connection(register_xml, "Anything", testing_support::kTaskXml); }},
+        {"register_xml definition", 2, [] { (void)with_own_connection(register_xml, "Anything", testing_support::kTaskXml); }},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.what);

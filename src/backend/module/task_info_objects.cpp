@@ -1,5 +1,5 @@
 // task_info_objects.cpp: make_task_info, with TaskInfo and TaskState kept in OnceCells.
-#include "module/tasks/task_info_objects.hpp"
+#include "module/task_info_objects.hpp"
 
 #include <string>
 #include <string_view>

@@ -1,5 +1,5 @@
 // datetime_api.cpp: datetime_api, from the capsule datetime.datetime_CAPI kept in a OnceCell.
-#include "module/tasks/datetime_api.hpp"
+#include "module/datetime_api.hpp"
 
 #include "module/once_cell.hpp"
 #include "module/py_ref.hpp"

@@ -1,9 +1,9 @@
 // local_datetime.cpp: LocalDatetimeMaker and utc_microseconds_of.
-#include "module/tasks/local_datetime.hpp"
+#include "module/local_datetime.hpp"
 
 #include <string>
 
-#include "module/tasks/datetime_api.hpp"
+#include "module/datetime_api.hpp"
 #include "runtime/internal_failure.hpp"
 
 namespace morvane::module {
@@ -52,10 +52,10 @@ PyRef LocalDatetimeMaker::make(const std::optional<scheduler::LocalTime>& time) 
 }
 
 PyRef LocalDatetimeMaker::make_at(long long utc_microseconds) {
-    long long utc_seconds = utc_microseconds / scheduler::kMicrosecondsPerSecond;
-    long long fraction = utc_microseconds % scheduler::kMicrosecondsPerSecond;
+    long long utc_seconds = utc_microseconds / scheduler::microseconds_per_second;
+    long long fraction = utc_microseconds % scheduler::microseconds_per_second;
     if (fraction < 0) {
-        fraction += scheduler::kMicrosecondsPerSecond;
+        fraction += scheduler::microseconds_per_second;
         utc_seconds -= 1;
     }
     const int offset = offsets_.at(utc_seconds);
@@ -74,9 +74,9 @@ Result<long long, PythonError> utc_microseconds_of(PyObject* aware) {
         PyDateTime_DATE_GET_HOUR(aware), PyDateTime_DATE_GET_MINUTE(aware), PyDateTime_DATE_GET_SECOND(aware), 0});
     const long long offset_microseconds =
         (PyDateTime_DELTA_GET_DAYS(offset.get()) * 86'400LL + PyDateTime_DELTA_GET_SECONDS(offset.get())) *
-            scheduler::kMicrosecondsPerSecond +
+            scheduler::microseconds_per_second +
         PyDateTime_DELTA_GET_MICROSECONDS(offset.get());
-    return local_seconds * scheduler::kMicrosecondsPerSecond + PyDateTime_DATE_GET_MICROSECOND(aware) -
+    return local_seconds * scheduler::microseconds_per_second + PyDateTime_DATE_GET_MICROSECOND(aware) -
            offset_microseconds;
 }
 

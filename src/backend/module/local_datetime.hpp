@@ -6,11 +6,10 @@
 #include <utility>
 #include <vector>
 
+#include "module/datetime_api.hpp"
 #include "module/py_ref.hpp"
-#include "module/tasks/datetime_api.hpp"
 #include "module/python_error.hpp"
 #include "runtime/result.hpp"
-#include "scheduler/local_offset.hpp"
 #include "scheduler/local_time.hpp"
 
 namespace morvane::module {

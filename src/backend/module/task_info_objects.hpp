@@ -2,9 +2,9 @@
 // scheduler's task records.
 #pragma once
 
+#include "module/local_datetime.hpp"
 #include "module/py_ref.hpp"
 #include "module/python_error.hpp"
-#include "module/tasks/local_datetime.hpp"
 #include "runtime/result.hpp"
 #include "scheduler/task_record.hpp"
 

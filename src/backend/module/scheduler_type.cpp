@@ -5,9 +5,9 @@
 An instance owns one SchedulerSession, opened by tp_new before the instance is allocated, so that
 every instance has one. The session does the real work and is safe to call from any number of
 threads at once: the instance keeps no state of its own that a call changes, which is what lets
-the module run without the interpreter lock. The task methods share their bodies with the
-module-level functions and differ only in their runner (the session's connection) and in the
-binder's messages ("Scheduler.<method>()"). A closed session refuses calls with ValueError, a
+the module run without the interpreter lock. The task methods are the rows of the operation
+catalogue, run by the same generic body as the module-level functions; they differ only in their
+runner (the session's connection) and in the binder's messages ("Scheduler.<method>()"). A closed session refuses calls with ValueError, a
 session used in a forked child with RuntimeError: both after the arguments were bound and
 converted, as the functions check their arguments before any service call.
 
@@ -15,7 +15,7 @@ An instance dropped while open warns with ResourceWarning, as a file does, and i
 forked child the instance is a copy of the parent's: dropping it warns nothing and releases
 nothing (the native session leaves the parent's connection alone there).
 */
-#include "module/tasks/scheduler_type.hpp"
+#include "module/scheduler_type.hpp"
 
 #include <array>
 #include <memory>
@@ -26,12 +26,9 @@ nothing (the native session leaves the parent's connection alone there).
 #include "module/call_signature.hpp"
 #include "module/interpreter_lock.hpp"
 #include "module/module_functions.hpp"
+#include "module/operation_catalogue.hpp"
 #include "module/scheduler_error_mapping.hpp"
-#include "module/session_runner.hpp"
-#include "module/task_operation_bodies.hpp"
-#include "module/tasks/operation_docs.hpp"
-#include "module/tasks/scheduler_object.hpp"
-#include "module/tasks/task_function_bodies.hpp"
+#include "module/scheduler_object.hpp"
 #include "runtime/fork_generation.hpp"
 
 namespace morvane::module {
@@ -40,11 +37,11 @@ namespace {
 using scheduler::SchedulerSession;
 using scheduler::SessionRefusal;
 
-constexpr std::array<std::string_view, 3> kExitParameters = {"exc_type", "exc_value", "traceback"};
-constexpr CallSignature kExit{
+constexpr std::array<std::string_view, 3> exit_parameters = {"exc_type", "exc_value", "traceback"};
+constexpr CallSignature exit_signature{
     .function_name = "__exit__",
     .class_name = "Scheduler",
-    .positional = kExitParameters,
+    .positional = exit_parameters,
     .positional_only = /*all*/ 3,
     .required_positional = /*all*/ 3,
     .keyword_only = {},
@@ -123,7 +120,7 @@ PyObject* scheduler_close(PyObject* self, PyObject*) noexcept {
 
 PyObject* scheduler_enter(PyObject* self, PyObject*) noexcept {
     return call_frame([self]() -> ObjectResult {
-        if (StatusResult ready = usable(self); !ready) return Err{std::move(ready).error()};
+        MORVANE_RETURN_IF_FAILED(usable(self));
         return PyRef::borrow(self);
     });
 }
@@ -131,8 +128,7 @@ PyObject* scheduler_enter(PyObject* self, PyObject*) noexcept {
 PyObject* scheduler_exit(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
     return call_frame([&]() -> ObjectResult {
         std::array<PyObject*, 3> slots{};
-        if (Result<void, PythonError> bound = bind_arguments(kExit, args, nargs, kwnames, slots); !bound)
-            return Err{std::move(bound).error()};
+        MORVANE_RETURN_IF_FAILED(bind_arguments(exit_signature, args, nargs, kwnames, slots));
         close_session(self);
         return PyRef::borrow(Py_False);  // exceptions pass through
     });
@@ -140,41 +136,17 @@ PyObject* scheduler_exit(PyObject* self, PyObject* const* args, Py_ssize_t nargs
 
 PyObject* scheduler_closed(PyObject* self, void*) noexcept { return PyBool_FromLong(session_of(self).closed()); }
 
-constexpr int kMethodFlags = METH_FASTCALL | METH_KEYWORDS;
+constexpr int method_flags = METH_FASTCALL | METH_KEYWORDS;
 
-// The text signatures and docstrings of the operations, joined once at compile time.
-constexpr auto kTaskExistsDoc = docs::join("task_exists($self, task_name)\n--\n\n", docs::kTaskExists);
-constexpr auto kRunTaskDoc = docs::join("run_task($self, task_name)\n--\n\n", docs::kRunTask);
-constexpr auto kDeleteTaskDoc = docs::join("delete_task($self, task_name)\n--\n\n", docs::kDeleteTask);
-constexpr auto kRegisterXmlDoc = docs::join("register_xml($self, task_name, xml_data)\n--\n\n", docs::kRegisterXml);
-constexpr auto kListTasksDoc =
-    docs::join("list_tasks($self, folder='\\\\', *, recursive=False, hidden=False)\n--\n\n", docs::kListTasks);
-constexpr auto kTaskInfoDoc = docs::join("task_info($self, task_name)\n--\n\n", docs::kTaskInfo);
-constexpr auto kTaskXmlDoc = docs::join("task_xml($self, task_name)\n--\n\n", docs::kTaskXml);
-constexpr auto kEnableTaskDoc = docs::join("enable_task($self, task_name)\n--\n\n", docs::kEnableTask);
-constexpr auto kDisableTaskDoc = docs::join("disable_task($self, task_name)\n--\n\n", docs::kDisableTask);
-constexpr auto kStopTaskDoc = docs::join("stop_task($self, task_name)\n--\n\n", docs::kStopTask);
-constexpr auto kRunTimesDoc =
-    docs::join("run_times($self, task_name, start, end, *, max_count=None)\n--\n\n", docs::kRunTimes);
-
-PyMethodDef method_table[] = {
-    {"task_exists", as_method(method_entry<TaskExists>), kMethodFlags, kTaskExistsDoc.data()},
-    {"run_task", as_method(method_entry<RunTask>), kMethodFlags, kRunTaskDoc.data()},
-    {"delete_task", as_method(method_entry<DeleteTask>), kMethodFlags, kDeleteTaskDoc.data()},
-    {"register_xml", as_method(method_entry<RegisterXml>), kMethodFlags, kRegisterXmlDoc.data()},
-    {"list_tasks", as_method(method_entry<ListTasks>), kMethodFlags, kListTasksDoc.data()},
-    {"task_info", as_method(method_entry<TaskInfo>), kMethodFlags, kTaskInfoDoc.data()},
-    {"task_xml", as_method(method_entry<TaskXml>), kMethodFlags, kTaskXmlDoc.data()},
-    {"enable_task", as_method(method_entry<EnableTask>), kMethodFlags, kEnableTaskDoc.data()},
-    {"disable_task", as_method(method_entry<DisableTask>), kMethodFlags, kDisableTaskDoc.data()},
-    {"stop_task", as_method(method_entry<StopTask>), kMethodFlags, kStopTaskDoc.data()},
-    {"run_times", as_method(method_entry<RunTimes>), kMethodFlags, kRunTimesDoc.data()},
-    {"close", reinterpret_cast<PyCFunction>(scheduler_close), METH_NOARGS,
-     "close($self, /)\n--\n\nCloses the session; calls already running finish on its connection. Idempotent."},
-    {"__enter__", reinterpret_cast<PyCFunction>(scheduler_enter), METH_NOARGS, "__enter__($self, /)\n--\n\n"},
-    {"__exit__", as_method(scheduler_exit), kMethodFlags, "__exit__($self, exc_type, exc_value, traceback, /)\n--\n\n"},
-    {nullptr, nullptr, 0, nullptr},  // sentinel
-};
+// Every operation of the catalogue, then the session's own methods.
+auto method_table = SchedulerOperations::method_table<AsSchedulerMethod, Docstrings::shown>(
+    PyMethodDef{"close", reinterpret_cast<PyCFunction>(scheduler_close), METH_NOARGS,
+                "close($self, /)\n--\n\nCloses the session; calls already running finish on its connection. "
+                "Idempotent."},
+    PyMethodDef{"__enter__", reinterpret_cast<PyCFunction>(scheduler_enter), METH_NOARGS, "__enter__($self, /)\n--\n\n"},
+    PyMethodDef{"__exit__", as_method(scheduler_exit), method_flags,
+                "__exit__($self, exc_type, exc_value, traceback, /)\n--\n\n"},
+    PyMethodDef{nullptr, nullptr, 0, nullptr});  // sentinel
 
 PyGetSetDef getset_table[] = {
     {"closed", scheduler_closed, nullptr, "True once close() was called.", nullptr},
@@ -186,7 +158,7 @@ PyType_Slot type_slots[] = {
     {Py_tp_finalize, reinterpret_cast<void*>(scheduler_finalize)},
     {Py_tp_dealloc, reinterpret_cast<void*>(scheduler_dealloc)},
     {Py_tp_repr, reinterpret_cast<void*>(scheduler_repr)},
-    {Py_tp_methods, method_table},
+    {Py_tp_methods, method_table.data()},
     {Py_tp_getset, getset_table},
     {Py_tp_doc, const_cast<char*>("Scheduler()\n--\n\n"
                                   "One connection to the Task Scheduler service, kept open for any number of task "

@@ -1,0 +1,138 @@
+// operation_catalogue.hpp: the task operations, one row each (see operation_row.hpp for what a
+// row declares), and which module and type serve which of them. A new operation is a row here,
+// listed below, and its scheduler function.
+#pragma once
+
+#include <array>
+
+#include "module/operation_arguments.hpp"
+#include "module/operation_entry.hpp"
+#include "module/operation_results.hpp"
+#include "scheduler/task_control.hpp"
+#include "scheduler/task_listing.hpp"
+#include "scheduler/task_operations.hpp"
+#include "scheduler/task_properties.hpp"
+#include "scheduler/task_run_times.hpp"
+
+namespace morvane::module::operations {
+
+// What most rows share: the one parameter task_name, and None as the result.
+struct OnTaskName {
+    static constexpr std::array<Parameter, 1> parameters = {task_name_parameter};
+    static constexpr auto arguments = task_name_arguments;
+    static constexpr auto result = none_result;
+};
+
+struct RegisterXml {
+    static constexpr const char* name = "register_xml";
+    static constexpr std::array<Parameter, 2> parameters = {task_name_parameter, {.name = "xml_data"}};
+    static constexpr std::string_view doc =
+        "Creates a task from its XML definition, or replaces the definition of an existing one.";
+    static constexpr auto arguments = definition_arguments;
+    static constexpr auto operation = scheduler::register_xml;
+    static constexpr auto result = none_result;
+};
+
+struct DeleteTask : OnTaskName {
+    static constexpr const char* name = "delete_task";
+    static constexpr std::string_view doc = "Removes a registered task.";
+    static constexpr auto operation = scheduler::delete_task;
+};
+
+struct RunTask : OnTaskName {
+    static constexpr const char* name = "run_task";
+    static constexpr std::string_view doc = "Starts a registered task now; does not wait for it.";
+    static constexpr auto operation = scheduler::run_task;
+};
+
+struct TaskExists : OnTaskName {
+    static constexpr const char* name = "task_exists";
+    static constexpr std::string_view doc =
+        "True when the task is registered; False when it or a folder on its path is missing.";
+    static constexpr auto operation = scheduler::task_exists;
+    static constexpr auto result = bool_result;
+};
+
+struct ListTasks {
+    static constexpr const char* name = "list_tasks";
+    static constexpr std::array<Parameter, 3> parameters = {{
+        {.name = "folder", .default_text = R"('\\')"},
+        {.name = "recursive", .default_text = "False", .keyword_only = true},
+        {.name = "hidden", .default_text = "False", .keyword_only = true},
+    }};
+    static constexpr std::string_view doc =
+        "The tasks of a folder, and of its subfolders when recursive; hidden ones too when hidden.";
+    static constexpr auto arguments = listing_arguments;
+    static constexpr auto operation = scheduler::list_tasks;
+    static constexpr auto result = task_info_list;
+};
+
+struct TaskInfo : OnTaskName {
+    static constexpr const char* name = "task_info";
+    static constexpr std::string_view doc = "What the service tells of a registered task.";
+    static constexpr auto operation = scheduler::task_info;
+    static constexpr auto result = task_info_object;
+};
+
+struct TaskXml : OnTaskName {
+    static constexpr const char* name = "task_xml";
+    static constexpr std::string_view doc = "The registered definition of a task, as the service returns it.";
+    static constexpr auto operation = scheduler::task_xml;
+    static constexpr auto result = definition_text;
+};
+
+struct EnableTask : OnTaskName {
+    static constexpr const char* name = "enable_task";
+    static constexpr std::string_view doc = "Enables a registered task.";
+    static constexpr auto arguments = enabling_arguments<true>;
+    static constexpr auto operation = scheduler::set_task_enabled;
+};
+
+struct DisableTask : OnTaskName {
+    static constexpr const char* name = "disable_task";
+    static constexpr std::string_view doc = "Disables a registered task.";
+    static constexpr auto arguments = enabling_arguments<false>;
+    static constexpr auto operation = scheduler::set_task_enabled;
+};
+
+struct StopTask : OnTaskName {
+    static constexpr const char* name = "stop_task";
+    static constexpr std::string_view doc = "Stops every running instance of a registered task.";
+    static constexpr auto operation = scheduler::stop_task;
+};
+
+struct RunTimes {
+    static constexpr const char* name = "run_times";
+    static constexpr std::array<Parameter, 4> parameters = {{
+        task_name_parameter,
+        {.name = "start"},
+        {.name = "end"},
+        {.name = "max_count", .default_text = "None", .keyword_only = true},
+    }};
+    static constexpr std::string_view doc =
+        "When the task's triggers start it between two aware datetimes, in order, each instant once, at most\n"
+        "max_count times (None: all of them). Results are aware local datetimes with the offset of their\n"
+        "instant; a disabled task starts at none. Naive datetimes raise TypeError; an end before the start,\n"
+        "or a max_count below 1, ValueError.";
+    static constexpr auto arguments = run_times_arguments;
+    static constexpr auto operation = scheduler::run_times;
+    static constexpr auto result = datetime_list;
+};
+
+}  // namespace morvane::module::operations
+
+namespace morvane::module {
+
+// _morvane_backend's functions, in the order of its __all__ (their docstrings are not shown).
+using BackendOperations =
+    Catalogue<operations::RegisterXml, operations::DeleteTask, operations::RunTask, operations::TaskExists>;
+
+// _morvane_tasks's functions, in the order of its __all__.
+using TaskOperations = Catalogue<operations::ListTasks, operations::TaskInfo, operations::TaskXml,
+                                 operations::EnableTask, operations::DisableTask, operations::StopTask,
+                                 operations::RunTimes>;
+
+// Scheduler serves every operation, as methods.
+using SchedulerOperations = JoinedCatalogue<BackendOperations, TaskOperations>::type;
+
+}  // namespace morvane::module

@@ -1,0 +1,52 @@
+// operation_results.cpp: the result makers of the task operations.
+#include "module/operation_results.hpp"
+
+#include "module/local_datetime.hpp"
+#include "module/task_info_objects.hpp"
+
+namespace morvane::module {
+namespace {
+
+PyRef new_list(std::size_t size) {
+    PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(size)));
+    if (!list) throw InternalFailure("could not make a list: " + fetch_error().describe());
+    return list;
+}
+
+}  // namespace
+
+ObjectResult none_result() { return PyRef::borrow(Py_None); }
+
+ObjectResult bool_result(bool answer) { return PyRef::borrow(answer ? Py_True : Py_False); }
+
+ObjectResult task_info_list(const std::vector<scheduler::TaskRecord>& records) {
+    PyRef list = new_list(records.size());
+    LocalDatetimeMaker times;
+    for (std::size_t index = 0; index < records.size(); ++index) {
+        ObjectResult info = make_task_info(records[index], times);
+        if (!info) return info;
+        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(index), std::move(info).value().release());
+    }
+    return list;
+}
+
+ObjectResult task_info_object(const scheduler::TaskRecord& record) {
+    LocalDatetimeMaker times;
+    return make_task_info(record, times);
+}
+
+ObjectResult definition_text(const std::string& xml) {
+    PyRef made = PyRef::steal(PyUnicode_FromStringAndSize(xml.data(), static_cast<Py_ssize_t>(xml.size())));
+    if (!made) return Err{fetch_error()};  // MemoryError for a definition too large to hold twice
+    return made;
+}
+
+ObjectResult datetime_list(const std::vector<long long>& instants) {
+    PyRef list = new_list(instants.size());
+    LocalDatetimeMaker maker;
+    for (std::size_t index = 0; index < instants.size(); ++index)
+        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(index), maker.make_at(instants[index]).release());
+    return list;
+}
+
+}  // namespace morvane::module

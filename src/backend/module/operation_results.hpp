@@ -1,0 +1,24 @@
+// operation_results.hpp: the result makers of the task operations: from what a scheduler
+// operation answers to the Python object the call returns.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "module/call_frame.hpp"
+#include "scheduler/task_record.hpp"
+
+namespace morvane::module {
+
+// None, for an operation that answers nothing; True or False.
+ObjectResult none_result();
+ObjectResult bool_result(bool answer);
+
+// A list of TaskInfo; a TaskInfo; a str; a list of aware local datetimes of instants given in
+// microseconds since 1970-01-01 00:00 UTC.
+ObjectResult task_info_list(const std::vector<scheduler::TaskRecord>& records);
+ObjectResult task_info_object(const scheduler::TaskRecord& record);
+ObjectResult definition_text(const std::string& xml);
+ObjectResult datetime_list(const std::vector<long long>& instants);
+
+}  // namespace morvane::module
