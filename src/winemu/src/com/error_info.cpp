@@ -11,7 +11,7 @@
 #include "com/error_objects.hpp"
 #include "control/faults.hpp"
 #include "control/platform_call.hpp"
-#include "com/utf.hpp"
+#include "base/utf.hpp"
 
 namespace winemu {
 namespace {
