@@ -1,8 +1,6 @@
 // multithreaded_apartment_usage.cpp: CoIncrementMTAUsage and CoDecrementMTAUsage, paired.
 #include "scheduler/multithreaded_apartment_usage.hpp"
 
-#include <utility>
-
 #include "scheduler/call_failure.hpp"
 #include "scheduler/platform.hpp"
 
@@ -15,12 +13,8 @@ Result<MultithreadedApartmentUsage, SchedulerError> MultithreadedApartmentUsage:
     return MultithreadedApartmentUsage(static_cast<void*>(cookie));
 }
 
-MultithreadedApartmentUsage::MultithreadedApartmentUsage(MultithreadedApartmentUsage&& other) noexcept
-    : cookie_(std::exchange(other.cookie_, nullptr)) {}
-
-MultithreadedApartmentUsage::~MultithreadedApartmentUsage() {
-    // A failure leaves nothing to undo: the cookie is given back or it never was valid.
-    if (cookie_ != nullptr) (void)CoDecrementMTAUsage(static_cast<CO_MTA_USAGE_COOKIE>(cookie_));
+void give_back_mta_usage(void* cookie) noexcept {
+    (void)CoDecrementMTAUsage(static_cast<CO_MTA_USAGE_COOKIE>(cookie));
 }
 
 bool thread_in_multithreaded_apartment() noexcept {

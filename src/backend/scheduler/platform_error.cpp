@@ -34,8 +34,8 @@ WideText PlatformError::message() const {
         return system_message(code_);
     }
 
-    const UniqueBstr& chosen = owned_restricted.length() > 0 ? owned_restricted : owned_description;
-    std::optional<WideText> text = try_copy(trim_trailing_white_space(chosen.view()));
+    const UniqueBstr& chosen = bstr_length(owned_restricted.get()) > 0 ? owned_restricted : owned_description;
+    std::optional<WideText> text = try_copy(trim_trailing_white_space(bstr_view(chosen.get())));
     if (!text) {
         drop_secondary_failure(E_OUTOFMEMORY);
         return {};

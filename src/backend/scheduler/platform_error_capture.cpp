@@ -13,7 +13,7 @@
 
 #include "scheduler/platform_error.hpp"
 #include "scheduler/unique_bstr.hpp"
-#include "scheduler/unique_handle.hpp"
+#include "owners/unique_handle.hpp"
 
 namespace morvane::scheduler {
 namespace {
@@ -114,7 +114,7 @@ PlatformError PlatformError::capture(HRESULT code, int depth) {
     if (!later_info) return PlatformError(code, {});
     const UniqueBstr description = description_of(later_info, depth);
 
-    originate_error(code, description.view(), depth);
+    originate_error(code, bstr_view(description.get()), depth);
     ComPtr<IRestrictedErrorInfo> originated;
     if (ComPtr<IErrorInfo> info = take_error_info())
         originated = query<IRestrictedErrorInfo>(info, IID_IRestrictedErrorInfo, depth);

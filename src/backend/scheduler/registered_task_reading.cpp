@@ -88,7 +88,7 @@ Result<std::string, SchedulerError> read_text_property(IRegisteredTask& task, Te
     const HRESULT outcome = (task.*getter)(text.put());
     if (FAILED(outcome)) return Err{failed_call(outcome, label)};
     if (!text) return Err{call_without_object(label)};
-    return utf8_from_utf16(text.view());
+    return utf8_from_utf16(bstr_view(text.get()));
 }
 
 Result<ComPtr<IRegisteredTask>, SchedulerError> get_task(SchedulerConnection& connection, std::string_view task_name) {

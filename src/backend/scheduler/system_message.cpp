@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "scheduler/platform_error.hpp"
-#include "scheduler/unique_handle.hpp"
+#include "owners/unique_handle.hpp"
 
 namespace morvane::scheduler {
 namespace {

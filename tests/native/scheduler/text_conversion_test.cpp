@@ -18,7 +18,7 @@ using namespace std::string_view_literals;
 
 std::u16string units_of(const UniqueBstr& bstr) {
     std::u16string units;
-    for (WCHAR unit : bstr.view()) units += static_cast<char16_t>(unit);
+    for (WCHAR unit : bstr_view(bstr.get())) units += static_cast<char16_t>(unit);
     return units;
 }
 
@@ -35,7 +35,7 @@ TEST_F(ToBstr, KeepsNulCharactersAndPairsCharactersAboveTheBasicPlane) {
     EXPECT_EQ(units_of(to_bstr("a\0b"sv)), u"a\0b"sv);
     EXPECT_EQ(units_of(to_bstr("\0"sv)), u"\0"sv);
     EXPECT_EQ(units_of(to_bstr("é€\U0001F600!")), u"é€\U0001F600!");
-    EXPECT_EQ(to_bstr("\U0001F600").length(), 2u);
+    EXPECT_EQ(bstr_length(to_bstr("\U0001F600").get()), 2u);
 }
 
 TEST_F(ToBstr, InvalidUtf8BecomesReplacementCharacters) {

@@ -4,69 +4,27 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <string_view>
 #include <utility>
 
 #include <gtest/gtest.h>
+#include "owners/unique_handle.hpp"
 #include <winemu/control.h>
 #include <winemu/windows.h>
 
 namespace winemu_test {
 
-// Owns one COM reference and releases it once; put() hands out the address for an out parameter.
+// The tests own COM references and BSTRs with the same owners as the client and winemu.
 template <typename Interface>
-class Ref {
-public:
-    Ref() = default;
-    explicit Ref(Interface* raw) : raw_(raw) {}
-    Ref(Ref&& other) noexcept : raw_(std::exchange(other.raw_, nullptr)) {}
-    Ref& operator=(Ref&& other) noexcept {
-        if (this != &other) {
-            reset();
-            raw_ = std::exchange(other.raw_, nullptr);
-        }
-        return *this;
-    }
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-    ~Ref() { reset(); }
+using Ref = morvane::ComPtr<Interface>;
+using Bstr = morvane::UniqueHandle<BSTR, &SysFreeString>;
 
-    Interface** put() {
-        reset();
-        return &raw_;
-    }
-    void reset() {
-        if (raw_) std::exchange(raw_, nullptr)->Release();
-    }
-    Interface* get() const { return raw_; }
-    Interface* operator->() const { return raw_; }
-    explicit operator bool() const { return raw_ != nullptr; }
+template <typename Target, typename Source>
+HRESULT query(const Ref<Source>& source, REFIID iid, Ref<Target>& out) {
+    return source->QueryInterface(iid, out.put_void());
+}
 
-    template <typename Other>
-    HRESULT query(REFIID iid, Ref<Other>& out) const {
-        return raw_->QueryInterface(iid, reinterpret_cast<void**>(out.put()));
-    }
-
-private:
-    Interface* raw_ = nullptr;
-};
-
-// Owns a BSTR.
-class Bstr {
-public:
-    Bstr() = default;
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    ~Bstr() { SysFreeString(raw_); }
-    BSTR* put() {
-        SysFreeString(std::exchange(raw_, nullptr));
-        return &raw_;
-    }
-    BSTR get() const { return raw_; }
-    std::u16string_view view() const { return {raw_ ? raw_ : u"", SysStringLen(raw_)}; }
-
-private:
-    BSTR raw_ = nullptr;
-};
+inline std::u16string_view view(const Bstr& text) { return {text ? text.get() : u"", SysStringLen(text.get())}; }
 
 // Runs work on a new thread and waits for it: each call sees a thread with no COM state.
 template <typename Work>
@@ -99,10 +57,10 @@ inline RestrictedDetails read_details(IRestrictedErrorInfo* restricted) {
     const HRESULT result =
         restricted->GetErrorDetails(description.put(), &error, restricted_description.put(), sid.put());
     return {result,
-            std::u16string(description.view()),
+            std::u16string(view(description)),
             description.get() == nullptr,
             error,
-            std::u16string(restricted_description.view()),
+            std::u16string(view(restricted_description)),
             restricted_description.get() == nullptr,
             sid.get() == nullptr};
 }
@@ -112,7 +70,7 @@ inline RestrictedDetails read_details(IRestrictedErrorInfo* restricted) {
 inline std::optional<RestrictedDetails> take_restricted_details() {
     Ref<IRestrictedErrorInfo> restricted;
     Ref<IErrorInfo> info = take_error_info();
-    if (!info || info.query(IID_IRestrictedErrorInfo, restricted) != S_OK) return std::nullopt;
+    if (!info || query(info, IID_IRestrictedErrorInfo, restricted) != S_OK) return std::nullopt;
     return read_details(restricted.get());
 }
 

@@ -26,19 +26,12 @@ RoOriginateErrorFunction find_ro_originate_error() {
     return reinterpret_cast<RoOriginateErrorFunction>(reinterpret_cast<void (*)()>(address));
 }
 
-// An owned HSTRING.
-class Hstring {
+// An HSTRING made from a text, owned.
+class Hstring : public morvane::UniqueHandle<HSTRING, &WindowsDeleteString> {
 public:
     explicit Hstring(std::u16string_view text) {
-        EXPECT_EQ(WindowsCreateString(text.data(), static_cast<UINT32>(text.size()), &raw_), S_OK);
+        EXPECT_EQ(WindowsCreateString(text.data(), static_cast<UINT32>(text.size()), put()), S_OK);
     }
-    Hstring(const Hstring&) = delete;
-    Hstring& operator=(const Hstring&) = delete;
-    ~Hstring() { WindowsDeleteString(raw_); }
-    HSTRING get() const { return raw_; }
-
-private:
-    HSTRING raw_ = nullptr;
 };
 
 class Combase : public ::testing::Test {

@@ -12,9 +12,11 @@ namespace {
 
 using winemu_test::Bstr;
 using winemu_test::on_fresh_thread;
+using winemu_test::query;
 using winemu_test::read_details;
 using winemu_test::Ref;
 using winemu_test::take_error_info;
+using winemu_test::view;
 
 class ErrorInfo : public ::testing::Test {
 protected:
@@ -64,7 +66,7 @@ TEST_F(ErrorInfo, SetErrorInfoKeepsItsOwnReferenceAndReplacesOrClears) {
     winemu_set_plain_error("newer");  // replaces, releasing the thread's reference
     Bstr description;
     take_error_info()->GetDescription(description.put());
-    EXPECT_EQ(description.view(), u"newer");
+    EXPECT_EQ(view(description), u"newer");
 
     EXPECT_EQ(SetErrorInfo(0, original.get()), S_OK);
     EXPECT_EQ(SetErrorInfo(0, nullptr), S_OK);
@@ -80,7 +82,7 @@ TEST_F(ErrorInfo, EachThreadHasItsOwnObject) {
     });
     Bstr description;
     take_error_info()->GetDescription(description.put());
-    EXPECT_EQ(description.view(), u"main thread");
+    EXPECT_EQ(view(description), u"main thread");
 }
 
 struct QueryCase {
@@ -105,9 +107,9 @@ TEST_F(ErrorInfo, InterfacesOfTheTwoKinds) {
     Ref<IErrorInfo> plain = take_error_info();
     for (const QueryCase& c : cases) {
         Ref<IUnknown> found;
-        EXPECT_EQ(restricted.query(c.iid, found), c.restricted_offers ? S_OK : E_NOINTERFACE) << c.name;
+        EXPECT_EQ(query(restricted, c.iid, found), c.restricted_offers ? S_OK : E_NOINTERFACE) << c.name;
         EXPECT_EQ(static_cast<bool>(found), c.restricted_offers) << c.name;
-        EXPECT_EQ(plain.query(c.iid, found), c.plain_offers ? S_OK : E_NOINTERFACE) << c.name;
+        EXPECT_EQ(query(plain, c.iid, found), c.plain_offers ? S_OK : E_NOINTERFACE) << c.name;
         EXPECT_EQ(static_cast<bool>(found), c.plain_offers) << c.name;
     }
     EXPECT_EQ(restricted->QueryInterface(IID_IErrorInfo, nullptr), E_POINTER);
@@ -117,17 +119,17 @@ TEST_F(ErrorInfo, IdentityIsTheSameThroughEveryInterface) {
     winemu_set_restricted_error(E_FAIL, nullptr, nullptr);
     Ref<IErrorInfo> info = take_error_info();
     Ref<IRestrictedErrorInfo> restricted;
-    ASSERT_EQ(info.query(IID_IRestrictedErrorInfo, restricted), S_OK);
+    ASSERT_EQ(query(info, IID_IRestrictedErrorInfo, restricted), S_OK);
     Ref<ILanguageExceptionErrorInfo2> language;
-    ASSERT_EQ(restricted.query(IID_ILanguageExceptionErrorInfo2, language), S_OK);
+    ASSERT_EQ(query(restricted, IID_ILanguageExceptionErrorInfo2, language), S_OK);
     Ref<IUnknown> from_info, from_restricted, from_language;
-    info.query(IID_IUnknown, from_info);
-    restricted.query(IID_IUnknown, from_restricted);
-    language.query(IID_IUnknown, from_language);
+    query(info, IID_IUnknown, from_info);
+    query(restricted, IID_IUnknown, from_restricted);
+    query(language, IID_IUnknown, from_language);
     EXPECT_EQ(from_info.get(), from_restricted.get());
     EXPECT_EQ(from_info.get(), from_language.get());
     Ref<IErrorInfo> back;
-    ASSERT_EQ(language.query(IID_IErrorInfo, back), S_OK);
+    ASSERT_EQ(query(language, IID_IErrorInfo, back), S_OK);
     EXPECT_EQ(back.get(), info.get());
 }
 
@@ -163,7 +165,7 @@ TEST_F(ErrorInfo, ReferencesTakenAndDroppedOnManyThreadsBalance) {
 TEST_F(ErrorInfo, RestrictedDetailsAreReportedAsLeft) {
     winemu_set_restricted_error(E_ACCESSDENIED, "Access is denied.\r\n", "Task \xC3\xA9 refused");
     Ref<IRestrictedErrorInfo> restricted;
-    ASSERT_EQ(take_error_info().query(IID_IRestrictedErrorInfo, restricted), S_OK);
+    ASSERT_EQ(query(take_error_info(), IID_IRestrictedErrorInfo, restricted), S_OK);
     const auto details = read_details(restricted.get());
     ASSERT_EQ(details.result, S_OK);
     EXPECT_EQ(details.description, u"Access is denied.\r\n");
@@ -188,7 +190,7 @@ TEST_F(ErrorInfo, MissingTextsAreNullBstrsAndEmptyTextsAreEmptyBstrs) {
 TEST_F(ErrorInfo, GetErrorDetailsRefusesNullOutValues) {
     winemu_set_restricted_error(E_FAIL, "d", "r");
     Ref<IRestrictedErrorInfo> restricted;
-    ASSERT_EQ(take_error_info().query(IID_IRestrictedErrorInfo, restricted), S_OK);
+    ASSERT_EQ(query(take_error_info(), IID_IRestrictedErrorInfo, restricted), S_OK);
     Bstr description, restricted_description, sid;
     HRESULT error = E_FAIL;
     EXPECT_EQ(restricted->GetErrorDetails(nullptr, &error, restricted_description.put(), sid.put()), E_POINTER);
@@ -222,7 +224,7 @@ TEST_F(ErrorInfo, GetDescriptionOfARestrictedObjectPrefersTheRestrictedText) {
         Bstr text;
         EXPECT_EQ(take_error_info()->GetDescription(text.put()), S_OK) << c.what;
         EXPECT_EQ(text.get() == nullptr, c.expected_null) << c.what;
-        EXPECT_EQ(text.view(), c.expected) << c.what;
+        EXPECT_EQ(view(text), c.expected) << c.what;
     }
 }
 
@@ -231,7 +233,7 @@ TEST_F(ErrorInfo, PlainObjectGivesItsDescriptionUnchanged) {
     Ref<IErrorInfo> info = take_error_info();
     Bstr text;
     ASSERT_EQ(info->GetDescription(text.put()), S_OK);
-    EXPECT_EQ(text.view(), u"  line one\nline two\r\n");
+    EXPECT_EQ(view(text), u"  line one\nline two\r\n");
     EXPECT_EQ(info->GetDescription(nullptr), E_POINTER);
     GUID guid{1, 2, 3, {4}};
     EXPECT_EQ(info->GetGUID(&guid), S_OK);
@@ -241,7 +243,7 @@ TEST_F(ErrorInfo, PlainObjectGivesItsDescriptionUnchanged) {
 TEST_F(ErrorInfo, LanguageExceptionMethodsHaveNothingToGive) {
     winemu_set_restricted_error(E_FAIL, "d", "r");
     Ref<ILanguageExceptionErrorInfo2> language;
-    ASSERT_EQ(take_error_info().query(IID_ILanguageExceptionErrorInfo2, language), S_OK);
+    ASSERT_EQ(query(take_error_info(), IID_ILanguageExceptionErrorInfo2, language), S_OK);
     EXPECT_EQ(language->CapturePropagationContext(nullptr), S_OK);
     Ref<IUnknown> exception;
     EXPECT_EQ(language->GetLanguageException(exception.put()), S_OK);
@@ -271,7 +273,7 @@ TEST_F(ErrorInfo, ControlTextsAreDecodedFromUtf8) {
         winemu_set_plain_error(c.utf8);
         Bstr text;
         take_error_info()->GetDescription(text.put());
-        EXPECT_EQ(text.view(), c.utf16) << c.utf8;
+        EXPECT_EQ(view(text), c.utf16) << c.utf8;
     }
 }
 

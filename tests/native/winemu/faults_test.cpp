@@ -15,9 +15,11 @@ namespace {
 
 using winemu_test::Bstr;
 using winemu_test::on_fresh_thread;
+using winemu_test::query;
 using winemu_test::Ref;
 using winemu_test::take_error_info;
 using winemu_test::take_restricted_details;
+using winemu_test::view;
 
 class Faults : public ::testing::Test {
 protected:
@@ -195,17 +197,17 @@ TEST_F(Faults, PlainDescriptionLeavesOnlyAnIErrorInfo) {
     Ref<IErrorInfo> info = take_error_info();
     ASSERT_TRUE(info);
     Ref<IRestrictedErrorInfo> restricted;
-    EXPECT_EQ(info.query(IID_IRestrictedErrorInfo, restricted), E_NOINTERFACE);
+    EXPECT_EQ(query(info, IID_IRestrictedErrorInfo, restricted), E_NOINTERFACE);
     Bstr text;
     info->GetDescription(text.put());
-    EXPECT_EQ(text.view(), u"plain words");
+    EXPECT_EQ(view(text), u"plain words");
 }
 
 TEST_F(Faults, RestrictedDescriptionWinsOverPlain) {
     winemu_fail_next("CoInitializeEx", E_FAIL, "restricted", "plain");
     ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), E_FAIL);
     Ref<IRestrictedErrorInfo> restricted;
-    EXPECT_EQ(take_error_info().query(IID_IRestrictedErrorInfo, restricted), S_OK);
+    EXPECT_EQ(query(take_error_info(), IID_IRestrictedErrorInfo, restricted), S_OK);
 }
 
 // Through a call that leaves the thread's error object alone (a Co* call would discard it).
@@ -216,7 +218,7 @@ TEST_F(Faults, WithoutDescriptionsNoErrorObjectIsLeft) {
     ASSERT_EQ(WindowsCreateString(u"x", 1, &string), E_FAIL);
     Bstr text;
     take_error_info()->GetDescription(text.put());
-    EXPECT_EQ(text.view(), u"older") << "the thread's earlier object is not touched";
+    EXPECT_EQ(view(text), u"older") << "the thread's earlier object is not touched";
 }
 
 TEST_F(Faults, GetErrorInfoFaultHandsNothingOverAndKeepsTheThreadObject) {
@@ -234,9 +236,9 @@ TEST_F(Faults, ErrorObjectMethodsCanBeFaulted) {
     winemu_set_restricted_error(E_FAIL, "d", "r");
     Ref<IErrorInfo> info = take_error_info();
     Ref<IRestrictedErrorInfo> restricted;
-    ASSERT_EQ(info.query(IID_IRestrictedErrorInfo, restricted), S_OK);
+    ASSERT_EQ(query(info, IID_IRestrictedErrorInfo, restricted), S_OK);
     Ref<ILanguageExceptionErrorInfo2> language;
-    ASSERT_EQ(info.query(IID_ILanguageExceptionErrorInfo2, language), S_OK);
+    ASSERT_EQ(query(info, IID_ILanguageExceptionErrorInfo2, language), S_OK);
 
     winemu_fail_next("GetDescription", E_OUTOFMEMORY, nullptr, nullptr);
     Bstr text;

@@ -121,10 +121,10 @@ TEST_F(RegisteredTaskTest, PropertiesAnswerForEachSituationOfTheTask) {
         EXPECT_EQ(next, 0.0) << "no time trigger";
         Bstr xml;
         EXPECT_EQ(task->get_Xml(xml.put()), c.definition_hr);
-        EXPECT_EQ(xml.view().find(u"<Actions>") != std::u16string_view::npos, c.definition_hr == S_OK);
+        EXPECT_EQ(view(xml).find(u"<Actions>") != std::u16string_view::npos, c.definition_hr == S_OK);
         Bstr path;
         EXPECT_EQ(task->get_Path(path.put()), S_OK);
-        EXPECT_EQ(path.view(), u"\\" + c.name);
+        EXPECT_EQ(view(path), u"\\" + c.name);
     }
     Ref<IRegisteredTask> task = listed(u"Fresh");
     EXPECT_EQ(task->get_State(nullptr), E_POINTER);
@@ -218,7 +218,7 @@ TEST_F(RegisteredTaskTest, PutEnabledRewritesTheStoredDefinition) {
     EXPECT_EQ(state_of(again.get()), TASK_STATE_READY);
     Bstr xml;
     ASSERT_EQ(again->get_Xml(xml.put()), S_OK);
-    EXPECT_NE(xml.view().find(u"<Enabled>true</Enabled>"), std::u16string_view::npos);
+    EXPECT_NE(view(xml).find(u"<Enabled>true</Enabled>"), std::u16string_view::npos);
 
     ASSERT_EQ(again->put_Enabled(VARIANT_FALSE), S_OK);
     ASSERT_EQ(again->put_Enabled(VARIANT_FALSE), S_OK);  // already so: nothing to write

@@ -32,7 +32,7 @@ protected:
             EXPECT_EQ(collection->get_Item(integer_index(VT_I4, i), item.put()), S_OK);
             Bstr path;
             EXPECT_EQ(item->get_Path(path.put()), S_OK);
-            names.emplace_back(path.view());
+            names.emplace_back(view(path));
         }
         return names;
     }

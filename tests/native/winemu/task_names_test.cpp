@@ -120,7 +120,7 @@ TEST_F(TaskNames, MatchCaseInsensitivelyAndKeepTheFirstSpelling) {
     EXPECT_EQ(path_of(task.get()), u"\\Reports\\Nightly Backup");
     Bstr name;
     ASSERT_EQ(task->get_Name(name.put()), S_OK);
-    EXPECT_EQ(name.view(), u"Nightly Backup");
+    EXPECT_EQ(view(name), u"Nightly Backup");
 
     // Replacing under another spelling keeps the first one; a new task in the folder keeps the
     // folder's spelling.
@@ -193,9 +193,9 @@ TEST_F(TaskNames, FoldersOpenRelativeAndAbsolute) {
     ASSERT_EQ(root_->GetFolder(Text(u"one").get(), one.put()), S_OK);
     Bstr text;
     ASSERT_EQ(one->get_Path(text.put()), S_OK);
-    EXPECT_EQ(text.view(), u"\\One");
+    EXPECT_EQ(view(text), u"\\One");
     ASSERT_EQ(one->get_Name(text.put()), S_OK);
-    EXPECT_EQ(text.view(), u"One");
+    EXPECT_EQ(view(text), u"One");
 
     Ref<IRegisteredTask> task;
     ASSERT_EQ(one->GetTask(Text(u"TWO\\task").get(), task.put()), S_OK);
@@ -216,7 +216,7 @@ TEST_F(TaskNames, FoldersOpenRelativeAndAbsolute) {
     EXPECT_EQ(one->GetFolder(Text(u"\\").get(), folder.put()), invalid_name);
     ASSERT_EQ(one->GetFolder(Text(u"").get(), folder.put()), S_OK);
     ASSERT_EQ(folder->get_Path(text.put()), S_OK);
-    EXPECT_EQ(text.view(), u"\\One");
+    EXPECT_EQ(view(text), u"\\One");
     // Only the root makes up a name for a task registered without one.
     VARIANT empty{};
     Ref<IRegisteredTask> unnamed;
@@ -224,7 +224,7 @@ TEST_F(TaskNames, FoldersOpenRelativeAndAbsolute) {
                                 unnamed.put()),
               E_INVALIDARG);
     ASSERT_EQ(root_->get_Path(text.put()), S_OK);
-    EXPECT_EQ(text.view(), u"\\");
+    EXPECT_EQ(view(text), u"\\");
 }
 
 TEST_F(TaskNames, HostileNamesNeverLeaveTheLibrary) {
@@ -340,9 +340,9 @@ TEST_F(TaskNames, ServiceConnectionRules) {
     Ref<IUnknown> unknown;
     Ref<IDispatch> dispatch;
     Ref<ITaskFolder> not_a_folder;
-    EXPECT_EQ(fresh.query(IID_IUnknown, unknown), S_OK);
-    EXPECT_EQ(folder.query(IID_IDispatch, dispatch), S_OK);
-    EXPECT_EQ(fresh.query(IID_ITaskFolder, not_a_folder), E_NOINTERFACE);
+    EXPECT_EQ(query(fresh, IID_IUnknown, unknown), S_OK);
+    EXPECT_EQ(query(folder, IID_IDispatch, dispatch), S_OK);
+    EXPECT_EQ(query(fresh, IID_ITaskFolder, not_a_folder), E_NOINTERFACE);
     EXPECT_FALSE(not_a_folder);
     EXPECT_EQ(fresh->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
 }

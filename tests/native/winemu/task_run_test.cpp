@@ -164,7 +164,7 @@ TEST_F(TaskRun, StartsTheProgramInItsWorkingDirectoryAndReapsIt) {
     EXPECT_EQ(static_cast<long>(engine_pid), runner);
     Bstr path;
     ASSERT_EQ(running->get_Path(path.put()), S_OK);
-    EXPECT_EQ(path.view(), u"\\Toucher");
+    EXPECT_EQ(view(path), u"\\Toucher");
     // No zombie: the child is reaped without the caller waiting for it.
     const std::string proc = "/proc/" + std::to_string(pid);
     EXPECT_TRUE(eventually([&] { return access(proc.c_str(), F_OK) != 0; })) << "still there: " << proc;

@@ -43,7 +43,7 @@ protected:
                 continue;
             }
             Bstr xml;
-            if (FAILED(task->get_Xml(xml.put())) || !is_whole_definition(xml.view())) ++bad_reads;
+            if (FAILED(task->get_Xml(xml.put())) || !is_whole_definition(view(xml))) ++bad_reads;
         }
     }
 

@@ -16,20 +16,14 @@
 
 namespace winemu_test {
 
-// Owns a BSTR made from a text; null() is the null BSTR.
-class Text {
+// A BSTR made from a text; null() is the null BSTR.
+class Text : public Bstr {
 public:
-    explicit Text(std::u16string_view text) : raw_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
+    explicit Text(std::u16string_view text) : Bstr(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
     static Text null() { return Text(); }
-    Text(const Text&) = delete;
-    Text& operator=(const Text&) = delete;
-    Text(Text&& other) noexcept : raw_(std::exchange(other.raw_, nullptr)) {}
-    ~Text() { SysFreeString(raw_); }
-    BSTR get() const { return raw_; }
 
 private:
     Text() = default;
-    BSTR raw_ = nullptr;
 };
 
 inline std::u16string u16(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
@@ -185,22 +179,22 @@ protected:
         Ref<IErrorInfo> info = take_error_info();
         if (!info) return refusal;
         Ref<IRestrictedErrorInfo> restricted;
-        if (FAILED(info.query(IID_IRestrictedErrorInfo, restricted))) return refusal;
+        if (FAILED(query(info, IID_IRestrictedErrorInfo, restricted))) return refusal;
         Bstr description;
         Bstr detail;
         Bstr sid;
         HRESULT code = S_OK;
         EXPECT_EQ(restricted->GetErrorDetails(description.put(), &code, detail.put(), sid.put()), S_OK);
         EXPECT_EQ(code, hr);
-        EXPECT_FALSE(description.view().empty());  // the system's text of the code
-        refusal.description = std::u16string(detail.view());
+        EXPECT_FALSE(view(description).empty());  // the system's text of the code
+        refusal.description = std::u16string(view(detail));
         return refusal;
     }
 
     static std::u16string path_of(IRegisteredTask* task) {
         Bstr path;
         EXPECT_EQ(task->get_Path(path.put()), S_OK);
-        return std::u16string(path.view());
+        return std::u16string(view(path));
     }
 
     // Every file and directory under `root`, as paths relative to it.

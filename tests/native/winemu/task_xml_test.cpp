@@ -127,7 +127,7 @@ TEST_F(TaskXml, AcceptedDefinitions) {
         ASSERT_EQ(task->get_Xml(xml.put()), S_OK);
         std::u16string expected = c.xml;
         if (!expected.empty() && expected.front() == u'\xFEFF') expected.erase(0, 1);
-        EXPECT_EQ(xml.view(), expected) << c.what;
+        EXPECT_EQ(view(xml), expected) << c.what;
     }
 }
 
@@ -174,7 +174,7 @@ TEST_F(TaskXml, TaskDisableRegistersTheTaskDisabled) {
         }
         Bstr xml;
         ASSERT_EQ(task->get_Xml(xml.put()), S_OK);
-        const std::u16string_view text = xml.view();
+        const std::u16string_view text = view(xml);
         EXPECT_NE(text.find(u"Enabled>false</"), std::u16string_view::npos);
         EXPECT_EQ(text.find(u"Enabled>true</"), std::u16string_view::npos);
         EXPECT_TRUE(text.find(u"<!-- kept -->") != std::u16string_view::npos || c.xml.find(u"kept") == std::u16string::npos);
@@ -197,7 +197,7 @@ TEST_F(TaskXml, RefusalsDoNotDisturbAnExistingDefinition) {
     ASSERT_EQ(get_task(u"Checked", &task), S_OK);
     Bstr xml;
     ASSERT_EQ(task->get_Xml(xml.put()), S_OK);
-    EXPECT_NE(xml.view().find(u"/bin/original"), std::u16string_view::npos);
+    EXPECT_NE(view(xml).find(u"/bin/original"), std::u16string_view::npos);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include "com/last_error.hpp"
 #include "com/live_objects.hpp"
 #include "control/platform_call.hpp"
-#include "com/text_units.hpp"
+#include "base/text_units.hpp"
 #include "control/violations.hpp"
 
 namespace winemu {

@@ -6,7 +6,7 @@
 
 #include "com/com_object.hpp"
 #include "com/journaled_references.hpp"
-#include "com/object_identity.hpp"
+#include "base/object_identity.hpp"
 #include "control/platform_call.hpp"
 
 namespace winemu {

@@ -11,7 +11,7 @@
 #include "com/error_objects.hpp"
 #include "control/faults.hpp"
 #include "control/platform_call.hpp"
-#include "com/utf.hpp"
+#include "base/utf.hpp"
 
 namespace winemu {
 namespace {
@@ -45,11 +45,11 @@ ComPtr<IErrorInfo> take_thread_error() noexcept { return std::move(current_error
 void leave_restricted_error(HRESULT error, std::optional<std::u16string_view> description,
                             std::optional<std::u16string_view> restricted_description) noexcept {
     replace_thread_error(
-        ComPtr<IErrorInfo>::attach(new_restricted_error_object(error, description, restricted_description)));
+        ComPtr<IErrorInfo>(new_restricted_error_object(error, description, restricted_description)));
 }
 
 void leave_plain_error(std::u16string_view description) noexcept {
-    replace_thread_error(ComPtr<IErrorInfo>::attach(new_plain_error_object(description)));
+    replace_thread_error(ComPtr<IErrorInfo>(new_plain_error_object(description)));
 }
 
 }  // namespace winemu
@@ -76,7 +76,7 @@ WINEMU_API HRESULT SetErrorInfo(ULONG dwReserved, IErrorInfo* perrinfo) {
     if (const auto fault = winemu::enter_call("SetErrorInfo")) return call.returns(*fault);
     if (dwReserved != 0) return call.returns(E_INVALIDARG);
     if (perrinfo) perrinfo->AddRef();
-    winemu::replace_thread_error(winemu::ComPtr<IErrorInfo>::attach(perrinfo));
+    winemu::replace_thread_error(winemu::ComPtr<IErrorInfo>(perrinfo));
     return call.returns(S_OK);
 }
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "com/com_object.hpp"
-#include "com/object_identity.hpp"
+#include "base/object_identity.hpp"
 #include "control/platform_call.hpp"
 
 namespace winemu {

@@ -17,11 +17,10 @@
 
 #include <winemu/control.h>
 
-#include "com/error_objects.hpp"
+#include "base/com_runtime.hpp"
+#include "base/utf.hpp"
 #include "control/control_text.hpp"
 #include "control/platform_call.hpp"
-#include "com/system_messages.hpp"
-#include "com/utf.hpp"
 #include "control/thread_tallies.hpp"
 
 namespace winemu {
@@ -132,9 +131,9 @@ std::optional<Fault> take_fault(const char* call) {
 // The error object a fault asks for, left as the real failing call would leave it.
 void leave_error_of(const Fault& fault) noexcept {
     if (fault.description) {
-        leave_restricted_error(fault.hresult, system_message(static_cast<DWORD>(fault.hresult)), *fault.description);
+        com_runtime().leave_restricted_error(fault.hresult, *fault.description);
     } else if (fault.plain_description) {
-        leave_plain_error(*fault.plain_description);
+        com_runtime().leave_plain_error(*fault.plain_description);
     }
 }
 

@@ -6,10 +6,10 @@
 
 #include <winemu/com.h>
 
-#include "com/error_objects.hpp"
+#include "base/com_runtime.hpp"
+#include "base/utf.hpp"
 #include "control/thread_number.hpp"
 #include "control/thread_tallies.hpp"
-#include "com/utf.hpp"
 #include "control/violations.hpp"
 
 namespace winemu {
@@ -49,14 +49,14 @@ PlatformCall::PlatformCall(std::string_view name, ErrorInfoUse use) noexcept : o
             record_.emplace();
             record_->thread = thread_number();
             record_->call = name;
-            record_->apartments = thread_apartment_entries();
+            record_->apartments = com_runtime().thread_apartment_entries();
             record_->objects = tally_sum(Tally::objects);
             record_->bstrs = tally_sum(Tally::bstrs);
         } catch (...) {
             record_.reset();
         }
     }
-    if (use == ErrorInfoUse::discards) replace_thread_error({});
+    if (use == ErrorInfoUse::discards) com_runtime().discard_thread_error();
 }
 
 PlatformCall::PlatformCall(std::string_view name, const ObjectIdentity& object, ErrorInfoUse use) noexcept
@@ -72,7 +72,7 @@ PlatformCall::~PlatformCall() {
 }
 
 void PlatformCall::check_object(std::string_view name, const ObjectIdentity& object) noexcept {
-    const HomeAccess access = access_from_this_thread(object.home());
+    const HomeAccess access = com_runtime().access_from_this_thread(object.home());
     if (access == HomeAccess::usable) return;
     const bool wrong_apartment = access == HomeAccess::other_thread || access == HomeAccess::single_threaded_caller;
     if (wrong_apartment && object.agile()) return;

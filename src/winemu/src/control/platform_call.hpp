@@ -23,7 +23,7 @@
 #include <winemu/types.h>
 
 #include "control/journal.hpp"
-#include "com/object_identity.hpp"
+#include "base/object_identity.hpp"
 
 namespace winemu {
 

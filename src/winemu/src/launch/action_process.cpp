@@ -84,7 +84,7 @@ std::optional<GatedAction> GatedAction::fork(const PreparedLaunch& prepared) noe
 int GatedAction::open_gate() noexcept {
     const char open = 1;
     [[maybe_unused]] const ssize_t ignored = write(gate_.get(), &open, 1);
-    gate_.close();
+    gate_.reset();
     int error = 0;
     ssize_t got;
     do {

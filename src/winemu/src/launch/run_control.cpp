@@ -3,7 +3,7 @@
 
 #include <winemu/control.h>
 
-#include "com/utf.hpp"
+#include "base/utf.hpp"
 #include "control/control_text.hpp"
 #include "launch/live_runs.hpp"
 #include "launch/run_lock.hpp"

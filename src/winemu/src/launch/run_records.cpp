@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cstdio>
 
-#include "com/utf.hpp"
+#include "base/utf.hpp"
 
 namespace winemu {
 namespace {

@@ -7,7 +7,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "com/utf.hpp"
+#include "base/utf.hpp"
 #include "launch/live_runs.hpp"
 #include "launch/run_lock.hpp"
 #include "launch/run_order.hpp"

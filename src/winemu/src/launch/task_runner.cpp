@@ -14,7 +14,7 @@
 
 #include <winemu/types.h>
 
-#include "com/utf.hpp"
+#include "base/utf.hpp"
 #include "launch/action_process.hpp"
 #include "launch/live_runs.hpp"
 #include "launch/run_order.hpp"

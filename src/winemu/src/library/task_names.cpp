@@ -1,7 +1,7 @@
 // task_names.cpp: Windows' rules for the names of tasks and task folders.
 #include "library/task_names.hpp"
 
-#include "com/text_units.hpp"
+#include "base/text_units.hpp"
 
 namespace winemu {
 namespace {

@@ -7,8 +7,8 @@
 
 #include <locale.h>
 
-#include "com/text_units.hpp"
-#include "com/utf.hpp"
+#include "base/text_units.hpp"
+#include "base/utf.hpp"
 
 namespace winemu {
 namespace {

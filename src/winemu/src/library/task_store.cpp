@@ -19,7 +19,7 @@
 #include "library/task_limits.hpp"
 #include "library/task_paths.hpp"
 #include "library/unique_fd.hpp"
-#include "com/utf.hpp"
+#include "base/utf.hpp"
 
 namespace winemu {
 namespace {

@@ -12,8 +12,8 @@
 
 #include "library/schema_values.hpp"
 #include "library/task_limits.hpp"
-#include "com/text_units.hpp"
-#include "com/utf.hpp"
+#include "base/text_units.hpp"
+#include "base/utf.hpp"
 #include "library/schema_check.hpp"
 #include "library/xml_prescan.hpp"
 

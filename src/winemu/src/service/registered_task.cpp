@@ -7,7 +7,7 @@
 
 #include "com/bstr_text.hpp"
 #include "com/com_guard.hpp"
-#include "com/utf.hpp"
+#include "base/utf.hpp"
 #include "control/platform_call.hpp"
 #include "launch/live_runs.hpp"
 #include "launch/run_results.hpp"

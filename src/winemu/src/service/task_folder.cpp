@@ -245,7 +245,7 @@ private:
             const HRESULT made = create_registered_task(library_, std::move(path), StoredTask{std::move(summary.path), {}},
                                                         summary.facts, &task, directory);
             if (FAILED(made)) return made;
-            tasks.push_back({std::move(summary.name), ComPtr<IRegisteredTask>::attach(task)});
+            tasks.push_back({std::move(summary.name), ComPtr<IRegisteredTask>(task)});
         }
         sort_by_name(tasks);
         return create_task_collection(std::move(tasks), out);
@@ -259,7 +259,7 @@ private:
             PathElements path = folder_;
             path.push_back(name);
             std::u16string display = display_ == u"\\" ? display_ + name : display_ + u"\\" + name;
-            auto folder = ComPtr<ITaskFolder>::attach(new TaskFolder(library_, std::move(path), std::move(display)));
+            auto folder = ComPtr<ITaskFolder>(new TaskFolder(library_, std::move(path), std::move(display)));
             folders.push_back({std::move(name), std::move(folder)});
         }
         sort_by_name(folders);

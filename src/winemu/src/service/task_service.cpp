@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "com/bstr_text.hpp"
+#include "com/class_registry.hpp"
 #include "com/com_guard.hpp"
 #include "control/platform_call.hpp"
 #include "control/service_environment.hpp"
@@ -13,8 +14,8 @@
 #include "service/service_object.hpp"
 #include "service/task_folder.hpp"
 #include "library/task_library.hpp"
-#include "com/text_units.hpp"
-#include "com/utf.hpp"
+#include "base/text_units.hpp"
+#include "base/utf.hpp"
 
 namespace winemu {
 namespace {
@@ -141,5 +142,13 @@ HRESULT create_task_service(REFIID riid, void** ppv) noexcept {
     *ppv = nullptr;
     return guarded([&] { return (new TaskService)->hand_out(riid, ppv); });
 }
+
+namespace {
+
+// CoCreateInstance finds the service by its class: registered while winemu loads.
+const bool task_service_registered =
+    (register_class({.id = CLSID_TaskScheduler, .name = "TaskScheduler", .create = create_task_service}), true);
+
+}  // namespace
 
 }  // namespace winemu

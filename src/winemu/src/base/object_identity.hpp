@@ -5,7 +5,7 @@
 
 #include <winemu/com.h>
 
-#include "com/apartments.hpp"
+#include "base/com_runtime.hpp"
 
 namespace winemu {
 
@@ -15,7 +15,10 @@ namespace winemu {
 class ObjectIdentity {
 public:
     ObjectIdentity(const char* interface_name, bool agile) noexcept
-        : number_(next_number()), interface_name_(interface_name), agile_(agile), home_(current_apartment()) {}
+        : number_(next_number()),
+          interface_name_(interface_name),
+          agile_(agile),
+          home_(com_runtime().current_apartment()) {}
     ObjectIdentity(const ObjectIdentity&) = delete;
     ObjectIdentity& operator=(const ObjectIdentity&) = delete;
 

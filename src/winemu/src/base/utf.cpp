@@ -1,9 +1,9 @@
 // utf.cpp: UTF-8 and UTF-16 conversions for winemu's texts.
-#include "com/utf.hpp"
+#include "base/utf.hpp"
 
 #include <cstdint>
 
-#include "com/text_units.hpp"
+#include "base/text_units.hpp"
 
 namespace winemu {
 namespace {
