@@ -1,11 +1,11 @@
-// trigger_reading.cpp: the time and calendar triggers of a definition, from its stored text.
+// trigger_reading.cpp: the triggers of a definition, read from its parsed document for the trigger
+// engine.
 //
-// A second parse of a definition already checked, as for the run settings: the checks know the
-// schema, this reads only what deciding start times needs.
+// Read from the document the service's checks parsed (task_xml.cpp): the checks know the schema,
+// this reads only what deciding start times needs.
 #include "library/trigger_reading.hpp"
 
 #include <libxml/parser.h>
-#include <libxml/tree.h>
 
 #include <algorithm>
 #include <charconv>
@@ -134,24 +134,41 @@ std::optional<TriggerRule> read_trigger(const xmlNode* trigger, bool is_calendar
     return rule;
 }
 
+// A trigger is enabled unless its Enabled says false (the schema's default is true).
+bool is_enabled(const xmlNode* trigger) {
+    for (const xmlNode* part = trigger->children; part; part = part->next) {
+        if (!in_task_namespace(part) || name_of(part) != "Enabled") continue;
+        const std::string value = text_of(part);
+        return value != "false" && value != "0";
+    }
+    return true;
+}
+
 }  // namespace
 
-TriggerRules read_trigger_rules(std::string_view xml) {
+TriggerRules read_trigger_rules(const xmlNode* task) {
     TriggerRules read;
+    if (!task) return read;
+    for (const xmlNode* part = task->children; part; part = part->next) {
+        if (!in_task_namespace(part) || name_of(part) != "Triggers") continue;
+        for (const xmlNode* trigger = part->children; trigger; trigger = trigger->next) {
+            if (trigger->type != XML_ELEMENT_NODE) continue;
+            if (is_enabled(trigger)) read.has_enabled_trigger = true;
+            if (!in_task_namespace(trigger)) continue;
+            const std::string_view kind = name_of(trigger);
+            if (kind != "TimeTrigger" && kind != "CalendarTrigger") continue;
+            if (auto rule = read_trigger(trigger, kind == "CalendarTrigger")) read.rules.push_back(*rule);
+        }
+    }
+    read.has_time_triggers = !read.rules.empty();
+    return read;
+}
+
+TriggerRules read_trigger_rules(std::string_view xml) {
     const std::unique_ptr<xmlDoc, FreeDocument> document(
         xmlReadMemory(xml.data(), static_cast<int>(xml.size()), nullptr, nullptr,
                       XML_PARSE_NONET | XML_PARSE_IGNORE_ENC | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
-    const xmlNode* root = document ? xmlDocGetRootElement(document.get()) : nullptr;
-    if (!root) return read;
-    for_children(root, [&](const xmlNode* part, std::string_view name) {
-        if (name != "Triggers") return;
-        for_children(part, [&](const xmlNode* trigger, std::string_view kind) {
-            if (kind != "TimeTrigger" && kind != "CalendarTrigger") return;
-            if (auto rule = read_trigger(trigger, kind == "CalendarTrigger")) read.rules.push_back(*rule);
-        });
-    });
-    read.has_time_triggers = !read.rules.empty();
-    return read;
+    return read_trigger_rules(document ? xmlDocGetRootElement(document.get()) : nullptr);
 }
 
 }  // namespace winemu

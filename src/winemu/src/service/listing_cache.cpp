@@ -116,10 +116,10 @@ void remember_first_run_time(const DefinitionDigest& digest, Instant after, std:
     known.entry(digest).run = KnownRun{after, first, std::move(zone)};
 }
 
-std::optional<Instant> first_run_time_cached(const DefinitionDigest& digest, std::string_view definition,
+std::optional<Instant> first_run_time_cached(const DefinitionDigest& digest, const TriggerRules& triggers,
                                              Instant after) {
     if (auto known = cached_first_run_time(digest, after)) return *known;
-    const auto first = first_run_time(definition, after);
+    const auto first = first_run_time(triggers, after);
     remember_first_run_time(digest, after, first);
     return first;
 }

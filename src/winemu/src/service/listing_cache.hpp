@@ -47,8 +47,9 @@ void remember_facts(const DefinitionDigest& digest, ListedFacts facts);
 std::optional<std::optional<Instant>> cached_first_run_time(const DefinitionDigest& digest, Instant after);
 void remember_first_run_time(const DefinitionDigest& digest, Instant after, std::optional<Instant> first);
 
-// The first run time at or after `after`: from the cache, else from the definition (then kept).
-std::optional<Instant> first_run_time_cached(const DefinitionDigest& digest, std::string_view definition,
+// The first run time at or after `after`: from the cache, else from the definition's triggers
+// (then kept).
+std::optional<Instant> first_run_time_cached(const DefinitionDigest& digest, const TriggerRules& triggers,
                                              Instant after);
 
 }  // namespace winemu

@@ -14,7 +14,6 @@
 #include "launch/task_run.hpp"
 #include "launch/task_state.hpp"
 #include "library/local_time.hpp"
-#include "library/run_settings.hpp"
 #include "library/task_readback.hpp"
 #include "service/run_times.hpp"
 #include "service/running_task.hpp"
@@ -164,13 +163,14 @@ public:
                     return S_OK;
                 }
             }
-            auto xml = current_xml();
-            if (!xml.ok()) return xml.error();
             if (!facts.listed) {
-                *pNextRunTime = next_run_time(xml.value());
+                *pNextRunTime = next_run_time(facts.triggers);
                 return S_OK;
             }
-            const auto next = first_run_time_cached(digest_of(xml.value()), xml.value(), after);
+            auto current = load_checked_task(library(), path_);
+            if (!current.ok()) return current.error();
+            const auto next =
+                first_run_time_cached(digest_of(current.value().stored.xml), current.value().definition.triggers, after);
             *pNextRunTime = next ? date_from_instant(*next) : 0.0;
             return S_OK;
         });
@@ -220,10 +220,13 @@ public:
         call.number("count", pCount ? static_cast<long long>(*pCount) : -1);
         if (pRunTimes) *pRunTimes = nullptr;
         return ask_service(call, "GetRunTimes", [&] {
-            if (!current_facts().damaged) {
-                auto xml = current_xml();
-                if (!xml.ok()) return xml.error();
-                return hand_out_run_times(xml.value(), pstStart, pstEnd, pCount, pRunTimes);
+            const auto facts = current_facts();
+            if (!facts.damaged && !facts.listed)
+                return hand_out_run_times(facts.triggers, pstStart, pstEnd, pCount, pRunTimes);
+            if (!facts.damaged) {
+                auto current = load_checked_task(library(), path_);
+                if (!current.ok()) return current.error();
+                return hand_out_run_times(current.value().definition.triggers, pstStart, pstEnd, pCount, pRunTimes);
             }
             if (!pCount || !pRunTimes) return E_INVALIDARG;
             *pCount = 0;
@@ -268,7 +271,7 @@ private:
         }
         const std::lock_guard lock(mutex_);
         xml_ = std::move(definition->xml);
-        facts_ = {enabled, false, std::nullopt};
+        facts_ = {enabled, false, std::nullopt, std::move(definition->triggers)};
         return S_OK;
     }
 
@@ -282,7 +285,7 @@ private:
         CheckedTask& task = current.value();
         RunningInstance instance{std::move(task.stored.path), {}, std::nullopt};
         if (!task.definition.enabled && method == RunMethod::run) return SCHED_E_TASK_DISABLED;
-        const RunSettings settings = read_run_settings(task.stored.xml);
+        const RunSettings& settings = task.definition.run_settings;
         if (task.definition.enabled && settings.allow_start_on_demand) {
             auto started = start_task_run(library(), path_, std::move(task.definition.exec_actions), settings);
             if (!started.ok()) return started.error();

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <memory>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "com/bstr_text.hpp"
@@ -13,6 +14,7 @@
 #include "com/guid_text.hpp"
 #include "control/platform_call.hpp"
 #include "service/listing_cache.hpp"
+#include "service/run_times.hpp"
 #include "service/registered_task.hpp"
 #include "service/service_call.hpp"
 #include "service/service_object.hpp"
@@ -94,7 +96,9 @@ public:
                 if (!loaded.ok()) return loaded.error();
                 CheckedTask& checked = loaded.value();
                 return create_registered_task(library_, std::move(task.value()), std::move(checked.stored),
-                                              {checked.definition.enabled, false, std::nullopt}, ppTask);
+                                              {checked.definition.enabled, false, std::nullopt,
+                                               std::move(checked.definition.triggers)},
+                                              ppTask);
             });
         });
     }
@@ -204,26 +208,32 @@ private:
 
     // The facts of a listed task, from the cache or from the service's checks; its next run time
     // found now, while its text is at hand, so that the listing's NextRunTime finds it cached.
-    // Nothing for a hidden task when hidden tasks are not asked for.
+    // The text is parsed at most once, and only for what the cache does not know. Nothing for a
+    // hidden task when hidden tasks are not asked for.
     static std::optional<ListedSummary> summarise(ListedTask listed, bool hidden) {
-        ListedSummary summary{std::move(listed.name), std::move(listed.task.path), {true, true, std::nullopt}};
+        ListedSummary summary{std::move(listed.name), std::move(listed.task.path), {true, true, std::nullopt, {}}};
         if (listed.damaged) return summary;
-        std::string xml = std::move(listed.task.xml);
-        const DefinitionDigest digest = digest_of(xml);
+        const DefinitionDigest digest = digest_of(listed.task.xml);
+        std::optional<std::variant<TaskDefinition, XmlRefusal>> parsed;
+        const auto parse = [&]() -> const TaskDefinition* {
+            if (!parsed) parsed = parse_task_xml_utf8(std::move(listed.task.xml));
+            return std::get_if<TaskDefinition>(&*parsed);
+        };
         auto facts = cached_facts(digest);
         if (!facts) {
-            auto parsed = parse_task_xml_utf8(std::move(xml));
-            auto* definition = std::get_if<TaskDefinition>(&parsed);
+            const TaskDefinition* definition = parse();
             facts = definition ? ListedFacts{definition->enabled, definition->hidden, false} : ListedFacts{true, false, true};
-            if (definition) xml = std::move(definition->xml);
             remember_facts(digest, *facts);
         }
         if (facts->hidden && !hidden) return std::nullopt;
-        summary.facts = {facts->enabled, facts->damaged, digest};
+        summary.facts = {facts->enabled, facts->damaged, digest, {}};
         if (facts->enabled && !facts->damaged) {
             const Instant after =
                 std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()) + std::chrono::seconds(1);
-            first_run_time_cached(digest, xml, after);
+            if (!cached_first_run_time(digest, after)) {
+                if (const TaskDefinition* definition = parse())
+                    remember_first_run_time(digest, after, first_run_time(definition->triggers, after));
+            }
         }
         return summary;
     }
@@ -286,7 +296,7 @@ private:
         if (!stored.ok()) return stored.error();
         if (!out) return S_OK;
         return create_registered_task(library_, std::move(task.value()), std::move(stored.value()),
-                                      {definition.enabled, false, std::nullopt}, out);
+                                      {definition.enabled, false, std::nullopt, std::move(definition.triggers)}, out);
     }
 
     std::string library() const { return library_.path(); }
