@@ -268,6 +268,7 @@ private:
         if (current.value().definition.enabled != enabled) {
             auto stored = store_task(library(), path_, definition->xml, WriteMode::update);
             if (!stored.ok()) return stored.error();
+            remember_stored(stored.value().xml, *definition);
         }
         const std::lock_guard lock(mutex_);
         xml_ = std::move(definition->xml);

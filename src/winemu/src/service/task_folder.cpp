@@ -294,6 +294,7 @@ private:
         TaskDefinition& definition = std::get<TaskDefinition>(parsed);
         auto stored = store_task(library(), task.value(), std::move(definition.xml), *mode);
         if (!stored.ok()) return stored.error();
+        remember_stored(stored.value().xml, definition);
         if (!out) return S_OK;
         return create_registered_task(library_, std::move(task.value()), std::move(stored.value()),
                                       {definition.enabled, false, std::nullopt, std::move(definition.triggers)}, out);
