@@ -64,20 +64,20 @@ public:
 
     HRESULT STDMETHODCALLTYPE get_Name(BSTR* pName) override {
         ServiceCall call("get_Name", *this);
-        return answer_locally(call, "get_Name", [&] {
+        return call.answer_locally([&] {
             if (folder_.empty()) return hand_out_bstr(display_, pName);
             return hand_out_bstr(std::u16string_view(display_).substr(display_.find_last_of(u'\\') + 1), pName);
         });
     }
     HRESULT STDMETHODCALLTYPE get_Path(BSTR* pPath) override {
         ServiceCall call("get_Path", *this);
-        return answer_locally(call, "get_Path", [&] { return hand_out_bstr(display_, pPath); });
+        return call.answer_locally([&] { return hand_out_bstr(display_, pPath); });
     }
 
     HRESULT STDMETHODCALLTYPE GetFolder(BSTR path, ITaskFolder** ppFolder) override {
         ServiceCall call("GetFolder", *this);
         call.text("path", path);
-        return hand_out_from_service(call, "GetFolder", "folder", ppFolder, [&] {
+        return call.hand_out("folder", ppFolder, [&] {
             // Unlike the service's GetFolder, a folder wants a path, and '\\' alone names nothing.
             if (!path) return E_INVALIDARG;
             if (bstr_view(path) == u"\\") return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
@@ -88,18 +88,16 @@ public:
     HRESULT STDMETHODCALLTYPE GetTask(BSTR path, IRegisteredTask** ppTask) override {
         ServiceCall call("GetTask", *this);
         call.text("path", path);
-        return hand_out_from_service(call, "GetTask", "task", ppTask, [&] {
-            return guarded([&] {
-                auto task = task_path(bstr_view(path), folder_);
-                if (!task.ok()) return task.error();
-                auto loaded = load_checked_task(library(), task.value());
-                if (!loaded.ok()) return loaded.error();
-                CheckedTask& checked = loaded.value();
-                return create_registered_task(library_, std::move(task.value()), std::move(checked.stored),
-                                              {checked.definition.enabled, false, std::nullopt,
-                                               std::move(checked.definition.triggers)},
-                                              ppTask);
-            });
+        return call.hand_out("task", ppTask, [&] {
+            auto task = task_path(bstr_view(path), folder_);
+            if (!task.ok()) return task.error();
+            auto loaded = load_checked_task(library(), task.value());
+            if (!loaded.ok()) return loaded.error();
+            CheckedTask& checked = loaded.value();
+            return create_registered_task(library_, std::move(task.value()), std::move(checked.stored),
+                                          {checked.definition.enabled, false, std::nullopt,
+                                           std::move(checked.definition.triggers)},
+                                          ppTask);
         });
     }
 
@@ -111,16 +109,14 @@ public:
         ServiceCall call("DeleteTask", *this);
         call.text("name", name);
         call.flags("flags", static_cast<ULONG>(flags));
-        if (const auto refused = call.refusal()) return call.returns(*refused);
-        if (const auto early = enter_service_call("DeleteTask")) return call.returns(*early);
-        if (flags != 0) return call.returns(E_INVALIDARG);
-        return call.returns(guarded([&] {
+        return call.ask([&] {
+            if (flags != 0) return E_INVALIDARG;
             const std::u16string_view text = bstr_view(name);
             auto path = text.empty() ? HResultOr<PathElements>(folder_) : resolve_task_path(text, folder_);
             if (!path.ok()) return path.error();
             if (path.value().empty()) return E_ACCESSDENIED;
             return remove_task_ending_runs(library(), path.value());
-        }));
+        });
     }
 
     HRESULT STDMETHODCALLTYPE RegisterTask(BSTR path, BSTR xmlText, LONG flags, VARIANT userId, VARIANT password,
@@ -135,9 +131,8 @@ public:
         call.number("logon", logonType);
         call.variant("sddl", sddl);
         // A null out pointer is allowed: the task is registered and nothing is handed back.
-        return hand_out_from_service(
-            call, "RegisterTask", "task", ppTask,
-            [&] { return guarded([&] { return register_task(bstr_view(path), xmlText, flags, ppTask); }); },
+        return call.hand_out(
+            "task", ppTask, [&] { return register_task(bstr_view(path), xmlText, flags, ppTask); },
             /*out_required=*/false);
     }
 
@@ -145,8 +140,8 @@ public:
     HRESULT STDMETHODCALLTYPE GetFolders(LONG flags, ITaskFolderCollection** ppFolders) override {
         ServiceCall call("GetFolders", *this);
         call.flags("flags", static_cast<ULONG>(flags));
-        return hand_out_from_service(call, "GetFolders", "folders", ppFolders, [&] {
-            return guarded([&] { return (flags & ~TASK_ENUM_HIDDEN) ? E_INVALIDARG : list_folders(ppFolders); });
+        return call.hand_out("folders", ppFolders, [&] {
+            return (flags & ~TASK_ENUM_HIDDEN) ? E_INVALIDARG : list_folders(ppFolders);
         });
     }
     HRESULT STDMETHODCALLTYPE CreateFolder(BSTR, VARIANT, ITaskFolder** ppFolder) override {
@@ -159,11 +154,9 @@ public:
     HRESULT STDMETHODCALLTYPE GetTasks(LONG flags, IRegisteredTaskCollection** ppTasks) override {
         ServiceCall call("GetTasks", *this);
         call.flags("flags", static_cast<ULONG>(flags));
-        return hand_out_from_service(call, "GetTasks", "tasks", ppTasks, [&] {
-            return guarded([&] {
-                if (flags & ~TASK_ENUM_HIDDEN) return E_INVALIDARG;
-                return list_tasks((flags & TASK_ENUM_HIDDEN) != 0, ppTasks);
-            });
+        return call.hand_out("tasks", ppTasks, [&] {
+            if (flags & ~TASK_ENUM_HIDDEN) return E_INVALIDARG;
+            return list_tasks((flags & TASK_ENUM_HIDDEN) != 0, ppTasks);
         });
     }
     HRESULT STDMETHODCALLTYPE RegisterTaskDefinition(BSTR, ITaskDefinition*, LONG, VARIANT, VARIANT, TASK_LOGON_TYPE,
