@@ -13,7 +13,7 @@
 #include "launch/run_results.hpp"
 #include "launch/task_run.hpp"
 #include "launch/task_state.hpp"
-#include "library/local_time.hpp"
+#include "library/local_clock.hpp"
 #include "library/task_readback.hpp"
 #include "service/run_times.hpp"
 #include "service/running_task.hpp"

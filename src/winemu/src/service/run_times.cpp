@@ -6,7 +6,7 @@
 
 #include <winemu/com.h>
 
-#include "library/local_time.hpp"
+#include "library/local_clock.hpp"
 #include "library/trigger_run_times.hpp"
 
 namespace winemu {
