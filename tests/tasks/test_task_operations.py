@@ -9,7 +9,7 @@ import pytest
 import morvane
 from morvane import TaskInfo, TaskSchedulerError, TaskState, emulator
 
-from .definitions import task_xml
+from .definitions import calendar_trigger, task_xml
 
 HAS_NOT_RUN = 0x00041303  # SCHED_S_TASK_HAS_NOT_RUN
 INVALID_TASK_HASH = 0x80041321  # SCHED_E_INVALID_TASK_HASH
@@ -100,6 +100,27 @@ def test_a_missing_task_is_a_scheduler_error(function):
     with pytest.raises(TaskSchedulerError) as raised:
         function("Missing")
     assert (raised.value.operation, raised.value.hresult) == ("GetTask", FILE_NOT_FOUND)
+
+
+@pytest.mark.emulator
+@pytest.mark.parametrize("change", ["none", "disabled", "edited by hand", "another zone"])
+def test_what_a_registration_tells_the_listing_is_what_the_service_reads_again(fresh_task_library, monkeypatch,
+                                                                                change):
+    register("Daily", triggers=calendar_trigger("2026-03-02T06:00:00", interval="PT1H", duration="P1D"))
+    if change == "disabled":
+        morvane.disable_task("Daily")
+    elif change == "edited by hand":
+        (task_file,) = [path for path in fresh_task_library.iterdir() if path.name.upper().endswith("DAILY")]
+        path_line = task_file.read_text().split("\n", 1)[0]
+        task_file.write_text(path_line + "\n" + task_xml(triggers=calendar_trigger("2026-03-02T06:30:00")))
+    elif change == "another zone":
+        monkeypatch.setenv("TZ", "Asia/Kolkata")
+        time.tzset()
+    try:
+        assert morvane.list_tasks() == [morvane.task_info("Daily")]
+    finally:
+        monkeypatch.undo()
+        time.tzset()
 
 
 @pytest.mark.emulator

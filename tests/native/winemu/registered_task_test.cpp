@@ -2,6 +2,7 @@
 #include <chrono>
 #include <ctime>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "task_test_support.hpp"
@@ -129,6 +130,34 @@ TEST_F(RegisteredTaskTest, PropertiesAnswerForEachSituationOfTheTask) {
     Ref<IRegisteredTask> task = listed(u"Fresh");
     EXPECT_EQ(task->get_State(nullptr), E_POINTER);
     EXPECT_EQ(task->get_LastRunTime(nullptr), E_POINTER);
+}
+
+// Every service method opens one frame: a fault queued for the method is taken before a null out
+// pointer is refused, and a null out pointer is refused before any work, whichever frame the
+// method goes through (an object handed out, a property asked of the service, one answered from
+// what the object holds).
+TEST_F(RegisteredTaskTest, AFrameTakesAFaultThenRefusesANullOutPointer) {
+    ASSERT_EQ(register_task(u"Framed", task_xml(u"/bin/true")), S_OK);
+    Ref<IRegisteredTask> task;
+    ASSERT_EQ(get_task(u"Framed", &task), S_OK);
+    const Text name(u"Framed");
+    const struct {
+        const char* method;
+        std::function<HRESULT()> call_with_null_out;
+    } cases[] = {
+        {"GetTask", [&] { return root_->GetTask(name.get(), nullptr); }},
+        {"GetTasks", [&] { return root_->GetTasks(0, nullptr); }},
+        {"get_State", [&] { return task->get_State(nullptr); }},
+        {"get_NextRunTime", [&] { return task->get_NextRunTime(nullptr); }},
+        {"get_LastTaskResult", [&] { return task->get_LastTaskResult(nullptr); }},
+        {"get_HighestVersion", [&] { return service_->get_HighestVersion(nullptr); }},
+    };
+    for (const auto& c : cases) {
+        winemu_fail_next(c.method, E_ACCESSDENIED, nullptr, nullptr);
+        EXPECT_EQ(c.call_with_null_out(), E_ACCESSDENIED) << c.method;
+        EXPECT_EQ(winemu_pending_faults(), 0u) << c.method;
+        EXPECT_EQ(c.call_with_null_out(), E_POINTER) << c.method;
+    }
 }
 
 // Listed tasks read their runs through the folder's directory that the listing opened: it stays

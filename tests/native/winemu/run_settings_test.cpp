@@ -1,5 +1,9 @@
 // run_settings_test.cpp: the run settings read from a definition, and xs:duration as seconds.
 #include <gtest/gtest.h>
+#include <libxml/parser.h>
+
+#include <memory>
+#include <string>
 
 #include "library/run_settings.hpp"
 
@@ -21,8 +25,11 @@ TEST(RunSettings, DurationsAsTheSchemaWritesThem) {
 
 TEST(RunSettings, ReadFromTheSettingsElementElseTheSchemaDefaults) {
     const auto with = [](const std::string& settings) {
-        return winemu::read_run_settings(R"(<Task xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">)"
-                                         "<Settings>" + settings + "</Settings><Actions/></Task>");
+        const std::string xml = R"(<Task xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">)"
+                                "<Settings>" + settings + "</Settings><Actions/></Task>";
+        const std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> document(
+            xmlReadMemory(xml.data(), static_cast<int>(xml.size()), nullptr, nullptr, 0), xmlFreeDoc);
+        return winemu::read_run_settings(xmlDocGetRootElement(document.get()));
     };
     const struct {
         std::string settings;
@@ -52,7 +59,6 @@ TEST(RunSettings, ReadFromTheSettingsElementElseTheSchemaDefaults) {
         EXPECT_EQ(read.instances, c.instances) << c.settings;
         EXPECT_DOUBLE_EQ(read.time_limit, c.limit) << c.settings;
     }
-    EXPECT_EQ(winemu::read_run_settings("not xml").instances, InstancesPolicy::ignore_new);
 }
 
 }  // namespace

@@ -1,9 +1,13 @@
-// local_clock.hpp: the process's time zone (TZ) as offsets from UTC, remembered between calls so
-// that converting many local times costs a C library call per day of them, not one per time.
+// local_clock.hpp: the process's time zone (TZ): its offsets from UTC, remembered between calls so
+// that converting many local times costs a C library call per day of them, not one per time, and
+// the service's local times (SYSTEMTIME, DATE) and instants read by them.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
+#include <span>
+
+#include <winemu/types.h>
 
 #include "library/trigger_run_times.hpp"
 
@@ -47,5 +51,19 @@ private:
     Change change_{};
     bool has_change_ = false;
 };
+
+// The instant a local time names. A time that a change to daylight-saving time skips is taken
+// as the same wall-clock distance past the change; a time that occurs twice, as its first occurrence.
+Instant instant_from_local(const SYSTEMTIME& local) noexcept;
+
+// The local calendar fields of an instant, day of week included, milliseconds 0.
+SYSTEMTIME local_from_instant(Instant instant) noexcept;
+
+// local_from_instant of each instant into `local` (as many), asking the C library about the zone
+// a few times a day of them rather than once a time.
+void local_from_instants(std::span<const Instant> instants, SYSTEMTIME* local) noexcept;
+
+// An instant as an OLE automation date of local time (days since 1899-12-30 00:00).
+DATE date_from_instant(Instant instant) noexcept;
 
 }  // namespace winemu

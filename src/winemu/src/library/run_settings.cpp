@@ -1,16 +1,11 @@
 // run_settings.cpp: the settings of a definition that decide how the service runs it.
 //
-// Read apart from the definition's checks (task_xml.cpp), from the stored text, when a run
-// starts: a second parse of a definition already bounded and checked, which keeps the checks
-// and what running needs from growing into one another.
+// Read from the document the service's checks parsed (task_xml.cpp), apart from the checks
+// themselves, which keeps the checks and what running needs from growing into one another.
 #include "library/run_settings.hpp"
-
-#include <libxml/parser.h>
-#include <libxml/tree.h>
 
 #include <algorithm>
 #include <charconv>
-#include <memory>
 #include <string>
 
 #include "library/definition_nodes.hpp"
@@ -54,14 +49,9 @@ double duration_seconds(std::string_view text) {
     return any ? seconds : -1;
 }
 
-RunSettings read_run_settings(std::string_view xml) {
+RunSettings read_run_settings(const xmlNode* task) {
     RunSettings settings;
-    const std::unique_ptr<xmlDoc, FreeDocument> document(
-        xmlReadMemory(xml.data(), static_cast<int>(xml.size()), nullptr, nullptr,
-                      XML_PARSE_NONET | XML_PARSE_IGNORE_ENC | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
-    const xmlNode* root = document ? xmlDocGetRootElement(document.get()) : nullptr;
-    if (!root) return settings;
-    for (const xmlNode* part = root->children; part; part = part->next) {
+    for (const xmlNode* part = task->children; part; part = part->next) {
         if (!in_task_namespace(part) || name_of(part) != "Settings") continue;
         for (const xmlNode* setting = part->children; setting; setting = setting->next) {
             if (!in_task_namespace(setting)) continue;

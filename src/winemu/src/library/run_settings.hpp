@@ -1,6 +1,8 @@
 // run_settings.hpp: the settings of a definition that decide how the service runs it.
 #pragma once
 
+#include <libxml/tree.h>
+
 #include <string_view>
 
 namespace winemu {
@@ -14,9 +16,9 @@ struct RunSettings {
     double time_limit = 72 * 3600;  // Settings/ExecutionTimeLimit in seconds, default PT72H; 0: none (PT0S)
 };
 
-// The run settings of a definition that has passed the service's checks (UTF-8); what is absent
-// (or unreadable) keeps the schema's default.
-RunSettings read_run_settings(std::string_view xml);
+// The run settings under the Task element of a definition that has passed the service's checks;
+// what is absent (or unreadable) keeps the schema's default.
+RunSettings read_run_settings(const xmlNode* task);
 
 // An xs:duration ("P1DT2H", "PT30M", "PT0.5S"...) in seconds, a month taken as 30 days and a year as
 // 365; negative when it is not one.

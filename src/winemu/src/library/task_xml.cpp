@@ -1,4 +1,5 @@
-// task_xml.cpp: checking a task definition as the service does, and reading what running needs.
+// task_xml.cpp: checking a task definition as the service does, and reading, from the one parse,
+// what running it and its run times need.
 #include "library/task_xml.hpp"
 
 #include <libxml/parser.h>
@@ -15,6 +16,7 @@
 #include "base/text_units.hpp"
 #include "base/utf.hpp"
 #include "library/schema_check.hpp"
+#include "library/trigger_reading.hpp"
 #include "library/xml_prescan.hpp"
 
 namespace winemu {
@@ -245,6 +247,8 @@ Checked check_document(xmlDocPtr document, std::string xml, const Rewrites& rewr
             definition.hidden = boolean_value(text_of(hidden));
     }
     read_actions(task, definition);
+    definition.run_settings = read_run_settings(task);
+    definition.triggers = read_trigger_rules(task);
     const bool change_enabled = rewrites.enabled && definition.enabled != *rewrites.enabled;
     const xmlNodePtr uri = rewrites.uri ? uri_to_rewrite(task, *rewrites.uri) : nullptr;
     if (!change_enabled && !uri) {

@@ -1,4 +1,5 @@
-// task_xml.hpp: checking a task definition as the service does, and reading what running needs.
+// task_xml.hpp: checking a task definition as the service does, and reading, from the one parse,
+// what running it and its run times need.
 #pragma once
 
 #include <string>
@@ -7,6 +8,9 @@
 #include <vector>
 
 #include <winemu/types.h>
+
+#include "library/run_settings.hpp"
+#include "library/trigger_rules.hpp"
 
 namespace winemu {
 
@@ -22,6 +26,8 @@ struct TaskDefinition {
     bool enabled = true;  // Settings/Enabled
     bool hidden = false;  // Settings/Hidden: listed only when hidden tasks are asked for
     std::vector<ExecAction> exec_actions;
+    RunSettings run_settings;  // how the service runs it
+    TriggerRules triggers;     // when its triggers start it
     std::string xml;      // the text as UTF-8
 };
 

@@ -6,6 +6,7 @@
 
 #include <winemu/control.h>
 
+#include "library/trigger_reading.hpp"
 #include "library/trigger_run_times.hpp"
 
 extern "C" WINEMU_API size_t winemu_trigger_run_times(const char* definition, long long start, long long end,
@@ -15,7 +16,7 @@ extern "C" WINEMU_API size_t winemu_trigger_run_times(const char* definition, lo
     try {
         using winemu::Instant;
         const winemu::TriggerRunTimes found = winemu::trigger_run_times(
-            definition, Instant(std::chrono::seconds(start)), Instant(std::chrono::seconds(end)), max_count);
+            winemu::read_trigger_rules(std::string_view(definition)), Instant(std::chrono::seconds(start)), Instant(std::chrono::seconds(end)), max_count);
         if (has_time_triggers) *has_time_triggers = found.has_time_triggers ? 1 : 0;
         // An Instant is its count of seconds: copied as they lie.
         static_assert(sizeof(Instant) == sizeof(long long) && std::is_trivially_copyable_v<Instant>);

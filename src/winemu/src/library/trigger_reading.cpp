@@ -1,11 +1,11 @@
-// trigger_reading.cpp: the time and calendar triggers of a definition, from its stored text.
+// trigger_reading.cpp: the triggers of a definition, read from its parsed document for the trigger
+// engine.
 //
-// A second parse of a definition already checked, as for the run settings: the checks know the
-// schema, this reads only what deciding start times needs.
+// Read from the document the service's checks parsed (task_xml.cpp): the checks know the schema,
+// this reads only what deciding start times needs.
 #include "library/trigger_reading.hpp"
 
 #include <libxml/parser.h>
-#include <libxml/tree.h>
 
 #include <algorithm>
 #include <charconv>
@@ -13,13 +13,66 @@
 #include <memory>
 #include <string>
 
-#include "library/boundary_time.hpp"
 #include "library/definition_nodes.hpp"
 #include "library/schema_values.hpp"
 #include "library/task_xml.hpp"
 
 namespace winemu {
 namespace {
+
+// ---- StartBoundary and EndBoundary -----------------------------------------------------------
+
+bool read_digits(std::string_view text, std::size_t& at, std::size_t count, int& value) {
+    if (text.size() < at + count) return false;
+    value = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const char c = text[at + i];
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    at += count;
+    return true;
+}
+
+bool read_char(std::string_view text, std::size_t& at, char expected) {
+    if (at >= text.size() || text[at] != expected) return false;
+    ++at;
+    return true;
+}
+
+// An xs:dateTime of the definition: "YYYY-MM-DDTHH:MM:SS", optional fractions of a second (whether
+// nonzero), then optionally "Z" or "+hh:mm" / "-hh:mm"; nullopt for anything else.
+std::optional<BoundaryTime> read_boundary_time(std::string_view text) {
+    using namespace std::chrono;
+    std::size_t at = 0;
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    if (!read_digits(text, at, 4, year) || !read_char(text, at, '-') || !read_digits(text, at, 2, month) ||
+        !read_char(text, at, '-') || !read_digits(text, at, 2, day) || !read_char(text, at, 'T') ||
+        !read_digits(text, at, 2, hour) || !read_char(text, at, ':') || !read_digits(text, at, 2, minute) ||
+        !read_char(text, at, ':') || !read_digits(text, at, 2, second))
+        return std::nullopt;
+    const year_month_day date{std::chrono::year(year), std::chrono::month(static_cast<unsigned>(month)),
+                              std::chrono::day(static_cast<unsigned>(day))};
+    if (!date.ok() || hour > 23 || minute > 59 || second > 59) return std::nullopt;
+    BoundaryTime time{local_days(date) + hours(hour) + minutes(minute) + seconds(second), std::nullopt};
+    if (read_char(text, at, '.')) {
+        for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) time.past_second |= text[at] != '0';
+    }
+    if (read_char(text, at, 'Z')) {
+        time.offset = seconds(0);
+    } else if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
+        const int sign = text[at++] == '-' ? -1 : 1;
+        int offset_hours = 0, offset_minutes = 0;
+        if (!read_digits(text, at, 2, offset_hours) || !read_char(text, at, ':') ||
+            !read_digits(text, at, 2, offset_minutes))
+            return std::nullopt;
+        time.offset = seconds(sign * (offset_hours * 3600 + offset_minutes * 60));
+    }
+    if (at != text.size()) return std::nullopt;
+    return time;
+}
+
+// ---- the triggers --------------------------------------------------------------------------
 
 // The elements of the task namespace under `parent`, each handed to `visit`.
 template <typename Visit>
@@ -134,24 +187,41 @@ std::optional<TriggerRule> read_trigger(const xmlNode* trigger, bool is_calendar
     return rule;
 }
 
+// A trigger is enabled unless its Enabled says false (the schema's default is true).
+bool is_enabled(const xmlNode* trigger) {
+    for (const xmlNode* part = trigger->children; part; part = part->next) {
+        if (!in_task_namespace(part) || name_of(part) != "Enabled") continue;
+        const std::string value = text_of(part);
+        return value != "false" && value != "0";
+    }
+    return true;
+}
+
 }  // namespace
 
-TriggerRules read_trigger_rules(std::string_view xml) {
+TriggerRules read_trigger_rules(const xmlNode* task) {
     TriggerRules read;
+    if (!task) return read;
+    for (const xmlNode* part = task->children; part; part = part->next) {
+        if (!in_task_namespace(part) || name_of(part) != "Triggers") continue;
+        for (const xmlNode* trigger = part->children; trigger; trigger = trigger->next) {
+            if (trigger->type != XML_ELEMENT_NODE) continue;
+            if (is_enabled(trigger)) read.has_enabled_trigger = true;
+            if (!in_task_namespace(trigger)) continue;
+            const std::string_view kind = name_of(trigger);
+            if (kind != "TimeTrigger" && kind != "CalendarTrigger") continue;
+            if (auto rule = read_trigger(trigger, kind == "CalendarTrigger")) read.rules.push_back(*rule);
+        }
+    }
+    read.has_time_triggers = !read.rules.empty();
+    return read;
+}
+
+TriggerRules read_trigger_rules(std::string_view xml) {
     const std::unique_ptr<xmlDoc, FreeDocument> document(
         xmlReadMemory(xml.data(), static_cast<int>(xml.size()), nullptr, nullptr,
                       XML_PARSE_NONET | XML_PARSE_IGNORE_ENC | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
-    const xmlNode* root = document ? xmlDocGetRootElement(document.get()) : nullptr;
-    if (!root) return read;
-    for_children(root, [&](const xmlNode* part, std::string_view name) {
-        if (name != "Triggers") return;
-        for_children(part, [&](const xmlNode* trigger, std::string_view kind) {
-            if (kind != "TimeTrigger" && kind != "CalendarTrigger") return;
-            if (auto rule = read_trigger(trigger, kind == "CalendarTrigger")) read.rules.push_back(*rule);
-        });
-    });
-    read.has_time_triggers = !read.rules.empty();
-    return read;
+    return read_trigger_rules(document ? xmlDocGetRootElement(document.get()) : nullptr);
 }
 
 }  // namespace winemu

@@ -37,6 +37,10 @@ struct TriggerRule {
 struct TriggerRules {
     std::vector<TriggerRule> rules;
     bool has_time_triggers = false;  // a TimeTrigger or CalendarTrigger is there, enabled or not
+    // An enabled trigger of any kind, those without set times too (boot, logon, idle, event,
+    // registration, session state): GetRunTimes tells "no trigger" from "triggers without set
+    // times" by it.
+    bool has_enabled_trigger = false;
 };
 
 // The longest Repetition/Duration read: longer than the whole of SYSTEMTIME's calendar (years 1601

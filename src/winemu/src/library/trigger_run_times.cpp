@@ -20,7 +20,6 @@
 #include <optional>
 
 #include "library/local_clock.hpp"
-#include "library/trigger_reading.hpp"
 #include "library/trigger_starts.hpp"
 
 namespace winemu {
@@ -155,9 +154,8 @@ void add_rule_times(const TriggerRule& rule, LocalClock& zone, Instant start, In
 
 }  // namespace
 
-TriggerRunTimes trigger_run_times(std::string_view definition, Instant start, Instant end, std::size_t max_count) {
+TriggerRunTimes trigger_run_times(const TriggerRules& read, Instant start, Instant end, std::size_t max_count) {
     using namespace std::chrono;
-    const TriggerRules read = read_trigger_rules(definition);
     TriggerRunTimes result;
     result.has_time_triggers = read.has_time_triggers;
     // SYSTEMTIME's years, as GetRunTimes takes them: the calendar's arithmetic stays in range.

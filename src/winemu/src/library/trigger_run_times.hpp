@@ -3,8 +3,9 @@
 
 #include <chrono>
 #include <cstddef>
-#include <string_view>
 #include <vector>
+
+#include "library/trigger_rules.hpp"
 
 namespace winemu {
 
@@ -18,8 +19,8 @@ struct TriggerRunTimes {
 };
 
 // The instants within [start, end] at which the calendar and time triggers of a definition
-// that passed the service's checks (UTF-8) start the task, the first max_count of them (0: all).
-// Times in the definition without an offset are local time (the process's time zone).
-TriggerRunTimes trigger_run_times(std::string_view definition, Instant start, Instant end, std::size_t max_count);
+// start the task, the first max_count of them (0: all). Times in the definition without an
+// offset are local time (the process's time zone).
+TriggerRunTimes trigger_run_times(const TriggerRules& triggers, Instant start, Instant end, std::size_t max_count);
 
 }  // namespace winemu

@@ -1,10 +1,13 @@
 // listing_cache.cpp: the digests of definitions and what listing learnt of each.
 #include "service/listing_cache.hpp"
 
+#include <chrono>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 #include "service/run_times.hpp"
 
@@ -56,31 +59,36 @@ Cache& cache() {
     return instance;
 }
 
-// FNV-1a over 64 bits, and the same with another basis and a multiply per eight bytes: two
-// independent digests of one pass each.
-std::uint64_t fnv1a(std::string_view text) noexcept {
-    std::uint64_t hash = 0xCBF29CE484222325ull;
-    for (const unsigned char c : text) hash = (hash ^ c) * 0x100000001B3ull;
-    return hash;
-}
-
-std::uint64_t word_hash(std::string_view text) noexcept {
-    std::uint64_t hash = 0x84222325CBF29CE4ull;
+// Two independent 64-bit hashes in one pass, eight bytes at a time: a multiply and a shift per
+// word each (the text is hashed at every listing, so a byte at a time costs more than the parse
+// it saves, once the definitions are known).
+std::pair<std::uint64_t, std::uint64_t> word_hashes(std::string_view text) noexcept {
+    std::uint64_t first = 0xCBF29CE484222325ull;
+    std::uint64_t second = 0x84222325CBF29CE4ull;
+    const auto mix = [&](std::uint64_t word) {
+        first = (first ^ word) * 0x100000001B3ull;
+        first ^= first >> 29;
+        second = (second ^ word) * 0xFF51AFD7ED558CCDull;
+        second ^= second >> 33;
+    };
     std::size_t i = 0;
     for (; i + 8 <= text.size(); i += 8) {
-        std::uint64_t word = 0;
-        for (std::size_t j = 0; j < 8; ++j) word |= std::uint64_t(static_cast<unsigned char>(text[i + j])) << (8 * j);
-        hash = (hash ^ word) * 0xFF51AFD7ED558CCDull;
-        hash ^= hash >> 33;
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, sizeof word);
+        mix(word);
     }
-    for (; i < text.size(); ++i) hash = (hash ^ static_cast<unsigned char>(text[i])) * 0xC4CEB9FE1A85EC53ull;
-    return hash;
+    std::uint64_t tail = 0;
+    for (std::size_t j = 0; i + j < text.size(); ++j)
+        tail |= std::uint64_t(static_cast<unsigned char>(text[i + j])) << (8 * j);
+    mix(tail);
+    return {first, second};
 }
 
 }  // namespace
 
 DefinitionDigest digest_of(std::string_view definition) noexcept {
-    return {definition.size(), fnv1a(definition), word_hash(definition)};
+    const auto [first, second] = word_hashes(definition);
+    return {definition.size(), first, second};
 }
 
 std::optional<ListedFacts> cached_facts(const DefinitionDigest& digest) {
@@ -116,10 +124,19 @@ void remember_first_run_time(const DefinitionDigest& digest, Instant after, std:
     known.entry(digest).run = KnownRun{after, first, std::move(zone)};
 }
 
-std::optional<Instant> first_run_time_cached(const DefinitionDigest& digest, std::string_view definition,
+void remember_stored(std::string_view stored_xml, const TaskDefinition& definition) {
+    const DefinitionDigest digest = digest_of(stored_xml);
+    remember_facts(digest, {definition.enabled, definition.hidden, false});
+    if (!definition.enabled) return;
+    const Instant after =
+        std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()) + std::chrono::seconds(1);
+    remember_first_run_time(digest, after, first_run_time(definition.triggers, after));
+}
+
+std::optional<Instant> first_run_time_cached(const DefinitionDigest& digest, const TriggerRules& triggers,
                                              Instant after) {
     if (auto known = cached_first_run_time(digest, after)) return *known;
-    const auto first = first_run_time(definition, after);
+    const auto first = first_run_time(triggers, after);
     remember_first_run_time(digest, after, first);
     return first;
 }

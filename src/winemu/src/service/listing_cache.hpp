@@ -7,6 +7,7 @@
 #include <optional>
 #include <string_view>
 
+#include "library/task_xml.hpp"
 #include "library/trigger_run_times.hpp"
 
 namespace winemu {
@@ -22,7 +23,9 @@ namespace winemu {
  * stays nothing. This holds as long as the trigger engine's answer depends on the definition, the
  * moment and the time zone only. The zone is the C library's own (its names and offset as tzset
  * last set them): an answer found under another zone is not given. The cache is bounded; when
- * full it starts again empty. */
+ * full it starts again empty. What a registration or a change of Enabled checked and stored is
+ * kept at once: a listing that follows finds every definition the process wrote already known,
+ * as a service knows the tasks it registered. */
 
 struct DefinitionDigest {
     std::size_t size = 0;
@@ -47,8 +50,13 @@ void remember_facts(const DefinitionDigest& digest, ListedFacts facts);
 std::optional<std::optional<Instant>> cached_first_run_time(const DefinitionDigest& digest, Instant after);
 void remember_first_run_time(const DefinitionDigest& digest, Instant after, std::optional<Instant> first);
 
-// The first run time at or after `after`: from the cache, else from the definition (then kept).
-std::optional<Instant> first_run_time_cached(const DefinitionDigest& digest, std::string_view definition,
+// What the service's checks read of a definition it stored (its text as stored, UTF-8): its facts,
+// and its next run time when it is enabled.
+void remember_stored(std::string_view stored_xml, const TaskDefinition& definition);
+
+// The first run time at or after `after`: from the cache, else from the definition's triggers
+// (then kept).
+std::optional<Instant> first_run_time_cached(const DefinitionDigest& digest, const TriggerRules& triggers,
                                              Instant after);
 
 }  // namespace winemu

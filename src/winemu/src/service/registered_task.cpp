@@ -13,8 +13,7 @@
 #include "launch/run_results.hpp"
 #include "launch/task_run.hpp"
 #include "launch/task_state.hpp"
-#include "library/local_time.hpp"
-#include "library/run_settings.hpp"
+#include "library/local_clock.hpp"
 #include "library/task_readback.hpp"
 #include "service/run_times.hpp"
 #include "service/running_task.hpp"
@@ -59,47 +58,44 @@ public:
 
     HRESULT STDMETHODCALLTYPE get_Name(BSTR* pName) override {
         ServiceCall call("get_Name", *this);
-        return answer_locally(call, "get_Name", [&] {
+        return call.answer_locally([&] {
             const std::size_t last = task_path_.find_last_of(u'\\');
             return hand_out_bstr(std::u16string_view(task_path_).substr(last + 1), pName);
         });
     }
     HRESULT STDMETHODCALLTYPE get_Path(BSTR* pPath) override {
         ServiceCall call("get_Path", *this);
-        return answer_locally(call, "get_Path", [&] { return hand_out_bstr(task_path_, pPath); });
+        return call.answer_locally([&] { return hand_out_bstr(task_path_, pPath); });
     }
     HRESULT STDMETHODCALLTYPE get_State(TASK_STATE* pState) override {
         ServiceCall call("get_State", *this);
-        return ask_service(call, "get_State", [&] {
-            if (!pState) return E_POINTER;
+        return call.ask([&] {
             *pState = TASK_STATE_UNKNOWN;
             const auto facts = current_facts();
             if (facts.damaged) return SCHED_E_INVALID_TASK_HASH;
             *pState = facts.enabled ? state_of(run_state().instances) : TASK_STATE_DISABLED;
             return S_OK;
-        });
+        }, pState);
     }
     HRESULT STDMETHODCALLTYPE get_Enabled(VARIANT_BOOL* pEnabled) override {
         ServiceCall call("get_Enabled", *this);
-        return ask_service(call, "get_Enabled", [&] {
-            if (!pEnabled) return E_POINTER;
+        return call.ask([&] {
             const auto facts = current_facts();
             *pEnabled = facts.enabled && !facts.damaged ? VARIANT_TRUE : VARIANT_FALSE;
             return facts.damaged ? SCHED_E_INVALID_TASK_HASH : S_OK;
-        });
+        }, pEnabled);
     }
     // Rewrites Settings/Enabled in the stored definition (replaced atomically, as a registration
     // is); a task deleted meanwhile answers ERROR_FILE_NOT_FOUND and is not made again.
     HRESULT STDMETHODCALLTYPE put_Enabled(VARIANT_BOOL enabled) override {
         ServiceCall call("put_Enabled", *this);
         call.number("enabled", enabled);
-        return ask_service(call, "put_Enabled", [&] { return store_enabled(enabled != VARIANT_FALSE); });
+        return call.ask([&] { return store_enabled(enabled != VARIANT_FALSE); });
     }
     HRESULT STDMETHODCALLTYPE Run(VARIANT parameters, IRunningTask** ppRunningTask) override {
         ServiceCall call("Run", *this);
         call.variant("parameters", parameters);
-        return hand_out_from_service(call, "Run", "running", ppRunningTask,
-                                     [&] { return guarded([&] { return run(ppRunningTask, RunMethod::run); }); });
+        return call.hand_out("running", ppRunningTask, [&] { return run(ppRunningTask, RunMethod::run); });
     }
     HRESULT STDMETHODCALLTYPE RunEx(VARIANT parameters, LONG flags, LONG sessionID, BSTR user,
                                     IRunningTask** ppRunningTask) override {
@@ -109,8 +105,7 @@ public:
         call.number("session", sessionID);
         call.text("user", user);
         // A fault of S_OK: success without an instance.
-        return hand_out_from_service(call, "RunEx", "running", ppRunningTask,
-                                     [&] { return guarded([&] { return run(ppRunningTask, RunMethod::run_ex); }); });
+        return call.hand_out("running", ppRunningTask, [&] { return run(ppRunningTask, RunMethod::run_ex); });
     }
     HRESULT STDMETHODCALLTYPE GetInstances(LONG, IRunningTaskCollection** ppRunningTasks) override {
         if (ppRunningTasks) *ppRunningTasks = nullptr;
@@ -120,38 +115,34 @@ public:
     // SchRpcGetLastRunInfo give a zero time; the time is local, to the second.
     HRESULT STDMETHODCALLTYPE get_LastRunTime(DATE* pLastRunTime) override {
         ServiceCall call("get_LastRunTime", *this);
-        return ask_service(call, "get_LastRunTime", [&] {
-            if (!pLastRunTime) return E_POINTER;
+        return call.ask([&] {
             *pLastRunTime = 0;
             const auto last = run_state().last_run_time;
             if (!last) return SCHED_S_TASK_HAS_NOT_RUN;
             *pLastRunTime = date_from_instant(Instant(std::chrono::seconds(static_cast<long long>(std::floor(*last)))));
             return S_OK;
-        });
+        }, pLastRunTime);
     }
     HRESULT STDMETHODCALLTYPE get_LastTaskResult(LONG* pLastTaskResult) override {
         ServiceCall call("get_LastTaskResult", *this);
-        return ask_service(call, "get_LastTaskResult", [&] {
-            if (!pLastTaskResult) return E_POINTER;
+        return call.ask([&] {
             *pLastTaskResult = run_state().last_result;
             return S_OK;
-        });
+        }, pLastTaskResult);
     }
     // MS-TSCH counts the runs missed while the service could not start them (the machine was
     // off). winemu starts no run on its own, so it misses none: always 0.
     HRESULT STDMETHODCALLTYPE get_NumberOfMissedRuns(LONG* pNumberOfMissedRuns) override {
         ServiceCall call("get_NumberOfMissedRuns", *this);
-        return ask_service(call, "get_NumberOfMissedRuns", [&] {
-            if (!pNumberOfMissedRuns) return E_POINTER;
+        return call.ask([&] {
             *pNumberOfMissedRuns = 0;
             return S_OK;
-        });
+        }, pNumberOfMissedRuns);
     }
     // A disabled task will not run: 0, as for a task whose triggers give no time after now.
     HRESULT STDMETHODCALLTYPE get_NextRunTime(DATE* pNextRunTime) override {
         ServiceCall call("get_NextRunTime", *this);
-        return ask_service(call, "get_NextRunTime", [&] {
-            if (!pNextRunTime) return E_POINTER;
+        return call.ask([&] {
             *pNextRunTime = 0;
             const auto facts = current_facts();
             if (facts.damaged) return SCHED_E_INVALID_TASK_HASH;
@@ -164,16 +155,17 @@ public:
                     return S_OK;
                 }
             }
-            auto xml = current_xml();
-            if (!xml.ok()) return xml.error();
             if (!facts.listed) {
-                *pNextRunTime = next_run_time(xml.value());
+                *pNextRunTime = next_run_time(facts.triggers);
                 return S_OK;
             }
-            const auto next = first_run_time_cached(digest_of(xml.value()), xml.value(), after);
+            auto current = load_checked_task(library(), path_);
+            if (!current.ok()) return current.error();
+            const auto next =
+                first_run_time_cached(digest_of(current.value().stored.xml), current.value().definition.triggers, after);
             *pNextRunTime = next ? date_from_instant(*next) : 0.0;
             return S_OK;
-        });
+        }, pNextRunTime);
     }
     HRESULT STDMETHODCALLTYPE get_Definition(ITaskDefinition** ppDefinition) override {
         if (ppDefinition) *ppDefinition = nullptr;
@@ -182,13 +174,12 @@ public:
     HRESULT STDMETHODCALLTYPE get_Xml(BSTR* pXml) override {
         ServiceCall call("get_Xml", *this);
         if (pXml) *pXml = nullptr;
-        return ask_service(call, "get_Xml", [&] {
-            if (!pXml) return E_POINTER;
+        return call.ask([&] {
             if (current_facts().damaged) return SCHED_E_INVALID_TASK_HASH;
             auto xml = current_xml();
             if (!xml.ok()) return xml.error();
             return hand_out_bstr(utf16_from_utf8_lossy(xml.value()), pXml);
-        });
+        }, pXml);
     }
     HRESULT STDMETHODCALLTYPE GetSecurityDescriptor(LONG, BSTR* pSddl) override {
         if (pSddl) *pSddl = nullptr;
@@ -202,7 +193,7 @@ public:
     HRESULT STDMETHODCALLTYPE Stop(LONG flags) override {
         ServiceCall call("Stop", *this);
         call.flags("flags", static_cast<ULONG>(flags));
-        return ask_service(call, "Stop", [&] {
+        return call.ask([&] {
             if (flags != 0) return E_INVALIDARG;
             if (auto present = load_task(library(), path_); !present.ok() && present.error() != SCHED_E_INVALID_TASK_HASH)
                 return present.error();
@@ -219,11 +210,14 @@ public:
         call.text("end", system_time_text(pstEnd).c_str());
         call.number("count", pCount ? static_cast<long long>(*pCount) : -1);
         if (pRunTimes) *pRunTimes = nullptr;
-        return ask_service(call, "GetRunTimes", [&] {
-            if (!current_facts().damaged) {
-                auto xml = current_xml();
-                if (!xml.ok()) return xml.error();
-                return hand_out_run_times(xml.value(), pstStart, pstEnd, pCount, pRunTimes);
+        return call.ask([&] {
+            const auto facts = current_facts();
+            if (!facts.damaged && !facts.listed)
+                return hand_out_run_times(facts.triggers, pstStart, pstEnd, pCount, pRunTimes);
+            if (!facts.damaged) {
+                auto current = load_checked_task(library(), path_);
+                if (!current.ok()) return current.error();
+                return hand_out_run_times(current.value().definition.triggers, pstStart, pstEnd, pCount, pRunTimes);
             }
             if (!pCount || !pRunTimes) return E_INVALIDARG;
             *pCount = 0;
@@ -265,10 +259,11 @@ private:
         if (current.value().definition.enabled != enabled) {
             auto stored = store_task(library(), path_, definition->xml, WriteMode::update);
             if (!stored.ok()) return stored.error();
+            remember_stored(stored.value().xml, *definition);
         }
         const std::lock_guard lock(mutex_);
         xml_ = std::move(definition->xml);
-        facts_ = {enabled, false, std::nullopt};
+        facts_ = {enabled, false, std::nullopt, std::move(definition->triggers)};
         return S_OK;
     }
 
@@ -282,7 +277,7 @@ private:
         CheckedTask& task = current.value();
         RunningInstance instance{std::move(task.stored.path), {}, std::nullopt};
         if (!task.definition.enabled && method == RunMethod::run) return SCHED_E_TASK_DISABLED;
-        const RunSettings settings = read_run_settings(task.stored.xml);
+        const RunSettings& settings = task.definition.run_settings;
         if (task.definition.enabled && settings.allow_start_on_demand) {
             auto started = start_task_run(library(), path_, std::move(task.definition.exec_actions), settings);
             if (!started.ok()) return started.error();

@@ -10,6 +10,7 @@
 #include "library/task_library.hpp"
 #include "library/task_names.hpp"
 #include "library/task_store.hpp"
+#include "library/trigger_rules.hpp"
 #include "library/unique_fd.hpp"
 #include "service/listing_cache.hpp"
 
@@ -22,6 +23,7 @@ struct DefinitionFacts {
     // A listed task keeps no definition text, only its digest: it reads the definition again
     // when asked for it (Xml, GetRunTimes, a next run time not in the listing cache).
     std::optional<DefinitionDigest> listed;
+    TriggerRules triggers;  // when the triggers start the task; none kept for a listed task
 };
 
 // A folder's directory as a listing opened it, shared by the collection and every task listed from

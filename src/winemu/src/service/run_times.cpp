@@ -6,8 +6,7 @@
 
 #include <winemu/com.h>
 
-#include "library/local_time.hpp"
-#include "library/trigger_presence.hpp"
+#include "library/local_clock.hpp"
 #include "library/trigger_run_times.hpp"
 
 namespace winemu {
@@ -32,7 +31,7 @@ bool names_a_time(const SYSTEMTIME& time) {
 
 }  // namespace
 
-HRESULT hand_out_run_times(std::string_view definition, const SYSTEMTIME* start, const SYSTEMTIME* end, DWORD* count,
+HRESULT hand_out_run_times(const TriggerRules& triggers, const SYSTEMTIME* start, const SYSTEMTIME* end, DWORD* count,
                            SYSTEMTIME** run_times) {
     if (!count || !run_times) return E_INVALIDARG;
     *run_times = nullptr;
@@ -44,9 +43,9 @@ HRESULT hand_out_run_times(std::string_view definition, const SYSTEMTIME* start,
     if (last < first) return E_INVALIDARG;
 
     // One more than asked for tells whether there were more.
-    TriggerRunTimes found = trigger_run_times(definition, first, last, std::size_t{most} + 1);
+    TriggerRunTimes found = trigger_run_times(triggers, first, last, std::size_t{most} + 1);
     if (!found.has_time_triggers)
-        return has_enabled_trigger(definition) ? SCHED_S_EVENT_TRIGGER : SCHED_S_TASK_NO_VALID_TRIGGERS;
+        return triggers.has_enabled_trigger ? SCHED_S_EVENT_TRIGGER : SCHED_S_TASK_NO_VALID_TRIGGERS;
     const bool more = found.times.size() > most;
     if (more) found.times.resize(most);
     if (found.times.empty()) return S_OK;
@@ -58,13 +57,13 @@ HRESULT hand_out_run_times(std::string_view definition, const SYSTEMTIME* start,
     return more ? S_FALSE : S_OK;
 }
 
-DATE next_run_time(std::string_view definition) {
-    const auto next = first_run_time(definition, floor<seconds>(system_clock::now()) + seconds(1));
+DATE next_run_time(const TriggerRules& triggers) {
+    const auto next = first_run_time(triggers, floor<seconds>(system_clock::now()) + seconds(1));
     return next ? date_from_instant(*next) : 0.0;
 }
 
-std::optional<Instant> first_run_time(std::string_view definition, Instant after) {
-    const TriggerRunTimes found = trigger_run_times(definition, after, end_of_time, 1);
+std::optional<Instant> first_run_time(const TriggerRules& triggers, Instant after) {
+    const TriggerRunTimes found = trigger_run_times(triggers, after, end_of_time, 1);
     if (found.times.empty()) return std::nullopt;
     return found.times.front();
 }

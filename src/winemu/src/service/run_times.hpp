@@ -3,7 +3,6 @@
 
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include <winemu/types.h>
 
@@ -25,16 +24,16 @@ namespace winemu {
  *   times (boot, logon, idle, event, registration): SCHED_S_EVENT_TRIGGER; both with no times;
  * - the times are local, ascending, in an array from CoTaskMemAlloc (null when there are none),
  *   which the caller frees with CoTaskMemFree. */
-HRESULT hand_out_run_times(std::string_view definition, const SYSTEMTIME* start, const SYSTEMTIME* end, DWORD* count,
+HRESULT hand_out_run_times(const TriggerRules& triggers, const SYSTEMTIME* start, const SYSTEMTIME* end, DWORD* count,
                            SYSTEMTIME** run_times);
 
 // The first run time after now, as a local DATE; 0 (the date of no time, as a task that never
 // ran reads) when no time trigger starts the task any more.
-DATE next_run_time(std::string_view definition);
+DATE next_run_time(const TriggerRules& triggers);
 
 // The first run time at or after `after` (next_run_time asks from the second after now); nothing
 // when no time trigger starts the task any more.
-std::optional<Instant> first_run_time(std::string_view definition, Instant after);
+std::optional<Instant> first_run_time(const TriggerRules& triggers, Instant after);
 
 // A SYSTEMTIME as "2026-12-08T07:05:00", for the journal.
 std::string system_time_text(const SYSTEMTIME* time);

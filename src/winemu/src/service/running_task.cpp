@@ -17,43 +17,41 @@ public:
 
     HRESULT STDMETHODCALLTYPE get_Name(BSTR* pName) override {
         ServiceCall call("get_Name", *this);
-        return answer_locally(call, "get_Name", [&] {
+        return call.answer_locally([&] {
             const std::size_t last = instance_.path.find_last_of(u'\\');
             return hand_out_bstr(std::u16string_view(instance_.path).substr(last + 1), pName);
         });
     }
     HRESULT STDMETHODCALLTYPE get_InstanceGuid(BSTR* pGuid) override {
         ServiceCall call("get_InstanceGuid", *this);
-        return answer_locally(call, "get_InstanceGuid", [&] { return hand_out_bstr(guid_, pGuid); });
+        return call.answer_locally([&] { return hand_out_bstr(guid_, pGuid); });
     }
     HRESULT STDMETHODCALLTYPE get_Path(BSTR* pPath) override {
         ServiceCall call("get_Path", *this);
-        return answer_locally(call, "get_Path", [&] { return hand_out_bstr(instance_.path, pPath); });
+        return call.answer_locally([&] { return hand_out_bstr(instance_.path, pPath); });
     }
     HRESULT STDMETHODCALLTYPE get_State(TASK_STATE* pState) override {
         ServiceCall call("get_State", *this);
-        return answer_locally(call, "get_State", [&] {
-            if (!pState) return E_POINTER;
+        return call.answer_locally([&] {
             *pState = instance_.pid ? TASK_STATE_RUNNING : TASK_STATE_UNKNOWN;
             return S_OK;
-        });
+        }, pState);
     }
     HRESULT STDMETHODCALLTYPE get_CurrentAction(BSTR* pName) override {
         ServiceCall call("get_CurrentAction", *this);
-        return answer_locally(call, "get_CurrentAction", [&] { return hand_out_bstr(instance_.current_action, pName); });
+        return call.answer_locally([&] { return hand_out_bstr(instance_.current_action, pName); });
     }
     HRESULT STDMETHODCALLTYPE Stop() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Refresh() override {
         ServiceCall call("Refresh", *this);
-        return answer_locally(call, "Refresh", [] { return S_OK; });
+        return call.answer_locally([] { return S_OK; });
     }
     HRESULT STDMETHODCALLTYPE get_EnginePID(DWORD* pPID) override {
         ServiceCall call("get_EnginePID", *this);
-        return answer_locally(call, "get_EnginePID", [&] {
-            if (!pPID) return E_POINTER;
+        return call.answer_locally([&] {
             *pPID = instance_.pid ? static_cast<DWORD>(*instance_.pid) : 0;
             return S_OK;
-        });
+        }, pPID);
     }
 
 private:

@@ -37,11 +37,10 @@ public:
 
     HRESULT STDMETHODCALLTYPE get_Count(LONG* count) override {
         ServiceCall call("get_Count", *this);
-        return answer_locally(call, "get_Count", [&] {
-            if (!count) return E_POINTER;
+        return call.answer_locally([&] {
             *count = static_cast<LONG>(items_.size());
             return S_OK;
-        });
+        }, count);
     }
 
     // An index that names no item, a position out of 1..Count or a name not in the collection,
@@ -50,14 +49,13 @@ public:
         ServiceCall call("get_Item", *this);
         call.variant("index", index);
         if (item) *item = nullptr;
-        const HRESULT result = answer_locally(call, "get_Item", [&] {
-            if (!item) return E_POINTER;
+        const HRESULT result = call.answer_locally([&] {
             Item* found = find(index);
             if (!found) return E_INVALIDARG;
             found->AddRef();
             *item = found;
             return S_OK;
-        });
+        }, item);
         call.object("item", item ? *item : nullptr);
         return result;
     }
@@ -66,7 +64,7 @@ public:
     HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** penum) override {
         ServiceCall call("get__NewEnum", *this);
         if (penum) *penum = nullptr;
-        return answer_locally(call, "get__NewEnum", [&] { return penum ? E_NOTIMPL : E_POINTER; });
+        return call.answer_locally([&] { return penum ? E_NOTIMPL : E_POINTER; });
     }
 
 private:

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <memory>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "com/bstr_text.hpp"
@@ -13,6 +14,7 @@
 #include "com/guid_text.hpp"
 #include "control/platform_call.hpp"
 #include "service/listing_cache.hpp"
+#include "service/run_times.hpp"
 #include "service/registered_task.hpp"
 #include "service/service_call.hpp"
 #include "service/service_object.hpp"
@@ -62,20 +64,20 @@ public:
 
     HRESULT STDMETHODCALLTYPE get_Name(BSTR* pName) override {
         ServiceCall call("get_Name", *this);
-        return answer_locally(call, "get_Name", [&] {
+        return call.answer_locally([&] {
             if (folder_.empty()) return hand_out_bstr(display_, pName);
             return hand_out_bstr(std::u16string_view(display_).substr(display_.find_last_of(u'\\') + 1), pName);
         });
     }
     HRESULT STDMETHODCALLTYPE get_Path(BSTR* pPath) override {
         ServiceCall call("get_Path", *this);
-        return answer_locally(call, "get_Path", [&] { return hand_out_bstr(display_, pPath); });
+        return call.answer_locally([&] { return hand_out_bstr(display_, pPath); });
     }
 
     HRESULT STDMETHODCALLTYPE GetFolder(BSTR path, ITaskFolder** ppFolder) override {
         ServiceCall call("GetFolder", *this);
         call.text("path", path);
-        return hand_out_from_service(call, "GetFolder", "folder", ppFolder, [&] {
+        return call.hand_out("folder", ppFolder, [&] {
             // Unlike the service's GetFolder, a folder wants a path, and '\\' alone names nothing.
             if (!path) return E_INVALIDARG;
             if (bstr_view(path) == u"\\") return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
@@ -86,16 +88,16 @@ public:
     HRESULT STDMETHODCALLTYPE GetTask(BSTR path, IRegisteredTask** ppTask) override {
         ServiceCall call("GetTask", *this);
         call.text("path", path);
-        return hand_out_from_service(call, "GetTask", "task", ppTask, [&] {
-            return guarded([&] {
-                auto task = task_path(bstr_view(path), folder_);
-                if (!task.ok()) return task.error();
-                auto loaded = load_checked_task(library(), task.value());
-                if (!loaded.ok()) return loaded.error();
-                CheckedTask& checked = loaded.value();
-                return create_registered_task(library_, std::move(task.value()), std::move(checked.stored),
-                                              {checked.definition.enabled, false, std::nullopt}, ppTask);
-            });
+        return call.hand_out("task", ppTask, [&] {
+            auto task = task_path(bstr_view(path), folder_);
+            if (!task.ok()) return task.error();
+            auto loaded = load_checked_task(library(), task.value());
+            if (!loaded.ok()) return loaded.error();
+            CheckedTask& checked = loaded.value();
+            return create_registered_task(library_, std::move(task.value()), std::move(checked.stored),
+                                          {checked.definition.enabled, false, std::nullopt,
+                                           std::move(checked.definition.triggers)},
+                                          ppTask);
         });
     }
 
@@ -107,16 +109,14 @@ public:
         ServiceCall call("DeleteTask", *this);
         call.text("name", name);
         call.flags("flags", static_cast<ULONG>(flags));
-        if (const auto refused = call.refusal()) return call.returns(*refused);
-        if (const auto early = enter_service_call("DeleteTask")) return call.returns(*early);
-        if (flags != 0) return call.returns(E_INVALIDARG);
-        return call.returns(guarded([&] {
+        return call.ask([&] {
+            if (flags != 0) return E_INVALIDARG;
             const std::u16string_view text = bstr_view(name);
             auto path = text.empty() ? HResultOr<PathElements>(folder_) : resolve_task_path(text, folder_);
             if (!path.ok()) return path.error();
             if (path.value().empty()) return E_ACCESSDENIED;
             return remove_task_ending_runs(library(), path.value());
-        }));
+        });
     }
 
     HRESULT STDMETHODCALLTYPE RegisterTask(BSTR path, BSTR xmlText, LONG flags, VARIANT userId, VARIANT password,
@@ -131,9 +131,8 @@ public:
         call.number("logon", logonType);
         call.variant("sddl", sddl);
         // A null out pointer is allowed: the task is registered and nothing is handed back.
-        return hand_out_from_service(
-            call, "RegisterTask", "task", ppTask,
-            [&] { return guarded([&] { return register_task(bstr_view(path), xmlText, flags, ppTask); }); },
+        return call.hand_out(
+            "task", ppTask, [&] { return register_task(bstr_view(path), xmlText, flags, ppTask); },
             /*out_required=*/false);
     }
 
@@ -141,8 +140,8 @@ public:
     HRESULT STDMETHODCALLTYPE GetFolders(LONG flags, ITaskFolderCollection** ppFolders) override {
         ServiceCall call("GetFolders", *this);
         call.flags("flags", static_cast<ULONG>(flags));
-        return hand_out_from_service(call, "GetFolders", "folders", ppFolders, [&] {
-            return guarded([&] { return (flags & ~TASK_ENUM_HIDDEN) ? E_INVALIDARG : list_folders(ppFolders); });
+        return call.hand_out("folders", ppFolders, [&] {
+            return (flags & ~TASK_ENUM_HIDDEN) ? E_INVALIDARG : list_folders(ppFolders);
         });
     }
     HRESULT STDMETHODCALLTYPE CreateFolder(BSTR, VARIANT, ITaskFolder** ppFolder) override {
@@ -155,11 +154,9 @@ public:
     HRESULT STDMETHODCALLTYPE GetTasks(LONG flags, IRegisteredTaskCollection** ppTasks) override {
         ServiceCall call("GetTasks", *this);
         call.flags("flags", static_cast<ULONG>(flags));
-        return hand_out_from_service(call, "GetTasks", "tasks", ppTasks, [&] {
-            return guarded([&] {
-                if (flags & ~TASK_ENUM_HIDDEN) return E_INVALIDARG;
-                return list_tasks((flags & TASK_ENUM_HIDDEN) != 0, ppTasks);
-            });
+        return call.hand_out("tasks", ppTasks, [&] {
+            if (flags & ~TASK_ENUM_HIDDEN) return E_INVALIDARG;
+            return list_tasks((flags & TASK_ENUM_HIDDEN) != 0, ppTasks);
         });
     }
     HRESULT STDMETHODCALLTYPE RegisterTaskDefinition(BSTR, ITaskDefinition*, LONG, VARIANT, VARIANT, TASK_LOGON_TYPE,
@@ -204,26 +201,32 @@ private:
 
     // The facts of a listed task, from the cache or from the service's checks; its next run time
     // found now, while its text is at hand, so that the listing's NextRunTime finds it cached.
-    // Nothing for a hidden task when hidden tasks are not asked for.
+    // The text is parsed at most once, and only for what the cache does not know. Nothing for a
+    // hidden task when hidden tasks are not asked for.
     static std::optional<ListedSummary> summarise(ListedTask listed, bool hidden) {
-        ListedSummary summary{std::move(listed.name), std::move(listed.task.path), {true, true, std::nullopt}};
+        ListedSummary summary{std::move(listed.name), std::move(listed.task.path), {true, true, std::nullopt, {}}};
         if (listed.damaged) return summary;
-        std::string xml = std::move(listed.task.xml);
-        const DefinitionDigest digest = digest_of(xml);
+        const DefinitionDigest digest = digest_of(listed.task.xml);
+        std::optional<std::variant<TaskDefinition, XmlRefusal>> parsed;
+        const auto parse = [&]() -> const TaskDefinition* {
+            if (!parsed) parsed = parse_task_xml_utf8(std::move(listed.task.xml));
+            return std::get_if<TaskDefinition>(&*parsed);
+        };
         auto facts = cached_facts(digest);
         if (!facts) {
-            auto parsed = parse_task_xml_utf8(std::move(xml));
-            auto* definition = std::get_if<TaskDefinition>(&parsed);
+            const TaskDefinition* definition = parse();
             facts = definition ? ListedFacts{definition->enabled, definition->hidden, false} : ListedFacts{true, false, true};
-            if (definition) xml = std::move(definition->xml);
             remember_facts(digest, *facts);
         }
         if (facts->hidden && !hidden) return std::nullopt;
-        summary.facts = {facts->enabled, facts->damaged, digest};
+        summary.facts = {facts->enabled, facts->damaged, digest, {}};
         if (facts->enabled && !facts->damaged) {
             const Instant after =
                 std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()) + std::chrono::seconds(1);
-            first_run_time_cached(digest, xml, after);
+            if (!cached_first_run_time(digest, after)) {
+                if (const TaskDefinition* definition = parse())
+                    remember_first_run_time(digest, after, first_run_time(definition->triggers, after));
+            }
         }
         return summary;
     }
@@ -284,9 +287,10 @@ private:
         TaskDefinition& definition = std::get<TaskDefinition>(parsed);
         auto stored = store_task(library(), task.value(), std::move(definition.xml), *mode);
         if (!stored.ok()) return stored.error();
+        remember_stored(stored.value().xml, definition);
         if (!out) return S_OK;
         return create_registered_task(library_, std::move(task.value()), std::move(stored.value()),
-                                      {definition.enabled, false, std::nullopt}, out);
+                                      {definition.enabled, false, std::nullopt, std::move(definition.triggers)}, out);
     }
 
     std::string library() const { return library_.path(); }

@@ -44,12 +44,10 @@ public:
     HRESULT STDMETHODCALLTYPE GetFolder(BSTR path, ITaskFolder** ppFolder) override {
         ServiceCall call("GetFolder", *this);
         call.text("path", path);
-        return hand_out_from_service(call, "GetFolder", "folder", ppFolder, [&] {
-            return guarded([&] {
-                const auto library = connected_library();
-                if (!library) return HRESULT_FROM_WIN32(ERROR_ONLY_IF_CONNECTED);
-                return open_task_folder(*library, {}, bstr_view(path), ppFolder);
-            });
+        return call.hand_out("folder", ppFolder, [&] {
+            const auto library = connected_library();
+            if (!library) return HRESULT_FROM_WIN32(ERROR_ONLY_IF_CONNECTED);
+            return open_task_folder(*library, {}, bstr_view(path), ppFolder);
         });
     }
 
@@ -59,8 +57,7 @@ public:
         call.variant("user", user);
         call.variant("domain", domain);
         call.variant("password", password);
-        if (const auto refused = call.refusal()) return call.returns(*refused);
-        return call.returns(connect(serverName));
+        return call.ask([&] { return connect(serverName); });
     }
 
     // After a disconnection the object answers as a connection that was lost: not connected.
@@ -86,11 +83,10 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_HighestVersion(DWORD* pVersion) override {
         ServiceCall call("get_HighestVersion", *this);
-        return answer_locally(call, "get_HighestVersion", [&] {
-            if (!pVersion) return E_POINTER;
+        return call.answer_locally([&] {
             *pVersion = task_scheduler_version;
             return S_OK;
-        });
+        }, pVersion);
     }
     HRESULT STDMETHODCALLTYPE GetRunningTasks(LONG, IRunningTaskCollection** ppRunningTasks) override {
         if (ppRunningTasks) *ppRunningTasks = nullptr;
@@ -103,15 +99,12 @@ public:
 
 private:
     HRESULT connect(const VARIANT& serverName) {
-        if (const auto early = enter_service_call("Connect")) return *early;
-        return guarded([&] {
-            if (!names_this_machine(serverName))
-                return serverName.vt == VT_BSTR ? HRESULT_FROM_WIN32(server_unavailable) : E_INVALIDARG;
-            FollowedLibrary library;
-            const std::lock_guard guard(lock_);
-            library_ = std::move(library);
-            return S_OK;
-        });
+        if (!names_this_machine(serverName))
+            return serverName.vt == VT_BSTR ? HRESULT_FROM_WIN32(server_unavailable) : E_INVALIDARG;
+        FollowedLibrary library;
+        const std::lock_guard guard(lock_);
+        library_ = std::move(library);
+        return S_OK;
     }
 
     // Hands out a text about the connection (UTF-8 from `text()`); none before Connect.
@@ -119,11 +112,10 @@ private:
     HRESULT connection_text(const char* name, BSTR* out, Text text) {
         ServiceCall call(name, *this);
         if (out) *out = nullptr;
-        return answer_locally(call, name, [&] {
-            if (!out) return E_POINTER;
+        return call.answer_locally([&] {
             if (!connected_library()) return HRESULT_FROM_WIN32(ERROR_ONLY_IF_CONNECTED);
             return hand_out_bstr(utf16_from_utf8_lossy(text()), out);
-        });
+        }, out);
     }
 
     std::optional<FollowedLibrary> connected_library() {
