@@ -9,6 +9,9 @@
 #include "launch/runner_main.hpp"
 
 int main(int argc, char** argv) {
+    // A session of its own, out of the caller's terminal and process group, made here rather than
+    // by the spawn that the caller waits for; its number (this process's) is the run's engine.
+    if (setsid() < 0) return 1;
     const pid_t pid = fork();
     if (pid < 0) return 1;
     if (pid > 0) _exit(0);  // the caller reaps this one; the child is left to init
@@ -17,5 +20,10 @@ int main(int argc, char** argv) {
     by_default.sa_handler = SIG_DFL;
     for (int signal = 1; signal < NSIG; ++signal)
         if (signal != SIGKILL && signal != SIGSTOP) sigaction(signal, &by_default, nullptr);
+    // Started with every signal blocked (runner_spawn.cpp): what reached the caller's process group
+    // before the session was made stayed pending in the first process, and ends with it.
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
     return winemu::runner_main(argc - 1, argv + 1);
 }

@@ -54,12 +54,15 @@ int prepare(SpawnActions& actions, SpawnAttributes& attributes, int records_fd) 
     // Nothing else reaches the runner, not even descriptors that the host process (or a library
     // in it) opened without O_CLOEXEC.
     if (!error) error = posix_spawn_file_actions_addclosefrom_np(actions.get(), 4);
-    // Signals the caller ignores are set back to default by the runner itself, once detached:
-    // done here, they would cost the caller a system call per signal.
-    sigset_t no_signals;
-    sigemptyset(&no_signals);
-    if (!error) error = posix_spawnattr_setsigmask(attributes.get(), &no_signals);
-    if (!error) error = posix_spawnattr_setflags(attributes.get(), POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK);
+    // The runner leaves the caller's session itself: making the session (with its scheduling
+    // group) here would be waited for by the caller, and takes milliseconds on a busy machine.
+    // Until then every signal is blocked, so that one sent to the caller's process group stays
+    // pending in the first process, which exits with it (a fork's child inherits no pending
+    // signal). Signals the caller ignores are set back to default by the runner too.
+    sigset_t all_signals;
+    sigfillset(&all_signals);
+    if (!error) error = posix_spawnattr_setsigmask(attributes.get(), &all_signals);
+    if (!error) error = posix_spawnattr_setflags(attributes.get(), POSIX_SPAWN_SETSIGMASK);
     return error;
 }
 
