@@ -106,3 +106,19 @@ def test_the_runner_of_a_run_leads_a_session_of_its_own_with_no_xml_library_nor_
     assert emulator.end_runs("Sleeper") == 0
     assert session == group != os.getsid(0)
     assert not {name for name in loaded if name.startswith(("libxml2", "libicu", "libwinemu"))}, loaded
+
+
+def test_a_signal_to_the_callers_process_group_right_after_run_task_does_not_reach_the_run():
+    # The runner leaves the caller's session only once it runs: a signal sent to the caller's group
+    # before then must wait in its first process, never end the run.
+    morvane.register_xml("Quick", task_xml(("sh", '-c "exit 0"')))
+    caller = subprocess.run(
+        # A signal the caller handles: the handler is gone in the runner's program, which it would end.
+        [sys.executable, "-c", "import os, signal, morvane\n"
+                               "signal.signal(signal.SIGUSR1, lambda *_: None)\n"
+                               "morvane.run_task('Quick'); os.killpg(0, signal.SIGUSR1)"],
+        env=dict(os.environ, MORVANE_TASK_LIBRARY=str(emulator.task_library())), timeout=30, start_new_session=True,
+    )
+    assert caller.returncode == 0
+    assert emulator.wait_runs("Quick") == 0
+    assert [(record.state, record.exit_code) for record in emulator.runs("Quick")] == [("ended", 0)]
