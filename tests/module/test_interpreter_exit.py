@@ -1,11 +1,15 @@
 """Daemon threads caught inside a call when the interpreter exits: the process ends as it does
 with pure-Python daemon threads, status 0 and nothing on standard error."""
 
+import builtins
 import subprocess
 import sys
 import tempfile
+from unittest import mock
 
 import pytest
+
+import morvane
 
 from .task_xml import TASK_XML
 
@@ -121,3 +125,20 @@ def test_daemon_threads_inside_calls_end_quietly_at_exit(tmp_path, call, latency
              TASK_XML]
         )
         assert ended == ("started\n", 0, ""), f"attempt {attempt}"
+
+
+def test_the_packages_errors_are_made_without_super():
+    # On a free-threaded CPython 3.13 each super() lookup takes the interpreter's one type lock,
+    # which the threads above, raising in a loop, hand to one another: a daemon thread handed it
+    # as the interpreter exits keeps it, and the exit waits for it for ever.
+    looked_up = []
+    real_super = builtins.super
+
+    def counting_super(*arguments):
+        looked_up.append(arguments)
+        return real_super(*arguments)
+
+    with mock.patch("builtins.super", counting_super):
+        for error in (morvane.TaskSchedulerError, morvane.TaskPermissionError):
+            assert error("refused", -2147024891, "delete_task").args == ("refused", -2147024891, "delete_task")
+    assert looked_up == []
