@@ -14,7 +14,11 @@ class TaskSchedulerError(Exception):
     """
 
     def __init__(self, message: str, hresult: int, operation: str) -> None:
-        super().__init__(message, hresult, operation)
+        # Named, not found through super(): on a free-threaded CPython 3.13 every super() lookup
+        # takes the interpreter's one type lock, and threads that raise these in a loop hand it
+        # to one another; a daemon thread handed it while the interpreter exits never attaches
+        # again and keeps it, and the exit, which looks up types too, waits for it for ever.
+        Exception.__init__(self, message, hresult, operation)
         # The service describes a refused definition by its position alone, "(1,7):Task:", and
         # leaves the rest to the code: a note says in words what the code means. The text of
         # the exception stays the service's, as callers match it.

@@ -87,3 +87,38 @@ def test_a_killed_runner_leaves_its_run_recorded_as_lost_and_no_process_behind()
     assert emulator.wait_runs("Other") == 0
     assert [record.state for record in emulator.runs("Other")] == ["ended"]
     assert emulator.wait_runs("Orphaned", timeout=0) == 1
+
+
+def test_the_runner_of_a_run_leads_a_session_of_its_own_with_no_xml_library_nor_libwinemu_loaded():
+    # What each run's process loads is paid by every run: the runner carries a run with winemu's
+    # run code linked in, and none of the libraries that parsing definitions needs. It leaves the
+    # caller's session itself, after the spawn that the caller waits for.
+    morvane.register_xml("Sleeper", task_xml(("sleep", "30")))
+    morvane.run_task("Sleeper")
+    deadline = time.monotonic() + 10
+    while (pid := emulator.runs("Sleeper")[0].pid) is None and time.monotonic() < deadline:
+        time.sleep(0.01)
+    with open(f"/proc/{pid}/stat") as stat:
+        runner = int(stat.read().rpartition(")")[2].split()[1])
+    with open(f"/proc/{runner}/maps") as maps:
+        loaded = {line.split()[-1].rpartition("/")[2] for line in maps if "/" in line}
+    session, group = os.getsid(runner), os.getpgid(runner)
+    assert emulator.end_runs("Sleeper") == 0
+    assert session == group != os.getsid(0)
+    assert not {name for name in loaded if name.startswith(("libxml2", "libicu", "libwinemu"))}, loaded
+
+
+def test_a_signal_to_the_callers_process_group_right_after_run_task_does_not_reach_the_run():
+    # The runner leaves the caller's session only once it runs: a signal sent to the caller's group
+    # before then must wait in its first process, never end the run.
+    morvane.register_xml("Quick", task_xml(("sh", '-c "exit 0"')))
+    caller = subprocess.run(
+        # A signal the caller handles: the handler is gone in the runner's program, which it would end.
+        [sys.executable, "-c", "import os, signal, morvane\n"
+                               "signal.signal(signal.SIGUSR1, lambda *_: None)\n"
+                               "morvane.run_task('Quick'); os.killpg(0, signal.SIGUSR1)"],
+        env=dict(os.environ, MORVANE_TASK_LIBRARY=str(emulator.task_library())), timeout=30, start_new_session=True,
+    )
+    assert caller.returncode == 0
+    assert emulator.wait_runs("Quick") == 0
+    assert [(record.state, record.exit_code) for record in emulator.runs("Quick")] == [("ended", 0)]

@@ -1,14 +1,17 @@
 // winemu_runner.cpp: the emulated service's runner: leaves its parent, then runs one run.
 //
-// Kept to the C library (no C++ runtime is linked): its first process only forks and exits, and
-// the caller of RunEx waits for that. What runs the actions lives in libwinemu, whose path comes
-// first among the arguments: loaded here, in the detached process only.
-#include <dlfcn.h>
+// Its first process only forks and exits: the caller of RunEx reaps it. What runs the actions is
+// winemu's own code, linked in (no XML library, nothing loaded at run time), so the process that
+// each run costs does little more than the action's own start.
 #include <signal.h>
 #include <unistd.h>
 
+#include "launch/runner_main.hpp"
+
 int main(int argc, char** argv) {
-    if (argc < 2) return 2;
+    // A session of its own, out of the caller's terminal and process group, made here rather than
+    // by the spawn that the caller waits for; its number (this process's) is the run's engine.
+    if (setsid() < 0) return 1;
     const pid_t pid = fork();
     if (pid < 0) return 1;
     if (pid > 0) _exit(0);  // the caller reaps this one; the child is left to init
@@ -17,10 +20,10 @@ int main(int argc, char** argv) {
     by_default.sa_handler = SIG_DFL;
     for (int signal = 1; signal < NSIG; ++signal)
         if (signal != SIGKILL && signal != SIGSTOP) sigaction(signal, &by_default, nullptr);
-    void* library = dlopen(argv[1], RTLD_LAZY | RTLD_LOCAL);
-    if (!library) return 3;
-    using Entry = int (*)(int, char**);
-    const auto entry = reinterpret_cast<Entry>(dlsym(library, "winemu_runner_main"));
-    if (!entry) return 3;
-    return entry(argc - 2, argv + 2);
+    // Started with every signal blocked (runner_spawn.cpp): what reached the caller's process group
+    // before the session was made stayed pending in the first process, and ends with it.
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    return winemu::runner_main(argc - 1, argv + 1);
 }

@@ -22,7 +22,7 @@ struct RunOrder {
     std::vector<ExecAction> actions;
 };
 
-// The order as arguments after the runner's own two (its program and libwinemu's path); and back.
+// The order as arguments after the runner's program; and back.
 std::vector<std::string> run_order_arguments(const RunOrder& order);
 std::optional<RunOrder> run_order_from(int argc, const char* const* argv);
 

@@ -54,32 +54,29 @@ int prepare(SpawnActions& actions, SpawnAttributes& attributes, int records_fd) 
     // Nothing else reaches the runner, not even descriptors that the host process (or a library
     // in it) opened without O_CLOEXEC.
     if (!error) error = posix_spawn_file_actions_addclosefrom_np(actions.get(), 4);
-    // Signals the caller ignores are set back to default by the runner itself, once detached:
-    // done here, they would cost the caller a system call per signal.
-    sigset_t no_signals;
-    sigemptyset(&no_signals);
-    if (!error) error = posix_spawnattr_setsigmask(attributes.get(), &no_signals);
-    if (!error) error = posix_spawnattr_setflags(attributes.get(), POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK);
+    // The runner leaves the caller's session itself: making the session (with its scheduling
+    // group) here would be waited for by the caller, and takes milliseconds on a busy machine.
+    // Until then every signal is blocked, so that one sent to the caller's process group stays
+    // pending in the first process, which exits with it (a fork's child inherits no pending
+    // signal). Signals the caller ignores are set back to default by the runner too.
+    sigset_t all_signals;
+    sigfillset(&all_signals);
+    if (!error) error = posix_spawnattr_setsigmask(attributes.get(), &all_signals);
+    if (!error) error = posix_spawnattr_setflags(attributes.get(), POSIX_SPAWN_SETSIGMASK);
     return error;
 }
 
-struct RunnerFiles {
-    std::string program;  // winemu-runner
-    std::string library;  // libwinemu, as loaded
-};
-
-// Beside this library, wherever it was loaded from; found once.
-const std::optional<RunnerFiles>& runner_files() {
-    static const std::optional<RunnerFiles> files = []() -> std::optional<RunnerFiles> {
+// winemu-runner, beside this library wherever it was loaded from; found once.
+const std::optional<std::string>& runner_program() {
+    static const std::optional<std::string> program = []() -> std::optional<std::string> {
         Dl_info info{};
         if (dladdr(reinterpret_cast<void*>(&spawn_runner), &info) == 0 || !info.dli_fname) return std::nullopt;
         char resolved[PATH_MAX];
         if (!realpath(info.dli_fname, resolved)) return std::nullopt;
-        std::string library = resolved;
-        std::string program = library.substr(0, library.rfind('/') + 1) + "winemu-runner";
-        return RunnerFiles{std::move(program), std::move(library)};
+        const std::string library = resolved;
+        return library.substr(0, library.rfind('/') + 1) + "winemu-runner";
     }();
-    return files;
+    return program;
 }
 
 void* reap(void* pid) {
@@ -108,9 +105,9 @@ void reap_in_background(pid_t pid) noexcept {
 
 long spawn_runner(int records_fd, const std::vector<std::string>& arguments) noexcept {
     try {
-        const auto& files = runner_files();
-        if (!files) return -ENOENT;
-        std::vector<char*> argv{const_cast<char*>(files->program.c_str()), const_cast<char*>(files->library.c_str())};
+        const auto& program = runner_program();
+        if (!program) return -ENOENT;
+        std::vector<char*> argv{const_cast<char*>(program->c_str())};
         for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
         argv.push_back(nullptr);
         // The service's environment, never the caller's live one (service_environment.hpp).
@@ -119,7 +116,7 @@ long spawn_runner(int records_fd, const std::vector<std::string>& arguments) noe
         SpawnAttributes attributes;
         int error = prepare(actions, attributes, records_fd);
         pid_t pid = 0;
-        if (error == 0) error = posix_spawn(&pid, files->program.c_str(), actions.get(), attributes.get(), argv.data(),
+        if (error == 0) error = posix_spawn(&pid, program->c_str(), actions.get(), attributes.get(), argv.data(),
                                           environment->block());
         if (error != 0) return -error;
         reap_in_background(pid);

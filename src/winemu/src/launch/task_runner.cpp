@@ -19,6 +19,7 @@
 #include "launch/live_runs.hpp"
 #include "launch/run_order.hpp"
 #include "launch/run_records.hpp"
+#include "launch/runner_main.hpp"
 #include "launch/task_launch.hpp"
 #include "library/library_files.hpp"
 #include "library/task_names.hpp"
@@ -159,14 +160,15 @@ int run(const RunOrder& order) {
 }
 
 }  // namespace
-}  // namespace winemu
 
-extern "C" WINEMU_API int winemu_runner_main(int argc, char** argv) {
-    winemu::block_runner_signals();
+int runner_main(int argc, char** argv) {
+    block_runner_signals();
     try {
-        const auto order = winemu::run_order_from(argc, argv);
-        return order ? winemu::run(*order) : 2;
+        const auto order = run_order_from(argc, argv);
+        return order ? run(*order) : 2;
     } catch (...) {
         return 1;  // out of memory: the run's lock goes with this process, and readers see it lost
     }
 }
+
+}  // namespace winemu
