@@ -23,6 +23,8 @@ struct ExtensionModule {
     static inline PyModuleDef_Slot slots[] = {
         {Py_mod_exec, reinterpret_cast<void*>(exec)},
         {Py_mod_gil, Py_MOD_GIL_NOT_USED},
+        // Only for a module kept to the main interpreter; for the others this entry is a second
+        // sentinel, which ends the list where it stands.
         {Module::main_interpreter_only ? Py_mod_multiple_interpreters : 0,
          Module::main_interpreter_only ? Py_MOD_MULTIPLE_INTERPRETERS_NOT_SUPPORTED : nullptr},
         {0, nullptr},  // sentinel
