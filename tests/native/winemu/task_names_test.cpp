@@ -137,6 +137,37 @@ TEST_F(TaskNames, MatchCaseInsensitivelyAndKeepTheFirstSpelling) {
     EXPECT_EQ(get_task(u"\u00E9t\u00E9 \u03A3\u03C3"), no_task);
 }
 
+// The file names an element takes on disk are what a library already holds: a lookup, its run
+// state and a registration under any spelling must meet the files written before.
+TEST_F(TaskNames, ElementsKeepTheirOnDiskNames) {
+    struct Layout {
+        std::u16string registered;
+        std::u16string looked_up;
+        std::string definition;  // relative to the library
+    };
+    const Layout layouts[] = {
+        {u"Nightly Backup", u"NIGHTLY backup", "t.NIGHTLY~20BACKUP"},
+        {u"Reports\\\u00E9t\u00E9", u"REPORTS\\\u00C9T\u00C9", "d.REPORTS/t.\xC3\x89T\xC3\x89"},
+        {u"\u03A3\u03C3", u"\u03C3\u03C3", "t.\xCE\xA3\xCE\xA3"},
+        {u"\xD835\xDC9C~", u"\xD835\xDC9C~", "t.\xF0\x9D\x92\x9C~7E"},  // a surrogate pair, then '~'
+        {u"Fresh\\" + std::u16string(250, u'x'), u"fresh\\" + std::u16string(250, u'X'),
+         "d.FRESH/c." + std::string(240, 'X') + "/t." + std::string(10, 'X')},
+    };
+    for (const Layout& layout : layouts) {
+        SCOPED_TRACE(layout.definition);
+        ASSERT_EQ(register_task(layout.registered), S_OK);
+        EXPECT_TRUE(std::filesystem::is_regular_file(library_ / layout.definition));
+        Ref<IRegisteredTask> task;
+        ASSERT_EQ(get_task(layout.looked_up, &task), S_OK);
+        TASK_STATE state = TASK_STATE_UNKNOWN;
+        EXPECT_EQ(task->get_State(&state), S_OK);
+        EXPECT_EQ(state, TASK_STATE_READY);
+        EXPECT_EQ(register_task(layout.looked_up, task_xml(), TASK_UPDATE), S_OK);
+        EXPECT_EQ(delete_task(layout.looked_up), S_OK);
+        EXPECT_FALSE(std::filesystem::exists(library_ / layout.definition));
+    }
+}
+
 TEST_F(TaskNames, TasksAndFoldersDoNotShareNames) {
     ASSERT_EQ(register_task(u"Folder\\Task"), S_OK);
     EXPECT_EQ(register_task(u"folder"), E_ACCESSDENIED);  // a folder has that name

@@ -103,7 +103,7 @@ std::vector<LiveRun> live_runs_in(const UniqueFd& records, std::optional<std::ui
     return runs;
 }
 
-std::vector<LiveRun> live_runs(const std::string& library, const PathElements* path,
+std::vector<LiveRun> live_runs(const std::string& library, const ResolvedTaskPath* path,
                                std::optional<std::uint32_t> before, off_t tail) {
     std::vector<LiveRun> runs;
     if (path) {

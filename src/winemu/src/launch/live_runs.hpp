@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "library/task_names.hpp"
+#include "library/task_paths.hpp"
 #include "library/unique_fd.hpp"
 
 namespace winemu {
@@ -26,7 +26,7 @@ struct LiveRun {
 // `tail`, only runs with a record in that many last bytes of the task's records (what RunEx
 // looks at, so that its cost does not grow with the records). Reads at most the newest
 // largest_records_read bytes of any task's records.
-std::vector<LiveRun> live_runs(const std::string& library, const PathElements* path,
+std::vector<LiveRun> live_runs(const std::string& library, const ResolvedTaskPath* path,
                                std::optional<std::uint32_t> before = std::nullopt, off_t tail = 0);
 // The same of a records file held open, whatever became of its task since (deleted, replaced).
 std::vector<LiveRun> live_runs_in(const UniqueFd& records, std::optional<std::uint32_t> before = std::nullopt,

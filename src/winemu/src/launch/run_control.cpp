@@ -11,23 +11,24 @@
 #include "launch/task_state.hpp"
 #include "library/task_library.hpp"
 #include "library/task_names.hpp"
+#include "library/task_paths.hpp"
 #include "library/task_store.hpp"
 
 namespace winemu {
 namespace {
 
-std::optional<PathElements> task_path(const char* task_name) {
+std::optional<ResolvedTaskPath> task_path(const char* task_name) {
     const auto name = utf16_from_utf8(task_name);
     if (!name || name->empty()) return std::nullopt;
     auto path = resolve_task_path(*name, {});
     if (!path.ok() || path.value().empty()) return std::nullopt;
-    return std::move(path.value());
+    return ResolvedTaskPath(std::move(path.value()));
 }
 
 template <typename Body>
 long over_runs(const char* task_name, Body body) {
     try {
-        std::optional<PathElements> path;
+        std::optional<ResolvedTaskPath> path;
         if (task_name && !(path = task_path(task_name))) return -1;
         const std::string library = task_library();
         return body([&] { return live_runs(library, path ? &*path : nullptr); });

@@ -12,7 +12,7 @@ constexpr double grace_seconds = 5;
 
 }  // namespace
 
-HRESULT remove_task_ending_runs(const std::string& library, const PathElements& path) {
+HRESULT remove_task_ending_runs(const std::string& library, const ResolvedTaskPath& path) {
     UniqueFd records;
     const HRESULT removed = remove_task(library, path, &records);
     // The file is gone from the library, but its runs' locks and records live on in it.

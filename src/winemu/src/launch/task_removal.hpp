@@ -5,7 +5,7 @@
 
 #include <winemu/types.h>
 
-#include "library/task_names.hpp"
+#include "library/task_paths.hpp"
 
 namespace winemu {
 
@@ -13,6 +13,6 @@ namespace winemu {
 // the deleted task still had, queued ones included: none of them starts another action, writes
 // into a task registered later under the name, or runs on unseen by it. Runners that do not end
 // within a grace period are killed with their actions. The deletion's result.
-HRESULT remove_task_ending_runs(const std::string& library, const PathElements& path);
+HRESULT remove_task_ending_runs(const std::string& library, const ResolvedTaskPath& path);
 
 }  // namespace winemu

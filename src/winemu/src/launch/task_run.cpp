@@ -44,12 +44,12 @@ void record_refusal(AppendedText& outcome, RunRecord& record, int error) noexcep
 
 }  // namespace
 
-HResultOr<std::optional<StartedRun>> start_task_run(const std::string& library, const PathElements& path,
+HResultOr<std::optional<StartedRun>> start_task_run(const std::string& library, const ResolvedTaskPath& path,
                                                     std::vector<ExecAction> actions, const RunSettings& settings) {
     using Result = HResultOr<std::optional<StartedRun>>;
     if (actions.empty()) return std::optional<StartedRun>();
     trim_task_runs(library, path, records_trimmed_at, records_kept, any_run_live);
-    RunOrder order{library, utf8_from_utf16_lossy(display_path(path)), new_run_number(), 0, false,
+    RunOrder order{library, utf8_from_utf16_lossy(display_path(path.elements)), new_run_number(), 0, false,
                    settings.time_limit, {}};
     if (settings.instances != InstancesPolicy::parallel &&
         !live_runs(library, &path, std::nullopt, recent_records).empty()) {

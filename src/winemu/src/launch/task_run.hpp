@@ -9,7 +9,7 @@
 
 #include "com/hresult_or.hpp"
 #include "library/run_settings.hpp"
-#include "library/task_names.hpp"
+#include "library/task_paths.hpp"
 #include "library/task_xml.hpp"
 
 namespace winemu {
@@ -30,7 +30,7 @@ struct StartedRun {
 // IgnoreNew starts nothing, StopExisting stops the running instances first, Queue has the new
 // run wait for them, Parallel starts at once. Gives the started run (none when nothing was to
 // run), or the HRESULT of the record that could not be written (then nothing started).
-HResultOr<std::optional<StartedRun>> start_task_run(const std::string& library, const PathElements& path,
+HResultOr<std::optional<StartedRun>> start_task_run(const std::string& library, const ResolvedTaskPath& path,
                                                     std::vector<ExecAction> actions, const RunSettings& settings);
 
 }  // namespace winemu

@@ -23,6 +23,7 @@
 #include "launch/task_launch.hpp"
 #include "library/library_files.hpp"
 #include "library/task_names.hpp"
+#include "library/task_paths.hpp"
 #include "library/task_store.hpp"
 
 namespace winemu {
@@ -122,13 +123,14 @@ bool wait_for_turn(const RunOrder& order, long group) {
 int run(const RunOrder& order) {
     const auto name = utf16_from_utf8(order.task);
     if (!name) return 2;
-    auto path = resolve_task_path(*name, {});
-    if (!path.ok()) return 2;
+    auto resolved = resolve_task_path(*name, {});
+    if (!resolved.ok()) return 2;
+    const ResolvedTaskPath path(std::move(resolved.value()));
     const long group = getpgrp();
     if (order.queued && !wait_for_turn(order, group)) return end_unstarted(order, group);
     // A task deleted before its run starts takes the run with it, even one of the name registered
     // anew meanwhile: its records are not the ones this run holds.
-    if (!holds_task_runs(order.library, path.value(), inherited_records)) return end_unstarted(order, group);
+    if (!holds_task_runs(order.library, path, inherited_records)) return end_unstarted(order, group);
     const Deadline deadline = order.time_limit > 0
                                   ? Deadline(std::chrono::steady_clock::now() +
                                              std::chrono::duration_cast<std::chrono::steady_clock::duration>(
@@ -149,7 +151,7 @@ int run(const RunOrder& order) {
             const std::string line = run_record_line(launch.record);
             // Only into the records this run holds: nothing more starts once its task was deleted
             // (or the disk is full).
-            auto appended = append_task_runs(order.library, path.value(), line, inherited_records);
+            auto appended = append_task_runs(order.library, path, line, inherited_records);
             if (!appended.ok()) return 1;
             kept.outcome = std::move(appended.value());
             kept.outcome.offset += static_cast<off_t>(outcome_offset(line));

@@ -69,7 +69,7 @@ struct RunSeen {
 
 }  // namespace
 
-TaskRunState task_run_state(const std::string& library, const PathElements& path) {
+TaskRunState task_run_state(const std::string& library, const ResolvedTaskPath& path) {
     return task_run_state(open_task_runs(library, path));
 }
 

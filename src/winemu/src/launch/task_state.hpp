@@ -13,7 +13,7 @@
 
 #include <winemu/types.h>
 
-#include "library/task_names.hpp"
+#include "library/task_paths.hpp"
 #include "library/unique_fd.hpp"
 
 namespace winemu {
@@ -39,7 +39,7 @@ struct TaskRunState {
 // launch error (file not found, access denied, ERROR_DIRECTORY) of the action that could not start
 // and so ended the run, or ERROR_FILE_CORRUPT's HRESULT (and `damaged`) when its exit code is none
 // that a process can have.
-TaskRunState task_run_state(const std::string& library, const PathElements& path);
+TaskRunState task_run_state(const std::string& library, const ResolvedTaskPath& path);
 // The same from the task's records file as open_task_runs or open_task_runs_in opened it (closed:
 // the task never ran).
 TaskRunState task_run_state(const UniqueFd& records);

@@ -36,11 +36,11 @@ bool is_kept_ascii(char16_t unit) {
     return (unit >= u'A' && unit <= u'Z') || (unit >= u'a' && unit <= u'z') || (unit >= u'0' && unit <= u'9');
 }
 
-// Appends the escaped form of the character starting at text[i], folded, to out; advances i.
-// Folding never touches a surrogate, so pairs are found in the text as given.
+// Appends the escaped form of the character starting at text[i] (text already folded) to out;
+// advances i. Folding never touches a surrogate, so pairs are found as in the text given.
 void append_escaped(std::string& out, std::u16string_view text, std::size_t& i) {
     static constexpr char hex[] = "0123456789ABCDEF";
-    const char16_t unit = fold_unit(text[i++]);
+    const char16_t unit = text[i++];
     if (is_kept_ascii(unit)) {
         out.push_back(static_cast<char>(unit));
     } else if (unit < 0x80) {
@@ -56,8 +56,8 @@ void append_escaped(std::string& out, std::u16string_view text, std::size_t& i) 
     }
 }
 
-// The escaped element split into pieces that each fit one file name. Each character is escaped
-// into a small buffer first, so that a character never straddles two pieces.
+// The escaped folded element split into pieces that each fit one file name. Each character is
+// escaped into a small buffer first, so that a character never straddles two pieces.
 std::vector<std::string> escaped_pieces(std::u16string_view element) {
     std::vector<std::string> pieces(1);
     std::string character;
@@ -78,13 +78,29 @@ std::u16string fold_case(std::u16string_view element) {
     return folded;
 }
 
-EntryName entry_name(std::u16string_view element) {
-    std::vector<std::string> pieces = escaped_pieces(element);
+namespace {
+
+EntryName entry_of_folded(std::u16string_view folded) {
+    std::vector<std::string> pieces = escaped_pieces(folded);
     EntryName name;
     name.escaped = std::move(pieces.back());
     pieces.pop_back();
     for (std::string& piece : pieces) name.pieces.push_back("c." + std::move(piece));
     return name;
+}
+
+}  // namespace
+
+EntryName entry_name(std::u16string_view element) { return entry_of_folded(fold_case(element)); }
+
+ResolvedTaskPath::ResolvedTaskPath(PathElements path) : elements(std::move(path)) {
+    entries.reserve(elements.size());
+    for (const std::u16string& element : elements) {
+        const std::u16string element_folded = fold_case(element);
+        entries.push_back(entry_of_folded(element_folded));
+        folded.append(1, u'\\').append(element_folded);
+    }
+    if (elements.empty()) folded = u"\\";
 }
 
 std::optional<std::u16string> element_from_escaped(std::string_view escaped) {

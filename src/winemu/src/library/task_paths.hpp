@@ -40,6 +40,16 @@ struct EntryName {
 };
 EntryName entry_name(std::u16string_view element);
 
+// A path of the library with each element folded and escaped once: made where a call receives the
+// path, then taken by every step of that call (the folder walk, the definition, the start records).
+struct ResolvedTaskPath {
+    explicit ResolvedTaskPath(PathElements path);
+
+    PathElements elements;           // as the caller spelled them
+    std::vector<EntryName> entries;  // one per element
+    std::u16string folded;           // the display path folded: what a task file's path line must fold to
+};
+
 // The folded element that an escaped name (its pieces joined, prefixes removed) stands for;
 // nothing when the text is no escaped name. What a listing shows when no spelling is kept.
 std::optional<std::u16string> element_from_escaped(std::string_view escaped);

@@ -5,7 +5,7 @@
 
 namespace winemu {
 
-HResultOr<CheckedTask> load_checked_task(const std::string& library, const PathElements& path) {
+HResultOr<CheckedTask> load_checked_task(const std::string& library, const ResolvedTaskPath& path) {
     auto stored = load_task(library, path);
     if (!stored.ok()) return HResultOr<CheckedTask>::failure(stored.error());
     auto parsed = parse_task_xml_utf8(std::move(stored.value().xml));

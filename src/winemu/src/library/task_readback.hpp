@@ -19,6 +19,6 @@ struct CheckedTask {
 // that RegisterTask makes. A definition that fails them (truncated, edited by hand) was changed
 // behind the service's back: SCHED_E_INVALID_TASK_HASH, as Windows answers for a task file that
 // no longer matches what was registered.
-HResultOr<CheckedTask> load_checked_task(const std::string& library, const PathElements& path);
+HResultOr<CheckedTask> load_checked_task(const std::string& library, const ResolvedTaskPath& path);
 
 }  // namespace winemu

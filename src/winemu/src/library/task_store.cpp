@@ -58,13 +58,11 @@ const HRESULT foreign_task = E_ACCESSDENIED;
 // For a lookup, a symlink or a file where a directory belongs counts as nothing there.
 bool is_missing(int error) { return error == ENOENT || error == ENOTDIR || error == ELOOP; }
 
-PathElements parent_of(const PathElements& path) { return PathElements(path.begin(), path.end() - 1); }
-
 // A folder's not-found code turned into the code of a task inside it: any missing folder on a
 // task's path is a missing path, but the root (even with no library yet) is always there.
-HRESULT missing_folder_of_task(HRESULT folder_code, const PathElements& folder) {
+HRESULT missing_folder_of_task(HRESULT folder_code, const ResolvedTaskPath& task) {
     if (folder_code != file_not_found && folder_code != path_not_found) return folder_code;
-    return folder.empty() ? file_not_found : path_not_found;
+    return task.elements.size() == 1 ? file_not_found : path_not_found;
 }
 
 // The directories from a folder to an entry's files: none, or the pieces of a split name.
@@ -92,24 +90,25 @@ std::u16string spelling_in(int folder, const std::u16string& given) {
     return std::move(*spelling);
 }
 
-// Walks from the library to the folder, one directory at a time. When `spelled` is given, it
-// receives the spelling of each element. Not found: ERROR_FILE_NOT_FOUND when only the folder's
-// own directory is missing, ERROR_PATH_NOT_FOUND when one above it is.
-HResultOr<UniqueFd> open_folder(const std::string& library, const PathElements& folder,
+// Walks from the library to the folder of the path's first `levels` elements, one directory at a
+// time. When `spelled` is given, it receives the spelling of each element. Not found:
+// ERROR_FILE_NOT_FOUND when only the folder's own directory is missing, ERROR_PATH_NOT_FOUND when
+// one above it is.
+HResultOr<UniqueFd> open_folder(const std::string& library, const ResolvedTaskPath& path, std::size_t levels,
                                 PathElements* spelled = nullptr) {
     UniqueFd current = open_library(library, false);
     const auto failure = [&](std::size_t depth) {
         if (!is_missing(errno)) return HResultOr<UniqueFd>::failure(hresult_from_errno(errno));
-        return HResultOr<UniqueFd>::failure(depth + 1 >= folder.size() ? file_not_found : path_not_found);
+        return HResultOr<UniqueFd>::failure(depth + 1 >= levels ? file_not_found : path_not_found);
     };
     if (!current) return failure(0);
-    for (std::size_t depth = 0; depth < folder.size(); ++depth) {
-        const EntryName name = entry_name(folder[depth]);
+    for (std::size_t depth = 0; depth < levels; ++depth) {
+        const EntryName& name = path.entries[depth];
         EntryDirectories entry{current.get(), {}};
         if (!open_entry_directories(entry, name, false)) return failure(depth);
         UniqueFd next = open_directory(entry.innermost(), name.folder());
         if (!next) return failure(depth);
-        if (spelled) spelled->push_back(spelling_in(next.get(), folder[depth]));
+        if (spelled) spelled->push_back(spelling_in(next.get(), path.elements[depth]));
         current = std::move(next);
     }
     return current;
@@ -125,9 +124,8 @@ struct MadeFolder {
 // Opens the folder `element` inside `parent`, creating it when missing (then noted in `made`).
 // Under the parent's lock, so that a folder and a task never take the same name, and a folder
 // made by several processes at once is made once, with the spelling of the first.
-HResultOr<UniqueFd> open_or_create_folder(int parent, const std::u16string& element, PathElements& spelled,
-                                          std::vector<MadeFolder>& made) {
-    const EntryName name = entry_name(element);
+HResultOr<UniqueFd> open_or_create_folder(int parent, const std::u16string& element, const EntryName& name,
+                                          PathElements& spelled, std::vector<MadeFolder>& made) {
     const DirectoryLock lock(parent, DirectoryLock::exclusive);
     EntryDirectories entry{parent, {}};
     if (!open_entry_directories(entry, name, true)) return HResultOr<UniqueFd>::failure(write_refusal(errno));
@@ -192,13 +190,14 @@ private:
     bool kept_ = false;
 };
 
-// Makes every folder on the way; gives back each one and the spelling of each.
-HResultOr<OpenedFolders> create_folders(const std::string& library, const PathElements& folder) {
+// Makes every folder on the way to the task; gives back each one and the spelling of each.
+HResultOr<OpenedFolders> create_folders(const std::string& library, const ResolvedTaskPath& task) {
     OpenedFolders opened;
     opened.chain.push_back(open_library(library, true));
     if (!opened.chain.back()) return HResultOr<OpenedFolders>::failure(write_refusal(errno));
-    for (const auto& element : folder) {
-        auto next = open_or_create_folder(opened.innermost(), element, opened.spelled, opened.made);
+    for (std::size_t depth = 0; depth + 1 < task.elements.size(); ++depth) {
+        auto next = open_or_create_folder(opened.innermost(), task.elements[depth], task.entries[depth],
+                                          opened.spelled, opened.made);
         if (!next.ok()) return HResultOr<OpenedFolders>::failure(next.error());
         opened.chain.push_back(std::move(next.value()));
     }
@@ -232,8 +231,9 @@ struct EntryPlace {
 };
 
 // The task read from its definition file (`text`, or the errno of reading it).
-HResultOr<StoredTask> task_from_definition(const EntryPlace& place, const EntryName& name, const PathElements& path,
+HResultOr<StoredTask> task_from_definition(const EntryPlace& place, const ResolvedTaskPath& path,
                                            std::optional<std::string> text, int error) {
+    const EntryName& name = path.entries.back();
     if (!text) {
         if (error == ENOENT)
             return HResultOr<StoredTask>::failure(
@@ -245,8 +245,7 @@ HResultOr<StoredTask> task_from_definition(const EntryPlace& place, const EntryN
     // A file that lost its path line, or whose path (edited by hand) is not the task's own, is
     // damaged: Windows answers a task file changed behind its back so.
     auto task = parse_task_file(*text);
-    if (!task || fold_case(task->path) != fold_case(display_path(path)))
-        return HResultOr<StoredTask>::failure(SCHED_E_INVALID_TASK_HASH);
+    if (!task || fold_case(task->path) != path.folded) return HResultOr<StoredTask>::failure(SCHED_E_INVALID_TASK_HASH);
     return std::move(*task);
 }
 
@@ -257,9 +256,9 @@ HResultOr<StoredTask> task_from_definition(const EntryPlace& place, const EntryN
 // searchable only: a library that cannot be listed still finds its root tasks by name, where
 // walking into folders and listing refuse it. Only the last element of the path is the library's
 // own, and it is never followed, as in the walk. Gives nothing when the walk must answer.
-std::optional<HResultOr<StoredTask>> load_root_task(const std::string& library, const PathElements& path) {
-    if (path.size() != 1) return std::nullopt;
-    const EntryName name = entry_name(path.front());
+std::optional<HResultOr<StoredTask>> load_root_task(const std::string& library, const ResolvedTaskPath& path) {
+    if (path.elements.size() != 1) return std::nullopt;
+    const EntryName& name = path.entries.front();
     if (!name.pieces.empty()) return std::nullopt;
     // "LIBRARY/t.NAME", made once; its "t." becomes "d." to look for a folder of that name.
     std::string entry;
@@ -274,24 +273,22 @@ std::optional<HResultOr<StoredTask>> load_root_task(const std::string& library, 
     const int error = text ? 0 : errno;
     // Anything else (a library that is no directory, a path too long, no descriptor left) is the walk's.
     if (error != 0 && error != ENOENT && error != foreign_entry && error != EFBIG) return std::nullopt;
-    return task_from_definition(root, name, path, std::move(text), error);
+    return task_from_definition(root, path, std::move(text), error);
 }
 
 // The open folder of a task and the directory that holds the task's files.
 struct TaskLocation {
     UniqueFd folder;
-    EntryName name;
     EntryDirectories entry;
 };
 
 // Finds where the task's files are (they need not exist): the task's not-found codes otherwise.
-HResultOr<TaskLocation> locate_task(const std::string& library, const PathElements& path) {
-    const PathElements parent = parent_of(path);
-    auto folder = open_folder(library, parent);
-    if (!folder.ok()) return HResultOr<TaskLocation>::failure(missing_folder_of_task(folder.error(), parent));
-    TaskLocation location{std::move(folder.value()), entry_name(path.back()), {}};
+HResultOr<TaskLocation> locate_task(const std::string& library, const ResolvedTaskPath& path) {
+    auto folder = open_folder(library, path, path.elements.size() - 1);
+    if (!folder.ok()) return HResultOr<TaskLocation>::failure(missing_folder_of_task(folder.error(), path));
+    TaskLocation location{std::move(folder.value()), {}};
     location.entry.folder = location.folder.get();
-    if (!open_entry_directories(location.entry, location.name, false))
+    if (!open_entry_directories(location.entry, path.entries.back(), false))
         return HResultOr<TaskLocation>::failure(is_missing(errno) ? file_not_found : hresult_from_errno(errno));
     return location;
 }
@@ -366,14 +363,14 @@ HResultOr<std::u16string> find_folder(const std::string& library, const PathElem
     // The root is always there, even before the library's directory is made: nothing to open.
     if (folder.empty()) return display_path(folder);
     PathElements spelled;
-    if (auto opened = open_folder(library, folder, &spelled); !opened.ok())
+    if (auto opened = open_folder(library, ResolvedTaskPath(folder), folder.size(), &spelled); !opened.ok())
         return HResultOr<std::u16string>::failure(opened.error());
     return display_path(spelled);
 }
 
 HResultOr<FolderListing> list_folder(const std::string& library, const PathElements& folder, ListedEntries entries,
                                      const ListedTaskVisitor& visit) {
-    auto opened = open_folder(library, folder);
+    auto opened = open_folder(library, ResolvedTaskPath(folder), folder.size());
     if (!opened.ok()) {
         // The root is there before the library's directory is: it holds nothing yet.
         if (folder.empty() && opened.error() == file_not_found) return FolderListing{};
@@ -385,23 +382,22 @@ HResultOr<FolderListing> list_folder(const std::string& library, const PathEleme
     return listing;
 }
 
-HResultOr<StoredTask> load_task(const std::string& library, const PathElements& path) {
+HResultOr<StoredTask> load_task(const std::string& library, const ResolvedTaskPath& path) {
     if (auto answer = load_root_task(library, path)) return std::move(*answer);
     auto location = locate_task(library, path);
     if (!location.ok()) return HResultOr<StoredTask>::failure(location.error());
     const EntryPlace place{location.value().entry.innermost(), {}};
-    const EntryName& name = location.value().name;
-    auto text = read_file(place.directory, name.definition(), largest_task_file);
-    return task_from_definition(place, name, path, std::move(text), text ? 0 : errno);
+    auto text = read_file(place.directory, path.entries.back().definition(), largest_task_file);
+    return task_from_definition(place, path, std::move(text), text ? 0 : errno);
 }
 
-HResultOr<StoredTask> store_task(const std::string& library, const PathElements& path, std::string xml,
+HResultOr<StoredTask> store_task(const std::string& library, const ResolvedTaskPath& path, std::string xml,
                                  WriteMode mode) {
-    auto folders = create_folders(library, parent_of(path));
+    auto folders = create_folders(library, path);
     if (!folders.ok()) return HResultOr<StoredTask>::failure(folders.error());
     OpenedFolders& opened = folders.value();
     const int folder_directory = opened.innermost();
-    const EntryName name = entry_name(path.back());
+    const EntryName& name = path.entries.back();
     // One writer per folder at a time: the checks below hold until the definition is in place.
     const DirectoryLock lock(folder_directory, DirectoryLock::exclusive);
     EntryDirectories entry{folder_directory, {}};
@@ -410,12 +406,12 @@ HResultOr<StoredTask> store_task(const std::string& library, const PathElements&
     if (is_directory(directory, name.folder())) return HResultOr<StoredTask>::failure(E_ACCESSDENIED);
 
     PathElements spelled = opened.spelled;
-    spelled.push_back(path.back());
+    spelled.push_back(path.elements.back());
     StoredTask task{display_path(spelled), std::move(xml)};
     if (const auto existing = read_file(directory, name.definition(), largest_task_file)) {
         if (mode == WriteMode::create) return HResultOr<StoredTask>::failure(HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
         auto stored = parse_task_file(*existing);
-        if (stored && fold_case(stored->path) == fold_case(task.path)) task.path = std::move(stored->path);  // keeps its spelling
+        if (stored && fold_case(stored->path) == path.folded) task.path = std::move(stored->path);  // keeps its spelling
     } else if (errno == foreign_entry) {
         return HResultOr<StoredTask>::failure(foreign_task);
     } else if (errno == EFBIG) {
@@ -464,12 +460,11 @@ HRESULT remove_empty_folder(int directory, const EntryName& name) {
     return S_OK;
 }
 
-HRESULT remove_task(const std::string& library, const PathElements& path, UniqueFd* records) {
-    const PathElements parent = parent_of(path);
-    auto folder = open_folder(library, parent);
-    if (!folder.ok()) return missing_folder_of_task(folder.error(), parent);
+HRESULT remove_task(const std::string& library, const ResolvedTaskPath& path, UniqueFd* records) {
+    auto folder = open_folder(library, path, path.elements.size() - 1);
+    if (!folder.ok()) return missing_folder_of_task(folder.error(), path);
     const int folder_directory = folder.value().get();
-    const EntryName name = entry_name(path.back());
+    const EntryName& name = path.entries.back();
     const DirectoryLock lock(folder_directory, DirectoryLock::exclusive);
     EntryDirectories entry{folder_directory, {}};
     if (!open_entry_directories(entry, name, false))
@@ -507,12 +502,12 @@ bool is_same_file(int directory, const std::string& name, int file) {
 
 }  // namespace
 
-bool holds_task_runs(const std::string& library, const PathElements& path, int records) {
+bool holds_task_runs(const std::string& library, const ResolvedTaskPath& path, int records) {
     auto location = locate_task(library, path);
-    return location.ok() && is_same_file(location.value().entry.innermost(), location.value().name.runs(), records);
+    return location.ok() && is_same_file(location.value().entry.innermost(), path.entries.back().runs(), records);
 }
 
-HResultOr<AppendedText> append_task_runs(const std::string& library, const PathElements& path,
+HResultOr<AppendedText> append_task_runs(const std::string& library, const ResolvedTaskPath& path,
                                          std::string_view text, int same_records,
                                          const std::function<void(int records)>& then) {
     auto location = locate_task(library, path);
@@ -520,42 +515,42 @@ HResultOr<AppendedText> append_task_runs(const std::string& library, const PathE
     // Shared with other appenders, exclusive of a deletion: records never outlive their task.
     const DirectoryLock lock(location.value().folder.get(), DirectoryLock::shared);
     const int directory = location.value().entry.innermost();
-    const auto kind = entry_kind(directory, location.value().name.definition());
+    const auto kind = entry_kind(directory, path.entries.back().definition());
     if (!kind) return HResultOr<AppendedText>::failure(hresult_from_errno(errno));
     if (*kind == EntryKind::missing) return HResultOr<AppendedText>::failure(file_not_found);
     if (*kind == EntryKind::foreign) return HResultOr<AppendedText>::failure(foreign_task);
-    if (same_records >= 0 && !is_same_file(directory, location.value().name.runs(), same_records))
+    if (same_records >= 0 && !is_same_file(directory, path.entries.back().runs(), same_records))
         return HResultOr<AppendedText>::failure(file_not_found);
     AppendedText appended;
-    if (const int error = append_to_file(directory, location.value().name.runs(), text, &appended); error != 0)
+    if (const int error = append_to_file(directory, path.entries.back().runs(), text, &appended); error != 0)
         return HResultOr<AppendedText>::failure(error == foreign_entry ? foreign_task : hresult_from_errno(error));
     if (then) then(appended.file.get());
     return appended;
 }
 
-void trim_task_runs(const std::string& library, const PathElements& path, std::size_t limit, std::size_t kept,
+void trim_task_runs(const std::string& library, const ResolvedTaskPath& path, std::size_t limit, std::size_t kept,
                     const std::function<bool(int records)>& busy) {
     auto location = locate_task(library, path);
     if (!location.ok()) return;
     const int directory = location.value().entry.innermost();
-    const std::string& runs = location.value().name.runs();
+    const std::string& runs = path.entries.back().runs();
     // Looked at first without the lock: most calls find the records small and take none.
     struct stat status {};
     if (fstatat(directory, runs.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
         static_cast<std::uintmax_t>(status.st_size) <= limit)
         return;
     const DirectoryLock lock(location.value().folder.get(), DirectoryLock::exclusive);
-    const UniqueFd records = open_runs_file(directory, location.value().name);
+    const UniqueFd records = open_runs_file(directory, path.entries.back());
     if (!records || busy(records.get())) return;
     const auto newest = read_open_file_tail(records.get(), kept);
     if (!newest) return;
     write_file_atomically(directory, runs, *newest, false);
 }
 
-std::string read_task_runs(const std::string& library, const PathElements& path) {
+std::string read_task_runs(const std::string& library, const ResolvedTaskPath& path) {
     auto location = locate_task(library, path);
     if (!location.ok()) return {};
-    auto text = read_file_tail(location.value().entry.innermost(), location.value().name.runs(), largest_records_read);
+    auto text = read_file_tail(location.value().entry.innermost(), path.entries.back().runs(), largest_records_read);
     return text ? std::move(*text) : std::string();
 }
 
@@ -564,14 +559,13 @@ std::string read_task_runs(int records) {
     return text ? std::move(*text) : std::string();
 }
 
-UniqueFd open_task_runs(const std::string& library, const PathElements& path) {
+UniqueFd open_task_runs(const std::string& library, const ResolvedTaskPath& path) {
     auto location = locate_task(library, path);
     if (!location.ok()) return UniqueFd();
-    return open_runs_file(location.value().entry.innermost(), location.value().name);
+    return open_runs_file(location.value().entry.innermost(), path.entries.back());
 }
 
-UniqueFd open_task_runs_in(int folder, const std::u16string& name) {
-    const EntryName task = entry_name(name);
+UniqueFd open_task_runs_in(int folder, const EntryName& task) {
     EntryDirectories entry{folder, {}};
     if (!open_entry_directories(entry, task, false)) return UniqueFd();
     return open_runs_file(entry.innermost(), task);

@@ -9,6 +9,7 @@
 #include "com/hresult_or.hpp"
 #include "library/library_files.hpp"
 #include "library/task_names.hpp"
+#include "library/task_paths.hpp"
 
 namespace winemu {
 
@@ -28,7 +29,7 @@ HResultOr<std::u16string> find_folder(const std::string& library, const PathElem
 // task's file is not one of ours (a symlink, a FIFO, a directory, a file with several links), in
 // this and in every other call here; SCHED_E_INVALID_TASK_HASH when the file is larger than any
 // definition or its path line is not the task's path (the definition is checked by the caller).
-HResultOr<StoredTask> load_task(const std::string& library, const PathElements& path);
+HResultOr<StoredTask> load_task(const std::string& library, const ResolvedTaskPath& path);
 
 // One task of a folder as a listing finds it.
 struct ListedTask {
@@ -69,7 +70,7 @@ enum class WriteMode { create, update, create_or_update };
 // `update` meets none; E_ACCESSDENIED too when something the library did not make (a symlink, a
 // directory where a task goes) stands in the way. A new task starts without start records.
 // A registration that fails leaves none of the folders it made.
-HResultOr<StoredTask> store_task(const std::string& library, const PathElements& path, std::string xml,
+HResultOr<StoredTask> store_task(const std::string& library, const ResolvedTaskPath& path, std::string xml,
                                  WriteMode mode);
 
 // Deletes the task and its start records, or the folder of that path when it is empty
@@ -77,7 +78,7 @@ HResultOr<StoredTask> store_task(const std::string& library, const PathElements&
 // exists, ERROR_PATH_NOT_FOUND when a folder above it is missing. Removes nothing that is not one
 // of ours. With `records`, a deleted task's start records file is handed back open (closed when
 // it had none), so that the caller can end the runs that it still holds.
-HRESULT remove_task(const std::string& library, const PathElements& path, UniqueFd* records = nullptr);
+HRESULT remove_task(const std::string& library, const ResolvedTaskPath& path, UniqueFd* records = nullptr);
 
 // Appends text to the task's start records in one write, only while the task exists (a task
 // deleted meanwhile gets no records back); gives where the text went, or why nothing was written.
@@ -85,32 +86,32 @@ HRESULT remove_task(const std::string& library, const PathElements& path, Unique
 // a task deleted since, or of an earlier task of the name, writes nothing (ERROR_FILE_NOT_FOUND).
 // `then` is called with the records file once the text is in, while trim_task_runs and deletion
 // are still held off (a new run takes its lock there, before any trim could replace the file).
-HResultOr<AppendedText> append_task_runs(const std::string& library, const PathElements& path,
+HResultOr<AppendedText> append_task_runs(const std::string& library, const ResolvedTaskPath& path,
                                          std::string_view text, int same_records = -1,
                                          const std::function<void(int records)>& then = {});
 
 // Whether the open records file is still the task's (not one of a task deleted since, or of an
 // earlier task of the name).
-bool holds_task_runs(const std::string& library, const PathElements& path, int records);
+bool holds_task_runs(const std::string& library, const ResolvedTaskPath& path, int records);
 
 // Keeps a task's start records bounded: once they pass `limit` bytes, they are replaced (atomically,
 // appends and deletion held off) by their newest `kept` bytes of whole records, unless `busy`
 // says of the open records file that a run still holds it (its outcomes are rewritten in place,
 // and its lock lives on that file).
-void trim_task_runs(const std::string& library, const PathElements& path, std::size_t limit, std::size_t kept,
+void trim_task_runs(const std::string& library, const ResolvedTaskPath& path, std::size_t limit, std::size_t kept,
                     const std::function<bool(int records)>& busy);
 
 // The task's start records as they were appended (the newest ones, when there are more than
 // largest_records_read bytes of them); empty when there are none.
-std::string read_task_runs(const std::string& library, const PathElements& path);
+std::string read_task_runs(const std::string& library, const ResolvedTaskPath& path);
 // The same, read from the records file that open_task_runs opened (one walk to the task, not two).
 std::string read_task_runs(int records);
 
 // The task's start records file opened for reading (close-on-exec), to test its runs' locks;
 // closed (invalid) when the task or its records are missing.
-UniqueFd open_task_runs(const std::string& library, const PathElements& path);
-// The same for the task `name` of the folder whose directory is open (FolderListing::directory):
-// no walk from the library.
-UniqueFd open_task_runs_in(int folder, const std::u16string& name);
+UniqueFd open_task_runs(const std::string& library, const ResolvedTaskPath& path);
+// The same for the task of the folder whose directory is open (FolderListing::directory), by the
+// task's entry: no walk from the library.
+UniqueFd open_task_runs_in(int folder, const EntryName& task);
 
 }  // namespace winemu

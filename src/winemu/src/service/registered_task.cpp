@@ -51,7 +51,7 @@ TASK_STATE state_of(const std::vector<InstanceState>& instances) {
 
 class RegisteredTask final : public ServiceObject<IRegisteredTask, IID_IRegisteredTask> {
 public:
-    RegisteredTask(FollowedLibrary library, PathElements path, StoredTask task, DefinitionFacts facts,
+    RegisteredTask(FollowedLibrary library, ResolvedTaskPath path, StoredTask task, DefinitionFacts facts,
                    SharedFolderDirectory folder)
         : library_(std::move(library)), path_(std::move(path)), folder_(std::move(folder)),
           task_path_(std::move(task.path)), xml_(std::move(task.xml)), facts_(facts) {}
@@ -231,7 +231,8 @@ private:
     // Read at each call, so that a run started since shows; from the folder's directory when the
     // object came from a listing, which saves the walk from the library each time.
     TaskRunState run_state() const {
-        if (folder_ && *folder_ && library_.current()) return task_run_state(open_task_runs_in(folder_->get(), path_.back()));
+        if (folder_ && *folder_ && library_.current())
+            return task_run_state(open_task_runs_in(folder_->get(), path_.entries.back()));
         return task_run_state(library(), path_);
     }
 
@@ -292,7 +293,7 @@ private:
     std::string library() const { return library_.path(); }
 
     const FollowedLibrary library_;
-    const PathElements path_;
+    const ResolvedTaskPath path_;  // folded and escaped once, for every later call
     const SharedFolderDirectory folder_;  // the listed folder's directory, or none
     const std::u16string task_path_;  // "\Folder\Name" as registered
     mutable std::mutex mutex_;        // guards what put_Enabled changes
@@ -302,7 +303,7 @@ private:
 
 }  // namespace
 
-HRESULT create_registered_task(FollowedLibrary library, PathElements path, StoredTask task, DefinitionFacts facts,
+HRESULT create_registered_task(FollowedLibrary library, ResolvedTaskPath path, StoredTask task, DefinitionFacts facts,
                                IRegisteredTask** out, SharedFolderDirectory folder) {
     return guarded([&] {
         *out = new RegisteredTask(std::move(library), std::move(path), std::move(task), facts, std::move(folder));

@@ -8,7 +8,7 @@
 #include <winemu/taskschd.h>
 
 #include "library/task_library.hpp"
-#include "library/task_names.hpp"
+#include "library/task_paths.hpp"
 #include "library/task_store.hpp"
 #include "library/trigger_rules.hpp"
 #include "library/unique_fd.hpp"
@@ -33,7 +33,7 @@ using SharedFolderDirectory = std::shared_ptr<const UniqueFd>;
 
 // A new IRegisteredTask (one reference) in *out, for the task at `path` of the library; `folder`,
 // when given, is the open directory of the task's folder.
-HRESULT create_registered_task(FollowedLibrary library, PathElements path, StoredTask task, DefinitionFacts facts,
+HRESULT create_registered_task(FollowedLibrary library, ResolvedTaskPath path, StoredTask task, DefinitionFacts facts,
                                IRegisteredTask** out, SharedFolderDirectory folder = {});
 
 }  // namespace winemu

@@ -91,10 +91,11 @@ public:
         return call.hand_out("task", ppTask, [&] {
             auto task = task_path(bstr_view(path), folder_);
             if (!task.ok()) return task.error();
-            auto loaded = load_checked_task(library(), task.value());
+            ResolvedTaskPath resolved(std::move(task.value()));
+            auto loaded = load_checked_task(library(), resolved);
             if (!loaded.ok()) return loaded.error();
             CheckedTask& checked = loaded.value();
-            return create_registered_task(library_, std::move(task.value()), std::move(checked.stored),
+            return create_registered_task(library_, std::move(resolved), std::move(checked.stored),
                                           {checked.definition.enabled, false, std::nullopt,
                                            std::move(checked.definition.triggers)},
                                           ppTask);
@@ -115,7 +116,7 @@ public:
             auto path = text.empty() ? HResultOr<PathElements>(folder_) : resolve_task_path(text, folder_);
             if (!path.ok()) return path.error();
             if (path.value().empty()) return E_ACCESSDENIED;
-            return remove_task_ending_runs(library(), path.value());
+            return remove_task_ending_runs(library(), ResolvedTaskPath(std::move(path.value())));
         });
     }
 
@@ -245,8 +246,9 @@ private:
             PathElements path = folder_;
             path.push_back(summary.name);
             IRegisteredTask* task = nullptr;
-            const HRESULT made = create_registered_task(library_, std::move(path), StoredTask{std::move(summary.path), {}},
-                                                        summary.facts, &task, directory);
+            const HRESULT made = create_registered_task(library_, ResolvedTaskPath(std::move(path)),
+                                                        StoredTask{std::move(summary.path), {}}, summary.facts, &task,
+                                                        directory);
             if (FAILED(made)) return made;
             tasks.push_back({std::move(summary.name), ComPtr<IRegisteredTask>(task)});
         }
@@ -285,11 +287,12 @@ private:
         }
         if (flags & TASK_VALIDATE_ONLY) return S_OK;
         TaskDefinition& definition = std::get<TaskDefinition>(parsed);
-        auto stored = store_task(library(), task.value(), std::move(definition.xml), *mode);
+        ResolvedTaskPath resolved(std::move(task.value()));
+        auto stored = store_task(library(), resolved, std::move(definition.xml), *mode);
         if (!stored.ok()) return stored.error();
         remember_stored(stored.value().xml, definition);
         if (!out) return S_OK;
-        return create_registered_task(library_, std::move(task.value()), std::move(stored.value()),
+        return create_registered_task(library_, std::move(resolved), std::move(stored.value()),
                                       {definition.enabled, false, std::nullopt, std::move(definition.triggers)}, out);
     }
 
