@@ -23,8 +23,7 @@
 namespace morvane::scheduler {
 namespace {
 
-using testing_support::kTaskXml;
-using testing_support::StartApartment;
+using namespace testing_support;
 
 enum class Operation { run_task, delete_task, task_exists, register_xml };
 constexpr std::string_view kTaskName = "Journal";
@@ -163,10 +162,7 @@ TEST_F(CallJournal, SuccessPathsKeepTheRules) {
     }
 }
 
-constexpr HRESULT hr(std::uint32_t bits) { return static_cast<HRESULT>(bits); }
 constexpr HRESULT kNoObject = 0;
-constexpr HRESULT kFailed = hr(0x80004005u);
-constexpr HRESULT kAccessDenied = hr(0x80070005u);
 
 // The first look fails, so only the second finds this plain object.
 void leave_later_object(const char* description) {

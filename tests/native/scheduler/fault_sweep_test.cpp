@@ -19,8 +19,7 @@
 namespace morvane::scheduler {
 namespace {
 
-using testing_support::kTaskXml;
-using testing_support::StartApartment;
+using namespace testing_support;
 
 enum class Operation { run_task, delete_task, task_exists, register_xml };
 
@@ -58,11 +57,8 @@ std::optional<SchedulerError> perform(Operation operation) {
     return std::nullopt;
 }
 
-constexpr HRESULT hr(std::uint32_t bits) { return static_cast<HRESULT>(bits); }
-constexpr HRESULT kAccessDenied = hr(0x80070005u);
 constexpr HRESULT kOutOfMemory = hr(0x8007000Eu);
 constexpr HRESULT kServerUnavailable = hr(0x800706BAu);
-constexpr HRESULT kFailed = hr(0x80004005u);
 constexpr HRESULT kNoObject = 0;  // "reports success but hands back no object"
 
 struct SweepCase {
