@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,13 @@ inline bool thread_has_error_object() {
     if (info != nullptr) info->Release();
     return outcome == 0 && info != nullptr;
 }
+
+// The operations the client's call tests drive, each on a connection of its own.
+enum class Operation { run_task, delete_task, task_exists, register_xml };
+const char* name_of(Operation operation);
+
+// Performs the operation on the task named (register_xml registers kTaskXml): its failure, if any.
+std::optional<SchedulerError> perform(Operation operation, std::string_view task_name);
 
 // The apartment a test thread is in before it calls the client.
 enum class StartApartment { none, single_threaded, multithreaded };
