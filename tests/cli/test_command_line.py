@@ -317,27 +317,36 @@ def test_a_name_that_lost_its_backslashes_gets_how_to_quote_it(capsys, name, reg
     assert err.rstrip("\n").endswith(hint) if hint else err.rstrip("\n").endswith(")")
 
 
-def test_output_that_cannot_be_written_is_one_line_and_status_2(tmp_path):
-    library = str(tmp_path)
-    morvane_cli = [sys.executable, "-m", "morvane", "--task-library", library]
-    subprocess.run([*morvane_cli, "register", "Backup", str(EXAMPLE)], check=True, timeout=60)
+EXAMPLE = Path(__file__).parents[2] / "examples" / "example_task.utf8.xml"
+
+
+def in_own_process(library, *argv, **options):
+    """The command line in a process of its own, on the task library given."""
+    return subprocess.run([sys.executable, "-m", "morvane", "--task-library", str(library), *argv], timeout=60,
+                          **options)
+
+
+@pytest.fixture
+def example_library(tmp_path):
+    """A task library holding the example as Backup."""
+    in_own_process(tmp_path, "register", "Backup", str(EXAMPLE), check=True)
+    return tmp_path
+
+
+def test_output_that_cannot_be_written_is_one_line_and_status_2(example_library):
     for verb, shown in ((["export", "Backup"], "Backup"), (["list", "-r"], "\\"), (["info", "Backup", "--json"], "Backup")):
         with open("/dev/full", "w") as full:
-            done = subprocess.run([*morvane_cli, *verb], stdout=full, stderr=subprocess.PIPE, text=True, timeout=60)
+            done = in_own_process(example_library, *verb, stdout=full, stderr=subprocess.PIPE, text=True)
         assert (done.returncode, done.stderr) == (
             2, f"morvane {verb[0]} '{shown}': cannot write standard output: No space left on device\n"
         )
 
 
-def test_export_to_a_terminal_is_text_to_read(tmp_path):
+def test_export_to_a_terminal_is_text_to_read(example_library):
     import pty
 
-    library = str(tmp_path)
-    subprocess.run([sys.executable, "-m", "morvane", "--task-library", library, "register", "Backup", str(EXAMPLE)],
-                   check=True, timeout=60)
     controller, terminal = pty.openpty()
-    done = subprocess.run([sys.executable, "-m", "morvane", "--task-library", library, "export", "Backup"],
-                          stdout=terminal, timeout=60)
+    done = in_own_process(example_library, "export", "Backup", stdout=terminal)
     os.close(terminal)
     shown = b""
     while chunk := os.read(controller, 65536):
@@ -348,21 +357,13 @@ def test_export_to_a_terminal_is_text_to_read(tmp_path):
     assert done.returncode == 0 and b"\0" not in shown and b"<Task" in shown
 
 
-EXAMPLE = Path(__file__).parents[2] / "examples" / "example_task.utf8.xml"
-
-
-def test_a_reader_that_goes_away_gets_no_traceback(tmp_path):
-    library = str(tmp_path)
-    subprocess.run([sys.executable, "-m", "morvane", "--task-library", library, "register", "Backup",
-                    str(Path(__file__).parents[2] / "examples" / "example_task.utf8.xml")], check=True, timeout=60)
+def test_a_reader_that_goes_away_gets_no_traceback(example_library):
     # One start, so one record: a second start while the first still ran would start nothing
     # (the example's policy is IgnoreNew) and say so with status 6.
-    subprocess.run([sys.executable, "-m", "morvane", "--task-library", library, "run", "Backup"],
-                   check=True, timeout=60)
+    in_own_process(example_library, "run", "Backup", check=True)
     reader, writer = os.pipe()
     os.close(reader)  # gone before the first line is written
-    done = subprocess.run([sys.executable, "-m", "morvane", "--task-library", library, "runs", "Backup"],
-                          stdout=writer, stderr=subprocess.PIPE, text=True, timeout=60)
+    done = in_own_process(example_library, "runs", "Backup", stdout=writer, stderr=subprocess.PIPE, text=True)
     os.close(writer)
     # As Unix tools end when their reader goes away: by SIGPIPE, without a word.
     assert (done.returncode, done.stderr) == (-signal.SIGPIPE, "")

@@ -2,9 +2,7 @@
 deleted under its runs, and what the records say of a run that could not go on."""
 
 import os
-import subprocess
 import sys
-import textwrap
 import time
 
 import pytest
@@ -15,31 +13,10 @@ if sys.platform == "win32":
 import morvane  # noqa: E402
 from morvane import emulator  # noqa: E402
 from morvane.run_lines import run_line  # noqa: E402
+from run_support import eventually, in_another_process, task_xml  # noqa: E402
 
 HAS_NOT_RUN, FILE_NOT_FOUND, ERROR_DIRECTORY, FILE_CORRUPT = 0x41303, 0x80070002, 0x8007010B, 0x80070570
 MISSING = "/nonexistent/winemu-test-program"
-
-
-def task_xml(*actions: tuple[str, str] | tuple[str, str, str], settings: str = "") -> str:
-    execs = "".join(
-        f"<Exec><Command>{action[0]}</Command><Arguments>{action[1]}</Arguments>"
-        + (f"<WorkingDirectory>{action[2]}</WorkingDirectory>" if len(action) > 2 else "") + "</Exec>"
-        for action in actions)
-    return ('<Task xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">'
-            f"<Settings>{settings}</Settings><Actions>{execs}</Actions></Task>")
-
-
-def in_another_process(code: str) -> subprocess.CompletedProcess:
-    env = dict(os.environ, MORVANE_TASK_LIBRARY=str(emulator.task_library()))
-    return subprocess.run([sys.executable, "-c", textwrap.dedent(code)], env=env, timeout=120,
-                          capture_output=True, text=True)
-
-
-def eventually(condition, seconds: float = 10) -> bool:
-    deadline = time.monotonic() + seconds
-    while not condition() and time.monotonic() < deadline:
-        time.sleep(0.01)
-    return condition()
 
 
 def test_run_task_survives_another_thread_changing_the_environment():
@@ -66,7 +43,7 @@ def test_run_task_survives_another_thread_changing_the_environment():
             stop = True
             thread.join()
         assert emulator.wait_runs("Churn") == 0
-    """)
+    """, capture_output=True, text=True)
     assert done.returncode == 0, done.stderr
     assert len(emulator.runs("Churn")) == 50
 
@@ -104,7 +81,7 @@ def test_a_huge_records_file_costs_a_run_and_a_stop_no_more_than_a_small_one():
         morvane.run_task("Big")
         morvane.stop_task("Big")
         print(resource.getrusage(resource.RUSAGE_SELF).ru_maxrss - before, time.monotonic() - started)
-    """)
+    """, capture_output=True, text=True)
     assert done.returncode == 0, done.stderr
     grown_kib, seconds = done.stdout.split()
     assert int(grown_kib) < 32 << 10 and float(seconds) < 5

@@ -10,17 +10,12 @@ if sys.platform == "win32":
 
 import morvane  # noqa: E402
 from morvane import emulator  # noqa: E402
+from run_support import eventually, task_xml  # noqa: E402
 
 # Each test here drives the emulator (faults, journals, its task library, its runs).
 pytestmark = pytest.mark.emulator
 
 HAS_NOT_RUN, RUNNING, TERMINATED = 0x41303, 0x41301, 0x41306
-
-
-def task_xml(settings: str, seconds: str = "30") -> str:
-    return ('<Task xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">'
-            f"<Settings>{settings}</Settings>"
-            f"<Actions><Exec><Command>sleep</Command><Arguments>{seconds}</Arguments></Exec></Actions></Task>")
 
 
 def policy(name: str) -> str:
@@ -41,13 +36,10 @@ SETTINGS = [
 
 @pytest.mark.parametrize("settings, calls, states, last_result", SETTINGS)
 def test_run_settings(settings, calls, states, last_result):
-    morvane.register_xml("Set", task_xml(settings))
+    morvane.register_xml("Set", task_xml(("sleep", "30"), settings=settings))
     for _ in range(calls):
         morvane.run_task("Set")
-    deadline = time.monotonic() + 10
-    while [record.state for record in emulator.runs("Set")] != states and time.monotonic() < deadline:
-        time.sleep(0.02)
-    assert [record.state for record in emulator.runs("Set")] == states
+    assert eventually(lambda: [record.state for record in emulator.runs("Set")] == states)
     state = emulator.task_state("Set")
     assert state.last_result == last_result
     assert len(state.instances) == states.count("running") + states.count("queued")
@@ -57,17 +49,13 @@ def test_run_settings(settings, calls, states, last_result):
 
 
 def test_state_follows_runs_to_their_ends():
-    morvane.register_xml("Short", task_xml(policy("Queue"), "0.5"))
+    morvane.register_xml("Short", task_xml(("sleep", "0.5"), settings=policy("Queue")))
     assert emulator.task_state("Short") == emulator.TaskRunStatus(None, HAS_NOT_RUN, ())
     started = time.time()
     morvane.run_task("Short")
     morvane.run_task("Short")  # queued behind the first
-    def states():
-        return [(one.action, one.state) for one in emulator.task_state("Short").instances]
-
-    while states() != [("sleep", "running"), ("sleep", "queued")] and time.time() < started + 5:
-        time.sleep(0.01)
-    assert states() == [("sleep", "running"), ("sleep", "queued")]
+    assert eventually(lambda: [(one.action, one.state) for one in emulator.task_state("Short").instances]
+                      == [("sleep", "running"), ("sleep", "queued")], seconds=5)
     assert emulator.wait_runs("Short") == 0
     first, second = emulator.runs("Short")
     assert first.end_time + 0.4 <= second.end_time and second.exit_code == 0  # one after the other

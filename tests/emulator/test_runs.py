@@ -3,7 +3,6 @@ recorded to their end, also when their runner is killed."""
 
 import os
 import signal
-import subprocess
 import sys
 import time
 
@@ -14,20 +13,10 @@ if sys.platform == "win32":
 
 import morvane  # noqa: E402
 from morvane import emulator  # noqa: E402
+from run_support import eventually, in_another_process, task_xml  # noqa: E402
 
 # Each test here drives the emulator (faults, journals, its task library, its runs).
 pytestmark = pytest.mark.emulator
-
-
-def task_xml(*actions: tuple[str, str]) -> str:
-    execs = "".join(f"<Exec><Command>{command}</Command><Arguments>{arguments}</Arguments></Exec>"
-                    for command, arguments in actions)
-    return f'<Task xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task"><Actions>{execs}</Actions></Task>'
-
-
-def in_another_process(code: str, **options) -> subprocess.CompletedProcess:
-    env = dict(os.environ, MORVANE_TASK_LIBRARY=str(emulator.task_library()))
-    return subprocess.run([sys.executable, "-c", code], env=env, timeout=30, **options)
 
 
 def test_a_run_goes_on_after_its_caller_is_killed_and_records_every_action_to_its_end():
@@ -63,9 +52,8 @@ def test_the_caller_waits_for_no_action_through_its_pipes():
 def test_a_killed_runner_leaves_its_run_recorded_as_lost_and_no_process_behind():
     morvane.register_xml("Orphaned", task_xml(("sleep", "30"), ("true", "")))
     morvane.run_task("Orphaned")
-    deadline = time.monotonic() + 10
-    while (record := emulator.runs("Orphaned")[0]).state != "running" and time.monotonic() < deadline:
-        time.sleep(0.01)
+    eventually(lambda: emulator.runs("Orphaned")[0].state == "running")
+    record = emulator.runs("Orphaned")[0]
     with open(f"/proc/{record.pid}/stat") as stat:
         runner = int(stat.read().rsplit(")", 1)[1].split()[1])  # the action's parent
     os.kill(runner, signal.SIGKILL)
@@ -73,9 +61,7 @@ def test_a_killed_runner_leaves_its_run_recorded_as_lost_and_no_process_behind()
     [record] = emulator.runs("Orphaned")
     assert record.state == "lost" and record.end_time is None
     assert emulator.task_state("Orphaned").last_result == 0x8007042B  # ERROR_PROCESS_ABORTED
-    while os.path.exists(f"/proc/{record.pid}") and time.monotonic() < deadline:
-        time.sleep(0.01)
-    assert not os.path.exists(f"/proc/{record.pid}"), "the action outlived its runner"
+    assert eventually(lambda: not os.path.exists(f"/proc/{record.pid}")), "the action outlived its runner"
     # Damaged records of one task stop neither its next run nor another task's.
     with open(emulator.task_library() / "r.ORPHANED", "ab") as records:
         records.write(b'{"time": 1.0, "argv": [broken}\n')
@@ -95,9 +81,8 @@ def test_the_runner_of_a_run_leads_a_session_of_its_own_with_no_xml_library_nor_
     # caller's session itself, after the spawn that the caller waits for.
     morvane.register_xml("Sleeper", task_xml(("sleep", "30")))
     morvane.run_task("Sleeper")
-    deadline = time.monotonic() + 10
-    while (pid := emulator.runs("Sleeper")[0].pid) is None and time.monotonic() < deadline:
-        time.sleep(0.01)
+    eventually(lambda: emulator.runs("Sleeper")[0].pid is not None)
+    pid = emulator.runs("Sleeper")[0].pid
     with open(f"/proc/{pid}/stat") as stat:
         runner = int(stat.read().rpartition(")")[2].split()[1])
     with open(f"/proc/{runner}/maps") as maps:
@@ -112,13 +97,10 @@ def test_a_signal_to_the_callers_process_group_right_after_run_task_does_not_rea
     # The runner leaves the caller's session only once it runs: a signal sent to the caller's group
     # before then must wait in its first process, never end the run.
     morvane.register_xml("Quick", task_xml(("sh", '-c "exit 0"')))
-    caller = subprocess.run(
-        # A signal the caller handles: the handler is gone in the runner's program, which it would end.
-        [sys.executable, "-c", "import os, signal, morvane\n"
-                               "signal.signal(signal.SIGUSR1, lambda *_: None)\n"
-                               "morvane.run_task('Quick'); os.killpg(0, signal.SIGUSR1)"],
-        env=dict(os.environ, MORVANE_TASK_LIBRARY=str(emulator.task_library())), timeout=30, start_new_session=True,
-    )
+    # A signal the caller handles: the handler is gone in the runner's program, which it would end.
+    caller = in_another_process("import os, signal, morvane\n"
+                                "signal.signal(signal.SIGUSR1, lambda *_: None)\n"
+                                "morvane.run_task('Quick'); os.killpg(0, signal.SIGUSR1)", start_new_session=True)
     assert caller.returncode == 0
     assert emulator.wait_runs("Quick") == 0
     assert [(record.state, record.exit_code) for record in emulator.runs("Quick")] == [("ended", 0)]

@@ -1,7 +1,6 @@
 """The emulator's trigger engine against trigger_model.py, a model written from the documentation,
 on random definitions in zones with and without daylight-saving changes."""
 
-import calendar
 import datetime as dt
 import os
 import sys
@@ -27,44 +26,6 @@ ZONES = {
     "America/New_York": [dt.datetime(2026, 3, 8), dt.datetime(2026, 11, 1)],
     "Australia/Lord_Howe": [dt.datetime(2026, 4, 5), dt.datetime(2026, 10, 4)],
 }
-DAY_NAMES = list(calendar.day_name)  # Monday first, as Python numbers them
-
-
-def boundary(wall, offset):
-    text = wall.isoformat()
-    if offset is not None:
-        sign = "-" if offset < 0 else "+"
-        text += f"{sign}{abs(offset) // 60:02d}:{abs(offset) % 60:02d}"
-    return text
-
-
-def trigger_xml(t):
-    parts = []
-    if t["enabled_text"] is not None:
-        parts.append(f"<Enabled>{t['enabled_text']}</Enabled>")
-    parts.append(f"<StartBoundary>{boundary(t['start'], t['offset'])}</StartBoundary>")
-    if t["end"] is not None:
-        parts.append(f"<EndBoundary>{boundary(t['end'], t['offset'])}</EndBoundary>")
-    if t["interval"] is not None:
-        duration = "" if t["duration"] is None else f"<Duration>PT{t['duration']}M</Duration>"
-        parts.append(f"<Repetition><Interval>PT{t['interval']}M</Interval>{duration}</Repetition>")
-    if t["kind"] == "time":
-        return f"<TimeTrigger>{''.join(parts)}</TimeTrigger>"
-    days = "<DaysOfWeek>" + "".join(f"<{DAY_NAMES[d]}/>" for d in sorted(t["days_of_week"])) + "</DaysOfWeek>"
-    months = "" if t["months"] is None else "<Months>" + "".join(
-        f"<{calendar.month_name[m]}/>" for m in sorted(t["months"])) + "</Months>"
-    if t["kind"] == "daily":
-        schedule = f"<ScheduleByDay><DaysInterval>{t['days_interval']}</DaysInterval></ScheduleByDay>"
-    elif t["kind"] == "weekly":
-        schedule = f"<ScheduleByWeek><WeeksInterval>{t['weeks_interval']}</WeeksInterval>{days}</ScheduleByWeek>"
-    elif t["kind"] == "monthly":
-        chosen = "".join(f"<Day>{d}</Day>" for d in sorted(t["days_of_month"], key=str))
-        schedule = f"<ScheduleByMonth><DaysOfMonth>{chosen}</DaysOfMonth>{months}</ScheduleByMonth>"
-    else:
-        weeks = "" if t["weeks"] is None else "<Weeks>" + "".join(
-            f"<Week>{w}</Week>" for w in sorted(t["weeks"], key=str)) + "</Weeks>"
-        schedule = f"<ScheduleByMonthDayOfWeek>{weeks}{days}{months}</ScheduleByMonthDayOfWeek>"
-    return f"<CalendarTrigger>{''.join(parts)}{schedule}</CalendarTrigger>"
 
 
 # Strategies built once: hypothesis spends more on building a strategy than on drawing from it.
@@ -133,7 +94,7 @@ def test_engine_follows_the_documented_rules(case):
     low = int(low_wall.replace(tzinfo=zone).timestamp())
     high = low + length
     definition = ('<Task xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task"><Triggers>'
-                  + "".join(trigger_xml(t) for t in chosen)
+                  + "".join(trigger_model.trigger_xml(t) for t in chosen)
                   + "</Triggers><Actions><Exec><Command>true</Command></Exec></Actions></Task>")
     expected = trigger_model.run_times(chosen, zone, low, high, max_count)
     with zone_of_process(zone_name):

@@ -21,6 +21,7 @@ if sys.platform == "win32":
     pytest.skip("the emulator stands in for Windows only elsewhere", allow_module_level=True)
 
 from morvane import emulator  # noqa: E402
+import trigger_model  # noqa: E402
 from process_zone import zone_of_process  # noqa: E402
 
 # Each test here drives the emulator (faults, journals, its task library, its runs).
@@ -32,19 +33,11 @@ ZONE_CHANGES = [("Europe/Berlin", dt.datetime(2026, 3, 29)), ("Europe/Berlin", d
                 ("America/New_York", dt.datetime(2026, 3, 8)), ("America/New_York", dt.datetime(2026, 11, 1)),
                 ("Australia/Lord_Howe", dt.datetime(2026, 4, 5)), ("Australia/Lord_Howe", dt.datetime(2026, 10, 4)),
                 ("UTC", dt.datetime(2026, 3, 29))]
-DAY_NAMES = ["Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"]  # Python's order
 
 
 def instant(wall, offset, zone):
     tz = zone if offset is None else dt.timezone(dt.timedelta(minutes=offset))
     return int(wall.replace(tzinfo=tz, fold=0).timestamp())
-
-
-def text(wall, offset):
-    if offset is None:
-        return wall.isoformat()
-    sign = "-" if offset < 0 else "+"
-    return f"{wall.isoformat()}{sign}{abs(offset) // 60:02d}:{abs(offset) % 60:02d}"
 
 
 triggers = st.fixed_dictionaries({
@@ -68,30 +61,8 @@ triggers = st.fixed_dictionaries({
 
 def trigger_xml(t, near):
     start = near + t["start"]
-    parts = [f"<StartBoundary>{text(start, t['offset'])}</StartBoundary>"]
-    if t["end"] is not None:
-        parts.append(f"<EndBoundary>{text(start + t['end'], t['offset'])}</EndBoundary>")
-    if t["interval"] is not None:
-        duration = "" if t["duration"] is None else f"<Duration>PT{t['duration']}M</Duration>"
-        parts.append(f"<Repetition><Interval>PT{t['interval']}M</Interval>{duration}</Repetition>")
-    if t["kind"] == "time":
-        return f"<TimeTrigger>{''.join(parts)}</TimeTrigger>"
-    days = "".join(f"<{DAY_NAMES[d]}/>" for d in sorted(t["days"]))
-    months = "" if t["months"] is None else "<Months>" + "".join(
-        f"<{calendar.month_name[m]}/>" for m in sorted(t["months"])) + "</Months>"
-    if t["kind"] == "daily":
-        parts.append(f"<ScheduleByDay><DaysInterval>{t['days_interval']}</DaysInterval></ScheduleByDay>")
-    elif t["kind"] == "weekly":
-        parts.append(f"<ScheduleByWeek><WeeksInterval>{t['weeks_interval']}</WeeksInterval>"
-                     f"<DaysOfWeek>{days}</DaysOfWeek></ScheduleByWeek>")
-    elif t["kind"] == "monthly":
-        chosen = "".join(f"<Day>{d}</Day>" for d in sorted(t["days_of_month"], key=str))
-        parts.append(f"<ScheduleByMonth><DaysOfMonth>{chosen}</DaysOfMonth>{months}</ScheduleByMonth>")
-    else:
-        weeks = "".join(f"<Week>{w}</Week>" for w in sorted(t["weeks"], key=str))
-        parts.append(f"<ScheduleByMonthDayOfWeek><Weeks>{weeks}</Weeks><DaysOfWeek>{days}</DaysOfWeek>{months}"
-                     "</ScheduleByMonthDayOfWeek>")
-    return f"<CalendarTrigger>{''.join(parts)}</CalendarTrigger>"
+    end = None if t["end"] is None else start + t["end"]
+    return trigger_model.trigger_xml({**t, "start": start, "end": end, "days_of_week": t["days"]})
 
 
 def is_start_day(t, first, day):

@@ -61,6 +61,7 @@ class Trigger(TypedDict, total=False):
     months: set[int] | None  # 1..12; None: left out
     interval: int | None  # minutes
     duration: int | None  # minutes; None: indefinitely
+    enabled_text: str | None  # the text of its Enabled element, as written; None or absent: left out
 
 
 def _instant(wall: dt.datetime, offset: int | None, zone: ZoneInfo) -> int:
@@ -152,3 +153,41 @@ def run_times(triggers: list[Trigger], zone: ZoneInfo, low: int, high: int, max_
     """GetRunTimes over [low, high]: every trigger, enabled or not, merged; the first max_count."""
     merged = sorted(set().union(*(trigger_times(t, zone, low, high) for t in triggers)))
     return merged[:max_count] if max_count else merged
+
+
+def boundary(wall: dt.datetime, offset: int | None) -> str:
+    text = wall.isoformat()
+    if offset is not None:
+        sign = "-" if offset < 0 else "+"
+        text += f"{sign}{abs(offset) // 60:02d}:{abs(offset) % 60:02d}"
+    return text
+
+
+def trigger_xml(t: Trigger) -> str:
+    """The trigger as a definition writes it."""
+    parts = []
+    if t.get("enabled_text") is not None:
+        parts.append(f"<Enabled>{t['enabled_text']}</Enabled>")
+    parts.append(f"<StartBoundary>{boundary(t['start'], t['offset'])}</StartBoundary>")
+    if t["end"] is not None:
+        parts.append(f"<EndBoundary>{boundary(t['end'], t['offset'])}</EndBoundary>")
+    if t["interval"] is not None:
+        duration = "" if t["duration"] is None else f"<Duration>PT{t['duration']}M</Duration>"
+        parts.append(f"<Repetition><Interval>PT{t['interval']}M</Interval>{duration}</Repetition>")
+    if t["kind"] == "time":
+        return f"<TimeTrigger>{''.join(parts)}</TimeTrigger>"
+    days = "<DaysOfWeek>" + "".join(f"<{calendar.day_name[d]}/>" for d in sorted(t["days_of_week"])) + "</DaysOfWeek>"
+    months = "" if t["months"] is None else "<Months>" + "".join(
+        f"<{calendar.month_name[m]}/>" for m in sorted(t["months"])) + "</Months>"
+    if t["kind"] == "daily":
+        schedule = f"<ScheduleByDay><DaysInterval>{t['days_interval']}</DaysInterval></ScheduleByDay>"
+    elif t["kind"] == "weekly":
+        schedule = f"<ScheduleByWeek><WeeksInterval>{t['weeks_interval']}</WeeksInterval>{days}</ScheduleByWeek>"
+    elif t["kind"] == "monthly":
+        chosen = "".join(f"<Day>{d}</Day>" for d in sorted(t["days_of_month"], key=str))
+        schedule = f"<ScheduleByMonth><DaysOfMonth>{chosen}</DaysOfMonth>{months}</ScheduleByMonth>"
+    else:
+        weeks = "" if t["weeks"] is None else "<Weeks>" + "".join(
+            f"<Week>{w}</Week>" for w in sorted(t["weeks"], key=str)) + "</Weeks>"
+        schedule = f"<ScheduleByMonthDayOfWeek>{weeks}{days}{months}</ScheduleByMonthDayOfWeek>"
+    return f"<CalendarTrigger>{''.join(parts)}{schedule}</CalendarTrigger>"

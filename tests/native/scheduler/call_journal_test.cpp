@@ -23,21 +23,9 @@
 namespace morvane::scheduler {
 namespace {
 
-using testing_support::kTaskXml;
-using testing_support::StartApartment;
+using namespace testing_support;
 
-enum class Operation { run_task, delete_task, task_exists, register_xml };
 constexpr std::string_view kTaskName = "Journal";
-
-bool perform(Operation operation) {
-    switch (operation) {
-        case Operation::run_task: return static_cast<bool>(with_own_connection(run_task, kTaskName));
-        case Operation::delete_task: return static_cast<bool>(with_own_connection(delete_task, kTaskName));
-        case Operation::task_exists: return static_cast<bool>(with_own_connection(task_exists, kTaskName));
-        case Operation::register_xml: return static_cast<bool>(with_own_connection(register_xml, kTaskName, kTaskXml));
-    }
-    return false;
-}
 
 // One journal record, with the objects named by the call that handed them out ("service",
 // "folder", "task", "running"; "error" for anything else), so that the order of releases reads
@@ -147,7 +135,7 @@ TEST_F(CallJournal, SuccessPathsKeepTheRules) {
         testing_support::run_on_thread(StartApartment::none, [&] {
             ASSERT_TRUE(with_own_connection(register_xml, kTaskName, kTaskXml));
             winemu_journal_start();
-            ASSERT_TRUE(perform(operation));
+            ASSERT_FALSE(perform(operation, kTaskName));
             winemu_journal_stop();
             const std::vector<Call> calls = read_journal();
             SCOPED_TRACE(::testing::PrintToString(texts(calls)));
@@ -163,10 +151,7 @@ TEST_F(CallJournal, SuccessPathsKeepTheRules) {
     }
 }
 
-constexpr HRESULT hr(std::uint32_t bits) { return static_cast<HRESULT>(bits); }
 constexpr HRESULT kNoObject = 0;
-constexpr HRESULT kFailed = hr(0x80004005u);
-constexpr HRESULT kAccessDenied = hr(0x80070005u);
 
 // The first look fails, so only the second finds this plain object.
 void leave_later_object(const char* description) {
@@ -289,7 +274,7 @@ TEST_P(FailureOrder, CaptureThenTextThenReleaseInReverse) {
         ASSERT_TRUE(with_own_connection(register_xml, kTaskName, kTaskXml));
         winemu_journal_start();
         winemu_fail_next(row.call, row.fault, row.fault == kNoObject ? nullptr : "injected", nullptr);
-        EXPECT_FALSE(perform(row.operation));
+        EXPECT_TRUE(perform(row.operation, kTaskName));
         winemu_journal_stop();
         const std::vector<Call> calls = read_journal();
         SCOPED_TRACE(::testing::PrintToString(texts(calls)));
@@ -340,8 +325,7 @@ TEST_P(FailureOrder, CaptureThenTextThenReleaseInReverse) {
 
 std::string failure_name(const ::testing::TestParamInfo<FailureOrder::ParamType>& info) {
     const auto& [row, apartment] = info.param;
-    static const char* const operations[] = {"run_task", "delete_task", "task_exists", "register_xml"};
-    return std::string(operations[static_cast<int>(row.operation)]) + "_" + row.call +
+    return std::string(name_of(row.operation)) + "_" + row.call +
            (row.fault == kNoObject ? "_NoObject" : "") + "_" + testing_support::name_of(apartment);
 }
 
@@ -364,7 +348,7 @@ TEST_F(CallJournal, SFalseFromEachServiceCallIsSuccess) {
         testing_support::run_on_thread(StartApartment::none, [&] {
             ASSERT_TRUE(with_own_connection(register_xml, kTaskName, kTaskXml));
             winemu_fail_next(call, S_FALSE, nullptr, nullptr);
-            EXPECT_TRUE(perform(operation)) << call;
+            EXPECT_FALSE(perform(operation, kTaskName)) << call;
             EXPECT_EQ(winemu_pending_faults(), 0u) << call;
             const bool expected_present = operation != Operation::delete_task;
             EXPECT_EQ(with_own_connection(task_exists, kTaskName).value(), expected_present) << call;

@@ -19,50 +19,12 @@
 namespace morvane::scheduler {
 namespace {
 
-using testing_support::kTaskXml;
-using testing_support::StartApartment;
-
-enum class Operation { run_task, delete_task, task_exists, register_xml };
-
-const char* name_of(Operation operation) {
-    switch (operation) {
-        case Operation::run_task: return "run_task";
-        case Operation::delete_task: return "delete_task";
-        case Operation::task_exists: return "task_exists";
-        case Operation::register_xml: return "register_xml";
-    }
-    return "?";
-}
+using namespace testing_support;
 
 constexpr std::string_view kTaskName = "Sweep";
 
-std::optional<SchedulerError> perform(Operation operation) {
-    switch (operation) {
-        case Operation::run_task: {
-            auto result = with_own_connection(run_task, kTaskName);
-            return result ? std::nullopt : std::optional(result.error());
-        }
-        case Operation::delete_task: {
-            auto result = with_own_connection(delete_task, kTaskName);
-            return result ? std::nullopt : std::optional(result.error());
-        }
-        case Operation::task_exists: {
-            auto result = with_own_connection(task_exists, kTaskName);
-            return result ? std::nullopt : std::optional(result.error());
-        }
-        case Operation::register_xml: {
-            auto result = with_own_connection(register_xml, kTaskName, kTaskXml);
-            return result ? std::nullopt : std::optional(result.error());
-        }
-    }
-    return std::nullopt;
-}
-
-constexpr HRESULT hr(std::uint32_t bits) { return static_cast<HRESULT>(bits); }
-constexpr HRESULT kAccessDenied = hr(0x80070005u);
 constexpr HRESULT kOutOfMemory = hr(0x8007000Eu);
 constexpr HRESULT kServerUnavailable = hr(0x800706BAu);
-constexpr HRESULT kFailed = hr(0x80004005u);
 constexpr HRESULT kNoObject = 0;  // "reports success but hands back no object"
 
 struct SweepCase {
@@ -138,7 +100,7 @@ TEST_P(FaultSweep, FailsWithLabelAndCodeAndGivesEverythingBack) {
         const long long apartments_before = winemu_outstanding().apartments;
 
         winemu_fail_next(sweep.call, sweep.fault, with_object ? "injected detail" : nullptr, nullptr);
-        const std::optional<SchedulerError> error = perform(sweep.operation);
+        const std::optional<SchedulerError> error = perform(sweep.operation, kTaskName);
 
         ASSERT_TRUE(error.has_value()) << "the operation ignored the fault";
         SCOPED_TRACE(testing_support::describe(*error));

@@ -14,17 +14,9 @@
 namespace morvane::scheduler {
 namespace {
 
-constexpr HRESULT hr(std::uint32_t bits) { return static_cast<HRESULT>(bits); }
-constexpr HRESULT kFailed = hr(0x80004005u);
-constexpr HRESULT kAccessDenied = hr(0x80070005u);
-constexpr HRESULT kUnknownCode = hr(0x8BADF00Du);
+using namespace testing_support;
 
-bool thread_has_error_object() {
-    IErrorInfo* info = nullptr;
-    const HRESULT outcome = GetErrorInfo(0, &info);
-    if (info != nullptr) info->Release();
-    return outcome == 0 && info != nullptr;
-}
+constexpr HRESULT kUnknownCode = hr(0x8BADF00Du);
 
 std::string text_after_restricted_error(const char* description, const char* restricted, HRESULT left_code,
                                         HRESULT failing_code) {

@@ -5,8 +5,16 @@
 #include <random>
 #include <thread>
 
+#include "scheduler/own_connection.hpp"
+#include "scheduler/task_operations.hpp"
+
 namespace morvane::scheduler::testing_support {
 namespace {
+
+template <typename Outcome>
+std::optional<SchedulerError> error_of(const Outcome& outcome) {
+    return outcome ? std::nullopt : std::optional(outcome.error());
+}
 
 constexpr int kMultithreaded = 1;
 constexpr int kSingleThreaded = 0;
@@ -98,6 +106,26 @@ std::string violations() {
 
 std::string describe(const SchedulerError& error) {
     return std::string(error.operation) + " " + std::to_string(error.code) + ": " + error.message;
+}
+
+const char* name_of(Operation operation) {
+    switch (operation) {
+        case Operation::run_task: return "run_task";
+        case Operation::delete_task: return "delete_task";
+        case Operation::task_exists: return "task_exists";
+        case Operation::register_xml: return "register_xml";
+    }
+    return "?";
+}
+
+std::optional<SchedulerError> perform(Operation operation, std::string_view task_name) {
+    switch (operation) {
+        case Operation::run_task: return error_of(with_own_connection(run_task, task_name));
+        case Operation::delete_task: return error_of(with_own_connection(delete_task, task_name));
+        case Operation::task_exists: return error_of(with_own_connection(task_exists, task_name));
+        case Operation::register_xml: return error_of(with_own_connection(register_xml, task_name, kTaskXml));
+    }
+    return std::nullopt;
 }
 
 }  // namespace morvane::scheduler::testing_support

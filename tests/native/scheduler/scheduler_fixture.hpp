@@ -2,7 +2,9 @@
 // threads in a chosen apartment, and the check that nothing is left outstanding.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -10,6 +12,7 @@
 
 #include <winemu/control.h>
 
+#include "scheduler/platform.hpp"
 #include "scheduler/scheduler_error.hpp"
 
 namespace morvane::scheduler::testing_support {
@@ -19,6 +22,25 @@ inline constexpr std::string_view kTaskXml =
     "<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">"
     "<Actions><Exec><Command>/bin/true</Command></Exec></Actions>"
     "</Task>";
+
+constexpr HRESULT hr(std::uint32_t bits) { return static_cast<HRESULT>(bits); }
+inline constexpr HRESULT kFailed = hr(0x80004005u);
+inline constexpr HRESULT kAccessDenied = hr(0x80070005u);
+
+// Whether the calling thread holds an error object; asking takes it away.
+inline bool thread_has_error_object() {
+    IErrorInfo* info = nullptr;
+    const HRESULT outcome = GetErrorInfo(0, &info);
+    if (info != nullptr) info->Release();
+    return outcome == 0 && info != nullptr;
+}
+
+// The operations the client's call tests drive, each on a connection of its own.
+enum class Operation { run_task, delete_task, task_exists, register_xml };
+const char* name_of(Operation operation);
+
+// Performs the operation on the task named (register_xml registers kTaskXml): its failure, if any.
+std::optional<SchedulerError> perform(Operation operation, std::string_view task_name);
 
 // The apartment a test thread is in before it calls the client.
 enum class StartApartment { none, single_threaded, multithreaded };

@@ -14,16 +14,7 @@
 namespace morvane::scheduler {
 namespace {
 
-constexpr HRESULT hr(std::uint32_t bits) { return static_cast<HRESULT>(bits); }
-constexpr HRESULT kFailed = hr(0x80004005u);
-constexpr HRESULT kAccessDenied = hr(0x80070005u);
-
-bool thread_has_error_object() {
-    IErrorInfo* info = nullptr;
-    const HRESULT outcome = GetErrorInfo(0, &info);
-    if (info != nullptr) info->Release();
-    return outcome == 0 && info != nullptr;
-}
+using namespace testing_support;
 
 // The error object the first failure leaves: a restricted one about its code, or a plain one
 // that only a second look finds (the first GetErrorInfo fails and leaves it).

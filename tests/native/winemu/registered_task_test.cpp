@@ -16,15 +16,6 @@ constexpr HRESULT running_result = 0x00041301;
 constexpr HRESULT terminated = 0x00041306;
 constexpr auto invalid_task_hash = static_cast<HRESULT>(0x80041321u);
 
-template <typename Condition>
-bool eventually(Condition condition) {
-    for (int i = 0; i < 500; ++i) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
-
 // Now as an OLE automation date of local time.
 DATE local_date_now() {
     const std::time_t now = std::time(nullptr);
@@ -54,12 +45,6 @@ protected:
             EXPECT_EQ(tasks->get_Item(index, task.put()), S_OK) << testing::PrintToString(name);
         }
         return task;
-    }
-    HRESULT run(std::u16string_view name) {
-        Ref<IRegisteredTask> task;
-        if (const HRESULT hr = get_task(name, &task); FAILED(hr)) return hr;
-        Ref<IRunningTask> instance;
-        return task->RunEx(VARIANT{}, TASK_RUN_NO_FLAGS, 0, nullptr, instance.put());
     }
     static TASK_STATE state_of(IRegisteredTask* task) {
         TASK_STATE state = TASK_STATE_UNKNOWN;

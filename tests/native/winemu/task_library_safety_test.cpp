@@ -23,13 +23,6 @@ const HRESULT no_path = HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
 
 class LibrarySafety : public TaskServiceTest {
 protected:
-    HRESULT run(std::u16string_view name) {
-        Ref<IRegisteredTask> task;
-        if (const HRESULT hr = get_task(name, &task); FAILED(hr)) return hr;
-        Ref<IRunningTask> running;
-        VARIANT empty{};
-        return task->RunEx(empty, TASK_RUN_NO_FLAGS, 0, nullptr, running.put());
-    }
     std::filesystem::path outside_file(std::string_view text) {
         const std::filesystem::path outside = sandbox_ / "outside";
         { std::ofstream(outside) << text; }

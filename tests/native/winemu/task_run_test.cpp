@@ -31,33 +31,20 @@ std::string last_argv(const std::string& runs) {
     return runs.substr(start + 8, end + 1 - (start + 8));
 }
 
-template <typename Condition>
-bool eventually(Condition condition) {
-    for (int i = 0; i < 500; ++i) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
+using TaskRun = TaskServiceTest;
 
-class TaskRun : public TaskServiceTest {
-protected:
-    HRESULT run(std::u16string_view name, Ref<IRunningTask>* running = nullptr) {
-        Ref<IRegisteredTask> task;
-        if (const HRESULT hr = get_task(name, &task); FAILED(hr)) return hr;
-        Ref<IRunningTask> instance;
-        VARIANT empty{};
-        const HRESULT hr = task->RunEx(empty, TASK_RUN_NO_FLAGS, 0, nullptr, instance.put());
-        if (SUCCEEDED(hr) != static_cast<bool>(instance)) ADD_FAILURE() << "RunEx: result and object disagree";
-        if (running) *running = std::move(instance);
-        return hr;
-    }
-};
-
-TEST_F(TaskRun, ArgumentsSplitAsCommandLineToArgvW) {
+// Environment references expand first, then the arguments split as CommandLineToArgvW does; a
+// quoted command is read as a program name, without escapes.
+TEST_F(TaskRun, CommandLinesExpandAndSplitAsWindowsDoes) {
+    setenv("WINEMU_TEST_VALUE", "value", 1);
+    setenv("WINEMU_TEST_SPACED", "two words", 1);
+    setenv("WINEMU_TEST_DIR", "/nonexistent", 1);
+    ASSERT_EQ(winemu_set_environment(environ), 0);  // the service reads no live environment
     const struct {
         std::u16string arguments;
         std::string argv;  // after the program
+        std::u16string command = std::u16string(missing_program);
+        std::string program = "/nonexistent/winemu-test-program";
     } cases[] = {
         {u"a b", R"("a", "b")"},
         {u"  a \t  b  ", R"("a", "b")"},
@@ -71,43 +58,12 @@ TEST_F(TaskRun, ArgumentsSplitAsCommandLineToArgvW) {
         {u"\"a\"\"\" b\"", R"("a\" b")"},
         {u"\"unterminated quote", R"("unterminated quote")"},
         {u"&amp;|&lt;&gt; $HOME `x`", R"("&|<>", "$HOME", "`x`")"},  // no shell: nothing else is special
-    };
-    for (const auto& c : cases) {
-        ASSERT_EQ(register_task(u"Args", task_xml(missing_program, c.arguments)), S_OK);
-        ASSERT_EQ(run(u"Args"), S_OK);
-        EXPECT_EQ(last_argv(runs_of("Args")), "[\"/nonexistent/winemu-test-program\", " + c.argv + "]")
-            << testing::PrintToString(c.arguments);
-    }
-}
-
-TEST_F(TaskRun, AQuotedCommandIsReadAsAProgramName) {
-    const struct {
-        std::u16string command;
-        std::u16string arguments;
-        std::string argv;
-    } cases[] = {
-        {u"/nonexistent/dir with blanks/program", u"x", R"(["/nonexistent/dir with blanks/program", "x"])"},
-        {u"\"/nonexistent/dir with blanks/program\"", u"x", R"(["/nonexistent/dir with blanks/program", "x"])"},
-        {u"\"/nonexistent/dir\\\"", u"x", R"(["/nonexistent/dir\\", "x"])"},  // no escapes in a program name
-        {u"\"/nonexistent/a\"b", u"\"c d\"", R"(["/nonexistent/a", "b", "c d"])"},  // the rest starts the arguments
-        {u"\"/nonexistent/unterminated", u"", R"(["/nonexistent/unterminated"])"},
-    };
-    for (const auto& c : cases) {
-        ASSERT_EQ(register_task(u"Quoted", task_xml(c.command, c.arguments)), S_OK);
-        ASSERT_EQ(run(u"Quoted"), S_OK);
-        EXPECT_EQ(last_argv(runs_of("Quoted")), c.argv) << testing::PrintToString(c.command);
-    }
-}
-
-TEST_F(TaskRun, EnvironmentReferencesExpandAsWindowsDoes) {
-    setenv("WINEMU_TEST_VALUE", "value", 1);
-    setenv("WINEMU_TEST_SPACED", "two words", 1);
-    setenv("WINEMU_TEST_DIR", "/nonexistent", 1);
-    ASSERT_EQ(winemu_set_environment(environ), 0);  // the service reads no live environment
-    const struct {
-        std::u16string arguments;
-        std::string argv;
-    } cases[] = {
+        {u"x", R"("x")", u"/nonexistent/dir with blanks/program", "/nonexistent/dir with blanks/program"},
+        {u"x", R"("x")", u"\"/nonexistent/dir with blanks/program\"", "/nonexistent/dir with blanks/program"},
+        {u"x", R"("x")", u"\"/nonexistent/dir\\\"", "/nonexistent/dir\\\\"},  // no escapes in a program name
+        {u"\"c d\"", R"("b", "c d")", u"\"/nonexistent/a\"b", "/nonexistent/a"},  // the rest starts the arguments
+        {u"", "", u"\"/nonexistent/unterminated", "/nonexistent/unterminated"},
+        {u"x", R"("x")", u"%WINEMU_TEST_DIR%/program", "/nonexistent/program"},
         {u"%WINEMU_TEST_VALUE%", R"("value")"},
         {u"%winemu_test_value%", R"("value")"},  // names match case-insensitively
         {u"x%WINEMU_TEST_VALUE%%WINEMU_TEST_VALUE%y", R"("xvaluevaluey")"},
@@ -119,10 +75,10 @@ TEST_F(TaskRun, EnvironmentReferencesExpandAsWindowsDoes) {
         {u"\"%WINEMU_TEST_SPACED%\"", R"("two words")"},
     };
     for (const auto& c : cases) {
-        ASSERT_EQ(register_task(u"Env", task_xml(u"%WINEMU_TEST_DIR%/program", c.arguments)), S_OK);
-        ASSERT_EQ(run(u"Env"), S_OK);
-        EXPECT_EQ(last_argv(runs_of("Env")), "[\"/nonexistent/program\", " + c.argv + "]")
-            << testing::PrintToString(c.arguments);
+        ASSERT_EQ(register_task(u"Line", task_xml(c.command, c.arguments)), S_OK);
+        ASSERT_EQ(run(u"Line"), S_OK);
+        EXPECT_EQ(last_argv(runs_of("Line")), "[\"" + c.program + "\"" + (c.argv.empty() ? "" : ", " + c.argv) + "]")
+            << testing::PrintToString(c.command + u" " + c.arguments);
     }
     unsetenv("WINEMU_TEST_VALUE");
     unsetenv("WINEMU_TEST_SPACED");

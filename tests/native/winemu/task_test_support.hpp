@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include <gtest/gtest.h>
 #include <winemu/control.h>
@@ -63,6 +65,16 @@ inline std::string runs_of(const char* name) {
         }
         json.assign(length + 1, '\0');
     }
+}
+
+// Whether the condition comes true within five seconds, asked every 10 ms.
+template <typename Condition>
+bool eventually(Condition condition) {
+    for (int i = 0; i < 500; ++i) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
 }
 
 inline std::string read_file(const std::filesystem::path& path) {
@@ -164,6 +176,17 @@ protected:
     HRESULT register_task(std::u16string_view name, std::u16string_view xml = task_xml(),
                           LONG flags = TASK_CREATE_OR_UPDATE, Ref<IRegisteredTask>* task = nullptr) {
         return register_task(Text(name), xml, flags, task);
+    }
+
+    // Starts the task without arguments (RunEx), handing the instance out when asked.
+    HRESULT run(std::u16string_view name, Ref<IRunningTask>* running = nullptr) {
+        Ref<IRegisteredTask> task;
+        if (const HRESULT hr = get_task(name, &task); FAILED(hr)) return hr;
+        Ref<IRunningTask> instance;
+        const HRESULT hr = task->RunEx(VARIANT{}, TASK_RUN_NO_FLAGS, 0, nullptr, instance.put());
+        if (SUCCEEDED(hr) != static_cast<bool>(instance)) ADD_FAILURE() << "RunEx: result and object disagree";
+        if (running) *running = std::move(instance);
+        return hr;
     }
 
     struct Refusal {
