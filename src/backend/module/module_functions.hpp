@@ -13,7 +13,7 @@ namespace morvane::module {
 // (made when the module has none), in table order. Stops at the first failure.
 StatusResult add_functions(PyObject* module, std::span<PyMethodDef> table);
 
-// Makes the heap type of the spec for the module (PyType_FromModuleAndSpec), sets it as the
+// Makes the heap type of a PyType_Spec for the module (PyType_FromModuleAndSpec), sets it as the
 // attribute of its __name__ and appends that name to __all__.
 StatusResult add_type(PyObject* module, PyType_Spec& spec);
 

@@ -1,4 +1,4 @@
-// scheduler_type.hpp: the spec of morvane.Scheduler, for the module's execution slot.
+// scheduler_type.hpp: the PyType_Spec of morvane.Scheduler, for the module's execution slot.
 #pragma once
 
 #include "module/python.hpp"
