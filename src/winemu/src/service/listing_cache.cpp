@@ -2,7 +2,6 @@
 #include "service/listing_cache.hpp"
 
 #include <chrono>
-#include <cstring>
 #include <ctime>
 #include <mutex>
 #include <string>
@@ -33,9 +32,8 @@ std::string zone_now() {
 }
 
 struct KnownRun {
-    Instant asked;                // the moment it was found for
-    std::optional<Instant> first;  // at or after `asked`
-    std::string zone;
+    KnownRunTime time;
+    std::string zone;  // the zone it was found under
 };
 
 struct Entry {
@@ -59,37 +57,7 @@ Cache& cache() {
     return instance;
 }
 
-// Two independent 64-bit hashes in one pass, eight bytes at a time: a multiply and a shift per
-// word each (the text is hashed at every listing, so a byte at a time costs more than the parse
-// it saves, once the definitions are known).
-std::pair<std::uint64_t, std::uint64_t> word_hashes(std::string_view text) noexcept {
-    std::uint64_t first = 0xCBF29CE484222325ull;
-    std::uint64_t second = 0x84222325CBF29CE4ull;
-    const auto mix = [&](std::uint64_t word) {
-        first = (first ^ word) * 0x100000001B3ull;
-        first ^= first >> 29;
-        second = (second ^ word) * 0xFF51AFD7ED558CCDull;
-        second ^= second >> 33;
-    };
-    std::size_t i = 0;
-    for (; i + 8 <= text.size(); i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, text.data() + i, sizeof word);
-        mix(word);
-    }
-    std::uint64_t tail = 0;
-    for (std::size_t j = 0; i + j < text.size(); ++j)
-        tail |= std::uint64_t(static_cast<unsigned char>(text[i + j])) << (8 * j);
-    mix(tail);
-    return {first, second};
-}
-
 }  // namespace
-
-DefinitionDigest digest_of(std::string_view definition) noexcept {
-    const auto [first, second] = word_hashes(definition);
-    return {definition.size(), first, second};
-}
 
 std::optional<ListedFacts> cached_facts(const DefinitionDigest& digest) {
     Cache& known = cache();
@@ -112,16 +80,36 @@ std::optional<std::optional<Instant>> cached_first_run_time(const DefinitionDige
     const auto found = known.entries.find(digest);
     if (found == known.entries.end() || !found->second.run) return std::nullopt;
     const KnownRun& run = *found->second.run;
-    if (run.zone != zone || after < run.asked) return std::nullopt;
-    if (run.first && after > *run.first) return std::nullopt;  // that time has come: look again
-    return run.first;
+    if (run.zone != zone || after < run.time.asked) return std::nullopt;
+    if (run.time.first && after > *run.time.first) return std::nullopt;  // that time has come: look again
+    return run.time.first;
 }
 
 void remember_first_run_time(const DefinitionDigest& digest, Instant after, std::optional<Instant> first) {
     std::string zone = zone_now();
     Cache& known = cache();
     const std::lock_guard guard(known.lock);
-    known.entry(digest).run = KnownRun{after, first, std::move(zone)};
+    known.entry(digest).run = KnownRun{{after, first}, std::move(zone)};
+}
+
+std::optional<KnownDefinition> known_definition(const DefinitionDigest& digest) {
+    std::string zone = zone_now();
+    Cache& known = cache();
+    const std::lock_guard guard(known.lock);
+    const auto found = known.entries.find(digest);
+    if (found == known.entries.end() || !found->second.facts) return std::nullopt;
+    KnownDefinition definition{digest, *found->second.facts, std::nullopt};
+    if (const auto& run = found->second.run; run && run->zone == zone) definition.run = run->time;
+    return definition;
+}
+
+void adopt_known(const KnownDefinition& adopted) {
+    std::string zone = zone_now();
+    Cache& known = cache();
+    const std::lock_guard guard(known.lock);
+    Entry& entry = known.entry(adopted.digest);
+    if (!entry.facts) entry.facts = adopted.facts;
+    if (!entry.run && adopted.run) entry.run = KnownRun{*adopted.run, std::move(zone)};
 }
 
 void remember_stored(std::string_view stored_xml, const TaskDefinition& definition) {

@@ -9,6 +9,7 @@
 
 #include "library/task_xml.hpp"
 #include "library/trigger_run_times.hpp"
+#include "service/definition_digest.hpp"
 
 namespace winemu {
 
@@ -25,16 +26,8 @@ namespace winemu {
  * last set them): an answer found under another zone is not given. The cache is bounded; when
  * full it starts again empty. What a registration or a change of Enabled checked and stored is
  * kept at once: a listing that follows finds every definition the process wrote already known,
- * as a service knows the tasks it registered. */
-
-struct DefinitionDigest {
-    std::size_t size = 0;
-    std::uint64_t first = 0;
-    std::uint64_t second = 0;
-    bool operator==(const DefinitionDigest&) const = default;
-};
-
-DefinitionDigest digest_of(std::string_view definition) noexcept;
+ * as a service knows the tasks it registered. What is learnt is also kept on disk, per folder
+ * (listing_disk_cache.hpp), so that a new process's first listing need not learn it again. */
 
 // What the service's checks say of a definition, as a listing needs it.
 struct ListedFacts {
@@ -44,6 +37,26 @@ struct ListedFacts {
 };
 
 std::optional<ListedFacts> cached_facts(const DefinitionDigest& digest);
+
+// A first run time `first` (nothing: none) found at or after the moment `asked`.
+struct KnownRunTime {
+    Instant asked;
+    std::optional<Instant> first;
+    bool operator==(const KnownRunTime&) const = default;
+};
+
+// All the cache knows of a definition: its facts, and its first run time when it was found under
+// the time zone of now.
+struct KnownDefinition {
+    DefinitionDigest digest;
+    ListedFacts facts;
+    std::optional<KnownRunTime> run;
+};
+
+std::optional<KnownDefinition> known_definition(const DefinitionDigest& digest);
+// Takes what was learnt elsewhere (another process), with its run time found under the zone of
+// now, for what the cache does not know yet: what this process learnt itself stays.
+void adopt_known(const KnownDefinition& known);
 void remember_facts(const DefinitionDigest& digest, ListedFacts facts);
 
 // The first run time at or after `after` (nothing inside: none any more), when it is known.

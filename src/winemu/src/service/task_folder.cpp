@@ -14,6 +14,7 @@
 #include "com/guid_text.hpp"
 #include "control/platform_call.hpp"
 #include "service/listing_cache.hpp"
+#include "service/listing_disk_cache.hpp"
 #include "service/run_times.hpp"
 #include "service/registered_task.hpp"
 #include "service/service_call.hpp"
@@ -202,9 +203,9 @@ private:
 
     // The facts of a listed task, from the cache or from the service's checks; its next run time
     // found now, while its text is at hand, so that the listing's NextRunTime finds it cached.
-    // The text is parsed at most once, and only for what the cache does not know. Nothing for a
-    // hidden task when hidden tasks are not asked for.
-    static std::optional<ListedSummary> summarise(ListedTask listed, bool hidden) {
+    // The text is parsed at most once, and only for what neither the cache nor the folder's kept
+    // file knows. Nothing for a hidden task when hidden tasks are not asked for.
+    static std::optional<ListedSummary> summarise(ListedTask listed, bool hidden, FolderLearning& learning) {
         ListedSummary summary{std::move(listed.name), std::move(listed.task.path), {true, true, std::nullopt, {}}};
         if (listed.damaged) return summary;
         const DefinitionDigest digest = digest_of(listed.task.xml);
@@ -213,32 +214,46 @@ private:
             if (!parsed) parsed = parse_task_xml_utf8(std::move(listed.task.xml));
             return std::get_if<TaskDefinition>(&*parsed);
         };
+        bool learnt = false;
         auto facts = cached_facts(digest);
+        if (!facts) {
+            learning.recall();
+            facts = cached_facts(digest);
+        }
         if (!facts) {
             const TaskDefinition* definition = parse();
             facts = definition ? ListedFacts{definition->enabled, definition->hidden, false} : ListedFacts{true, false, true};
             remember_facts(digest, *facts);
+            learnt = true;
         }
-        if (facts->hidden && !hidden) return std::nullopt;
+        if (facts->hidden && !hidden) {
+            learning.met(digest, learnt);
+            return std::nullopt;
+        }
         summary.facts = {facts->enabled, facts->damaged, digest, {}};
         if (facts->enabled && !facts->damaged) {
             const Instant after =
                 std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()) + std::chrono::seconds(1);
+            if (!cached_first_run_time(digest, after)) learning.recall();
             if (!cached_first_run_time(digest, after)) {
                 if (const TaskDefinition* definition = parse())
                     remember_first_run_time(digest, after, first_run_time(definition->triggers, after));
+                learnt = true;
             }
         }
+        learning.met(digest, learnt);
         return summary;
     }
 
     HRESULT list_tasks(bool hidden, IRegisteredTaskCollection** out) {
         std::vector<ListedSummary> summaries;
+        FolderLearning learning(library(), folder_);
         // Each definition is let go as soon as it is summarised: the listing never holds them all.
         auto listing = list_folder(library(), folder_, ListedEntries::tasks, [&](ListedTask&& listed) {
-            if (auto summary = summarise(std::move(listed), hidden)) summaries.push_back(std::move(*summary));
+            if (auto summary = summarise(std::move(listed), hidden, learning)) summaries.push_back(std::move(*summary));
         });
         if (!listing.ok()) return listing.error();
+        learning.keep();
         const auto directory = std::make_shared<const UniqueFd>(std::move(listing.value().directory));
         std::vector<NamedItem<IRegisteredTask>> tasks;
         tasks.reserve(summaries.size());
