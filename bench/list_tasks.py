@@ -3,12 +3,17 @@ same library's directory and reading every definition file once (the least a lis
 alternated round by round, for two definitions: a bare one (no trigger) and one as Windows exports
 a daily task repeated hourly (its next run time is part of each listed task). Each kind prints
 the median of the rounds' ratios; the exported definition's is the last line (goal: <= 1.5). The
-first listing of a library, before anything was learnt of its definitions, is printed too.
+first listing after registering the library is printed too, and the first listing in a fresh
+process (timed inside it, the import aside) against the walk in that process: with nothing kept
+(the library's ".listing" facts removed first) and with what the listing before kept.
 
     python bench/list_tasks.py [TASKS]      (default 3000, in 100 folders)
 """
 
 import os
+import shutil
+import statistics
+import subprocess
 import sys
 import tempfile
 import time
@@ -19,7 +24,7 @@ from alternated import report_times
 import morvane
 from morvane import emulator
 
-FOLDERS, ROUNDS = 100, 11
+FOLDERS, ROUNDS, FRESH_ROUNDS = 100, 11, 5
 BARE_XML = ('<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">'
             '<Actions><Exec><Command>/bin/true</Command></Exec></Actions></Task>')
 # As Windows exports a task made in its Task Scheduler: a daily trigger repeated every hour.
@@ -110,6 +115,24 @@ def timed(call):
     return time.perf_counter() - started
 
 
+def fresh_process_ratio(library):
+    """The first listing / the walk, timed in a new process that lists the library first."""
+    done = subprocess.run([sys.executable, __file__, "--fresh", library], capture_output=True, text=True, check=True,
+                          env=dict(os.environ, MORVANE_TASK_LIBRARY=library))
+    listing, walk = map(float, done.stdout.split())
+    return listing / walk
+
+
+def fresh_process_ratios(library):
+    """(nothing kept, kept) ratios of FRESH_ROUNDS rounds, each round a process of each."""
+    cold, kept = [], []
+    for _ in range(FRESH_ROUNDS):
+        shutil.rmtree(os.path.join(library, ".listing"), ignore_errors=True)
+        cold.append(fresh_process_ratio(library))
+        kept.append(fresh_process_ratio(library))
+    return statistics.median(cold), statistics.median(kept)
+
+
 def measure(tasks, kind, definition):
     with tempfile.TemporaryDirectory() as library:
         emulator.set_task_library(library)
@@ -131,12 +154,19 @@ def measure(tasks, kind, definition):
             return False
         timed(module), timed(plain)  # warm-up
         rounds = [(timed(module), timed(plain)) for _ in range(ROUNDS)]
+        cold, kept = fresh_process_ratios(library)
     print(f"first listing of {tasks} {kind} definitions / walk and read: {first:.2f}")
+    print(f"first listing in a fresh process of {tasks} {kind} definitions / walk and read there "
+          f"(median of {FRESH_ROUNDS} processes each): nothing kept {cold:.2f}, with the kept facts {kept:.2f}")
     report_times(rounds, f"list_tasks(recursive=True) of {tasks} {kind}", "walk and read", f"listing ratio, {kind}")
     return True
 
 
 def main():
+    if sys.argv[1:2] == ["--fresh"]:
+        # The library comes from the environment, as a user's process finds it.
+        print(timed(lambda: morvane.list_tasks(recursive=True)), timed(lambda: read_every_definition(sys.argv[2])))
+        return 0
     tasks = int(sys.argv[1]) if len(sys.argv) > 1 else 3_000
     if not measure(tasks, "bare", BARE_XML) or not measure(tasks, "exported", EXPORTED_XML):
         return 1

@@ -22,14 +22,25 @@ struct DigestHash {
     }
 };
 
-// The time zone as the C library last read it (tzset sets these; localtime_r follows them).
+}  // namespace
+
 std::string zone_now() {
+    // tzname and its fellows are set once the C library first reads the zone (tzset, or the first
+    // localtime_r): read before that, they would name a zone the answers were not found under.
+    static const bool zone_read = [] {
+        const std::time_t epoch = 0;
+        std::tm fields{};
+        return localtime_r(&epoch, &fields) != nullptr;
+    }();
+    (void)zone_read;
     std::string zone = tzname[0] ? tzname[0] : "";
     zone += '\n';
     zone += tzname[1] ? tzname[1] : "";
     zone += '\n' + std::to_string(timezone) + '\n' + std::to_string(daylight);
     return zone;
 }
+
+namespace {
 
 struct KnownRun {
     KnownRunTime time;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "library/task_xml.hpp"
@@ -35,6 +36,9 @@ struct ListedFacts {
     bool hidden = false;
     bool damaged = false;  // refused by the checks
 };
+
+// The process's time zone as the C library holds it (its names and offsets as tzset last set them).
+std::string zone_now();
 
 std::optional<ListedFacts> cached_facts(const DefinitionDigest& digest);
 

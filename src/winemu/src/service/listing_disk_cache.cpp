@@ -12,7 +12,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <mutex>
 #include <optional>
 #include <string_view>
@@ -114,8 +113,7 @@ std::string file_text(const std::string& path) {
 // content of its zone file, read once a process for each such zone.
 DefinitionDigest zone_identity() {
     const char* tz = std::getenv("TZ");
-    std::string held = std::string(tzname[0] ? tzname[0] : "") + '\n' + (tzname[1] ? tzname[1] : "") + '\n' +
-                       std::to_string(timezone) + '\n' + std::to_string(daylight) + '\n' + (tz ? tz : "\1unset");
+    std::string held = zone_now() + '\n' + (tz ? tz : "\1unset");
     static std::mutex lock;
     static std::unordered_map<std::string, DefinitionDigest> read;
     const std::lock_guard guard(lock);
@@ -207,8 +205,14 @@ void FolderLearning::keep() {
     const auto& build = build_identity();
     if (met_.empty() || !build) return;
     const std::string file = library_ + '\n' + file_name_;
-    const auto before = remembered().find(file);
+    auto before = remembered().find(file);
     if (before && !learnt_) return;
+    if (!before) {
+        // Known from elsewhere (the definitions this process registered, or another folder's):
+        // the file may say it all already, and reading it costs less than writing it.
+        recall();
+        before = remembered().find(file);
+    }
 
     std::ranges::sort(met_, [](const auto& a, const auto& b) {
         return std::tie(a.first, a.second, a.size) < std::tie(b.first, b.second, b.size);
