@@ -39,7 +39,10 @@ def registered():
 
 
 def library_contents():
-    return {path: path.read_bytes() for path in emulator.task_library().rglob("*") if path.is_file()}
+    """The library's files, the listing facts the service keeps for the next process (.listing) aside."""
+    library = emulator.task_library()
+    return {path: path.read_bytes() for path in library.rglob("*")
+            if path.is_file() and not path.relative_to(library).parts[0] == ".listing"}
 
 
 FILES = {
