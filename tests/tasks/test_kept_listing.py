@@ -164,3 +164,37 @@ def test_a_read_only_library_is_listed_and_not_written():
     # Once it can be written, a listing keeps what it learnt, and the next process believes it.
     assert listed_in_fresh_process(library) == listed
     assert len(list((library / ".listing").iterdir())) == 2
+
+
+REGISTER_FOREVER = """
+import sys, morvane
+from tests.tasks.definitions import calendar_trigger, task_xml
+versions = [task_xml(triggers=calendar_trigger(f"2026-03-02T06:{minute}:00", interval="PT1H", duration="P1D"))
+            for minute in ("00", "30")] + [task_xml(settings="<Enabled>false</Enabled>")]
+round = 0
+while True:
+    for index in range(8):
+        morvane.register_xml(f"Ops\\\\Task{index}", versions[(round + index) % 3])
+    round += 1
+    print(round, flush=True)
+"""
+
+
+def test_processes_listing_while_another_registers_see_only_whole_answers():
+    # Each task is, at any moment, one of three versions: enabled at :00 or :30 past each hour,
+    # or disabled. A listing in a fresh process, reading files that other listings write, gives
+    # one of them for each task, whatever it read when.
+    library = emulator.task_library()
+    root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+    writer = subprocess.Popen([sys.executable, "-c", REGISTER_FOREVER], cwd=root, stdout=subprocess.PIPE, text=True,
+                              env={**os.environ, "MORVANE_TASK_LIBRARY": str(library), **ZONE})
+    try:
+        assert writer.stdout.readline()
+        for _ in range(6):
+            for enabled, next_run in listed_in_fresh_process(library).values():
+                assert (enabled, next_run is None) in {(True, False), (False, True)}
+                assert not enabled or next_run % 3600 in (0, 1800)
+    finally:
+        writer.kill()
+        writer.wait()
+    assert (library / ".listing").is_dir()

@@ -12,7 +12,8 @@
  *     r.NAME   the start records of the task t.NAME
  *     c.PART   a directory holding the rest of an element whose escaped form is too long for
  *              one file name (split between characters)
- * Temporary files start with "." and so never meet any of these. A lookup then opens names
+ * Temporary files start with "." and so never meet any of these, nor does the library's
+ * ".listing" directory, where the service keeps what listing learnt (listing_disk_cache.hpp). A lookup then opens names
  * computed from the task's name, one directory at a time (library_files.hpp): no directory is
  * ever listed. */
 
