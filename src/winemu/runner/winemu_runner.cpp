@@ -15,13 +15,10 @@ int main(int argc, char** argv) {
     const pid_t pid = fork();
     if (pid < 0) return 1;
     if (pid > 0) _exit(0);  // the caller reaps this one; the child is left to init
-    // What the caller ignored (SIGPIPE, even SIGCHLD) must not reach the runner or its actions.
-    struct sigaction by_default {};
-    by_default.sa_handler = SIG_DFL;
-    for (int signal = 1; signal < NSIG; ++signal)
-        if (signal != SIGKILL && signal != SIGSTOP) sigaction(signal, &by_default, nullptr);
-    // Started with every signal blocked (runner_spawn.cpp): what reached the caller's process group
-    // before the session was made stayed pending in the first process, and ends with it.
+    // Started with every signal at its default (what the caller ignored, SIGPIPE or even SIGCHLD,
+    // reaches neither the runner nor its actions) and blocked (runner_spawn.cpp): what reached the
+    // caller's process group before the session was made stayed pending in the first process,
+    // and ends with it.
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
