@@ -10,7 +10,7 @@
 
 #include "library/task_xml.hpp"
 #include "library/trigger_run_times.hpp"
-#include "service/definition_digest.hpp"
+#include "library/definition_digest.hpp"
 
 namespace winemu {
 

@@ -1,5 +1,5 @@
 // definition_digest.cpp: two 64-bit hashes of a definition's text and its length.
-#include "service/definition_digest.hpp"
+#include "library/definition_digest.hpp"
 
 #include <cstring>
 #include <utility>
