@@ -2,6 +2,7 @@
 before, during and after runs, its definition, enabling, disabling, stopping, and a damaged task."""
 
 import datetime
+import os
 import time
 
 import pytest
@@ -138,3 +139,19 @@ def test_a_damaged_task_is_listed_as_unknown_and_refused_by_name(fresh_task_libr
         with pytest.raises(TaskSchedulerError) as raised:
             function("Damaged")
         assert (raised.value.hresult, raised.value.operation) == (INVALID_TASK_HASH, "GetTask")
+
+
+@pytest.mark.emulator
+def test_a_run_carries_out_the_definition_as_it_is_now_even_rewritten_by_hand(fresh_task_library):
+    # The service reads back the definitions it checked lately by their text: one rewritten in
+    # place, the same size and time, is read again.
+    morvane.register_xml("Exit", task_xml("/bin/sh", '-c "exit 3"'))
+    morvane.run_task("Exit")
+    assert emulator.wait_runs("Exit") == 0
+    task_file = fresh_task_library / "t.EXIT"
+    before = task_file.stat()
+    task_file.write_bytes(task_file.read_bytes().replace(b"exit 3", b"exit 4"))
+    os.utime(task_file, ns=(before.st_atime_ns, before.st_mtime_ns))
+    morvane.run_task("Exit")
+    assert emulator.wait_runs("Exit") == 0
+    assert [run.exit_code for run in emulator.runs("Exit")] == [3, 4]
