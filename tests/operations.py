@@ -4,8 +4,11 @@ valid call on a given task. A new operation is one row here."""
 
 import datetime
 import inspect
+import itertools
 from dataclasses import dataclass
 from collections.abc import Callable
+
+import morvane
 
 from tasks.definitions import calendar_trigger, task_xml
 
@@ -52,6 +55,22 @@ def on_task(task):
     return (task,), {}
 
 
+# A folder's valid call makes or removes a folder of its own, so that the call can be made again
+# and again, as a function and as a method, with the same answer: a new name each time.
+_FOLDER_NUMBERS = itertools.count()
+
+
+def new_folder(task):
+    return (f"{task} folder {next(_FOLDER_NUMBERS)}",), {}
+
+
+def made_folder(task):
+    # The folder it removes is made first, so a journal of the call shows CreateFolder too.
+    (path,), _ = new_folder(task)
+    morvane.create_folder(path)
+    return (path,), {}
+
+
 # In each module's order of __all__.
 OPERATIONS = [
     Operation("register_xml", BACKEND, "(task_name, xml_data)", ("RegisterTask",), lambda task: ((task, DAILY), {})),
@@ -67,6 +86,10 @@ OPERATIONS = [
     Operation("stop_task", TASKS, "(task_name)", ("Stop",), on_task),
     Operation("run_times", TASKS, "(task_name, start, end, *, max_count=None)", ("GetRunTimes",),
               lambda task: ((task, START, END), {})),
+    Operation("create_folder", TASKS, "(path)", ("CreateFolder",), new_folder),
+    Operation("delete_folder", TASKS, "(path)", ("DeleteFolder",), made_folder),
+    Operation("list_folders", TASKS, "(path='\\\\', *, recursive=False)", ("GetFolders", "get_Path"),
+              lambda task: ((folder_of(task),), {"recursive": True})),
 ]
 SPECIFIED = [operation for operation in OPERATIONS if operation.specified]
 
