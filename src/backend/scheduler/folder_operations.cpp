@@ -59,7 +59,7 @@ Result<std::vector<std::string>, SchedulerError> list_folders(SchedulerConnectio
                                                               bool recursive) {
     std::vector<std::string> listed;
     // A folder keeps the path it was opened with, and its subfolders read theirs from it: opened
-    // from the root ("\\Ops", not "Ops"), every path listed is one from the root.
+    // from the root ("\Ops", not "Ops"), every path listed is one from the root.
     ComPtr<ITaskFolder> opened;
     ITaskFolder* start = connection.root_folder();
     if (path != "\\") {

@@ -19,7 +19,7 @@ Result<void, SchedulerError> create_folder(SchedulerConnection& connection, std:
 // DeleteFolder on the root folder: only an empty folder goes.
 Result<void, SchedulerError> delete_folder(SchedulerConnection& connection, std::string_view path);
 
-// The paths from the root ("\\Ops\\Nightly") of the folder's subfolders in the service's order
+// The paths from the root ("\Ops\Nightly") of the folder's subfolders in the service's order
 // (GetFolders), each followed by its own subfolders' when recursive.
 Result<std::vector<std::string>, SchedulerError> list_folders(SchedulerConnection& connection, std::string_view path,
                                                               bool recursive);

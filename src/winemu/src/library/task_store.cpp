@@ -480,7 +480,7 @@ HResultOr<PathElements> create_folder(const std::string& library, const Resolved
     auto folders = create_folders(library, path, path.elements.size());
     if (!folders.ok()) return HResultOr<PathElements>::failure(folders.error());
     OpenedFolders& opened = folders.value();
-    // Only the folder itself may be new to count: when it was there, nothing on its way was made.
+    // The folder must be one this call made; when it was there already, so was every folder above it.
     if (opened.made.empty() || opened.made.back().depth + 1 != path.elements.size())
         return HResultOr<PathElements>::failure(HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
     opened.keep();

@@ -313,13 +313,13 @@ private:
     }
 
     // A folder path given to this folder, resolved inside it: Windows joins the folder's path and
-    // the name, so a leading '\\' starts here, not at the root. Empty names this folder; '\\'
+    // the name, so a leading '\' starts here, not at the root. Empty names this folder; '\'
     // alone names the root given to the root, and nothing (ERROR_INVALID_NAME) anywhere else.
     HResultOr<PathElements> path_inside(std::u16string_view name) const {
         if (name.empty()) return folder_;
         if (name == u"\\" && folder_.empty()) return folder_;
         if (name.front() == u'\\') name.remove_prefix(1);
-        // What is left is relative: an empty element (a second '\\') is refused, not taken for the root.
+        // What is left is relative: an empty element (a second '\') is refused, not taken for the root.
         if (name.empty() || name.front() == u'\\')
             return HResultOr<PathElements>::failure(HRESULT_FROM_WIN32(ERROR_INVALID_NAME));
         return resolve_task_path(name, folder_);
