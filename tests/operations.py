@@ -33,6 +33,9 @@ class Operation:
     signature: str
     service_calls: tuple[str, ...]  # the calls a successful call makes to do its own work
     arguments: Callable[[str], tuple[tuple, dict]]  # (args, kwargs) of a valid call on a task
+    # What a valid call needs first, given its arguments, made by call() (so a journal of the call
+    # shows it too); arguments() itself changes nothing.
+    prepare: Callable[..., None] | None = None
 
     @property
     def specified(self):
@@ -48,6 +51,8 @@ class Operation:
     def call(self, target, task):
         """A valid call of the operation on target (the package or a Scheduler) for the task."""
         args, kwargs = self.arguments(task)
+        if self.prepare is not None:
+            self.prepare(*args)
         return getattr(target, self.name)(*args, **kwargs)
 
 
@@ -64,11 +69,8 @@ def new_folder(task):
     return (f"{task} folder {next(_FOLDER_NUMBERS)}",), {}
 
 
-def made_folder(task):
-    # The folder it removes is made first, so a journal of the call shows CreateFolder too.
-    (path,), _ = new_folder(task)
+def make_folder(path):
     morvane.create_folder(path)
-    return (path,), {}
 
 
 # In each module's order of __all__.
@@ -87,7 +89,7 @@ OPERATIONS = [
     Operation("run_times", TASKS, "(task_name, start, end, *, max_count=None)", ("GetRunTimes",),
               lambda task: ((task, START, END), {})),
     Operation("create_folder", TASKS, "(path)", ("CreateFolder",), new_folder),
-    Operation("delete_folder", TASKS, "(path)", ("DeleteFolder",), made_folder),
+    Operation("delete_folder", TASKS, "(path)", ("DeleteFolder",), new_folder, prepare=make_folder),
     Operation("list_folders", TASKS, "(path='\\\\', *, recursive=False)", ("GetFolders", "get_Path"),
               lambda task: ((folder_of(task),), {"recursive": True})),
 ]
