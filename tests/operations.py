@@ -4,8 +4,11 @@ valid call on a given task. A new operation is one row here."""
 
 import datetime
 import inspect
+import itertools
 from dataclasses import dataclass
 from collections.abc import Callable
+
+import morvane
 
 from tasks.definitions import calendar_trigger, task_xml
 
@@ -30,6 +33,9 @@ class Operation:
     signature: str
     service_calls: tuple[str, ...]  # the calls a successful call makes to do its own work
     arguments: Callable[[str], tuple[tuple, dict]]  # (args, kwargs) of a valid call on a task
+    # What a valid call needs first, given its arguments, made by call() (so a journal of the call
+    # shows it too); arguments() itself changes nothing.
+    prepare: Callable[..., None] | None = None
 
     @property
     def specified(self):
@@ -45,11 +51,26 @@ class Operation:
     def call(self, target, task):
         """A valid call of the operation on target (the package or a Scheduler) for the task."""
         args, kwargs = self.arguments(task)
+        if self.prepare is not None:
+            self.prepare(*args)
         return getattr(target, self.name)(*args, **kwargs)
 
 
 def on_task(task):
     return (task,), {}
+
+
+# A folder's valid call makes or removes a folder of its own, so that the call can be made again
+# and again, as a function and as a method, with the same answer: a new name each time.
+_FOLDER_NUMBERS = itertools.count()
+
+
+def new_folder(task):
+    return (f"{task} folder {next(_FOLDER_NUMBERS)}",), {}
+
+
+def make_folder(path):
+    morvane.create_folder(path)
 
 
 # In each module's order of __all__.
@@ -67,6 +88,10 @@ OPERATIONS = [
     Operation("stop_task", TASKS, "(task_name)", ("Stop",), on_task),
     Operation("run_times", TASKS, "(task_name, start, end, *, max_count=None)", ("GetRunTimes",),
               lambda task: ((task, START, END), {})),
+    Operation("create_folder", TASKS, "(path)", ("CreateFolder",), new_folder),
+    Operation("delete_folder", TASKS, "(path)", ("DeleteFolder",), new_folder, prepare=make_folder),
+    Operation("list_folders", TASKS, "(path='\\\\', *, recursive=False)", ("GetFolders", "get_Path"),
+              lambda task: ((folder_of(task),), {"recursive": True})),
 ]
 SPECIFIED = [operation for operation in OPERATIONS if operation.specified]
 

@@ -16,6 +16,12 @@
                                       when the task's triggers start it between two aware
                                       datetimes (at most max_count times; None: all)
 
+    create_folder(path)               make a folder and the missing folders on its path
+    delete_folder(path)               remove an empty folder
+    list_folders(path="\\", *, recursive=False)
+                                      the paths from the root ("\\Ops\\Nightly") of a
+                                      folder's subfolders (and of theirs)
+
 Task names are relative to the root folder of the task library ("Backup" or "Folder\\Backup").
 A failure of the scheduler raises TaskSchedulerError, or TaskPermissionError when access is
 denied; a malformed call raises TypeError, a task name holding a NUL character ValueError.
@@ -37,8 +43,11 @@ TaskSchedulerError and the next call connects anew (no call is repeated).
 from morvane._morvane_backend import delete_task, register_xml, run_task, task_exists
 from morvane._morvane_tasks import (
     Scheduler,
+    create_folder,
+    delete_folder,
     disable_task,
     enable_task,
+    list_folders,
     list_tasks,
     run_times,
     stop_task,
@@ -83,9 +92,12 @@ __all__ = [
     "TaskPermissionError",
     "TaskSchedulerError",
     "TaskState",
+    "create_folder",
+    "delete_folder",
     "delete_task",
     "disable_task",
     "enable_task",
+    "list_folders",
     "list_tasks",
     "read_task_xml",
     "register_xml",

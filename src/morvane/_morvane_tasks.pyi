@@ -29,6 +29,15 @@ def run_times(task_name: str, start: datetime, end: datetime, *, max_count: int 
     instant; a disabled task starts at none. Naive datetimes raise TypeError; an end before the start,
     or a max_count below 1, ValueError."""
 
+def create_folder(path: str) -> None:
+    """Creates a folder, and every missing folder on its path; a folder that exists is an error."""
+
+def delete_folder(path: str) -> None:
+    """Removes an empty folder."""
+
+def list_folders(path: str = "\\", *, recursive: bool = False) -> list[str]:
+    """The paths from the root of a folder's subfolders, and of theirs after each when recursive."""
+
 class Scheduler:
     """One connection to the Task Scheduler service, kept open for any number of task operations from any number
     of threads, until close(). The methods take the arguments of the module-level functions of the same names and
@@ -63,6 +72,12 @@ class Scheduler:
         max_count times (None: all of them). Results are aware local datetimes with the offset of their
         instant; a disabled task starts at none. Naive datetimes raise TypeError; an end before the start,
         or a max_count below 1, ValueError."""
+    def create_folder(self, path: str) -> None:
+        """Creates a folder, and every missing folder on its path; a folder that exists is an error."""
+    def delete_folder(self, path: str) -> None:
+        """Removes an empty folder."""
+    def list_folders(self, path: str = "\\", *, recursive: bool = False) -> list[str]:
+        """The paths from the root of a folder's subfolders, and of theirs after each when recursive."""
     def close(self) -> None:
         """Closes the session; calls already running finish on its connection. Idempotent."""
     @property

@@ -1,5 +1,5 @@
 """The morvane command line: register, run, delete, look up, list, export, enable, disable and
-stop scheduled tasks, and tell when they will run.
+stop scheduled tasks, tell when they will run, and make, remove and list their folders.
 
 Each failure is one line on standard error (the verb, the task, and for a failure of the
 scheduler the platform call, its message and its code in hexadecimal) and an exit status from
@@ -42,17 +42,22 @@ examples (names in single quotes, so that a shell keeps their backslashes):
   morvane export 'Backup' -o backup.xml   its definition, in UTF-16 as Windows exports it
   morvane disable 'Backup'                keep it from running (enable: let it run again)
   morvane next 'Backup' -n 3              the next three times its triggers start it
+  morvane mkdir 'Ops\\Nightly'             make the folder, and Ops when it is missing
+  morvane folders '\\' -r                  every folder, as paths from the root
+  morvane rmdir 'Ops\\Nightly'             remove the folder, which must be empty
 
 exit statuses:
   0  success (for "exists": the task exists)
   1  "exists": the task does not exist
   2  bad arguments, a file that cannot be read, written or decoded, an empty definition, a task
      library that is not private, a name or definition the scheduler refuses as invalid
-  3  the task, or a folder on its path, does not exist
+  3  the task, or a folder on its path, does not exist ("rmdir": no folder of that name)
   4  access denied (on Windows, often a command prompt without elevation)
   5  any other failure of the scheduler
   6  "run": nothing started (the task is disabled, its definition does not allow starting it on
      demand, or an instance is running and it runs no second one)
+  7  "mkdir": the folder, or a task of its name, exists already
+  8  "rmdir": the folder is not empty
 
 A reader that goes away (morvane list -r | head -1) ends the command quietly, by SIGPIPE.
 """
@@ -192,6 +197,26 @@ def _parser() -> argparse.ArgumentParser:
     listing.add_argument("-r", "--recursive", action="store_true", help="the tasks of its subfolders as well")
     listing.add_argument("--hidden", action="store_true", help="hidden tasks as well")
     json_option(listing)
+
+    def folder_verb(name: str, help: str) -> argparse.ArgumentParser:
+        sub = verbs.add_parser(name, help=help, description=help, parents=[common])
+        sub.add_argument(
+            "name", metavar="PATH", type=_folder_name, help="the folder's path, e.g. 'Ops' or 'Ops\\Nightly'"
+        )
+        return sub
+
+    folder_verb("mkdir", "make a folder, and the folders on its path that are missing")
+    folder_verb("rmdir", "remove an empty folder")
+    folders = verbs.add_parser(
+        "folders", help="print the subfolders of a folder, as paths from the root",
+        description="print the subfolders of a folder, as paths from the root", parents=[common],
+    )
+    folders.add_argument(
+        "name", metavar="PATH", nargs="?", default="\\", type=_folder_name,
+        help="the folder, e.g. 'Ops' (default: the root folder, '\\')",
+    )
+    folders.add_argument("-r", "--recursive", action="store_true", help="the subfolders' subfolders as well")
+    folders.add_argument("--json", action="store_true", help="print a JSON list of the paths")
     json_option(verb("info", "print a task's state, last run, last result and next run"))
     export = verb("export", "write a task's definition as a task file that register reads")
     export.add_argument("-o", "--output", metavar="FILE", help="the file to write (default: standard output)")
@@ -307,6 +332,16 @@ def _print_next_runs(scheduler: morvane.Scheduler, arguments: argparse.Namespace
     return ExitStatus.OK
 
 
+def _print_folders(scheduler: morvane.Scheduler, arguments: argparse.Namespace) -> ExitStatus:
+    paths = scheduler.list_folders(arguments.name, recursive=arguments.recursive)
+    if arguments.json:
+        _print_json(paths)
+    else:
+        for path in paths:
+            _emit(path)
+    return ExitStatus.OK
+
+
 def _library_from_environment() -> str:
     # Where winemu looks when no library was chosen through its control API.
     if library := os.environ.get("MORVANE_TASK_LIBRARY"):
@@ -354,7 +389,7 @@ def _perform(arguments: argparse.Namespace) -> ExitStatus:
             return _perform_verb(scheduler, arguments, definition)
         except TaskSchedulerError as error:
             line = _scheduler_failure(error, arguments.name)
-            if status_of(error) is ExitStatus.NOT_FOUND and arguments.verb != "list":
+            if status_of(error) is ExitStatus.NOT_FOUND and arguments.verb not in ("list", "folders"):
                 line += _quoting_hint(scheduler, arguments)
             raise _Failure(line, status_of(error)) from None
 
@@ -364,7 +399,10 @@ def _quoting_hint(scheduler: morvane.Scheduler, arguments: argparse.Namespace) -
     from morvane.name_hints import lost_backslashes
 
     try:
-        paths = [info.path for info in scheduler.list_tasks("\\", recursive=True, hidden=True)]
+        if arguments.verb in _FOLDER_VERBS:
+            paths = scheduler.list_folders("\\", recursive=True)
+        else:
+            paths = [info.path for info in scheduler.list_tasks("\\", recursive=True, hidden=True)]
     except TaskSchedulerError:
         return ""
     meant = lost_backslashes(arguments.name, paths)
@@ -446,10 +484,30 @@ def _perform_verb(scheduler: morvane.Scheduler, arguments: argparse.Namespace, d
         return _stop(scheduler, name)
     elif verb == "next":
         return _print_next_runs(scheduler, arguments)
+    elif verb == "mkdir":
+        scheduler.create_folder(name)
+    elif verb == "rmdir":
+        _remove_folder(scheduler, name)
+    elif verb == "folders":
+        return _print_folders(scheduler, arguments)
     return ExitStatus.OK
 
 
+def _remove_folder(scheduler: morvane.Scheduler, name: str) -> None:
+    try:
+        scheduler.delete_folder(name)
+    except TaskSchedulerError as error:
+        # The service refuses the root as it refuses a folder the caller may not delete.
+        if error.hresult == _E_ACCESSDENIED and name.strip("\\") == "":
+            raise _Failure("the root folder cannot be removed", ExitStatus.BAD_INPUT) from None
+        if error.hresult == _ERROR_DIRECTORY:
+            raise _Failure("this is a task, not a folder: rmdir removes empty folders only", ExitStatus.NOT_FOUND) from None
+        raise
+
+
 _ERROR_INVALID_NAME = 0x8007007B
+_ERROR_DIRECTORY = 0x8007010B
+_E_ACCESSDENIED = 0x80070005
 
 
 def _scheduler_failure(error: TaskSchedulerError, name: str) -> str:
@@ -473,8 +531,13 @@ def _one_line(text: str) -> str:
     return " ".join(text.split())
 
 
-# The verbs that take a task's name and nothing else.
-_NAME_ONLY_VERBS = {"run", "delete", "exists", "enable", "disable", "stop", *(["runs"] if EMULATED else [])}
+# The verbs that act on folders; those that take a folder's path and nothing else.
+_FOLDER_VERBS = {"mkdir", "rmdir", "folders"}
+
+# The verbs that take a name and nothing else.
+_NAME_ONLY_VERBS = {
+    "run", "delete", "exists", "enable", "disable", "stop", "mkdir", "rmdir", *(["runs"] if EMULATED else [])
+}
 
 
 class _Arguments:

@@ -30,10 +30,17 @@ class ExitStatus(enum.IntEnum):
     #: on demand, or one with an instance running that runs no second one), though it answered
     #: with success.
     NOT_STARTED = 6
+    #: ``morvane mkdir``: the folder, or a task of its name, exists already.
+    EXISTS = 7
+    #: ``morvane rmdir``: the folder holds tasks or folders.
+    NOT_EMPTY = 8
 
 
-# ERROR_FILE_NOT_FOUND and ERROR_PATH_NOT_FOUND as HRESULTs: a missing task, a missing folder.
-_NOT_FOUND = {0x80070002, 0x80070003}
+# ERROR_FILE_NOT_FOUND and ERROR_PATH_NOT_FOUND as HRESULTs: a missing task, a missing folder;
+# ERROR_DIRECTORY: no folder of that name (a task's name given where a folder's belongs).
+_NOT_FOUND = {0x80070002, 0x80070003, 0x8007010B}
+_ALREADY_EXISTS = 0x800700B7
+_DIR_NOT_EMPTY = 0x80070091
 # E_INVALIDARG, ERROR_INVALID_NAME, ERROR_FILENAME_EXCED_RANGE (a name longer than the service
 # takes), and the service's refusals of a definition (SCHED_E_MISSINGNODE and its kind).
 _INVALID_INPUT = {0x80070057, 0x8007007B, 0x800700CE, *SCHEDULER_REFUSALS}
@@ -45,6 +52,10 @@ def status_of(error: TaskSchedulerError) -> ExitStatus:
         return ExitStatus.ACCESS_DENIED
     if error.hresult in _NOT_FOUND:
         return ExitStatus.NOT_FOUND
+    if error.hresult == _ALREADY_EXISTS:
+        return ExitStatus.EXISTS
+    if error.hresult == _DIR_NOT_EMPTY:
+        return ExitStatus.NOT_EMPTY
     if error.hresult in _INVALID_INPUT or is_xml_parser_code(error.hresult):
         return ExitStatus.BAD_INPUT
     return ExitStatus.SCHEDULER_FAILURE

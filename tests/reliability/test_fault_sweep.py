@@ -36,7 +36,7 @@ OUT_OF_MEMORY_PANIC = ("called `Result::unwrap()` on an `Err` value: Error { cod
 # (null, which the client treats as impossible), or it has no failure to inject.
 RETURNS_HRESULT = {"CoInitializeEx", "CoCreateInstance", "Connect", "GetFolder", "GetTask", "DeleteTask",
                    "RegisterTask", "RunEx", "GetTasks", "GetFolders", "get_Count", "get_Item", "get_Path",
-                   "get_Name", "get_Xml", "put_Enabled", "Stop", "GetRunTimes"}
+                   "get_Name", "get_Xml", "put_Enabled", "Stop", "GetRunTimes", "CreateFolder", "DeleteFolder"}
 # A task's state in a listing: a failing read lists the task as unknown instead of failing.
 STATE_READS = {"get_State", "get_Enabled", "get_LastRunTime", "get_LastTaskResult", "get_NextRunTime",
                "get_NumberOfMissedRuns"}
@@ -61,18 +61,20 @@ def journal_of_success(function):
 def sweep_rows():
     """(function, call, occurrence) for every injectable call that a successful call makes."""
     previous = emulator.task_library()
-    with tempfile.TemporaryDirectory() as library:
-        emulator.set_task_library(library)
-        try:
-            rows = []
-            for function in CALLS:
+    rows = []
+    try:
+        # Each function in a library of its own, as each test gets: what one leaves (a folder)
+        # would change the calls of the next.
+        for function in CALLS:
+            with tempfile.TemporaryDirectory() as library:
+                emulator.set_task_library(library)
                 seen = {}
                 for call in journal_of_success(function):
                     occurrence = seen[call] = seen.get(call, -1) + 1
                     rows.append((function, call, occurrence))
-            return rows
-        finally:
-            emulator.set_task_library(previous)
+        return rows
+    finally:
+        emulator.set_task_library(previous)
 
 
 ROWS = sweep_rows()

@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "check_report.hpp"
+#include "folder_checks.hpp"
 #include "local_offset_checks.hpp"
 #include "scheduler/own_connection.hpp"
 #include "scheduler/task_listing.hpp"
@@ -220,6 +221,7 @@ int main() {
     check_reading(report);
     check_malformed_xml(report);
     check_wide_name(report);
+    check_folders(report);
     report.check(outside_any_apartment(), "every operation left the apartment it entered");
     check_single_threaded_caller(report);
     check_sessions(report);

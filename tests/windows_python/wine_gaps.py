@@ -68,6 +68,12 @@ NOT_ON_WINDOWS: dict[str, str] = {
     "tests/cli/test_command_line.py::test_output_that_cannot_be_written_is_one_line_and_status_2":
         f"{POSIX}: /dev/full",
     "tests/cli/test_command_line.py::test_export_to_a_terminal_is_text_to_read": f"{POSIX}: a pseudo-terminal",
+    "tests/folders/test_folder_operations.py::test_folders_are_made_listed_and_removed": OWN_LIBRARY,
+    "tests/folders/test_folder_operations.py::test_folders_hold_tasks_and_list_none_of_them": OWN_LIBRARY,
+    "tests/folders/test_folder_operations.py::test_refusals_raise_the_service_answer": OWN_LIBRARY,
+    "tests/cli/test_folder_verbs.py::test_mkdir_folders_rmdir": OWN_LIBRARY,
+    "tests/cli/test_folder_verbs.py::test_failures_are_one_line_with_their_status": OWN_LIBRARY,
+    "tests/cli/test_folder_verbs.py::test_rmdir_names_the_folder_a_shell_stripped_of_backslashes": OWN_LIBRARY,
     **{f"tests/cli/test_start_up.py::test_plain_command_lines_parse_as_argparse_parses_them[argv{case}-True]":
        "passes --task-library, which exists only where the emulated scheduler is used" for case in (2, 3, 4)},
 }

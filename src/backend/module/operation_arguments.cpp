@@ -61,6 +61,24 @@ Arguments<std::string_view, std::string_view> definition_arguments(BoundSlots sl
     return std::tuple{task_name.value(), xml_data.value()};
 }
 
+Arguments<std::string_view> folder_path_arguments(BoundSlots slots) {
+    Result<std::string_view, PythonError> path = task_name_text(slots[0], "path");
+    MORVANE_RETURN_IF_FAILED(path);
+    return std::tuple{path.value()};
+}
+
+Arguments<std::string_view, bool> folder_listing_arguments(BoundSlots slots) {
+    std::string_view path = "\\";
+    if (slots[0] != nullptr) {
+        Result<std::string_view, PythonError> text = task_name_text(slots[0], "path");
+        MORVANE_RETURN_IF_FAILED(text);
+        path = text.value();
+    }
+    Result<bool, PythonError> recursive = flag_argument(slots[1], "recursive");
+    MORVANE_RETURN_IF_FAILED(recursive);
+    return std::tuple{path, recursive.value()};
+}
+
 Arguments<std::string_view, scheduler::ListingScope> listing_arguments(BoundSlots slots) {
     std::string_view folder = "\\";
     if (slots[0] != nullptr) {

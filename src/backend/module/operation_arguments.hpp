@@ -48,6 +48,12 @@ Arguments<std::string_view, bool> enabling_arguments(BoundSlots slots) {
     return std::tuple{std::get<0>(name.value()), Enabled};
 }
 
+// (path): a folder's path, as task_name_arguments takes a name.
+Arguments<std::string_view> folder_path_arguments(BoundSlots slots);
+
+// (path='\\', *, recursive=False).
+Arguments<std::string_view, bool> folder_listing_arguments(BoundSlots slots);
+
 // (folder='\\', *, recursive=False, hidden=False).
 Arguments<std::string_view, scheduler::ListingScope> listing_arguments(BoundSlots slots);
 

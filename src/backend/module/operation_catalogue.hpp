@@ -8,6 +8,7 @@
 #include "module/operation_arguments.hpp"
 #include "module/operation_entry.hpp"
 #include "module/operation_results.hpp"
+#include "scheduler/folder_operations.hpp"
 #include "scheduler/task_control.hpp"
 #include "scheduler/task_listing.hpp"
 #include "scheduler/task_operations.hpp"
@@ -119,6 +120,38 @@ struct RunTimes {
     static constexpr auto result = datetime_list;
 };
 
+struct CreateFolder {
+    static constexpr const char* name = "create_folder";
+    static constexpr std::array<Parameter, 1> parameters = {{{.name = "path"}}};
+    static constexpr std::string_view doc =
+        "Creates a folder, and every missing folder on its path; a folder that exists is an error.";
+    static constexpr auto arguments = folder_path_arguments;
+    static constexpr auto operation = scheduler::create_folder;
+    static constexpr auto result = none_result;
+};
+
+struct DeleteFolder {
+    static constexpr const char* name = "delete_folder";
+    static constexpr std::array<Parameter, 1> parameters = {{{.name = "path"}}};
+    static constexpr std::string_view doc = "Removes an empty folder.";
+    static constexpr auto arguments = folder_path_arguments;
+    static constexpr auto operation = scheduler::delete_folder;
+    static constexpr auto result = none_result;
+};
+
+struct ListFolders {
+    static constexpr const char* name = "list_folders";
+    static constexpr std::array<Parameter, 2> parameters = {{
+        {.name = "path", .default_text = R"('\\')"},
+        {.name = "recursive", .default_text = "False", .keyword_only = true},
+    }};
+    static constexpr std::string_view doc =
+        "The paths from the root of a folder's subfolders, and of theirs after each when recursive.";
+    static constexpr auto arguments = folder_listing_arguments;
+    static constexpr auto operation = scheduler::list_folders;
+    static constexpr auto result = text_list;
+};
+
 }  // namespace morvane::module::operations
 
 namespace morvane::module {
@@ -130,7 +163,8 @@ using BackendOperations =
 // _morvane_tasks's functions, in the order of its __all__.
 using TaskOperations = Catalogue<operations::ListTasks, operations::TaskInfo, operations::TaskXml,
                                  operations::EnableTask, operations::DisableTask, operations::StopTask,
-                                 operations::RunTimes>;
+                                 operations::RunTimes, operations::CreateFolder, operations::DeleteFolder,
+                                 operations::ListFolders>;
 
 // Scheduler serves every operation, as methods.
 using SchedulerOperations = JoinedCatalogue<BackendOperations, TaskOperations>::type;

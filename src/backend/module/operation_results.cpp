@@ -49,4 +49,14 @@ ObjectResult datetime_list(const std::vector<long long>& instants) {
     return list;
 }
 
+ObjectResult text_list(const std::vector<std::string>& texts) {
+    PyRef list = new_list(texts.size());
+    for (std::size_t index = 0; index < texts.size(); ++index) {
+        ObjectResult text = definition_text(texts[index]);
+        if (!text) return text;
+        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(index), std::move(text).value().release());
+    }
+    return list;
+}
+
 }  // namespace morvane::module

@@ -20,5 +20,7 @@ ObjectResult task_info_list(const std::vector<scheduler::TaskRecord>& records);
 ObjectResult task_info_object(const scheduler::TaskRecord& record);
 ObjectResult definition_text(const std::string& xml);
 ObjectResult datetime_list(const std::vector<long long>& instants);
+// A list of str, from UTF-8 texts.
+ObjectResult text_list(const std::vector<std::string>& texts);
 
 }  // namespace morvane::module

@@ -2,38 +2,12 @@
 #include "scheduler/task_listing.hpp"
 
 #include "scheduler/call_failure.hpp"
-#include "scheduler/empty_variant.hpp"
+#include "scheduler/collection_items.hpp"
 #include "scheduler/registered_task_reading.hpp"
 #include "scheduler/to_bstr.hpp"
 
 namespace morvane::scheduler {
 namespace {
-
-// A collection's index: items are numbered from 1, and a VT_I4 index is a position (a VT_BSTR one
-// would be a name).
-VARIANT position(LONG number) noexcept {
-    VARIANT index = empty_variant();
-    index.vt = VT_I4;
-    index.lVal = number;
-    return index;
-}
-
-// Each item of a collection (IRegisteredTaskCollection, ITaskFolderCollection), in order, handed
-// to visit; the first failure, of the collection or of visit, ends the walk.
-template <class Item, class Collection, class Visit>
-Result<void, SchedulerError> for_each_item(Collection& collection, Visit&& visit) {
-    LONG count = 0;
-    HRESULT outcome = collection.get_Count(&count);
-    if (FAILED(outcome)) return Err{failed_call(outcome, "get_Count")};
-    for (LONG number = 1; number <= count; ++number) {
-        ComPtr<Item> item;
-        outcome = collection.get_Item(position(number), item.put());
-        if (FAILED(outcome)) return Err{failed_call(outcome, "get_Item")};
-        if (!item) return Err{call_without_object("get_Item")};
-        if (Result<void, SchedulerError> visited = visit(*item.get()); !visited) return visited;
-    }
-    return {};
-}
 
 Result<void, SchedulerError> list_folder(ITaskFolder& folder, ListingScope scope, std::vector<TaskRecord>& listed) {
     ComPtr<IRegisteredTaskCollection> tasks;

@@ -6,6 +6,7 @@
 // Interface identifiers, with their documented values.
 inline constexpr IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 inline constexpr IID IID_IDispatch = {0x00020400, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr IID IID_IEnumVARIANT = {0x00020404, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 inline constexpr IID IID_IErrorInfo = {0x1CF2B120, 0x547D, 0x101B, {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}};
 
 struct IUnknown {
@@ -26,6 +27,14 @@ struct IDispatch : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
                                              DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
                                              UINT* puArgErr) = 0;
+};
+
+// What a collection's _NewEnum hands out: its items, celt at a time, as VARIANTs.
+struct IEnumVARIANT : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Next(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Skip(ULONG celt) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reset() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** ppEnum) = 0;
 };
 
 struct IErrorInfo : IUnknown {
@@ -53,6 +62,8 @@ WINEMU_API UINT SysStringLen(BSTR pbstr);
 WINEMU_API void SysFreeString(BSTR bstrString);
 
 WINEMU_API void VariantInit(VARIANT* pvarg);
+// Frees what the VARIANT holds (a BSTR; a reference to an object) and leaves it VT_EMPTY.
+WINEMU_API HRESULT VariantClear(VARIANT* pvarg);
 
 // The task allocator: what a service call hands to its caller (GetRunTimes' array) is freed with it.
 WINEMU_API LPVOID CoTaskMemAlloc(SIZE_T cb);

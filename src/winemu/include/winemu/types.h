@@ -96,9 +96,11 @@ inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 inline constexpr DWORD ERROR_INVALID_NAME = 123;
 inline constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
 inline constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
+inline constexpr DWORD ERROR_DIR_NOT_EMPTY = 145;
 inline constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 inline constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 inline constexpr DWORD ERROR_FILE_TOO_LARGE = 223;
+inline constexpr DWORD ERROR_DIRECTORY = 267;
 inline constexpr DWORD ERROR_ONLY_IF_CONNECTED = 1251;
 // RPC's own error codes, Win32 codes as in Windows (HRESULT_FROM_WIN32 gives 0x800706BA, 0x800706BE).
 inline constexpr DWORD RPC_S_SERVER_UNAVAILABLE = 1722;
@@ -167,6 +169,7 @@ enum VARENUM : VARTYPE {
     VT_I2 = 2,
     VT_I4 = 3,
     VT_BSTR = 8,
+    VT_DISPATCH = 9,
     VT_BOOL = 11,
     VT_I1 = 16,
     VT_UI1 = 17,
@@ -179,6 +182,7 @@ enum VARENUM : VARTYPE {
 };
 
 struct IUnknown;
+struct IDispatch;
 
 // VARIANT's VT_RECORD member: named here, since a type declared inside an anonymous union is an
 // extension of C++ (Clang warns of it).
@@ -207,6 +211,7 @@ struct VARIANT {
         double dblVal;
         BSTR bstrVal;
         IUnknown* punkVal;
+        IDispatch* pdispVal;
         VARIANT_RECORD brecVal;
     };
 };

@@ -85,4 +85,15 @@ WINEMU_API void VariantInit(VARIANT* pvarg) {
     pvarg->vt = VT_EMPTY;
 }
 
+WINEMU_API HRESULT VariantClear(VARIANT* pvarg) {
+    winemu::PlatformCall call("VariantClear", winemu::ErrorInfoUse::keeps);
+    if (!pvarg) return call.returns(E_INVALIDARG);
+    call.variant("variant", *pvarg);
+    // Only what winemu hands out in a VARIANT is owned by one: a BSTR, a reference to an object.
+    if (pvarg->vt == VT_BSTR) SysFreeString(pvarg->bstrVal);
+    if (pvarg->vt == VT_DISPATCH && pvarg->pdispVal) pvarg->pdispVal->Release();
+    VariantInit(pvarg);
+    return call.returns(S_OK);
+}
+
 }  // extern "C"

@@ -119,14 +119,32 @@ struct MadeFolder {
     int parent;                   // the directory of the folder that holds it (owned by the chain)
     std::vector<UniqueFd> pieces;  // the "c." directories of a split name, outermost first
     EntryName name;
+    std::size_t depth;            // its place on the path, 0 for a folder of the root
 };
+
+// Whether the open directory was deleted since it was opened (a folder removed by another caller
+// while this one walked through it): nothing can be made in it any more.
+bool is_removed(int directory) {
+    struct stat status {};
+    return fstat(directory, &status) == 0 && status.st_nlink == 0;
+}
+
+// A walk that found a folder on its way deleted meanwhile starts again from the library, at most
+// this many times; a path deleted and made again that often answers as missing.
+constexpr int most_walks = 16;
 
 // Opens the folder `element` inside `parent`, creating it when missing (then noted in `made`).
 // Under the parent's lock, so that a folder and a task never take the same name, and a folder
 // made by several processes at once is made once, with the spelling of the first.
+// A parent deleted before its lock was taken sets `vanished` (ERROR_PATH_NOT_FOUND).
 HResultOr<UniqueFd> open_or_create_folder(int parent, const std::u16string& element, const EntryName& name,
-                                          PathElements& spelled, std::vector<MadeFolder>& made) {
+                                          std::size_t depth, PathElements& spelled, std::vector<MadeFolder>& made,
+                                          bool& vanished) {
     const DirectoryLock lock(parent, DirectoryLock::exclusive);
+    if (is_removed(parent)) {
+        vanished = true;
+        return HResultOr<UniqueFd>::failure(path_not_found);
+    }
     EntryDirectories entry{parent, {}};
     if (!open_entry_directories(entry, name, true)) return HResultOr<UniqueFd>::failure(write_refusal(errno));
     UniqueFd folder = open_directory(entry.innermost(), name.folder());
@@ -139,7 +157,7 @@ HResultOr<UniqueFd> open_or_create_folder(int parent, const std::u16string& elem
         return HResultOr<UniqueFd>::failure(HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
     folder = open_directory(entry.innermost(), name.folder(), true);
     if (!folder) return HResultOr<UniqueFd>::failure(write_refusal(errno));
-    made.push_back({parent, std::move(entry.pieces), name});
+    made.push_back({parent, std::move(entry.pieces), name, depth});
     // The spelling is a nicety: without it the folder shows the spelling of each caller.
     if (const auto utf8 = utf8_from_utf16(element))
         write_file_atomically(folder.get(), folder_spelling_file, *utf8, false);
@@ -190,18 +208,24 @@ private:
     bool kept_ = false;
 };
 
-// Makes every folder on the way to the task; gives back each one and the spelling of each.
-HResultOr<OpenedFolders> create_folders(const std::string& library, const ResolvedTaskPath& task) {
-    OpenedFolders opened;
-    opened.chain.push_back(open_library(library, true));
-    if (!opened.chain.back()) return HResultOr<OpenedFolders>::failure(write_refusal(errno));
-    for (std::size_t depth = 0; depth + 1 < task.elements.size(); ++depth) {
-        auto next = open_or_create_folder(opened.innermost(), task.elements[depth], task.entries[depth],
-                                          opened.spelled, opened.made);
-        if (!next.ok()) return HResultOr<OpenedFolders>::failure(next.error());
-        opened.chain.push_back(std::move(next.value()));
+// Makes every folder of the path's first `levels` elements that is missing; gives back each one
+// and the spelling of each. Starts again when a folder on the way is deleted meanwhile.
+HResultOr<OpenedFolders> create_folders(const std::string& library, const ResolvedTaskPath& path, std::size_t levels) {
+    for (int walk = 1;; ++walk) {
+        OpenedFolders opened;
+        opened.chain.push_back(open_library(library, true));
+        if (!opened.chain.back()) return HResultOr<OpenedFolders>::failure(write_refusal(errno));
+        bool vanished = false;
+        HRESULT failure = S_OK;
+        for (std::size_t depth = 0; depth < levels && SUCCEEDED(failure); ++depth) {
+            auto next = open_or_create_folder(opened.innermost(), path.elements[depth], path.entries[depth], depth,
+                                              opened.spelled, opened.made, vanished);
+            if (next.ok()) opened.chain.push_back(std::move(next.value()));
+            else failure = next.error();
+        }
+        if (SUCCEEDED(failure)) return opened;
+        if (!vanished || walk == most_walks) return HResultOr<OpenedFolders>::failure(failure);
     }
-    return opened;
 }
 
 std::string task_file_text(const StoredTask& task) {
@@ -359,13 +383,13 @@ void list_directory(int directory, const std::string& prefix, const PathElements
 
 }  // namespace
 
-HResultOr<std::u16string> find_folder(const std::string& library, const PathElements& folder) {
+HResultOr<PathElements> find_folder(const std::string& library, const PathElements& folder) {
     // The root is always there, even before the library's directory is made: nothing to open.
-    if (folder.empty()) return display_path(folder);
+    if (folder.empty()) return folder;
     PathElements spelled;
     if (auto opened = open_folder(library, ResolvedTaskPath(folder), folder.size(), &spelled); !opened.ok())
-        return HResultOr<std::u16string>::failure(opened.error());
-    return display_path(spelled);
+        return HResultOr<PathElements>::failure(opened.error());
+    return spelled;
 }
 
 HResultOr<FolderListing> list_folder(const std::string& library, const PathElements& folder, ListedEntries entries,
@@ -391,15 +415,22 @@ HResultOr<StoredTask> load_task(const std::string& library, const ResolvedTaskPa
     return task_from_definition(place, path, std::move(text), text ? 0 : errno);
 }
 
-HResultOr<StoredTask> store_task(const std::string& library, const ResolvedTaskPath& path, std::string xml,
-                                 WriteMode mode) {
-    auto folders = create_folders(library, path);
+namespace {
+
+// store_task once: `vanished` when the task's folder was deleted before its lock was taken.
+HResultOr<StoredTask> store_task_once(const std::string& library, const ResolvedTaskPath& path, std::string& xml,
+                                      WriteMode mode, bool& vanished) {
+    auto folders = create_folders(library, path, path.elements.size() - 1);
     if (!folders.ok()) return HResultOr<StoredTask>::failure(folders.error());
     OpenedFolders& opened = folders.value();
     const int folder_directory = opened.innermost();
     const EntryName& name = path.entries.back();
     // One writer per folder at a time: the checks below hold until the definition is in place.
     const DirectoryLock lock(folder_directory, DirectoryLock::exclusive);
+    if (folder_directory != opened.chain.front().get() && is_removed(folder_directory)) {
+        vanished = true;
+        return HResultOr<StoredTask>::failure(path_not_found);
+    }
     EntryDirectories entry{folder_directory, {}};
     if (!open_entry_directories(entry, name, true)) return HResultOr<StoredTask>::failure(write_refusal(errno));
     const int directory = entry.innermost();
@@ -434,6 +465,28 @@ HResultOr<StoredTask> store_task(const std::string& library, const ResolvedTaskP
     return task;
 }
 
+}  // namespace
+
+HResultOr<StoredTask> store_task(const std::string& library, const ResolvedTaskPath& path, std::string xml,
+                                 WriteMode mode) {
+    for (int walk = 1;; ++walk) {
+        bool vanished = false;
+        auto stored = store_task_once(library, path, xml, mode, vanished);
+        if (!vanished || walk == most_walks) return stored;
+    }
+}
+
+HResultOr<PathElements> create_folder(const std::string& library, const ResolvedTaskPath& path) {
+    auto folders = create_folders(library, path, path.elements.size());
+    if (!folders.ok()) return HResultOr<PathElements>::failure(folders.error());
+    OpenedFolders& opened = folders.value();
+    // The folder must be one this call made; when it was there already, so was every folder above it.
+    if (opened.made.empty() || opened.made.back().depth + 1 != path.elements.size())
+        return HResultOr<PathElements>::failure(HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
+    opened.keep();
+    return std::move(opened.spelled);
+}
+
 // Deletes the folder `name` inside `directory` when it holds nothing but its spelling file; the
 // one directory listing of the library, made only when a deletion names a folder. Called with the
 // parent's exclusive lock held (no folder is made or opened there meanwhile); the folder's own
@@ -454,10 +507,18 @@ HRESULT remove_empty_folder(int directory, const EntryName& name) {
         if (entry_name != "." && entry_name != ".." && entry_name != folder_spelling_file) empty = false;
     }
     closedir(entries);
-    if (!empty) return HRESULT_FROM_WIN32(145);  // ERROR_DIR_NOT_EMPTY
+    if (!empty) return HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY);
     unlinkat(folder.get(), folder_spelling_file, 0);
     if (unlinkat(directory, name.folder().c_str(), AT_REMOVEDIR) != 0) return hresult_from_errno(errno);
     return S_OK;
+}
+
+// Directories that only held the pieces of a long name go when they are empty.
+void remove_empty_pieces(const EntryDirectories& entry, const EntryName& name) {
+    for (std::size_t i = entry.pieces.size(); i-- > 0;) {
+        const int holder = i == 0 ? entry.folder : entry.pieces[i - 1].get();
+        if (unlinkat(holder, name.pieces[i].c_str(), AT_REMOVEDIR) != 0) break;
+    }
 }
 
 HRESULT remove_task(const std::string& library, const ResolvedTaskPath& path, UniqueFd* records) {
@@ -484,12 +545,24 @@ HRESULT remove_task(const std::string& library, const ResolvedTaskPath& path, Un
         if (records) *records = open_runs_file(directory, name);
         unlinkat(directory, name.runs().c_str(), 0);
     }
-    // Directories that only held the pieces of a long name go when they are empty.
-    for (std::size_t i = entry.pieces.size(); i-- > 0;) {
-        const int holder = i == 0 ? folder_directory : entry.pieces[i - 1].get();
-        if (unlinkat(holder, name.pieces[i].c_str(), AT_REMOVEDIR) != 0) break;
-    }
+    remove_empty_pieces(entry, name);
     return S_OK;
+}
+
+HRESULT remove_folder(const std::string& library, const ResolvedTaskPath& path) {
+    auto folder = open_folder(library, path, path.elements.size() - 1);
+    if (!folder.ok()) return missing_folder_of_task(folder.error(), path);
+    const EntryName& name = path.entries.back();
+    const DirectoryLock lock(folder.value().get(), DirectoryLock::exclusive);
+    EntryDirectories entry{folder.value().get(), {}};
+    if (!open_entry_directories(entry, name, false)) return is_missing(errno) ? file_not_found : hresult_from_errno(errno);
+    if (!is_directory(entry.innermost(), name.folder())) {
+        // A task of that name is no folder, and stays: only DeleteTask deletes tasks.
+        return exists(entry.innermost(), name.definition()) ? HRESULT_FROM_WIN32(ERROR_DIRECTORY) : file_not_found;
+    }
+    const HRESULT removed = remove_empty_folder(entry.innermost(), name);
+    if (SUCCEEDED(removed)) remove_empty_pieces(entry, name);
+    return removed;
 }
 
 namespace {

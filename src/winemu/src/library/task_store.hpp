@@ -19,10 +19,10 @@ struct StoredTask {
     std::string xml;      // the definition, UTF-8
 };
 
-// The folder's path in the spelling each of its elements was created with, when it exists;
+// The folder's elements in the spelling each was created with, when it exists;
 // HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) when only its own directory is missing,
 // HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND) when a folder above it is.
-HResultOr<std::u16string> find_folder(const std::string& library, const PathElements& folder);
+HResultOr<PathElements> find_folder(const std::string& library, const PathElements& folder);
 
 // The task (path not empty): ERROR_FILE_NOT_FOUND when it is missing, ERROR_PATH_NOT_FOUND when a
 // folder on its path is missing or the name is a folder's. E_ACCESSDENIED when what stands at the
@@ -79,6 +79,19 @@ HResultOr<StoredTask> store_task(const std::string& library, const ResolvedTaskP
 // of ours. With `records`, a deleted task's start records file is handed back open (closed when
 // it had none), so that the caller can end the runs that it still holds.
 HRESULT remove_task(const std::string& library, const ResolvedTaskPath& path, UniqueFd* records = nullptr);
+
+// Makes the folder (path not empty) and every missing folder on its way, all at once: a creation
+// that fails leaves none of the folders it made. Gives the folder's path in the spelling of each
+// element (an element that was there keeps its own). HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS) when
+// the folder, or a task of the name of a folder to make, is there; E_ACCESSDENIED when something
+// the library did not make stands in the way. A folder on the way that another caller deletes
+// meanwhile is made again.
+HResultOr<PathElements> create_folder(const std::string& library, const ResolvedTaskPath& path);
+
+// Deletes the folder (path not empty) when it is empty: HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY)
+// when it holds a task or a folder, HRESULT_FROM_WIN32(ERROR_DIRECTORY) when the name is a task's
+// (which stays), the not-found codes of remove_task when there is neither.
+HRESULT remove_folder(const std::string& library, const ResolvedTaskPath& path);
 
 // Appends text to the task's start records in one write, only while the task exists (a task
 // deleted meanwhile gets no records back); gives where the text went, or why nothing was written.

@@ -8,6 +8,7 @@
 #include "library/task_paths.hpp"
 #include "service/service_call.hpp"
 #include "service/service_object.hpp"
+#include "service/variant_enumerator.hpp"
 
 namespace winemu {
 namespace {
@@ -60,11 +61,22 @@ public:
         return result;
     }
 
-    // Callers walk a collection by Count and Item; an enumerator (IEnumVARIANT) is not provided.
+    // An enumerator over the same snapshot, each item one more reference; the collection itself
+    // is no IEnumVARIANT (QueryInterface refuses it), as on Windows.
     HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** penum) override {
         ServiceCall call("get__NewEnum", *this);
         if (penum) *penum = nullptr;
-        return call.answer_locally([&] { return penum ? E_NOTIMPL : E_POINTER; });
+        const HRESULT result = call.answer_locally([&] {
+            std::vector<ComPtr<IDispatch>> items;
+            items.reserve(items_.size());
+            for (const auto& named : items_) {
+                named.item->AddRef();
+                items.emplace_back(named.item.get());
+            }
+            return create_variant_enumerator(std::move(items), penum);
+        }, penum);
+        call.object("enumerator", penum ? *penum : nullptr);
+        return result;
     }
 
 private:

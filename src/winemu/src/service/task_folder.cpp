@@ -1,4 +1,5 @@
-// task_folder.cpp: a folder of the task library: GetTask, GetTasks, DeleteTask, RegisterTask, GetFolder, GetFolders.
+// task_folder.cpp: a folder of the task library: its tasks (GetTask, GetTasks, DeleteTask, RegisterTask)
+// and its subfolders (GetFolder, GetFolders, CreateFolder, DeleteFolder).
 #include "service/task_folder.hpp"
 
 #include <algorithm>
@@ -25,6 +26,7 @@
 #include "library/task_readback.hpp"
 #include "launch/task_removal.hpp"
 #include "library/task_store.hpp"
+#include "library/task_names.hpp"
 #include "library/task_xml.hpp"
 
 namespace winemu {
@@ -58,10 +60,27 @@ std::optional<WriteMode> write_mode(LONG flags) {
     return WriteMode::create;
 }
 
+// What a folder's path reads: "\A\B" from the root, or "A\B" for a folder opened with a
+// relative path (and every folder opened from it), as Windows keeps the path a folder was opened
+// with; the root reads "\" either way.
+std::u16string folder_display(const PathElements& spelled, bool relative) {
+    std::u16string display = display_path(spelled);
+    if (relative && !spelled.empty()) display.erase(0, 1);
+    return display;
+}
+
+// The sddl of CreateFolder: none (VT_EMPTY, VT_NULL, a null or empty BSTR) is taken; winemu keeps
+// no security descriptors, so a real one is refused as not implemented rather than ignored.
+HRESULT check_no_descriptor(const VARIANT& sddl) {
+    if (sddl.vt == VT_EMPTY || sddl.vt == VT_NULL) return S_OK;
+    if (sddl.vt != VT_BSTR) return E_INVALIDARG;
+    return bstr_view(sddl.bstrVal).empty() ? S_OK : E_NOTIMPL;
+}
+
 class TaskFolder final : public ServiceObject<ITaskFolder, IID_ITaskFolder> {
 public:
-    TaskFolder(FollowedLibrary library, PathElements folder, std::u16string display)
-        : library_(std::move(library)), folder_(std::move(folder)), display_(std::move(display)) {}
+    TaskFolder(FollowedLibrary library, PathElements folder, std::u16string display, bool relative)
+        : library_(std::move(library)), folder_(std::move(folder)), display_(std::move(display)), relative_(relative) {}
 
     HRESULT STDMETHODCALLTYPE get_Name(BSTR* pName) override {
         ServiceCall call("get_Name", *this);
@@ -82,7 +101,9 @@ public:
             // Unlike the service's GetFolder, a folder wants a path, and '\\' alone names nothing.
             if (!path) return E_INVALIDARG;
             if (bstr_view(path) == u"\\") return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
-            return open_task_folder(library_, folder_, bstr_view(path), ppFolder);
+            auto folder = path_inside(bstr_view(path));
+            if (!folder.ok()) return folder.error();
+            return open_task_folder(library_, std::move(folder.value()), relative_, ppFolder);
         });
     }
 
@@ -146,11 +167,46 @@ public:
             return (flags & ~TASK_ENUM_HIDDEN) ? E_INVALIDARG : list_folders(ppFolders);
         });
     }
-    HRESULT STDMETHODCALLTYPE CreateFolder(BSTR, VARIANT, ITaskFolder** ppFolder) override {
-        if (ppFolder) *ppFolder = nullptr;
-        return E_NOTIMPL;
+    // Makes the folder and whatever is missing on its way; ERROR_ALREADY_EXISTS when it is there
+    // (the folder itself, for an empty name), E_INVALIDARG for the root or a null name. A null out
+    // pointer is allowed: the folder is made and nothing is handed back.
+    HRESULT STDMETHODCALLTYPE CreateFolder(BSTR subFolderName, VARIANT sddl, ITaskFolder** ppFolder) override {
+        ServiceCall call("CreateFolder", *this);
+        call.text("name", subFolderName);
+        call.variant("sddl", sddl);
+        return call.hand_out(
+            "folder", ppFolder,
+            [&] {
+                if (!subFolderName) return E_INVALIDARG;
+                if (const HRESULT refused = check_no_descriptor(sddl); FAILED(refused)) return refused;
+                auto path = path_inside(bstr_view(subFolderName));
+                if (!path.ok()) return path.error();
+                if (path.value().empty()) return E_INVALIDARG;
+                auto made = create_folder(library(), ResolvedTaskPath(path.value()));
+                if (!made.ok()) return made.error();
+                if (!ppFolder) return S_OK;
+                *ppFolder = new TaskFolder(library_, std::move(path.value()), folder_display(made.value(), relative_),
+                                           relative_);
+                return S_OK;
+            },
+            /*out_required=*/false);
     }
-    HRESULT STDMETHODCALLTYPE DeleteFolder(BSTR, LONG) override { return E_NOTIMPL; }
+
+    // Deletes an empty folder (ERROR_DIR_NOT_EMPTY otherwise), never a task. A null or empty name,
+    // or one that names the root, is refused with E_ACCESSDENIED, as Windows 7 and later answer.
+    HRESULT STDMETHODCALLTYPE DeleteFolder(BSTR subFolderName, LONG flags) override {
+        ServiceCall call("DeleteFolder", *this);
+        call.text("name", subFolderName);
+        call.flags("flags", static_cast<ULONG>(flags));
+        return call.ask([&] {
+            if (bstr_view(subFolderName).empty()) return E_ACCESSDENIED;
+            if (flags != 0) return E_INVALIDARG;
+            auto path = path_inside(bstr_view(subFolderName));
+            if (!path.ok()) return path.error();
+            if (path.value().empty()) return E_ACCESSDENIED;
+            return remove_folder(library(), ResolvedTaskPath(std::move(path.value())));
+        });
+    }
     // Hidden tasks (Settings/Hidden) only with TASK_ENUM_HIDDEN; any other flag is refused, as
     // MS-TSCH SchRpcEnumTasks does.
     HRESULT STDMETHODCALLTYPE GetTasks(LONG flags, IRegisteredTaskCollection** ppTasks) override {
@@ -271,6 +327,19 @@ private:
         return create_task_collection(std::move(tasks), out);
     }
 
+    // A folder path given to this folder, resolved inside it: Windows joins the folder's path and
+    // the name, so a leading '\' starts here, not at the root. Empty names this folder; '\'
+    // alone names the root given to the root, and nothing (ERROR_INVALID_NAME) anywhere else.
+    HResultOr<PathElements> path_inside(std::u16string_view name) const {
+        if (name.empty()) return folder_;
+        if (name == u"\\" && folder_.empty()) return folder_;
+        if (name.front() == u'\\') name.remove_prefix(1);
+        // What is left is relative: an empty element (a second '\') is refused, not taken for the root.
+        if (name.empty() || name.front() == u'\\')
+            return HResultOr<PathElements>::failure(HRESULT_FROM_WIN32(ERROR_INVALID_NAME));
+        return resolve_task_path(name, folder_);
+    }
+
     HRESULT list_folders(ITaskFolderCollection** out) {
         auto listing = list_folder(library(), folder_, ListedEntries::folders);
         if (!listing.ok()) return listing.error();
@@ -279,7 +348,7 @@ private:
             PathElements path = folder_;
             path.push_back(name);
             std::u16string display = display_ == u"\\" ? display_ + name : display_ + u"\\" + name;
-            auto folder = ComPtr<ITaskFolder>(new TaskFolder(library_, std::move(path), std::move(display)));
+            auto folder = ComPtr<ITaskFolder>(new TaskFolder(library_, std::move(path), std::move(display), relative_));
             folders.push_back({std::move(name), std::move(folder)});
         }
         sort_by_name(folders);
@@ -316,21 +385,27 @@ private:
     const FollowedLibrary library_;
     const PathElements folder_;
     const std::u16string display_;
+    const bool relative_;
 };
 
 }  // namespace
 
-HRESULT open_task_folder(const FollowedLibrary& library, const PathElements& base, std::u16string_view path,
-                         ITaskFolder** out) {
+HRESULT open_task_folder(const FollowedLibrary& library, PathElements folder, bool relative, ITaskFolder** out) {
     *out = nullptr;
     return guarded([&] {
-        auto folder = path.empty() ? HResultOr<PathElements>(base) : resolve_task_path(path, base);
-        if (!folder.ok()) return folder.error();
-        auto display = find_folder(library.path(), folder.value());
-        if (!display.ok()) return display.error();
-        *out = new TaskFolder(library, std::move(folder.value()), std::move(display.value()));
+        auto spelled = find_folder(library.path(), folder);
+        if (!spelled.ok()) return spelled.error();
+        *out = new TaskFolder(library, std::move(folder), folder_display(spelled.value(), relative), relative);
         return S_OK;
     });
+}
+
+HRESULT open_service_folder(const FollowedLibrary& library, std::u16string_view path, ITaskFolder** out) {
+    *out = nullptr;
+    if (path.empty()) return open_task_folder(library, {}, false, out);
+    auto folder = resolve_task_path(path, {});
+    if (!folder.ok()) return folder.error();
+    return open_task_folder(library, std::move(folder.value()), path.front() != u'\\', out);
 }
 
 }  // namespace winemu

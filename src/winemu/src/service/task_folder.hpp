@@ -10,9 +10,12 @@
 
 namespace winemu {
 
-// Opens the folder that `path` names, relative to the folder `base` (a leading '\' starts at the
-// root; a null or empty path is `base` itself), as a new ITaskFolder in *out.
-HRESULT open_task_folder(const FollowedLibrary& library, const PathElements& base, std::u16string_view path,
-                         ITaskFolder** out);
+// Opens the folder `folder` (its elements from the root) as a new ITaskFolder in *out, whose path
+// reads without the leading '\' when `relative` (see folder_display); not-found codes as GetFolder's.
+HRESULT open_task_folder(const FollowedLibrary& library, PathElements folder, bool relative, ITaskFolder** out);
+
+// The service's GetFolder: the folder `path` names from the root (null, empty or "\": the root
+// itself); a path without a leading '\' is relative, and the folder keeps it so.
+HRESULT open_service_folder(const FollowedLibrary& library, std::u16string_view path, ITaskFolder** out);
 
 }  // namespace winemu

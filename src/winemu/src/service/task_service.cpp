@@ -47,7 +47,7 @@ public:
         return call.hand_out("folder", ppFolder, [&] {
             const auto library = connected_library();
             if (!library) return HRESULT_FROM_WIN32(ERROR_ONLY_IF_CONNECTED);
-            return open_task_folder(*library, {}, bstr_view(path), ppFolder);
+            return open_service_folder(*library, bstr_view(path), ppFolder);
         });
     }
 
