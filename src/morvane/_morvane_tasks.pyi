@@ -1,9 +1,16 @@
 """Types of the extension module morvane._morvane_tasks (C++, no Python source)."""
 
 from datetime import datetime
-from typing import Literal, Self
+from typing import Literal, Protocol, Self
 
+from morvane.definition import TaskDefinition
+from morvane.register_mode import RegisterMode
 from morvane.task_records import TaskInfo
+
+class _WritesXml(Protocol):
+    """What register_task takes besides XML text: an object that writes its definition as XML."""
+
+    def to_xml(self) -> str: ...
 
 def list_tasks(folder: str = "\\", *, recursive: bool = False, hidden: bool = False) -> list[TaskInfo]:
     """The tasks of a folder, and of its subfolders when recursive; hidden ones too when hidden."""
@@ -28,6 +35,15 @@ def run_times(task_name: str, start: datetime, end: datetime, *, max_count: int 
     max_count times (None: all of them). Results are aware local datetimes with the offset of their
     instant; a disabled task starts at none. Naive datetimes raise TypeError; an end before the start,
     or a max_count below 1, ValueError."""
+
+def register_task(
+    task_name: str, definition: str | _WritesXml, *, mode: RegisterMode = RegisterMode.CREATE_OR_UPDATE
+) -> None:
+    """Registers a definition, XML text or an object whose to_xml() writes it: mode CREATE makes a new task
+    only, UPDATE replaces an existing one only, CREATE_OR_UPDATE either."""
+
+def task_definition(task_name: str) -> TaskDefinition:
+    """The registered definition of a task as a morvane.definition.TaskDefinition."""
 
 class Scheduler:
     """One connection to the Task Scheduler service, kept open for any number of task operations from any number
@@ -63,6 +79,13 @@ class Scheduler:
         max_count times (None: all of them). Results are aware local datetimes with the offset of their
         instant; a disabled task starts at none. Naive datetimes raise TypeError; an end before the start,
         or a max_count below 1, ValueError."""
+    def register_task(
+        self, task_name: str, definition: str | _WritesXml, *, mode: RegisterMode = RegisterMode.CREATE_OR_UPDATE
+    ) -> None:
+        """Registers a definition, XML text or an object whose to_xml() writes it: mode CREATE makes a new task
+        only, UPDATE replaces an existing one only, CREATE_OR_UPDATE either."""
+    def task_definition(self, task_name: str) -> TaskDefinition:
+        """The registered definition of a task as a morvane.definition.TaskDefinition."""
     def close(self) -> None:
         """Closes the session; calls already running finish on its connection. Idempotent."""
     @property
