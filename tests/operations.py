@@ -7,6 +7,7 @@ import inspect
 from dataclasses import dataclass
 from collections.abc import Callable
 
+import morvane  # noqa: F401  (the signatures' default of mode names morvane.RegisterMode)
 from tasks.definitions import calendar_trigger, task_xml
 
 # A task with run times, so that every operation has work to do on it.
@@ -67,6 +68,9 @@ OPERATIONS = [
     Operation("stop_task", TASKS, "(task_name)", ("Stop",), on_task),
     Operation("run_times", TASKS, "(task_name, start, end, *, max_count=None)", ("GetRunTimes",),
               lambda task: ((task, START, END), {})),
+    Operation("register_task", TASKS, "(task_name, definition, *, mode=morvane.RegisterMode.CREATE_OR_UPDATE)",
+              ("RegisterTask",), lambda task: ((task, DAILY), {})),
+    Operation("task_definition", TASKS, "(task_name)", ("get_Xml",), on_task),
 ]
 SPECIFIED = [operation for operation in OPERATIONS if operation.specified]
 
