@@ -52,10 +52,10 @@ ANSWERS = {
     (RegisterMode.CREATE_OR_UPDATE, True): None,
 }
 CASES = [(mode, exists, form) for (mode, exists) in ANSWERS for form in FORMS]
+IDS = [f"{mode.name}-{'existing' if exists else 'missing'}-{form}" for mode, exists, form in CASES]
 
 
-@pytest.mark.parametrize("mode, exists, form", CASES,
-                         ids=[f"{mode.name}-{'existing' if exists else 'missing'}-{form}" for mode, exists, form in CASES])
+@pytest.mark.parametrize("mode, exists, form", CASES, ids=IDS)
 def test_each_mode_on_an_existing_and_a_missing_task(runner, mode, exists, form):
     target, _ = runner
     if target.task_exists("Tools\\Nightly"):  # where one service keeps every test's tasks

@@ -34,7 +34,8 @@ Result<DefinitionText, PythonError> definition_argument(PyObject* argument, std:
         return Err{note_argument_failure(parameter, fetch_error())};
     PyRef method = PyRef::steal(found);
     if (!method)
-        return Err{noted(parameter, PyExc_TypeError, type_of(argument) + " object is not a str and has no to_xml() method")};
+        return Err{
+            noted(parameter, PyExc_TypeError, type_of(argument) + " object is not a str and has no to_xml() method")};
     PyRef written = PyRef::steal(PyObject_CallNoArgs(method.get()));
     if (!written) return Err{note_argument_failure(parameter, fetch_error())};
     if (!PyUnicode_Check(written.get()))
@@ -56,7 +57,8 @@ Result<scheduler::RegisterMode, PythonError> register_mode_argument(PyObject* ar
     PyRef shown = PyRef::steal(PyObject_Repr(argument));
     if (!shown) return Err{note_argument_failure(parameter, fetch_error())};
     return Err{noted(parameter, PyExc_ValueError,
-                     std::string(parameter) + " must be RegisterMode.CREATE (2), UPDATE (4) or CREATE_OR_UPDATE (6), not " +
+                     std::string(parameter) +
+                         " must be RegisterMode.CREATE (2), UPDATE (4) or CREATE_OR_UPDATE (6), not " +
                          utf8_with_replacement(shown.get()))};
 }
 
