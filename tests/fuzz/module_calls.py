@@ -14,6 +14,9 @@ import atheris
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1]))  # the suites' list of operations
 from operations import OPERATIONS  # noqa: E402
+import definition_stand_in  # noqa: E402
+
+definition_stand_in.install_when_missing()  # task_definition's model, until the package has its own
 
 with atheris.instrument_imports():
     import morvane
