@@ -7,7 +7,6 @@ import inspect
 from dataclasses import dataclass
 from collections.abc import Callable
 
-import morvane  # noqa: F401  (the signatures' default of mode names morvane.RegisterMode)
 from tasks.definitions import calendar_trigger, task_xml
 
 # A task with run times, so that every operation has work to do on it.
@@ -41,7 +40,10 @@ class Operation:
     def parameters(self):
         """The parameters the signature above declares (not those the module reports: the tests
         compare the two), as inspect.Parameter objects."""
-        return list(inspect.signature(eval(f"lambda {self.signature[1:-1]}: None")).parameters.values())  # noqa: S307
+        import morvane  # a default may name the package's enums (morvane.RegisterMode); imported on use
+
+        lambda_text = f"lambda {self.signature[1:-1]}: None"
+        return list(inspect.signature(eval(lambda_text, {"morvane": morvane})).parameters.values())  # noqa: S307
 
     def call(self, target, task):
         """A valid call of the operation on target (the package or a Scheduler) for the task."""
