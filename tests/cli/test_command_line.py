@@ -82,13 +82,18 @@ def test_register_reads_each_encoding(capsys, files, file):
     assert command(capsys, "exists", "folder\\BACKUP") == (0, "", "")
 
 
-def test_register_creates_only_or_updates_only_when_asked(capsys, files):
-    assert command(capsys, "register", "Backup", "utf8.xml", "--update-only")[0] == 3
-    assert command(capsys, "register", "Backup", "utf8.xml", "--create-only") == (0, "", "")
-    assert command(capsys, "register", "Backup", "utf16le.xml", "--update-only") == (0, "", "")
-    assert command(capsys, "register", "Backup", "utf8.xml") == (0, "", "")  # either, by default
-    status, _, err = command(capsys, "register", "Backup", "utf8.xml", "--create-only", "--update-only")
+def test_register_creates_only_or_updates_only_when_asked(capsys, tmp_path):
+    file = str(tmp_path / "task.xml")
+    Path(file).write_text(TASK_XML)
+    if morvane.task_exists("Modes"):  # where one service keeps every test's tasks
+        morvane.delete_task("Modes")
+    assert command(capsys, "register", "Modes", file, "--update-only")[0] == 3
+    assert command(capsys, "register", "Modes", file, "--create-only") == (0, "", "")
+    assert command(capsys, "register", "Modes", file, "--update-only") == (0, "", "")
+    assert command(capsys, "register", "Modes", file) == (0, "", "")  # either, by default
+    status, _, err = command(capsys, "register", "Modes", file, "--create-only", "--update-only")
     assert status == 2 and "not allowed with argument" in err
+    morvane.delete_task("Modes")
 
 
 def test_register_reads_standard_input(capsys, monkeypatch):

@@ -33,7 +33,6 @@ WINE_LACKS: dict[str, str] = {
     "tests/tasks/test_references.py::test_repeated_calls_keep_no_reference": LAST_RESULT,
     "tests/tasks/test_task_operations.py::test_the_definition_reads_back_and_registers_again": XML,
     "tests/tasks/test_task_operations.py::test_a_missing_task_is_a_scheduler_error": MISSING_TASK,
-    "tests/tasks/test_registration_modes.py::test_task_definition_failures_are_exceptions": MISSING_TASK,
     "tests/sessions/test_same_as_functions.py::test_a_method_answers_as_its_function[delete_task-missing]":
         DELETE_MISSING,
     "tests/readme/test_readme.py::test_python_blocks": RUN_EX,
