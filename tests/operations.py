@@ -46,7 +46,10 @@ class Operation:
     def parameters(self):
         """The parameters the signature above declares (not those the module reports: the tests
         compare the two), as inspect.Parameter objects."""
-        return list(inspect.signature(eval(f"lambda {self.signature[1:-1]}: None")).parameters.values())  # noqa: S307
+        import morvane  # a default may name the package's enums (morvane.RegisterMode); imported on use
+
+        lambda_text = f"lambda {self.signature[1:-1]}: None"
+        return list(inspect.signature(eval(lambda_text, {"morvane": morvane})).parameters.values())  # noqa: S307
 
     def call(self, target, task):
         """A valid call of the operation on target (the package or a Scheduler) for the task."""
@@ -92,6 +95,9 @@ OPERATIONS = [
     Operation("delete_folder", TASKS, "(path)", ("DeleteFolder",), new_folder, prepare=make_folder),
     Operation("list_folders", TASKS, "(path='\\\\', *, recursive=False)", ("GetFolders", "get_Path"),
               lambda task: ((folder_of(task),), {"recursive": True})),
+    Operation("register_task", TASKS, "(task_name, definition, *, mode=morvane.RegisterMode.CREATE_OR_UPDATE)",
+              ("RegisterTask",), lambda task: ((task, DAILY), {})),
+    Operation("task_definition", TASKS, "(task_name)", ("get_Xml",), on_task),
 ]
 SPECIFIED = [operation for operation in OPERATIONS if operation.specified]
 

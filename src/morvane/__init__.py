@@ -15,6 +15,12 @@
     run_times(task_name, start, end, *, max_count=None)
                                       when the task's triggers start it between two aware
                                       datetimes (at most max_count times; None: all)
+    register_task(task_name, definition, *, mode=RegisterMode.CREATE_OR_UPDATE)
+                                      register XML text, or a model whose to_xml() writes it;
+                                      RegisterMode.CREATE: a new task only, UPDATE: an existing
+                                      one only, CREATE_OR_UPDATE: either
+    task_definition(task_name)        the registered definition as a
+                                      morvane.definition.TaskDefinition
 
     create_folder(path)               make a folder and the missing folders on its path
     delete_folder(path)               remove an empty folder
@@ -26,7 +32,9 @@ Task names are relative to the root folder of the task library ("Backup" or "Fol
 A failure of the scheduler raises TaskSchedulerError, or TaskPermissionError when access is
 denied; a malformed call raises TypeError, a task name holding a NUL character ValueError.
 Times are aware datetimes in local time (see TaskInfo); run_times refuses naive ones (TypeError),
-an end before the start and a max_count below 1 (ValueError).
+an end before the start and a max_count below 1 (ValueError); register_task refuses a
+definition that is neither a str nor has a to_xml() method (TypeError) and a mode other than
+the three (ValueError).
 
     read_task_xml(path)               the text of a task definition file, UTF-16 or UTF-8
 
@@ -49,8 +57,10 @@ from morvane._morvane_tasks import (
     enable_task,
     list_folders,
     list_tasks,
+    register_task,
     run_times,
     stop_task,
+    task_definition,
     task_info,
     task_xml,
 )
@@ -59,6 +69,7 @@ from morvane.errors import TaskPermissionError, TaskSchedulerError
 # Type checkers take these names as imported; at run time they are not (typing costs as much).
 TYPE_CHECKING = False
 if TYPE_CHECKING:
+    from morvane.register_mode import RegisterMode
     from morvane.task_file import TaskFileDecodeError, read_task_xml
     from morvane.task_records import TaskInfo, TaskState
 del TYPE_CHECKING
@@ -67,6 +78,7 @@ del TYPE_CHECKING
 # and re, which together cost more than the rest of "import morvane", and a script that only
 # calls task_exists needs none of them.
 _LAZY = {
+    "RegisterMode": "morvane.register_mode",
     "TaskInfo": "morvane.task_records",
     "TaskState": "morvane.task_records",
     "TaskFileDecodeError": "morvane.task_file",
@@ -86,6 +98,7 @@ def __dir__() -> list[str]:
     return sorted({*globals(), *_LAZY})
 
 __all__ = [
+    "RegisterMode",
     "Scheduler",
     "TaskFileDecodeError",
     "TaskInfo",
@@ -100,10 +113,12 @@ __all__ = [
     "list_folders",
     "list_tasks",
     "read_task_xml",
+    "register_task",
     "register_xml",
     "run_task",
     "run_times",
     "stop_task",
+    "task_definition",
     "task_exists",
     "task_info",
     "task_xml",

@@ -1,9 +1,16 @@
 """Types of the extension module morvane._morvane_tasks (C++, no Python source)."""
 
 from datetime import datetime
-from typing import Literal, Self
+from typing import Literal, Protocol, Self
 
+from morvane.definition import TaskDefinition
+from morvane.register_mode import RegisterMode
 from morvane.task_records import TaskInfo
+
+class _WritesXml(Protocol):
+    """What register_task takes besides XML text: an object that writes its definition as XML."""
+
+    def to_xml(self) -> str: ...
 
 def list_tasks(folder: str = "\\", *, recursive: bool = False, hidden: bool = False) -> list[TaskInfo]:
     """The tasks of a folder, and of its subfolders when recursive; hidden ones too when hidden."""
@@ -37,6 +44,14 @@ def delete_folder(path: str) -> None:
 
 def list_folders(path: str = "\\", *, recursive: bool = False) -> list[str]:
     """The paths from the root of a folder's subfolders, and of theirs after each when recursive."""
+def register_task(
+    task_name: str, definition: str | _WritesXml, *, mode: RegisterMode = RegisterMode.CREATE_OR_UPDATE
+) -> None:
+    """Registers a definition, XML text or an object whose to_xml() writes it: mode CREATE makes a new task
+    only, UPDATE replaces an existing one only, CREATE_OR_UPDATE either."""
+
+def task_definition(task_name: str) -> TaskDefinition:
+    """The registered definition of a task as a morvane.definition.TaskDefinition."""
 
 class Scheduler:
     """One connection to the Task Scheduler service, kept open for any number of task operations from any number
@@ -78,6 +93,13 @@ class Scheduler:
         """Removes an empty folder."""
     def list_folders(self, path: str = "\\", *, recursive: bool = False) -> list[str]:
         """The paths from the root of a folder's subfolders, and of theirs after each when recursive."""
+    def register_task(
+        self, task_name: str, definition: str | _WritesXml, *, mode: RegisterMode = RegisterMode.CREATE_OR_UPDATE
+    ) -> None:
+        """Registers a definition, XML text or an object whose to_xml() writes it: mode CREATE makes a new task
+        only, UPDATE replaces an existing one only, CREATE_OR_UPDATE either."""
+    def task_definition(self, task_name: str) -> TaskDefinition:
+        """The registered definition of a task as a morvane.definition.TaskDefinition."""
     def close(self) -> None:
         """Closes the session; calls already running finish on its connection. Idempotent."""
     @property

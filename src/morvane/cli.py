@@ -34,6 +34,7 @@ EPILOG = """\
 examples (names in single quotes, so that a shell keeps their backslashes):
   morvane register 'Backup' backup.xml    create the task Backup, or replace its definition
   morvane register 'Tools\\Backup' - < backup.xml
+  morvane register 'Backup' b.xml --create-only  fails if Backup exists (--update-only: if it does not)
   morvane run 'Backup'                    start it now (does not wait for it)
   morvane exists 'Backup' && echo present
   morvane delete 'Backup'
@@ -182,6 +183,9 @@ def _parser() -> argparse.ArgumentParser:
 
     register = verb("register", "create a task from its XML definition, or replace it")
     register.add_argument("file", metavar="FILE", help="the definition (UTF-16 or UTF-8); - reads standard input")
+    only = register.add_mutually_exclusive_group()
+    only.add_argument("--create-only", action="store_true", help="fail when a task of that name exists")
+    only.add_argument("--update-only", action="store_true", help="fail when no task of that name exists")
     verb("run", "start a registered task now")
     verb("delete", "remove a registered task")
     verb("exists", "exit with 0 when the task exists, 1 when it does not")
@@ -388,10 +392,26 @@ def _perform(arguments: argparse.Namespace) -> ExitStatus:
         try:
             return _perform_verb(scheduler, arguments, definition)
         except TaskSchedulerError as error:
-            line = _scheduler_failure(error, arguments.name)
+            line = _scheduler_failure(error, arguments.name) + _mode_refusal(error, arguments)
             if status_of(error) is ExitStatus.NOT_FOUND and arguments.verb not in ("list", "folders"):
                 line += _quoting_hint(scheduler, arguments)
             raise _Failure(line, status_of(error)) from None
+
+
+# What a refusal means when register was asked to create only or to update only.
+_MODE_REFUSALS = {
+    ("create_only", 0x800700B7): "the task exists already, and --create-only registers new tasks only",
+    ("update_only", 0x80070002): "the task does not exist, and --update-only replaces existing tasks only",
+    ("update_only", 0x80070003): "a folder on the task's path does not exist, and --update-only replaces existing "
+    "tasks only",
+}
+
+
+def _mode_refusal(error: TaskSchedulerError, arguments: argparse.Namespace) -> str:
+    for option in ("create_only", "update_only"):
+        if getattr(arguments, option, False) and (meaning := _MODE_REFUSALS.get((option, error.hresult))):
+            return f": {meaning}"
+    return ""
 
 
 def _quoting_hint(scheduler: morvane.Scheduler, arguments: argparse.Namespace) -> str:
@@ -457,7 +477,11 @@ def _perform_verb(scheduler: morvane.Scheduler, arguments: argparse.Namespace, d
     name: str = arguments.name
     verb: str = arguments.verb
     if definition is not None:
-        scheduler.register_xml(name, definition)
+        from morvane.register_mode import RegisterMode
+
+        mode = (RegisterMode.CREATE if arguments.create_only else
+                RegisterMode.UPDATE if arguments.update_only else RegisterMode.CREATE_OR_UPDATE)
+        scheduler.register_task(name, definition, mode=mode)
     elif verb == "run":
         return _run(scheduler, name)
     elif verb == "delete":

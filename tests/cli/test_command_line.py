@@ -85,6 +85,20 @@ def test_register_reads_each_encoding(capsys, files, file):
     assert command(capsys, "exists", "folder\\BACKUP") == (0, "", "")
 
 
+def test_register_creates_only_or_updates_only_when_asked(capsys, tmp_path):
+    file = str(tmp_path / "task.xml")
+    Path(file).write_text(TASK_XML)
+    if morvane.task_exists("Modes"):  # where one service keeps every test's tasks
+        morvane.delete_task("Modes")
+    assert command(capsys, "register", "Modes", file, "--update-only")[0] == 3
+    assert command(capsys, "register", "Modes", file, "--create-only") == (0, "", "")
+    assert command(capsys, "register", "Modes", file, "--update-only") == (0, "", "")
+    assert command(capsys, "register", "Modes", file) == (0, "", "")  # either, by default
+    status, _, err = command(capsys, "register", "Modes", file, "--create-only", "--update-only")
+    assert status == 2 and "not allowed with argument" in err
+    morvane.delete_task("Modes")
+
+
 def test_register_reads_standard_input(capsys, monkeypatch):
     monkeypatch.setattr(sys, "stdin", io.TextIOWrapper(io.BytesIO(UTF16_FILE)))
     assert command(capsys, "register", "Backup", "-") == (0, "", "")
@@ -121,6 +135,12 @@ FAILURES = [
      "morvane delete 'No\\Missing': DeleteTask failed: The system cannot find the path specified. (0x80070003)"),
     (["run", "Backup"], ("GetTask", ACCESS_DENIED), 4,
      "morvane run 'Backup': GetTask failed: Access is denied. (0x80070005)"),
+    (["register", "Backup", "utf8.xml", "--create-only"], None, 5,
+     "morvane register 'Backup': RegisterTask failed: Cannot create a file when that file already exists. "
+     "(0x800700B7): the task exists already, and --create-only registers new tasks only"),
+    (["register", "New", "utf8.xml", "--update-only"], None, 3,
+     "morvane register 'New': RegisterTask failed: The system cannot find the file specified. (0x80070002): the "
+     "task does not exist, and --update-only replaces existing tasks only"),
     (["register", "Backup", "utf8.xml"], ("RegisterTask", ACCESS_DENIED), 4,
      "morvane register 'Backup': RegisterTask failed: Access is denied. (0x80070005)"),
     (["exists", "Backup"], ("Connect", SERVER_UNAVAILABLE), 5,
@@ -249,7 +269,7 @@ def test_help_quotes_the_names_of_its_examples(capsys):
     """Each example, as a POSIX shell splits it, names the task it says (a backslash kept)."""
     status, out, _ = command(capsys, "--help")
     examples = [line.strip().split("  ")[0] for line in out.splitlines() if line.startswith("  morvane ")]
-    assert status == 0 and len(examples) == 13
+    assert status == 0 and len(examples) == 14
     for example in examples:
         assert shlex.split(example)[2] in ("Backup", "Tools\\Backup", "Ops\\Nightly", "\\"), example
 

@@ -37,6 +37,16 @@ class Outer:
         """Named in messages by its qualified name, without its module."""
 
 
+class WritesInt:
+    def to_xml(self):
+        return 5
+
+
+class WritesNothing:
+    def to_xml(self):
+        raise LookupError("no definition")
+
+
 class NoOffset(datetime.tzinfo):
     """A tzinfo that gives no offset: the time is naive."""
 
@@ -127,6 +137,25 @@ PARTICULAR_CASES = [
      "'None' is not an instance of 'str'", note("xml_data")),
     ("run_times", "task_name before start", (1, "x", NOW), {}, TypeError, "'int' object is not an instance of 'str'",
      note("task_name")),
+    # definitions: a str, or what an object's to_xml() gives, called before anything is registered
+    ("register_task", "definition without to_xml", ("a", 5), {}, TypeError,
+     "'int' object is not a str and has no to_xml() method", note("definition")),
+    ("register_task", "to_xml gives no str", ("a", WritesInt()), {}, TypeError,
+     "WritesInt.to_xml() returned 'int', not a str", note("definition")),
+    ("register_task", "to_xml raises", ("a", WritesNothing()), {}, LookupError, "no definition",
+     note("definition")),
+    ("register_task", "NUL before definition", ("a\0b", WritesNothing()), {}, ValueError, "embedded null character",
+     note("task_name")),
+    # modes: the three values, as RegisterMode members or ints
+    ("register_task", "mode by position", ("a", "x", 6), {}, TypeError,
+     "{}() takes 2 positional arguments but 3 were given", None),
+    ("register_task", "str mode", ("a", "x"), {"mode": "CREATE"}, TypeError,
+     "'str' object is not an instance of 'int'", note("mode")),
+    *[("register_task", f"mode {value!r}", ("a", "x"), {"mode": value}, ValueError,
+       f"mode must be RegisterMode.CREATE (2), UPDATE (4) or CREATE_OR_UPDATE (6), not {value!r}", note("mode"))
+      for value in (0, 3, 1 | 6, True, 2**64 + 2, morvane.RegisterMode(1))],
+    ("register_task", "definition before mode", ("a", 5), {"mode": 0}, TypeError,
+     "'int' object is not a str and has no to_xml() method", note("definition")),
     # flags
     ("list_tasks", "int flag", (), {"recursive": 1}, TypeError, "'int' object is not an instance of 'bool'",
      note("recursive")),

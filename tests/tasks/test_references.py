@@ -16,6 +16,16 @@ from operations import DAILY, END, OPERATIONS, START
 REPEATABLE = [operation for operation in OPERATIONS if operation.name not in ("delete_task", "run_task", "stop_task")]
 
 
+class Model:
+    """A definition that writes itself as a str of its own, or as no str at all."""
+
+    def __init__(self, written):
+        self.written = written
+
+    def to_xml(self):
+        return self.written
+
+
 @pytest.mark.skipif(not hasattr(sys, "getrefcount"), reason="reference counts")
 def test_repeated_calls_keep_no_reference(runner):
     target, _ = runner
@@ -23,14 +33,20 @@ def test_repeated_calls_keep_no_reference(runner):
     morvane.register_xml(name, DAILY)
     closed = morvane.Scheduler()
     closed.close()
+    written = "".join([DAILY])
+    model, refused = Model(written), Model(5)
     watched = [target, closed, name, START, END, TaskInfo, TaskState, TaskState.READY, TaskState.UNKNOWN,
-               morvane.Scheduler]
+               morvane.Scheduler, written, model, refused, morvane.RegisterMode.UPDATE]
     calls = [lambda operation=operation: operation.call(target, name) for operation in REPEATABLE] + [
         lambda: target.task_info(name + "-missing"),
         lambda: target.run_times(name, START, END, max_count=3),
         lambda: target.run_times(name, START, START.replace(tzinfo=None)),
         lambda: target.list_tasks(recursive=name),
         lambda: closed.task_exists(name),
+        lambda: target.register_task(name, model, mode=morvane.RegisterMode.UPDATE),
+        lambda: target.register_task(name, refused),
+        lambda: target.register_task(name, model, mode=3),
+        lambda: target.register_task(name, model, mode=morvane.RegisterMode.CREATE),
     ]
 
     def run_all():

@@ -5,7 +5,9 @@
 //
 // The expected answers are what Wine's taskschd and schedsvc give: 0x80070002 / 0x80070003 for a
 // missing task / folder, SCHED_E_MALFORMEDXML for text that is not XML, E_NOTIMPL from RunEx, from
-// the task collection's get_Count and from get_LastTaskResult.
+// the task collection's get_Count and from get_LastTaskResult; ERROR_ALREADY_EXISTS (0x800700B7)
+// for a create-only registration of an existing task, 0x80070002 for an update-only one of a
+// missing task, as on Windows.
 // Failure texts are predicted from FormatMessageW, read here independently of the client.
 #include <windows.h>
 
@@ -18,6 +20,7 @@
 #include "check_report.hpp"
 #include "folder_checks.hpp"
 #include "local_offset_checks.hpp"
+#include "register_mode_checks.hpp"
 #include "scheduler/own_connection.hpp"
 #include "scheduler/task_listing.hpp"
 #include "scheduler/task_operations.hpp"
@@ -220,6 +223,7 @@ int main() {
     check_life_cycle(report);
     check_reading(report);
     check_malformed_xml(report);
+    check_register_modes(report);
     check_wide_name(report);
     check_folders(report);
     report.check(outside_any_apartment(), "every operation left the apartment it entered");

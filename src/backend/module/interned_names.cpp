@@ -1,4 +1,4 @@
-// interned_names.cpp: the interned "__all__", "__name__" and "add_note".
+// interned_names.cpp: the interned names the module looks up.
 #include "module/interned_names.hpp"
 
 #include <string_view>
@@ -22,11 +22,19 @@ PyObject* interned(OnceCell& cell, std::string_view text) {
 constinit OnceCell all_cell;
 constinit OnceCell name_cell;
 constinit OnceCell add_note_cell;
+constinit OnceCell to_xml_cell;
+constinit OnceCell from_xml_cell;
+constinit OnceCell task_definition_cell;
+constinit OnceCell definition_module_cell;
 
 }  // namespace
 
 PyObject* name_all() { return interned(all_cell, "__all__"); }
 PyObject* name_name() { return interned(name_cell, "__name__"); }
 PyObject* name_add_note() { return interned(add_note_cell, "add_note"); }
+PyObject* name_to_xml() { return interned(to_xml_cell, "to_xml"); }
+PyObject* name_from_xml() { return interned(from_xml_cell, "from_xml"); }
+PyObject* name_task_definition() { return interned(task_definition_cell, "TaskDefinition"); }
+PyObject* name_definition_module() { return interned(definition_module_cell, "morvane.definition"); }
 
 }  // namespace morvane::module

@@ -79,6 +79,16 @@ Arguments<std::string_view, bool> folder_listing_arguments(BoundSlots slots) {
     return std::tuple{path, recursive.value()};
 }
 
+Arguments<std::string_view, DefinitionText, scheduler::RegisterMode> registration_arguments(BoundSlots slots) {
+    Result<std::string_view, PythonError> task_name = task_name_text(slots[0], "task_name");
+    MORVANE_RETURN_IF_FAILED(task_name);
+    Result<DefinitionText, PythonError> definition = definition_argument(slots[1], "definition");
+    MORVANE_RETURN_IF_FAILED(definition);
+    Result<scheduler::RegisterMode, PythonError> mode = register_mode_argument(slots[2], "mode");
+    MORVANE_RETURN_IF_FAILED(mode);
+    return std::tuple{task_name.value(), std::move(definition).value(), mode.value()};
+}
+
 Arguments<std::string_view, scheduler::ListingScope> listing_arguments(BoundSlots slots) {
     std::string_view folder = "\\";
     if (slots[0] != nullptr) {

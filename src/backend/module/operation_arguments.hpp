@@ -9,6 +9,7 @@
 #include <string_view>
 #include <tuple>
 
+#include "module/definition_argument.hpp"
 #include "module/python_error.hpp"
 #include "runtime/result.hpp"
 #include "scheduler/task_listing.hpp"
@@ -39,6 +40,10 @@ Arguments<std::string_view> task_name_arguments(BoundSlots slots);
 
 // (task_name, xml_data): the name and the definition's text.
 Arguments<std::string_view, std::string_view> definition_arguments(BoundSlots slots);
+
+// (task_name, definition, *, mode=RegisterMode.CREATE_OR_UPDATE): the name, the definition's
+// text (written by its to_xml() when it is not a str) and the mode.
+Arguments<std::string_view, DefinitionText, scheduler::RegisterMode> registration_arguments(BoundSlots slots);
 
 // (task_name) for set_task_enabled, with the state the operation sets.
 template <bool Enabled>

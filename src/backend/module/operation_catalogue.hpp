@@ -8,11 +8,13 @@
 #include "module/operation_arguments.hpp"
 #include "module/operation_entry.hpp"
 #include "module/operation_results.hpp"
+#include "module/task_definition_object.hpp"
 #include "scheduler/folder_operations.hpp"
 #include "scheduler/task_control.hpp"
 #include "scheduler/task_listing.hpp"
 #include "scheduler/task_operations.hpp"
 #include "scheduler/task_properties.hpp"
+#include "scheduler/task_registration.hpp"
 #include "scheduler/task_run_times.hpp"
 
 namespace morvane::module::operations {
@@ -80,6 +82,29 @@ struct TaskXml : OnTaskName {
     static constexpr std::string_view doc = "The registered definition of a task, as the service returns it.";
     static constexpr auto operation = scheduler::task_xml;
     static constexpr auto result = definition_text;
+};
+
+struct RegisterTask {
+    static constexpr const char* name = "register_task";
+    static constexpr std::array<Parameter, 3> parameters = {{
+        task_name_parameter,
+        {.name = "definition"},
+        {.name = "mode", .default_text = "morvane.RegisterMode.CREATE_OR_UPDATE", .keyword_only = true},
+    }};
+    static constexpr std::string_view doc =
+        "Registers a definition, XML text or an object whose to_xml() writes it: mode CREATE makes a new task\n"
+        "only, UPDATE replaces an existing one only, CREATE_OR_UPDATE either.";
+    static constexpr auto arguments = registration_arguments;
+    static constexpr auto operation = scheduler::register_task;
+    static constexpr auto result = none_result;
+};
+
+struct TaskDefinition : OnTaskName {
+    static constexpr const char* name = "task_definition";
+    static constexpr std::string_view doc =
+        "The registered definition of a task as a morvane.definition.TaskDefinition.";
+    static constexpr auto operation = scheduler::task_xml;
+    static constexpr auto result = task_definition_object;
 };
 
 struct EnableTask : OnTaskName {
@@ -164,7 +189,7 @@ using BackendOperations =
 using TaskOperations = Catalogue<operations::ListTasks, operations::TaskInfo, operations::TaskXml,
                                  operations::EnableTask, operations::DisableTask, operations::StopTask,
                                  operations::RunTimes, operations::CreateFolder, operations::DeleteFolder,
-                                 operations::ListFolders>;
+                                 operations::ListFolders, operations::RegisterTask, operations::TaskDefinition>;
 
 // Scheduler serves every operation, as methods.
 using SchedulerOperations = JoinedCatalogue<BackendOperations, TaskOperations>::type;

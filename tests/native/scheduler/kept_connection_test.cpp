@@ -9,6 +9,7 @@
 #include "scheduler/task_listing.hpp"
 #include "scheduler/task_operations.hpp"
 #include "scheduler/task_properties.hpp"
+#include "scheduler/task_registration.hpp"
 #include "scheduler/task_run_times.hpp"
 #include "scheduler_fixture.hpp"
 
@@ -29,6 +30,7 @@ TEST_F(KeptConnection, EveryOperationRunsOnOneConnection) {
 
         ASSERT_TRUE(register_xml(connection, "Kept", kTaskXml));
         ASSERT_TRUE(register_xml(connection, "Sub\\Kept", kTaskXml));
+        EXPECT_TRUE(register_task(connection, "Kept", kTaskXml, RegisterMode::update));
         EXPECT_TRUE(task_exists(connection, "Kept").value());
         EXPECT_TRUE(set_task_enabled(connection, "Kept", false));
         const TaskRecord record = task_info(connection, "Kept").value();

@@ -10,6 +10,7 @@
 #include "scheduler/task_operations.hpp"
 #include "scheduler/task_properties.hpp"
 #include "scheduler/task_record.hpp"
+#include "scheduler/task_registration.hpp"
 #include "scheduler/task_run_times.hpp"
 
 #ifdef SUCCEEDED
