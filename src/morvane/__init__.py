@@ -15,6 +15,17 @@
     run_times(task_name, start, end, *, max_count=None)
                                       when the task's triggers start it between two aware
                                       datetimes (at most max_count times; None: all)
+    start_task(task_name, *, parameters=None)
+                                      start a task now (parameters: at most 32 str for
+                                      $(Arg0)...$(Arg31)); returns its RunningTask
+    running_tasks(task_name=None, *, hidden=False)
+                                      the running instances of a task, or of all, as RunningTask
+    running_task(task_name, instance_guid), stop_running_task(task_name, instance_guid)
+                                      one instance read anew (None once ended); stop it (True
+                                      when it was running)
+
+A RunningTask (instance_guid, path, name, current_action, pid, state) has refresh(), stop() and
+wait(timeout=None), which returns the task's last result once the instance has ended.
 
 Task names are relative to the root folder of the task library ("Backup" or "Folder\\Backup").
 A failure of the scheduler raises TaskSchedulerError, or TaskPermissionError when access is
@@ -41,6 +52,10 @@ from morvane._morvane_tasks import (
     enable_task,
     list_tasks,
     run_times,
+    running_task,
+    running_tasks,
+    start_task,
+    stop_running_task,
     stop_task,
     task_info,
     task_xml,
@@ -50,6 +65,7 @@ from morvane.errors import TaskPermissionError, TaskSchedulerError
 # Type checkers take these names as imported; at run time they are not (typing costs as much).
 TYPE_CHECKING = False
 if TYPE_CHECKING:
+    from morvane.running_task import RunningTask
     from morvane.task_file import TaskFileDecodeError, read_task_xml
     from morvane.task_records import TaskInfo, TaskState
 del TYPE_CHECKING
@@ -58,6 +74,7 @@ del TYPE_CHECKING
 # and re, which together cost more than the rest of "import morvane", and a script that only
 # calls task_exists needs none of them.
 _LAZY = {
+    "RunningTask": "morvane.running_task",
     "TaskInfo": "morvane.task_records",
     "TaskState": "morvane.task_records",
     "TaskFileDecodeError": "morvane.task_file",
@@ -77,6 +94,7 @@ def __dir__() -> list[str]:
     return sorted({*globals(), *_LAZY})
 
 __all__ = [
+    "RunningTask",
     "Scheduler",
     "TaskFileDecodeError",
     "TaskInfo",
@@ -91,6 +109,10 @@ __all__ = [
     "register_xml",
     "run_task",
     "run_times",
+    "running_task",
+    "running_tasks",
+    "start_task",
+    "stop_running_task",
     "stop_task",
     "task_exists",
     "task_info",

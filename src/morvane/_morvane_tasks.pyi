@@ -3,6 +3,9 @@
 from datetime import datetime
 from typing import Literal, Self
 
+from collections.abc import Iterable
+
+from morvane.running_task import RunningTask
 from morvane.task_records import TaskInfo
 
 def list_tasks(folder: str = "\\", *, recursive: bool = False, hidden: bool = False) -> list[TaskInfo]:
@@ -28,6 +31,21 @@ def run_times(task_name: str, start: datetime, end: datetime, *, max_count: int 
     max_count times (None: all of them). Results are aware local datetimes with the offset of their
     instant; a disabled task starts at none. Naive datetimes raise TypeError; an end before the start,
     or a max_count below 1, ValueError."""
+
+def start_task(task_name: str, *, parameters: Iterable[str] | None = None) -> RunningTask:
+    """Starts a registered task now and returns its instance as a RunningTask. parameters (a sequence
+    of at most 32 str, or None) replace $(Arg0) to $(Arg31) in the task's Exec actions."""
+
+def running_tasks(task_name: str | None = None, *, hidden: bool = False) -> list[RunningTask]:
+    """The running instances of a task, or of every task when task_name is None (hidden tasks' too
+    when hidden), as RunningTask."""
+
+def running_task(task_name: str, instance_guid: str) -> RunningTask | None:
+    """The task's running instance of that GUID as a RunningTask, read anew; None once it has ended."""
+
+def stop_running_task(task_name: str, instance_guid: str) -> bool:
+    """Stops the task's running instance of that GUID: True when it was running, False when it had
+    already ended."""
 
 class Scheduler:
     """One connection to the Task Scheduler service, kept open for any number of task operations from any number
@@ -63,6 +81,17 @@ class Scheduler:
         max_count times (None: all of them). Results are aware local datetimes with the offset of their
         instant; a disabled task starts at none. Naive datetimes raise TypeError; an end before the start,
         or a max_count below 1, ValueError."""
+    def start_task(self, task_name: str, *, parameters: Iterable[str] | None = None) -> RunningTask:
+        """Starts a registered task now and returns its instance as a RunningTask. parameters (a sequence
+        of at most 32 str, or None) replace $(Arg0) to $(Arg31) in the task's Exec actions."""
+    def running_tasks(self, task_name: str | None = None, *, hidden: bool = False) -> list[RunningTask]:
+        """The running instances of a task, or of every task when task_name is None (hidden tasks' too
+        when hidden), as RunningTask."""
+    def running_task(self, task_name: str, instance_guid: str) -> RunningTask | None:
+        """The task's running instance of that GUID as a RunningTask, read anew; None once it has ended."""
+    def stop_running_task(self, task_name: str, instance_guid: str) -> bool:
+        """Stops the task's running instance of that GUID: True when it was running, False when it had
+        already ended."""
     def close(self) -> None:
         """Closes the session; calls already running finish on its connection. Idempotent."""
     @property
