@@ -65,7 +65,7 @@ from morvane.errors import TaskPermissionError, TaskSchedulerError
 # Type checkers take these names as imported; at run time they are not (typing costs as much).
 TYPE_CHECKING = False
 if TYPE_CHECKING:
-    from morvane.running_task import RunningTask
+    from morvane.running_instance import RunningTask
     from morvane.task_file import TaskFileDecodeError, read_task_xml
     from morvane.task_records import TaskInfo, TaskState
 del TYPE_CHECKING
@@ -74,7 +74,7 @@ del TYPE_CHECKING
 # and re, which together cost more than the rest of "import morvane", and a script that only
 # calls task_exists needs none of them.
 _LAZY = {
-    "RunningTask": "morvane.running_task",
+    "RunningTask": "morvane.running_instance",
     "TaskInfo": "morvane.task_records",
     "TaskState": "morvane.task_records",
     "TaskFileDecodeError": "morvane.task_file",

@@ -5,7 +5,7 @@ from typing import Literal, Self
 
 from collections.abc import Iterable
 
-from morvane.running_task import RunningTask
+from morvane.running_instance import RunningTask
 from morvane.task_records import TaskInfo
 
 def list_tasks(folder: str = "\\", *, recursive: bool = False, hidden: bool = False) -> list[TaskInfo]:

@@ -30,6 +30,11 @@ class ExitStatus(enum.IntEnum):
     #: on demand, or one with an instance running that runs no second one), though it answered
     #: with success.
     NOT_STARTED = 6
+    #: ``morvane run --wait``: the run ended with a result other than 0 (its last action's exit
+    #: code, or the service's code for a run that was stopped or could not start an action).
+    RUN_FAILED = 7
+    #: ``morvane run --wait --timeout S``: the run had not ended after S seconds (it runs on).
+    TIMED_OUT = 8
 
 
 # ERROR_FILE_NOT_FOUND and ERROR_PATH_NOT_FOUND as HRESULTs: a missing task, a missing folder.

@@ -13,7 +13,7 @@ constinit OnceCell running_task_class;
 
 Result<PyRef, PythonError> make_running_task(const scheduler::InstanceRecord& record, PyObject* origin) {
     PyObject* instance_class =
-        running_task_class.get([] { return package_attribute("morvane.running_task", "RunningTask"); });
+        running_task_class.get([] { return package_attribute("morvane.running_instance", "RunningTask"); });
     PyRef guid = make_text(record.instance_guid);
     PyRef path = make_text(record.path);
     PyRef name = make_text(record.name);

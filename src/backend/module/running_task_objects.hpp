@@ -1,4 +1,4 @@
-// running_task_objects.hpp: RunningTask objects of the package's module morvane.running_task, made
+// running_task_objects.hpp: RunningTask objects of the package's module morvane.running_instance, made
 // from the scheduler's instance records.
 #pragma once
 

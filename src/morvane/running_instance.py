@@ -1,5 +1,7 @@
 """RunningTask: one running instance of a task, as start_task and running_tasks hand it out.
 
+(The module is not named after the class: morvane.running_task is the function.)
+
 The extension module morvane._morvane_tasks makes these from the service's answers. A RunningTask
 keeps no connection and no COM object: it is what the service said of the instance when it was
 made, with the instance's GUID and task path, by which refresh(), stop() and wait() find the
