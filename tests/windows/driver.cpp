@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "check_report.hpp"
+#include "instance_checks.hpp"
 #include "local_offset_checks.hpp"
 #include "scheduler/own_connection.hpp"
 #include "scheduler/task_listing.hpp"
@@ -218,6 +219,7 @@ int main() {
     check_missing(report);
     check_life_cycle(report);
     check_reading(report);
+    check_instances(report);
     check_malformed_xml(report);
     check_wide_name(report);
     report.check(outside_any_apartment(), "every operation left the apartment it entered");
