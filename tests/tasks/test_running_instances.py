@@ -105,12 +105,12 @@ def test_instances_are_listed_per_task_and_for_all(runner):
     assert [i.instance_guid for i in target.running_tasks("A")] == [first.instance_guid, second.instance_guid]
     assert [i.path for i in target.running_tasks()] == ["\\A", "\\A"]
     assert [i.path for i in target.running_tasks(hidden=True)] == ["\\A", "\\A", "\\Folder\\Hush"]
-    assert target.running_tasks("Folder\\Hush") == [quiet.refresh()]
+    assert [i.instance_guid for i in target.running_tasks("Folder\\Hush")] == [quiet.instance_guid]
     assert first.current_action == "/bin/sleep" and first.pid > 1 and first.state is TaskState.RUNNING
     assert {record.instance for record in emulator.runs("A")} == {first.instance_guid, second.instance_guid}
     assert target.stop_running_task("A", first.instance_guid.lower()) is True, "GUIDs match in either case"
     assert target.running_task("A", first.instance_guid) is None
-    assert target.running_tasks("A") == [second.refresh()]
+    assert [i.instance_guid for i in target.running_tasks("A")] == [second.instance_guid]
 
 
 def test_an_instance_that_never_started():
