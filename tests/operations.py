@@ -17,6 +17,9 @@ DAILY = task_xml(triggers=calendar_trigger("2026-01-01T08:00:00"))
 START = datetime.datetime(2026, 3, 1, tzinfo=datetime.timezone(datetime.timedelta(hours=2)))
 END = START + datetime.timedelta(days=3)
 
+# An instance GUID that no run has: the instance operations find nothing, and answer so.
+UNKNOWN_INSTANCE = "{00000000-0000-4000-8000-000000000000}"
+
 BACKEND = "morvane._morvane_backend"
 TASKS = "morvane._morvane_tasks"
 
@@ -98,6 +101,15 @@ OPERATIONS = [
     Operation("register_task", TASKS, "(task_name, definition, *, mode=morvane.RegisterMode.CREATE_OR_UPDATE)",
               ("RegisterTask",), lambda task: ((task, DAILY), {})),
     Operation("task_definition", TASKS, "(task_name)", ("get_Xml",), on_task),
+    Operation("start_task", TASKS, "(task_name, *, parameters=None)",
+              ("SafeArrayCreateVector", "RunEx", "get_InstanceGuid", "get_CurrentAction", "get_EnginePID"),
+              lambda task: ((task,), {"parameters": ["a", "b"]})),
+    Operation("running_tasks", TASKS, "(task_name=None, *, hidden=False)", ("GetRunningTasks",),
+              lambda task: ((), {"hidden": True})),
+    Operation("running_task", TASKS, "(task_name, instance_guid)", ("GetInstances",),
+              lambda task: ((task, UNKNOWN_INSTANCE), {})),
+    Operation("stop_running_task", TASKS, "(task_name, instance_guid)", ("GetInstances",),
+              lambda task: ((task, UNKNOWN_INSTANCE), {})),
 ]
 SPECIFIED = [operation for operation in OPERATIONS if operation.specified]
 

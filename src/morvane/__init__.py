@@ -27,6 +27,17 @@
     list_folders(path="\\", *, recursive=False)
                                       the paths from the root ("\\Ops\\Nightly") of a
                                       folder's subfolders (and of theirs)
+    start_task(task_name, *, parameters=None)
+                                      start a task now (parameters: at most 32 str for
+                                      $(Arg0)...$(Arg31)); returns its RunningTask
+    running_tasks(task_name=None, *, hidden=False)
+                                      the running instances of a task, or of all, as RunningTask
+    running_task(task_name, instance_guid), stop_running_task(task_name, instance_guid)
+                                      one instance read anew (None once ended); stop it (True
+                                      when it was running)
+
+A RunningTask (instance_guid, path, name, current_action, pid, state) has refresh(), stop() and
+wait(timeout=None), which returns the task's last result once the instance has ended.
 
 Task names are relative to the root folder of the task library ("Backup" or "Folder\\Backup").
 A failure of the scheduler raises TaskSchedulerError, or TaskPermissionError when access is
@@ -59,6 +70,10 @@ from morvane._morvane_tasks import (
     list_tasks,
     register_task,
     run_times,
+    running_task,
+    running_tasks,
+    start_task,
+    stop_running_task,
     stop_task,
     task_definition,
     task_info,
@@ -70,6 +85,7 @@ from morvane.errors import TaskPermissionError, TaskSchedulerError
 TYPE_CHECKING = False
 if TYPE_CHECKING:
     from morvane.register_mode import RegisterMode
+    from morvane.running_instance import RunningTask
     from morvane.task_file import TaskFileDecodeError, read_task_xml
     from morvane.task_records import TaskInfo, TaskState
 del TYPE_CHECKING
@@ -79,6 +95,7 @@ del TYPE_CHECKING
 # calls task_exists needs none of them.
 _LAZY = {
     "RegisterMode": "morvane.register_mode",
+    "RunningTask": "morvane.running_instance",
     "TaskInfo": "morvane.task_records",
     "TaskState": "morvane.task_records",
     "TaskFileDecodeError": "morvane.task_file",
@@ -99,6 +116,7 @@ def __dir__() -> list[str]:
 
 __all__ = [
     "RegisterMode",
+    "RunningTask",
     "Scheduler",
     "TaskFileDecodeError",
     "TaskInfo",
@@ -117,6 +135,10 @@ __all__ = [
     "register_xml",
     "run_task",
     "run_times",
+    "running_task",
+    "running_tasks",
+    "start_task",
+    "stop_running_task",
     "stop_task",
     "task_definition",
     "task_exists",

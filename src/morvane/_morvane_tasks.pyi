@@ -5,6 +5,9 @@ from typing import Literal, Protocol, Self
 
 from morvane.definition import TaskDefinition
 from morvane.register_mode import RegisterMode
+from collections.abc import Iterable
+
+from morvane.running_instance import RunningTask
 from morvane.task_records import TaskInfo
 
 class _WritesXml(Protocol):
@@ -52,6 +55,20 @@ def register_task(
 
 def task_definition(task_name: str) -> TaskDefinition:
     """The registered definition of a task as a morvane.definition.TaskDefinition."""
+def start_task(task_name: str, *, parameters: Iterable[str] | None = None) -> RunningTask:
+    """Starts a registered task now and returns its instance as a RunningTask. parameters (a sequence
+    of at most 32 str, or None) replace $(Arg0) to $(Arg31) in the task's Exec actions."""
+
+def running_tasks(task_name: str | None = None, *, hidden: bool = False) -> list[RunningTask]:
+    """The running instances of a task, or of every task when task_name is None (hidden tasks' too
+    when hidden), as RunningTask."""
+
+def running_task(task_name: str, instance_guid: str) -> RunningTask | None:
+    """The task's running instance of that GUID as a RunningTask, read anew; None once it has ended."""
+
+def stop_running_task(task_name: str, instance_guid: str) -> bool:
+    """Stops the task's running instance of that GUID: True when it was running, False when it had
+    already ended."""
 
 class Scheduler:
     """One connection to the Task Scheduler service, kept open for any number of task operations from any number
@@ -100,6 +117,17 @@ class Scheduler:
         only, UPDATE replaces an existing one only, CREATE_OR_UPDATE either."""
     def task_definition(self, task_name: str) -> TaskDefinition:
         """The registered definition of a task as a morvane.definition.TaskDefinition."""
+    def start_task(self, task_name: str, *, parameters: Iterable[str] | None = None) -> RunningTask:
+        """Starts a registered task now and returns its instance as a RunningTask. parameters (a sequence
+        of at most 32 str, or None) replace $(Arg0) to $(Arg31) in the task's Exec actions."""
+    def running_tasks(self, task_name: str | None = None, *, hidden: bool = False) -> list[RunningTask]:
+        """The running instances of a task, or of every task when task_name is None (hidden tasks' too
+        when hidden), as RunningTask."""
+    def running_task(self, task_name: str, instance_guid: str) -> RunningTask | None:
+        """The task's running instance of that GUID as a RunningTask, read anew; None once it has ended."""
+    def stop_running_task(self, task_name: str, instance_guid: str) -> bool:
+        """Stops the task's running instance of that GUID: True when it was running, False when it had
+        already ended."""
     def close(self) -> None:
         """Closes the session; calls already running finish on its connection. Idempotent."""
     @property

@@ -36,6 +36,9 @@ examples (names in single quotes, so that a shell keeps their backslashes):
   morvane register 'Tools\\Backup' - < backup.xml
   morvane register 'Backup' b.xml --create-only  fails if Backup exists (--update-only: if it does not)
   morvane run 'Backup'                    start it now (does not wait for it)
+  morvane run 'Backup' --wait --timeout 60
+                                          start it, wait for its end, print its result
+  morvane running 'Backup'                its running instances (without a name: every task's)
   morvane exists 'Backup' && echo present
   morvane delete 'Backup'
   morvane list '\\' -r --hidden            every task of every folder, hidden ones too
@@ -59,6 +62,8 @@ exit statuses:
      demand, or an instance is running and it runs no second one)
   7  "mkdir": the folder, or a task of its name, exists already
   8  "rmdir": the folder is not empty
+  9  "run --wait": the run ended with a result other than 0
+  10 "run --wait --timeout": the run had not ended in time (it runs on)
 
 A reader that goes away (morvane list -r | head -1) ends the command quietly, by SIGPIPE.
 """
@@ -187,6 +192,19 @@ def _parser() -> argparse.ArgumentParser:
     only.add_argument("--create-only", action="store_true", help="fail when a task of that name exists")
     only.add_argument("--update-only", action="store_true", help="fail when no task of that name exists")
     verb("run", "start a registered task now")
+    run = verb("run", "start a registered task now")
+    run.add_argument("--wait", action="store_true", help="wait for the run to end and print its result")
+    run.add_argument(
+        "--timeout", metavar="S", type=_seconds,
+        help="with --wait: give up after S seconds (exit status 10), leaving the run running",
+    )
+    instances = verbs.add_parser(
+        "running", help="print the running instances of a task, or of every task",
+        description="print the running instances of a task, or of every task", parents=[common],
+    )
+    instances.add_argument("name", metavar="NAME", nargs="?", type=_task_name, help="the task (default: every task)")
+    instances.add_argument("--hidden", action="store_true", help="hidden tasks' instances as well")
+    instances.add_argument("--json", action="store_true", help="print JSON: the keys are RunningTask's field names")
     verb("delete", "remove a registered task")
     verb("exists", "exit with 0 when the task exists, 1 when it does not")
     if EMULATED:
@@ -238,6 +256,18 @@ def _parser() -> argparse.ArgumentParser:
         help=f"how many run times at most (default {_DEFAULT_COUNT})",
     )
     return parser
+
+
+def _seconds(text: str) -> float:
+    import argparse
+
+    try:
+        seconds = float(text)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"not a number of seconds: {text!r}") from None
+    if not seconds >= 0 or seconds == float("inf"):
+        raise argparse.ArgumentTypeError(f"not a number of seconds: {text!r}")
+    return seconds
 
 
 def _definition(file: str) -> str:
@@ -435,19 +465,48 @@ def _quoting_hint(scheduler: morvane.Scheduler, arguments: argparse.Namespace) -
     )
 
 
-def _run(scheduler: morvane.Scheduler, name: str) -> ExitStatus:
-    """Starts the task, and says so when the service starts nothing, which it answers with success."""
+def _run(scheduler: morvane.Scheduler, arguments: argparse.Namespace) -> ExitStatus:
+    """Starts the task, and says so when the service starts nothing, which it answers with success;
+    with --wait, waits for the run's end and prints its result."""
     from morvane.run_refusal import queued_behind, why_not_started
 
+    name: str = arguments.name
+    wait = getattr(arguments, "wait", False)
+    if getattr(arguments, "timeout", None) is not None and not wait:
+        raise _Failure("--timeout goes with --wait", ExitStatus.BAD_INPUT)
     # Read before the start: afterwards the run just started would be the one running.
     info = scheduler.task_info(name)
     running = info.state.name == "RUNNING"
     xml = scheduler.task_xml(name) if info.enabled else ""
-    scheduler.run_task(name)
+    if not wait:
+        scheduler.run_task(name)
+    else:
+        instance = scheduler.start_task(name)
     if reason := why_not_started(info.enabled, running, xml):
         raise _Failure(f"nothing started: {reason}", ExitStatus.NOT_STARTED)
     if queued_behind(running, xml):
         _note("run", name, "queued: it starts when the running instance ends (MultipleInstancesPolicy Queue)")
+    if not wait:
+        return ExitStatus.OK
+    try:
+        result = instance.wait(arguments.timeout)
+    except TimeoutError:
+        raise _Failure(f"still running after {arguments.timeout:g} s (left running)", ExitStatus.TIMED_OUT) from None
+    _emit(f"{shown_name(name)}: ended with result {result} (0x{result:08X})")
+    return ExitStatus.OK if result == 0 else ExitStatus.RUN_FAILED
+
+
+def _print_instances(scheduler: morvane.Scheduler, arguments: argparse.Namespace) -> ExitStatus:
+    """One line per running instance: path, GUID, state, engine process id, current action."""
+    instances = scheduler.running_tasks(arguments.name, hidden=arguments.hidden)
+    if arguments.json:
+        _print_json([
+            {"instance_guid": i.instance_guid, "path": i.path, "name": i.name, "current_action": i.current_action,
+             "pid": i.pid, "state": i.state.name} for i in instances
+        ])
+        return ExitStatus.OK
+    for i in instances:
+        _emit(f"{i.path}\t{i.instance_guid}\t{i.state.name}\t{i.pid}\t{i.current_action}")
     return ExitStatus.OK
 
 
@@ -483,7 +542,9 @@ def _perform_verb(scheduler: morvane.Scheduler, arguments: argparse.Namespace, d
                 RegisterMode.UPDATE if arguments.update_only else RegisterMode.CREATE_OR_UPDATE)
         scheduler.register_task(name, definition, mode=mode)
     elif verb == "run":
-        return _run(scheduler, name)
+        return _run(scheduler, arguments)
+    elif verb == "running":
+        return _print_instances(scheduler, arguments)
     elif verb == "delete":
         # The service's DeleteTask also removes an empty folder of that name; the command removes
         # tasks only.
@@ -593,6 +654,8 @@ def _parsed_simply(argv: Sequence[str]) -> argparse.Namespace | None:
     if len(words) != 2 or words[0] not in _NAME_ONLY_VERBS:
         return None
     arguments.verb, arguments.name = words  # type: ignore[attr-defined]
+    if arguments.verb == "run":  # type: ignore[attr-defined]
+        arguments.wait, arguments.timeout = False, None  # type: ignore[attr-defined]
     return arguments  # type: ignore[return-value]
 
 
@@ -600,7 +663,8 @@ def main(argv: Sequence[str] | None = None) -> int:
     """Runs the command line with argv (sys.argv[1:] when None); returns the exit status."""
     given = sys.argv[1:] if argv is None else argv
     arguments = _parsed_simply(given) or _parser().parse_args(given)
-    where = f"morvane {arguments.verb} {shown_name(arguments.name)}"
+    # "running" alone names no task.
+    where = f"morvane {arguments.verb}" + (f" {shown_name(arguments.name)}" if arguments.name is not None else "")
     try:
         status = _perform(arguments)
         _flush_output()
@@ -608,7 +672,7 @@ def main(argv: Sequence[str] | None = None) -> int:
     except _Failure as failure:
         line, status = failure.line, failure.status
     except TaskSchedulerError as error:  # opening the session
-        line, status = _scheduler_failure(error, arguments.name), status_of(error)
+        line, status = _scheduler_failure(error, arguments.name or "\\"), status_of(error)
     except ValueError as error:  # a NUL in a name or path, a name the emulator cannot take
         line, status = str(error), ExitStatus.BAD_INPUT
     print(_one_line(f"{where}: {line}"), file=sys.stderr)

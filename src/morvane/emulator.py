@@ -371,7 +371,8 @@ class RunRecord:
     started" (which ends its run: no later action starts), or "lost" when the runner died
     (killed) before recording the action's end: the run failed, and nothing runs any more. time
     is when the action was recorded (queued, or about to start), start_time when its process
-    started.
+    started. instance is the run's instance GUID (RunningTask.instance_guid); None in records
+    made before runs had one.
     """
 
     time: float
@@ -383,6 +384,7 @@ class RunRecord:
     run: int = 0
     state: str = "ended"
     start_time: float | None = None
+    instance: str | None = None
 
 
 def runs(task_name: str) -> list[RunRecord]:
@@ -411,6 +413,7 @@ def _run_record(entry: dict[str, Any]) -> RunRecord:
     time, argv, pid, error = entry["time"], entry["argv"], entry["pid"], entry["error"]
     end_time, exit_code, run, state = entry["end_time"], entry["exit_code"], entry["run"], entry["state"]
     start_time = entry.get("start_time")  # not in records made before it was kept
+    instance = entry.get("instance")  # nor the instance GUID
     if (
         not isinstance(time, (int, float))
         or not isinstance(argv, list)
@@ -419,6 +422,7 @@ def _run_record(entry: dict[str, Any]) -> RunRecord:
         or not _optional(error, str)
         or not _optional(end_time, (int, float))
         or not _optional(start_time, (int, float))
+        or not (instance is None or isinstance(instance, str))
         or not _optional(exit_code, int)
         or not isinstance(run, int)
         or not isinstance(state, str)
@@ -426,7 +430,7 @@ def _run_record(entry: dict[str, Any]) -> RunRecord:
         raise TypeError(f"a record of an unexpected shape: {entry!r}")
     return RunRecord(
         time=time, argv=tuple(argv), pid=pid, error=error, end_time=end_time, exit_code=exit_code, run=run,
-        state=state, start_time=start_time,
+        state=state, start_time=start_time, instance=instance,
     )
 
 

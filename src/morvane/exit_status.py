@@ -34,6 +34,11 @@ class ExitStatus(enum.IntEnum):
     EXISTS = 7
     #: ``morvane rmdir``: the folder holds tasks or folders.
     NOT_EMPTY = 8
+    #: ``morvane run --wait``: the run ended with a result other than 0 (its last action's exit
+    #: code, or the service's code for a run that was stopped or could not start an action).
+    RUN_FAILED = 9
+    #: ``morvane run --wait --timeout S``: the run had not ended after S seconds (it runs on).
+    TIMED_OUT = 10
 
 
 # ERROR_FILE_NOT_FOUND and ERROR_PATH_NOT_FOUND as HRESULTs: a missing task, a missing folder;

@@ -56,3 +56,38 @@ def test_stop_says_when_nothing_ran(capsys):
     morvane.run_task("Sleeper")
     assert command(capsys, "stop", "Sleeper") == (0, "", "")
     assert emulator.wait_runs("Sleeper") == 0
+
+
+def exiting(code, seconds=0):
+    return TASK_XML.replace("<Command>/bin/true</Command>",
+                            f"<Command>/bin/sh</Command><Arguments>-c &quot;sleep {seconds}; exit {code}&quot;</Arguments>")
+
+
+# (definition, the options after the name, status, standard output, the tail of standard error)
+WAITS = [
+    (exiting(0), ["--wait"], 0, "'Job': ended with result 0 (0x00000000)\n", ""),
+    (exiting(3), ["--wait", "--timeout", "10"], 9, "'Job': ended with result 3 (0x00000003)\n", ""),
+    (exiting(0, 30), ["--wait", "--timeout", "0.1"], 10, "", "still running after 0.1 s (left running)\n"),
+    (exiting(0), ["--timeout", "1"], 2, "", "--timeout goes with --wait\n"),
+    (SLEEP_XML.replace("<Actions>", "<Settings><Enabled>false</Enabled></Settings><Actions>"), ["--wait"], 6, "",
+     "nothing started: the task is disabled (morvane enable lets it run)\n"),
+]
+
+
+@pytest.mark.parametrize("xml, options, status, out, tail", WAITS)
+def test_run_waits_for_the_result(capsys, xml, options, status, out, tail):
+    morvane.register_xml("Job", xml)
+    got, printed, err = command(capsys, "run", "Job", *options)
+    assert (got, printed) == (status, out) and err.endswith(tail)
+
+
+def test_running_lists_instances(capsys):
+    morvane.register_xml("Sleeper", with_settings("<MultipleInstancesPolicy>Parallel</MultipleInstancesPolicy>"))
+    first = morvane.start_task("Sleeper")
+    morvane.start_task("Sleeper")
+    status, out, err = command(capsys, "running")
+    assert (status, err) == (0, "") and [line.split("\t")[0] for line in out.splitlines()] == ["\\Sleeper"] * 2
+    assert out.split("\t")[1] == first.instance_guid
+    assert command(capsys, "running", "Sleeper", "--json")[1].count('"state": "RUNNING"') == 2
+    morvane.stop_task("Sleeper")
+    assert command(capsys, "running", "Sleeper") == (0, "", "")

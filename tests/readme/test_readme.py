@@ -51,7 +51,7 @@ def test_shell_lines(examples_copy):
         assert os.access(ROOT / script, os.X_OK)
         subprocess.run(["bash", "-n", ROOT / script], check=True)
     # The main job and the command line's round both saw the task start, and its end.
-    assert output.count(" whoami (pid ") == 2
+    assert output.count(" whoami (pid ") == 3  # the command line runs the example twice
     assert "registered, ran and deleted 'morvane example'" in output
     assert "Example is registered\n" in output and output.endswith("Example is gone\n")
 

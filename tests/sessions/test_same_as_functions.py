@@ -13,10 +13,20 @@ def registered():
     return [(info.path, info.enabled) for info in morvane.list_tasks(recursive=True, hidden=True)]
 
 
+def comparable(value):
+    """What two calls can answer alike: each start makes a new instance (its GUID, its process, and
+    whether a second one starts while the first runs), of the same task."""
+    if isinstance(value, list):
+        return [comparable(item) for item in value]
+    if isinstance(value, morvane.RunningTask):
+        return "RunningTask", value.path, value.name
+    return value
+
+
 def outcome(call):
     """What a call answered and the tasks it left, or what it raised."""
     try:
-        return "returned", call(), registered()
+        return "returned", comparable(call()), registered()
     except Exception as error:  # noqa: BLE001 - any exception is compared
         return "raised", type(error), str(error), error.args, getattr(error, "__notes__", None)
 

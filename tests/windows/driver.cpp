@@ -19,6 +19,7 @@
 
 #include "check_report.hpp"
 #include "folder_checks.hpp"
+#include "instance_checks.hpp"
 #include "local_offset_checks.hpp"
 #include "register_mode_checks.hpp"
 #include "scheduler/own_connection.hpp"
@@ -222,6 +223,7 @@ int main() {
     check_missing(report);
     check_life_cycle(report);
     check_reading(report);
+    check_instances(report);
     check_malformed_xml(report);
     check_register_modes(report);
     check_wide_name(report);

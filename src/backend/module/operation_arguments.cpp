@@ -8,6 +8,7 @@
 #include "module/datetime_api.hpp"
 #include "module/local_datetime.hpp"
 #include "module/type_mismatch.hpp"
+#include "scheduler/running_instances.hpp"
 
 namespace morvane::module {
 
@@ -87,6 +88,57 @@ Arguments<std::string_view, DefinitionText, scheduler::RegisterMode> registratio
     Result<scheduler::RegisterMode, PythonError> mode = register_mode_argument(slots[2], "mode");
     MORVANE_RETURN_IF_FAILED(mode);
     return std::tuple{task_name.value(), std::move(definition).value(), mode.value()};
+Arguments<std::string_view, std::optional<std::vector<std::string>>> start_task_arguments(BoundSlots slots) {
+    using Values = std::optional<std::vector<std::string>>;
+    Result<std::string_view, PythonError> task_name = task_name_text(slots[0], "task_name");
+    MORVANE_RETURN_IF_FAILED(task_name);
+    PyObject* parameters = slots[1];
+    if (parameters == nullptr || parameters == Py_None) return std::tuple{task_name.value(), Values()};
+    // A str is a sequence of str: taken as one, it would pass each character as a parameter.
+    if (PyUnicode_Check(parameters)) {
+        return Err{note_argument_failure(
+            "parameters",
+            PythonError::with_message(PyExc_TypeError, "parameters must be a sequence of str, not a str: "
+                                                       "pass [text] for one parameter"))};
+    }
+    // A tuple of the items: what another thread does to a list meanwhile cannot reach it.
+    PyRef sequence = PyRef::steal(PySequence_Tuple(parameters));
+    if (!sequence) return Err{note_argument_failure("parameters", fetch_error())};
+    const Py_ssize_t count = PyTuple_GET_SIZE(sequence.get());
+    if (count > static_cast<Py_ssize_t>(scheduler::most_run_parameters)) {
+        const std::string message = "at most " + std::to_string(scheduler::most_run_parameters) +
+                                    " parameters are taken ($(Arg0) to $(Arg31)), not " + std::to_string(count);
+        return Err{note_argument_failure("parameters", PythonError::with_message(PyExc_ValueError, message))};
+    }
+    std::vector<std::string> values;
+    values.reserve(static_cast<std::size_t>(count));
+    for (Py_ssize_t index = 0; index < count; ++index) {
+        Result<std::string_view, PythonError> text =
+            task_name_text(PyTuple_GET_ITEM(sequence.get(), index), "parameters");
+        MORVANE_RETURN_IF_FAILED(text);
+        values.emplace_back(text.value());
+    }
+    return std::tuple{task_name.value(), Values(std::move(values))};
+}
+
+Arguments<std::optional<std::string_view>, bool> running_tasks_arguments(BoundSlots slots) {
+    std::optional<std::string_view> task_name;
+    if (slots[0] != nullptr && slots[0] != Py_None) {
+        Result<std::string_view, PythonError> text = task_name_text(slots[0], "task_name");
+        MORVANE_RETURN_IF_FAILED(text);
+        task_name = text.value();
+    }
+    Result<bool, PythonError> hidden = flag_argument(slots[1], "hidden");
+    MORVANE_RETURN_IF_FAILED(hidden);
+    return std::tuple{task_name, hidden.value()};
+}
+
+Arguments<std::string_view, std::string_view> instance_arguments(BoundSlots slots) {
+    Result<std::string_view, PythonError> task_name = task_name_text(slots[0], "task_name");
+    MORVANE_RETURN_IF_FAILED(task_name);
+    Result<std::string_view, PythonError> instance_guid = task_name_text(slots[1], "instance_guid");
+    MORVANE_RETURN_IF_FAILED(instance_guid);
+    return std::tuple{task_name.value(), instance_guid.value()};
 }
 
 Arguments<std::string_view, scheduler::ListingScope> listing_arguments(BoundSlots slots) {

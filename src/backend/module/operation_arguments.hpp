@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <tuple>
+#include <vector>
 
 #include "module/definition_argument.hpp"
 #include "module/python_error.hpp"
@@ -58,6 +60,16 @@ Arguments<std::string_view> folder_path_arguments(BoundSlots slots);
 
 // (path='\\', *, recursive=False).
 Arguments<std::string_view, bool> folder_listing_arguments(BoundSlots slots);
+// (task_name, *, parameters=None): parameters are None or a sequence (not a str) of at most 32
+// str, each copied (the sequence may change once the lock is released), none holding a NUL
+// character (ValueError, as in a name).
+Arguments<std::string_view, std::optional<std::vector<std::string>>> start_task_arguments(BoundSlots slots);
+
+// (task_name=None, *, hidden=False): one task's instances, or all.
+Arguments<std::optional<std::string_view>, bool> running_tasks_arguments(BoundSlots slots);
+
+// (task_name, instance_guid).
+Arguments<std::string_view, std::string_view> instance_arguments(BoundSlots slots);
 
 // (folder='\\', *, recursive=False, hidden=False).
 Arguments<std::string_view, scheduler::ListingScope> listing_arguments(BoundSlots slots);

@@ -11,6 +11,7 @@
 #include "module/task_definition_object.hpp"
 #include "scheduler/folder_operations.hpp"
 #include "scheduler/task_control.hpp"
+#include "scheduler/running_instances.hpp"
 #include "scheduler/task_listing.hpp"
 #include "scheduler/task_operations.hpp"
 #include "scheduler/task_properties.hpp"
@@ -177,6 +178,55 @@ struct ListFolders {
     static constexpr auto result = text_list;
 };
 
+struct StartTask {
+    static constexpr const char* name = "start_task";
+    static constexpr std::array<Parameter, 2> parameters = {{
+        task_name_parameter,
+        {.name = "parameters", .default_text = "None", .keyword_only = true},
+    }};
+    static constexpr std::string_view doc =
+        "Starts a registered task now and returns its instance as a RunningTask. parameters (a sequence\n"
+        "of at most 32 str, or None) replace $(Arg0) to $(Arg31) in the task's Exec actions.";
+    static constexpr auto arguments = start_task_arguments;
+    static constexpr auto operation = scheduler::start_task;
+    static constexpr auto result = running_task_object;
+};
+
+struct RunningTasks {
+    static constexpr const char* name = "running_tasks";
+    static constexpr std::array<Parameter, 2> parameters = {{
+        {.name = "task_name", .default_text = "None"},
+        {.name = "hidden", .default_text = "False", .keyword_only = true},
+    }};
+    static constexpr std::string_view doc =
+        "The running instances of a task, or of every task when task_name is None (hidden tasks' too\n"
+        "when hidden), as RunningTask.";
+    static constexpr auto arguments = running_tasks_arguments;
+    static constexpr auto operation = scheduler::running_tasks;
+    static constexpr auto result = running_task_list;
+};
+
+struct RunningTask {
+    static constexpr const char* name = "running_task";
+    static constexpr std::array<Parameter, 2> parameters = {task_name_parameter, {.name = "instance_guid"}};
+    static constexpr std::string_view doc =
+        "The task's running instance of that GUID as a RunningTask, read anew; None once it has ended.";
+    static constexpr auto arguments = instance_arguments;
+    static constexpr auto operation = scheduler::running_task;
+    static constexpr auto result = optional_running_task;
+};
+
+struct StopRunningTask {
+    static constexpr const char* name = "stop_running_task";
+    static constexpr std::array<Parameter, 2> parameters = {task_name_parameter, {.name = "instance_guid"}};
+    static constexpr std::string_view doc =
+        "Stops the task's running instance of that GUID: True when it was running, False when it had\n"
+        "already ended.";
+    static constexpr auto arguments = instance_arguments;
+    static constexpr auto operation = scheduler::stop_running_task;
+    static constexpr auto result = bool_result;
+};
+
 }  // namespace morvane::module::operations
 
 namespace morvane::module {
@@ -189,7 +239,9 @@ using BackendOperations =
 using TaskOperations = Catalogue<operations::ListTasks, operations::TaskInfo, operations::TaskXml,
                                  operations::EnableTask, operations::DisableTask, operations::StopTask,
                                  operations::RunTimes, operations::CreateFolder, operations::DeleteFolder,
-                                 operations::ListFolders, operations::RegisterTask, operations::TaskDefinition>;
+                                 operations::ListFolders, operations::RegisterTask, operations::TaskDefinition,
+                                 operations::StartTask, operations::RunningTasks, operations::RunningTask,
+                                 operations::StopRunningTask>;
 
 // Scheduler serves every operation, as methods.
 using SchedulerOperations = JoinedCatalogue<BackendOperations, TaskOperations>::type;

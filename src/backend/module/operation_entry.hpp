@@ -19,9 +19,12 @@ inline constexpr CallSignature row_signature = call_signature<Row>(Calls::class_
 
 // Binds the call and converts its arguments under the interpreter lock (a malformed call never
 // reaches the scheduler), runs the scheduler operation through the runner, and makes the result
-// or hands on the exception.
+// or hands on the exception. A result maker that takes a second argument is given the object the
+// call came through (the Scheduler, or None for a module function), so that what it makes can
+// reach the service the same way again.
 template <class Row, class Calls>
-ObjectResult operation_body(const Runner<Calls>& runner, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+ObjectResult operation_body(const Runner<Calls>& runner, PyObject* origin, PyObject* const* args, Py_ssize_t nargs,
+                            PyObject* kwnames) {
     std::array<PyObject*, Row::parameters.size()> slots{};
     MORVANE_RETURN_IF_FAILED(bind_arguments(row_signature<Row, Calls>, args, nargs, kwnames, slots));
     auto arguments = Row::arguments(slots);
@@ -33,6 +36,8 @@ ObjectResult operation_body(const Runner<Calls>& runner, PyObject* const* args, 
     MORVANE_RETURN_IF_FAILED(outcome);
     if constexpr (std::is_void_v<typename decltype(outcome)::value_type>) {
         return Row::result();
+    } else if constexpr (requires { Row::result(outcome.value(), origin); }) {
+        return Row::result(outcome.value(), origin);
     } else {
         return Row::result(outcome.value());
     }
@@ -41,7 +46,9 @@ ObjectResult operation_body(const Runner<Calls>& runner, PyObject* const* args, 
 // METH_FASTCALL | METH_KEYWORDS, with METH_STATIC for a module function.
 template <class Row, class Calls>
 PyObject* operation_entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
-    return call_frame([&] { return operation_body<Row>(Runner<Calls>{Calls::of(self)}, args, nargs, kwnames); });
+    PyObject* const origin = Calls::class_name.empty() ? Py_None : self;
+    return call_frame(
+        [&] { return operation_body<Row>(Runner<Calls>{Calls::of(self)}, origin, args, nargs, kwnames); });
 }
 
 // Whether the PyMethodDef doc carries the row's docstring after its text signature (without it,

@@ -2,6 +2,7 @@
 #include "module/operation_results.hpp"
 
 #include "module/local_datetime.hpp"
+#include "module/running_task_objects.hpp"
 #include "module/task_info_objects.hpp"
 
 namespace morvane::module {
@@ -57,6 +58,25 @@ ObjectResult text_list(const std::vector<std::string>& texts) {
         PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(index), std::move(text).value().release());
     }
     return list;
+}
+
+ObjectResult running_task_object(const scheduler::InstanceRecord& record, PyObject* origin) {
+    return make_running_task(record, origin);
+}
+
+ObjectResult running_task_list(const std::vector<scheduler::InstanceRecord>& records, PyObject* origin) {
+    PyRef list = new_list(records.size());
+    for (std::size_t index = 0; index < records.size(); ++index) {
+        ObjectResult instance = make_running_task(records[index], origin);
+        if (!instance) return instance;
+        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(index), std::move(instance).value().release());
+    }
+    return list;
+}
+
+ObjectResult optional_running_task(const std::optional<scheduler::InstanceRecord>& record, PyObject* origin) {
+    if (!record) return PyRef::borrow(Py_None);
+    return make_running_task(*record, origin);
 }
 
 }  // namespace morvane::module

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "module/call_frame.hpp"
+#include "scheduler/running_instances.hpp"
 #include "scheduler/task_record.hpp"
 
 namespace morvane::module {
@@ -22,5 +23,11 @@ ObjectResult definition_text(const std::string& xml);
 ObjectResult datetime_list(const std::vector<long long>& instants);
 // A list of str, from UTF-8 texts.
 ObjectResult text_list(const std::vector<std::string>& texts);
+
+// A RunningTask, a list of them, or a RunningTask or None (an instance that ended), each tied to
+// `origin` (the Scheduler that made it, or None).
+ObjectResult running_task_object(const scheduler::InstanceRecord& record, PyObject* origin);
+ObjectResult running_task_list(const std::vector<scheduler::InstanceRecord>& records, PyObject* origin);
+ObjectResult optional_running_task(const std::optional<scheduler::InstanceRecord>& record, PyObject* origin);
 
 }  // namespace morvane::module

@@ -15,12 +15,22 @@ constinit OnceCell task_state_class;
 // TaskState's members, by the service's number: a listing names one per task.
 constinit OnceCell task_state_members[5];
 
-PyObject* task_info_attribute(const char* name) {
-    PyRef module = PyRef::steal(PyImport_ImportModule("morvane.task_records"));
-    if (!module) throw InternalFailure("could not import morvane.task_records: " + fetch_error().describe());
+PyObject* task_info_attribute(const char* name) { return package_attribute("morvane.task_records", name); }
+
+}  // namespace
+
+PyRef make_integer(long long value) {
+    PyRef object = PyRef::steal(PyLong_FromLongLong(value));
+    if (!object) throw InternalFailure("could not make a task's number: " + fetch_error().describe());
+    return object;
+}
+
+PyObject* package_attribute(const char* module_name, const char* name) {
+    PyRef module = PyRef::steal(PyImport_ImportModule(module_name));
+    if (!module) throw InternalFailure(std::string("could not import ") + module_name + ": " + fetch_error().describe());
     PyObject* attribute = PyObject_GetAttrString(module.get(), name);
     if (attribute == nullptr)
-        throw InternalFailure(std::string("morvane.task_records has no ") + name + ": " + fetch_error().describe());
+        throw InternalFailure(std::string(module_name) + " has no " + name + ": " + fetch_error().describe());
     return attribute;
 }
 
@@ -30,36 +40,26 @@ PyRef make_text(std::string_view text) {
     return object;
 }
 
-PyRef make_integer(long long value) {
-    PyRef object = PyRef::steal(PyLong_FromLongLong(value));
-    if (!object) throw InternalFailure("could not make a task's number: " + fetch_error().describe());
-    return object;
-}
-
-// A positional call of a class; its failure, or what it raised, is the error.
-Result<PyRef, PythonError> call(PyObject* callable, PyObject** arguments, std::size_t count) {
-    // arguments[-1] is a spare slot that the callee may borrow.
+Result<PyRef, PythonError> call_positionally(PyObject* callable, PyObject** arguments, std::size_t count) {
     PyRef made =
         PyRef::steal(PyObject_Vectorcall(callable, arguments, count | PY_VECTORCALL_ARGUMENTS_OFFSET, nullptr));
     if (!made) return Err{fetch_error()};
     return made;
 }
 
-// The member of TaskState for a state, made by calling the class once per number.
+// Made by calling the class once per number.
 PyObject* task_state_member(scheduler::TaskState state) {
     const int number = static_cast<int>(state);
     return task_state_members[number].get([number] {
         PyObject* state_class = task_state_class.get([] { return task_info_attribute("TaskState"); });
         PyRef value = make_integer(number);
         PyObject* arguments[] = {nullptr, value.get()};
-        Result<PyRef, PythonError> member = call(state_class, arguments + 1, 1);
+        Result<PyRef, PythonError> member = call_positionally(state_class, arguments + 1, 1);
         if (!member) throw InternalFailure("TaskState has no member " + std::to_string(number) + ": " +
                                            std::move(member).error().describe());
         return std::move(member).value().release();
     });
 }
-
-}  // namespace
 
 Result<PyRef, PythonError> make_task_info(const scheduler::TaskRecord& record, LocalDatetimeMaker& times) {
     PyObject* info_class = task_info_class.get([] { return task_info_attribute("TaskInfo"); });
@@ -80,7 +80,7 @@ Result<PyRef, PythonError> make_task_info(const scheduler::TaskRecord& record, L
                              next_run_time.get(),
                              last_task_result.get(),
                              missed_runs.get()};
-    return call(info_class, arguments + 1, 8);
+    return call_positionally(info_class, arguments + 1, 8);
 }
 
 }  // namespace morvane::module

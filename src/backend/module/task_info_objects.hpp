@@ -1,6 +1,9 @@
-// task_info_objects.hpp: TaskInfo objects of the package's module morvane.task_records, made from the
+// task_info_objects.hpp: TaskInfo objects (and the helpers the package's other records share) of the package's module morvane.task_records, made from the
 // scheduler's task records.
 #pragma once
+
+#include <cstddef>
+#include <string_view>
 
 #include "module/local_datetime.hpp"
 #include "module/py_ref.hpp"
@@ -14,6 +17,21 @@ namespace morvane::module {
 // last_task_result, number_of_missed_runs). The classes and TaskState's members are looked up once
 // per process, on first need (failing then is an InternalFailure: the package is broken); what
 // calling TaskInfo raises is the error.
+// The member of TaskState for the state (borrowed: the members live as long as the process).
+PyObject* task_state_member(scheduler::TaskState state);
+
+// A class or function of a module of the package, looked up anew (the caller keeps it); failing
+// is an InternalFailure: the package is broken.
+PyObject* package_attribute(const char* module, const char* name);
+
+// A positional call of a class; its failure, or what it raised, is the error. arguments[-1] is a
+// spare slot that the callee may borrow.
+Result<PyRef, PythonError> call_positionally(PyObject* callable, PyObject** arguments, std::size_t count);
+
+// A new str of the text, a new int; failing is an InternalFailure.
+PyRef make_text(std::string_view text);
+PyRef make_integer(long long value);
+
 Result<PyRef, PythonError> make_task_info(const scheduler::TaskRecord& record, LocalDatetimeMaker& times);
 
 }  // namespace morvane::module

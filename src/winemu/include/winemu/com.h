@@ -62,8 +62,17 @@ WINEMU_API UINT SysStringLen(BSTR pbstr);
 WINEMU_API void SysFreeString(BSTR bstrString);
 
 WINEMU_API void VariantInit(VARIANT* pvarg);
-// Frees what the VARIANT holds (a BSTR; a reference to an object) and leaves it VT_EMPTY.
+// Frees what the VARIANT owns (a BSTR, an array and its elements, a reference) and leaves it VT_EMPTY.
 WINEMU_API HRESULT VariantClear(VARIANT* pvarg);
+
+// One-dimensional arrays of BSTRs or VARIANTs, as RunEx takes its parameters.
+WINEMU_API SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements);
+WINEMU_API HRESULT SafeArrayDestroy(SAFEARRAY* psa);
+WINEMU_API HRESULT SafeArrayAccessData(SAFEARRAY* psa, void** ppvData);
+WINEMU_API HRESULT SafeArrayUnaccessData(SAFEARRAY* psa);
+WINEMU_API HRESULT SafeArrayGetLBound(SAFEARRAY* psa, UINT nDim, LONG* plLbound);
+WINEMU_API HRESULT SafeArrayGetUBound(SAFEARRAY* psa, UINT nDim, LONG* plUbound);
+WINEMU_API HRESULT SafeArrayGetVartype(SAFEARRAY* psa, VARTYPE* pvt);
 
 // The task allocator: what a service call hands to its caller (GetRunTimes' array) is freed with it.
 WINEMU_API LPVOID CoTaskMemAlloc(SIZE_T cb);

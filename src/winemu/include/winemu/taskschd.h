@@ -10,6 +10,8 @@ inline constexpr IID IID_ITaskFolder = {0x8CFAC062, 0xA080, 0x4C15, {0x9A, 0x88,
 inline constexpr IID IID_IRegisteredTask = {
     0x9C86F320, 0xDEE3, 0x4DD1, {0xB9, 0x72, 0xA3, 0x03, 0xF2, 0x6B, 0x06, 0x1E}};
 inline constexpr IID IID_IRunningTask = {0x653758FB, 0x7B9A, 0x4F1E, {0xA4, 0x71, 0xBE, 0xEB, 0x8E, 0x9B, 0x83, 0x4E}};
+inline constexpr IID IID_IRunningTaskCollection = {
+    0x6A67614B, 0x6828, 0x4FEC, {0xAA, 0x54, 0x6D, 0x52, 0xE8, 0xF1, 0xF2, 0xDB}};
 inline constexpr IID IID_IRegisteredTaskCollection = {
     0x86627EB4, 0x42A7, 0x41E4, {0xA4, 0xD9, 0xAC, 0x33, 0xA7, 0x2F, 0x2D, 0x52}};
 inline constexpr IID IID_ITaskFolderCollection = {
@@ -57,7 +59,6 @@ enum TASK_STATE {
 
 // Interfaces that winemu names but does not provide.
 struct ITaskDefinition;
-struct IRunningTaskCollection;
 struct IRegisteredTask;
 struct ITaskFolder;
 
@@ -83,6 +84,13 @@ struct IRunningTask : IDispatch {
     virtual HRESULT STDMETHODCALLTYPE Stop() = 0;
     virtual HRESULT STDMETHODCALLTYPE Refresh() = 0;
     virtual HRESULT STDMETHODCALLTYPE get_EnginePID(DWORD* pPID) = 0;
+};
+
+// Items are numbered from 1.
+struct IRunningTaskCollection : IDispatch {
+    virtual HRESULT STDMETHODCALLTYPE get_Count(LONG* count) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Item(VARIANT index, IRunningTask** ppRunningTask) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** penum) = 0;
 };
 
 struct IRegisteredTask : IDispatch {

@@ -78,6 +78,9 @@ inline constexpr HRESULT E_UNEXPECTED = hresult_of(0x8000FFFFu);
 inline constexpr HRESULT E_ACCESSDENIED = hresult_of(0x80070005u);
 inline constexpr HRESULT E_OUTOFMEMORY = hresult_of(0x8007000Eu);
 inline constexpr HRESULT E_INVALIDARG = hresult_of(0x80070057u);
+inline constexpr HRESULT DISP_E_TYPEMISMATCH = hresult_of(0x80020005u);
+inline constexpr HRESULT DISP_E_BADINDEX = hresult_of(0x8002000Bu);
+inline constexpr HRESULT DISP_E_ARRAYISLOCKED = hresult_of(0x8002000Du);
 inline constexpr HRESULT CLASS_E_NOAGGREGATION = hresult_of(0x80040110u);
 inline constexpr HRESULT REGDB_E_CLASSNOTREG = hresult_of(0x80040154u);
 inline constexpr HRESULT CO_E_NOTINITIALIZED = hresult_of(0x800401F0u);
@@ -171,6 +174,7 @@ enum VARENUM : VARTYPE {
     VT_BSTR = 8,
     VT_DISPATCH = 9,
     VT_BOOL = 11,
+    VT_VARIANT = 12,
     VT_I1 = 16,
     VT_UI1 = 17,
     VT_UI2 = 18,
@@ -179,10 +183,28 @@ enum VARENUM : VARTYPE {
     VT_UI8 = 21,
     VT_INT = 22,
     VT_UINT = 23,
+    VT_ARRAY = 0x2000,  // a flag: a SAFEARRAY of the type in the low bits
 };
 
 struct IUnknown;
 struct IDispatch;
+
+// A SAFEARRAY's bounds in one dimension, and the array, laid out as OleAut32 lays them out.
+struct SAFEARRAYBOUND {
+    ULONG cElements;
+    LONG lLbound;
+};
+struct SAFEARRAY {
+    USHORT cDims;
+    USHORT fFeatures;
+    ULONG cbElements;
+    ULONG cLocks;
+    void* pvData;
+    SAFEARRAYBOUND rgsabound[1];
+};
+inline constexpr USHORT FADF_HAVEVARTYPE = 0x0080;
+inline constexpr USHORT FADF_BSTR = 0x0100;
+inline constexpr USHORT FADF_VARIANT = 0x0800;
 
 // VARIANT's VT_RECORD member: named here, since a type declared inside an anonymous union is an
 // extension of C++ (Clang warns of it).
@@ -212,6 +234,7 @@ struct VARIANT {
         BSTR bstrVal;
         IUnknown* punkVal;
         IDispatch* pdispVal;
+        SAFEARRAY* parray;
         VARIANT_RECORD brecVal;
     };
 };

@@ -89,9 +89,15 @@ WINEMU_API HRESULT VariantClear(VARIANT* pvarg) {
     winemu::PlatformCall call("VariantClear", winemu::ErrorInfoUse::keeps);
     if (!pvarg) return call.returns(E_INVALIDARG);
     call.variant("variant", *pvarg);
-    // Only what winemu hands out in a VARIANT is owned by one: a BSTR, a reference to an object.
-    if (pvarg->vt == VT_BSTR) SysFreeString(pvarg->bstrVal);
-    if (pvarg->vt == VT_DISPATCH && pvarg->pdispVal) pvarg->pdispVal->Release();
+    // Only what winemu hands out in a VARIANT is owned by one: a BSTR, an array and its elements,
+    // a reference to an object.
+    if (pvarg->vt & VT_ARRAY) {
+        if (const HRESULT destroyed = SafeArrayDestroy(pvarg->parray); FAILED(destroyed)) return call.returns(destroyed);
+    } else if (pvarg->vt == VT_BSTR) {
+        SysFreeString(pvarg->bstrVal);
+    } else if (pvarg->vt == VT_DISPATCH && pvarg->pdispVal) {
+        pvarg->pdispVal->Release();
+    }
     VariantInit(pvarg);
     return call.returns(S_OK);
 }

@@ -76,7 +76,9 @@ std::optional<long> number_after(std::string_view text, std::string_view key) {
 std::string run_record_outcome(const RunRecord& record) { return outcome_field(record, record.error); }
 
 std::string run_record_line(const RunRecord& record) {
-    std::string line = std::string(record_start) + time_text(record.time) + ", \"argv\": [";
+    std::string line = std::string(record_start) + time_text(record.time);
+    if (!record.instance.empty()) line += ", \"instance\": " + json_string(record.instance);
+    line += ", \"argv\": [";
     for (std::size_t i = 0; i < record.argv.size(); ++i) line += (i ? ", " : "") + json_string(record.argv[i]);
     return line + "], " + run_record_outcome(record) + "}\n";
 }
@@ -101,6 +103,45 @@ std::optional<RecordOutcome> read_outcome(std::string_view line) {
                       line.find("\"state\": \"running\"") != std::string_view::npos;
     outcome.closed = !outcome.pending && line.find("\"last\": true") != std::string_view::npos;
     return outcome;
+}
+
+std::optional<std::string> json_string_text(std::string_view quoted) {
+    if (quoted.size() < 2 || quoted.front() != '"' || quoted.back() != '"') return std::nullopt;
+    quoted = quoted.substr(1, quoted.size() - 2);
+    std::string text;
+    for (std::size_t i = 0; i < quoted.size(); ++i) {
+        if (quoted[i] != '\\') {
+            text.push_back(quoted[i]);
+            continue;
+        }
+        if (++i == quoted.size()) return std::nullopt;
+        if (quoted[i] != 'u') {
+            text.push_back(quoted[i]);  // json_string escapes only '"' and '\\' so, and controls as \u
+            continue;
+        }
+        unsigned unit = 0;
+        if (i + 4 >= quoted.size()) return std::nullopt;
+        const auto read = std::from_chars(quoted.data() + i + 1, quoted.data() + i + 5, unit, 16);
+        if (read.ec != std::errc() || read.ptr != quoted.data() + i + 5) return std::nullopt;
+        text.push_back(static_cast<char>(unit));  // only control characters are written so
+        i += 4;
+    }
+    return text;
+}
+
+std::string instance_guid_of(std::string_view line, std::uint32_t run) {
+    // The field stands before the arguments, so no argument's text can be taken for it.
+    constexpr std::string_view key = ", \"instance\": \"";
+    const std::size_t arguments = line.find(", \"argv\": [");
+    const std::size_t at = line.substr(0, arguments).find(key);
+    if (at != std::string_view::npos) {
+        const std::size_t start = at + key.size();
+        const std::size_t end = line.find('"', start);
+        if (end != std::string_view::npos) return std::string(line.substr(start, end - start));
+    }
+    char text[40];
+    std::snprintf(text, sizeof text, "{%08X-0000-0000-0000-000000000000}", static_cast<unsigned>(run));
+    return text;
 }
 
 void for_each_record_line(std::string_view lines, const std::function<void(std::string_view line)>& each) {

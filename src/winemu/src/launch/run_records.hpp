@@ -18,6 +18,8 @@ enum class ActionState { starting, queued, running, ended, terminated, not_start
 // One Exec action of a run: started, ended, or not startable.
 struct RunRecord {
     double time = 0;                   // seconds since the epoch: when recorded (queued, or to start)
+    std::string instance;              // the run's instance GUID, "{...}"; records written before
+                                       // runs had one lack it (see instance_guid_of)
     std::vector<std::string> argv;     // UTF-8
     std::uint32_t run = 0;             // the run it belongs to
     std::optional<long> runner;        // the process group of the run's runner, once it runs
@@ -51,6 +53,15 @@ std::optional<RecordOutcome> read_outcome(std::string_view line);
 // The kept lines as one JSON array, oldest first, without the padding; a line left incomplete by
 // a failed write is skipped. A pending record whose run `is_live` denies reads as lost.
 std::string run_records_json(std::string_view lines, const std::function<bool(std::uint32_t run)>& is_live);
+
+// The text of a JSON string as the records write it (quotes included), UTF-8; nothing for "null"
+// or text that is no such string.
+std::optional<std::string> json_string_text(std::string_view quoted);
+
+// The instance GUID of the run that a kept line belongs to: the one it holds, or for a record
+// written before runs had one, a GUID made from the run's number ("{0000ABCD-0000-...}"), so that
+// such a run can be named all the same.
+std::string instance_guid_of(std::string_view line, std::uint32_t run);
 
 // Calls `each` with every whole kept line, oldest first.
 void for_each_record_line(std::string_view lines, const std::function<void(std::string_view line)>& each);

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "base/utf.hpp"
+#include "com/guid_text.hpp"
 #include "launch/live_runs.hpp"
 #include "launch/run_lock.hpp"
 #include "launch/run_order.hpp"
@@ -49,7 +50,9 @@ HResultOr<std::optional<StartedRun>> start_task_run(const std::string& library, 
     using Result = HResultOr<std::optional<StartedRun>>;
     if (actions.empty()) return std::optional<StartedRun>();
     trim_task_runs(library, path, records_trimmed_at, records_kept, any_run_live);
-    RunOrder order{library, utf8_from_utf16_lossy(display_path(path.elements)), new_run_number(), 0, false,
+    RunOrder order{library,        utf8_from_utf16_lossy(display_path(path.elements)),
+                   new_run_number(), utf8_from_utf16_lossy(new_guid_text()),
+                   0,              false,
                    settings.time_limit, {}};
     if (settings.instances != InstancesPolicy::parallel &&
         !live_runs(library, &path, std::nullopt, recent_records).empty()) {
@@ -61,6 +64,7 @@ HResultOr<std::optional<StartedRun>> start_task_run(const std::string& library, 
     PreparedLaunch first = prepare_launch(actions.front());
     RunRecord& record = first.record;
     record.run = order.run;
+    record.instance = order.instance;
     // An action that cannot start ends its run there, as on Windows: its failure is the run's
     // result, and no later action starts.
     const bool cannot_start = record.error.has_value();
@@ -91,7 +95,7 @@ HResultOr<std::optional<StartedRun>> start_task_run(const std::string& library, 
         record_refusal(outcome, record, static_cast<int>(-engine));
         return std::optional<StartedRun>();
     }
-    return std::optional<StartedRun>(StartedRun{engine, record.argv.front()});
+    return std::optional<StartedRun>(StartedRun{engine, record.argv.front(), order.instance, order.run, order.queued});
 }
 
 }  // namespace winemu

@@ -1,6 +1,7 @@
 // task_run.hpp: one run of a task, handed by RunEx to the service's runner.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,8 +17,11 @@ namespace winemu {
 
 // A run handed to a runner.
 struct StartedRun {
-    long engine;          // the runner's process group
-    std::string program;  // the first action's argv[0], UTF-8
+    long engine;           // the runner's process group
+    std::string program;   // the first action's argv[0], UTF-8
+    std::string instance;  // the run's instance GUID, as its records keep it
+    std::uint32_t run;     // the run's number
+    bool queued;           // waits for the task's earlier runs to end
 };
 
 // Records the first action's start (its record, or why it cannot start, written before anything

@@ -84,6 +84,7 @@ bool run_action(KeptRecord& kept, const PreparedLaunch& launch, const Deadline& 
 // The caller's record of the first action, completed as this runner takes the run over.
 KeptRecord first_record(const RunOrder& order, long group, PreparedLaunch& launch) {
     launch.record.run = order.run;
+    launch.record.instance = order.instance;
     launch.record.runner = group;
     launch.record.last = order.actions.size() == 1 || launch.record.error.has_value();
     KeptRecord kept{launch.record, {}};
@@ -145,6 +146,7 @@ int run(const RunOrder& order) {
             if (!kept.update()) return 1;
         } else {
             launch.record.run = order.run;
+            launch.record.instance = order.instance;
             launch.record.runner = group;
             launch.record.last = i + 1 == order.actions.size() || launch.record.error.has_value();
             kept.record = launch.record;

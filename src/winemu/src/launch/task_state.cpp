@@ -99,7 +99,7 @@ TaskRunState task_run_state(const UniqueFd& records) {
         const std::string_view line = runs[run].last_line;
         const auto outcome = read_outcome(line);
         const auto pid = number_after(line, "\"pid\": ");
-        state.instances.push_back({run, outcome->runner, first_argument(line),
+        state.instances.push_back({run, instance_guid_of(line, run), outcome->runner, first_argument(line),
                                    pid ? std::optional<long>(static_cast<long>(*pid)) : std::nullopt,
                                    std::string(word_after(line, "\"state\": \""))});
     }

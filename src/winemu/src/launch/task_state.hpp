@@ -20,6 +20,7 @@ namespace winemu {
 
 struct InstanceState {
     std::uint32_t run = 0;
+    std::string instance;           // its instance GUID (IRunningTask's InstanceGuid)
     std::optional<long> runner;     // the runner's process group (IRunningTask's EnginePID)
     std::string action_json;        // the current action's program, as a JSON string
     std::optional<long> pid;        // its process, once started

@@ -7,14 +7,17 @@
 
 #include "com/bstr_text.hpp"
 #include "com/com_guard.hpp"
+#include "com/guid_text.hpp"
 #include "base/utf.hpp"
 #include "control/platform_call.hpp"
 #include "launch/live_runs.hpp"
+#include "launch/run_parameters.hpp"
 #include "launch/run_results.hpp"
 #include "launch/task_run.hpp"
 #include "launch/task_state.hpp"
 #include "library/local_clock.hpp"
 #include "library/task_readback.hpp"
+#include "service/run_parameter_values.hpp"
 #include "service/run_times.hpp"
 #include "service/running_task.hpp"
 #include "service/service_call.hpp"
@@ -95,7 +98,7 @@ public:
     HRESULT STDMETHODCALLTYPE Run(VARIANT parameters, IRunningTask** ppRunningTask) override {
         ServiceCall call("Run", *this);
         call.variant("parameters", parameters);
-        return call.hand_out("running", ppRunningTask, [&] { return run(ppRunningTask, RunMethod::run); });
+        return call.hand_out("running", ppRunningTask, [&] { return run(parameters, ppRunningTask, RunMethod::run); });
     }
     HRESULT STDMETHODCALLTYPE RunEx(VARIANT parameters, LONG flags, LONG sessionID, BSTR user,
                                     IRunningTask** ppRunningTask) override {
@@ -105,11 +108,27 @@ public:
         call.number("session", sessionID);
         call.text("user", user);
         // A fault of S_OK: success without an instance.
-        return call.hand_out("running", ppRunningTask, [&] { return run(ppRunningTask, RunMethod::run_ex); });
+        return call.hand_out("running", ppRunningTask,
+                             [&] { return run(parameters, ppRunningTask, RunMethod::run_ex); });
     }
-    HRESULT STDMETHODCALLTYPE GetInstances(LONG, IRunningTaskCollection** ppRunningTasks) override {
-        if (ppRunningTasks) *ppRunningTasks = nullptr;
-        return E_NOTIMPL;
+    // The task's live instances, oldest first (queued ones too); flags are reserved: only 0. A
+    // task no longer registered answers its not-found code.
+    HRESULT STDMETHODCALLTYPE GetInstances(LONG flags, IRunningTaskCollection** ppRunningTasks) override {
+        ServiceCall call("GetInstances", *this);
+        call.flags("flags", static_cast<ULONG>(flags));
+        return call.hand_out("instances", ppRunningTasks, [&] {
+            if (flags != 0) return E_INVALIDARG;
+            if (auto present = load_task(library(), path_); !present.ok() && present.error() != SCHED_E_INVALID_TASK_HASH)
+                return present.error();
+            std::vector<ComPtr<IRunningTask>> items;
+            for (RunningInstance& instance : running_instances(run_state(), task_path_)) {
+                IRunningTask* item = nullptr;
+                if (const HRESULT made = create_running_task(library_, path_, std::move(instance), &item); FAILED(made))
+                    return made;
+                items.emplace_back(item);
+            }
+            return create_running_task_collection(std::move(items), ppRunningTasks);
+        });
     }
     // A task that never ran answers SCHED_S_TASK_HAS_NOT_RUN with the date 0, as MS-TSCH has
     // SchRpcGetLastRunInfo give a zero time; the time is local, to the second.
@@ -272,23 +291,34 @@ private:
     // since this object was handed out), read back and checked once. As Microsoft documents
     // IRegisteredTask::Run and RunEx: a disabled task answers Run with SCHED_E_TASK_DISABLED and
     // RunEx with S_OK, starting nothing; AllowStartOnDemand false answers S_OK and starts nothing.
-    HRESULT run(IRunningTask** out, RunMethod method) {
+    // The parameters are checked first: values that cannot be taken start nothing. An instance
+    // that did not start (a disabled task's, one refused on demand or by IgnoreNew) is handed out
+    // all the same, in state unknown, and answers as one that has ended.
+    HRESULT run(const VARIANT& parameters, IRunningTask** out, RunMethod method) {
+        auto values = run_parameter_values(parameters);
+        if (!values.ok()) return values.error();
         auto current = load_checked_task(library(), path_);
         if (!current.ok()) return current.error();
         CheckedTask& task = current.value();
-        RunningInstance instance{std::move(task.stored.path), {}, std::nullopt};
+        RunningInstance instance{std::move(task.stored.path), new_guid_text(), std::nullopt, {}, std::nullopt,
+                                 TASK_STATE_UNKNOWN};
         if (!task.definition.enabled && method == RunMethod::run) return SCHED_E_TASK_DISABLED;
         const RunSettings& settings = task.definition.run_settings;
         if (task.definition.enabled && settings.allow_start_on_demand) {
+            substitute_parameters(task.definition.exec_actions, values.value());
             auto started = start_task_run(library(), path_, std::move(task.definition.exec_actions), settings);
             if (!started.ok()) return started.error();
             if (const auto& first = started.value()) {
+                instance.instance = utf16_from_utf8_lossy(first->instance);
+                instance.run = first->run;
                 instance.pid = first->engine;
                 instance.current_action = utf16_from_utf8_lossy(first->program);
+                instance.state = first->queued ? TASK_STATE_QUEUED : TASK_STATE_RUNNING;
             }
         }
-        return create_running_task(std::move(instance), out);
+        return create_running_task(library_, path_, std::move(instance), out);
     }
+
 
     std::string library() const { return library_.path(); }
 

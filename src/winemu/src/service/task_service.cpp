@@ -10,6 +10,7 @@
 #include "com/com_guard.hpp"
 #include "control/platform_call.hpp"
 #include "control/service_environment.hpp"
+#include "service/running_tasks_listing.hpp"
 #include "service/service_call.hpp"
 #include "service/service_object.hpp"
 #include "service/task_folder.hpp"
@@ -88,9 +89,17 @@ public:
             return S_OK;
         }, pVersion);
     }
-    HRESULT STDMETHODCALLTYPE GetRunningTasks(LONG, IRunningTaskCollection** ppRunningTasks) override {
-        if (ppRunningTasks) *ppRunningTasks = nullptr;
-        return E_NOTIMPL;
+    // The live instances of every task; hidden tasks' only with TASK_ENUM_HIDDEN, and any other
+    // flag refused, as GetTasks takes its flags.
+    HRESULT STDMETHODCALLTYPE GetRunningTasks(LONG flags, IRunningTaskCollection** ppRunningTasks) override {
+        ServiceCall call("GetRunningTasks", *this);
+        call.flags("flags", static_cast<ULONG>(flags));
+        return call.hand_out("instances", ppRunningTasks, [&] {
+            const auto library = connected_library();
+            if (!library) return HRESULT_FROM_WIN32(ERROR_ONLY_IF_CONNECTED);
+            if (flags & ~TASK_ENUM_HIDDEN) return E_INVALIDARG;
+            return list_running_tasks(*library, (flags & TASK_ENUM_HIDDEN) != 0, ppRunningTasks);
+        });
     }
     HRESULT STDMETHODCALLTYPE NewTask(DWORD, ITaskDefinition** ppDefinition) override {
         if (ppDefinition) *ppDefinition = nullptr;
