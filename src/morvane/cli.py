@@ -34,6 +34,8 @@ EPILOG = """\
 examples (names in single quotes, so that a shell keeps their backslashes):
   morvane register 'Backup' backup.xml    create the task Backup, or replace its definition
   morvane register 'Tools\\Backup' - < backup.xml
+  morvane create 'Backup' --schedule DAILY --start-time 02:00 -- backup.exe --full
+                                          a task without XML (create --help: its schtasks lines)
   morvane run 'Backup'                    start it now (does not wait for it)
   morvane exists 'Backup' && echo present
   morvane delete 'Backup'
@@ -175,6 +177,9 @@ def _parser() -> argparse.ArgumentParser:
     def json_option(sub: argparse.ArgumentParser) -> None:
         sub.add_argument("--json", action="store_true", help="print JSON: the keys are TaskInfo's field names")
 
+    from morvane.cli_create import add_create_verb
+
+    add_create_verb(verbs, common, _task_name)
     register = verb("register", "create a task from its XML definition, or replace it")
     register.add_argument("file", metavar="FILE", help="the definition (UTF-16 or UTF-8); - reads standard input")
     verb("run", "start a registered task now")
@@ -342,7 +347,24 @@ def _choose_library(arguments: argparse.Namespace) -> None:
         )
 
 
+def _created(arguments: argparse.Namespace) -> ExitStatus | None:
+    """For "create": the definition the options describe, kept in the arguments; with --xml,
+    printed instead, and the command's status returned."""
+    from morvane.cli_create import definition_of
+
+    try:
+        arguments.created = definition_of(arguments)
+    except ValueError as error:  # options that make no task, a value the schema refuses
+        raise _Failure(str(error), ExitStatus.BAD_INPUT) from None
+    if arguments.xml:
+        _emit(arguments.created.to_xml().rstrip("\n"))
+        return ExitStatus.OK
+    return None
+
+
 def _perform(arguments: argparse.Namespace) -> ExitStatus:
+    if arguments.verb == "create" and (printed := _created(arguments)) is not None:
+        return printed
     if EMULATED:
         _choose_library(arguments)
     # A definition that cannot be read is reported before the service is asked anything.
@@ -420,6 +442,11 @@ def _perform_verb(scheduler: morvane.Scheduler, arguments: argparse.Namespace, d
     verb: str = arguments.verb
     if definition is not None:
         scheduler.register_xml(name, definition)
+    elif verb == "create":
+        from morvane.cli_create import register_created
+
+        if not register_created(scheduler, name, arguments.created, arguments.force):
+            raise _Failure("a task of that name exists: --force replaces it", ExitStatus.SCHEDULER_FAILURE)
     elif verb == "run":
         return _run(scheduler, name)
     elif verb == "delete":
@@ -512,7 +539,14 @@ def _parsed_simply(argv: Sequence[str]) -> argparse.Namespace | None:
 def main(argv: Sequence[str] | None = None) -> int:
     """Runs the command line with argv (sys.argv[1:] when None); returns the exit status."""
     given = sys.argv[1:] if argv is None else argv
-    arguments = _parsed_simply(given) or _parser().parse_args(given)
+    arguments = _parsed_simply(given)
+    if arguments is None:
+        from morvane.cli_create import split_program
+
+        given, program = split_program(list(given))
+        arguments = _parser().parse_args(given)
+        if program is not None:
+            arguments.program = [*arguments.program, *program]
     where = f"morvane {arguments.verb} {shown_name(arguments.name)}"
     try:
         status = _perform(arguments)
