@@ -11,13 +11,16 @@ dates and times are ISO (YYYY-MM-DD, HH:MM), local time, as the schema has them.
 from __future__ import annotations
 
 import datetime
+import enum
+from collections.abc import Callable
+from typing import Any
 
 TYPE_CHECKING = False
 if TYPE_CHECKING:
     import argparse
 
     import morvane
-    from morvane.definition import TaskDefinition, Trigger
+    from morvane.definition import ExecAction, Repetition, TaskDefinition, Trigger
 
 __all__ = ["add_create_verb", "definition_of", "register_created", "split_program"]
 
@@ -48,7 +51,7 @@ class CreateError(ValueError):
 
 
 def add_create_verb(verbs: argparse._SubParsersAction[argparse.ArgumentParser],
-                    common: argparse.ArgumentParser, task_name: object) -> None:
+                    common: argparse.ArgumentParser, task_name: Callable[[str], str]) -> None:
     import argparse
 
     help = "create a task from a schedule and a command, as schtasks /Create does"
@@ -110,7 +113,7 @@ def definition_of(arguments: argparse.Namespace, now: datetime.datetime | None =
     )
 
 
-def _action(arguments: argparse.Namespace) -> object:
+def _action(arguments: argparse.Namespace) -> ExecAction:
     import subprocess
 
     from morvane.definition import ExecAction
@@ -158,13 +161,13 @@ def _number(text: str | None, schedule: str) -> int:
     return int(text)
 
 
-def _members(text: str | None, names: tuple[str, ...], kind: type, option: str, default: object) -> object:
+def _members(text: str | None, names: tuple[str, ...], kind: type[enum.Flag], option: str, default: Any) -> Any:
     if not text:
         return default
     flags = kind(0)
     members = [member for member in kind if member.name not in ("ALL", "WEEKDAYS")]
     if text.strip() == "*":
-        return kind.ALL  # type: ignore[attr-defined]
+        return kind["ALL"]
     for word in text.upper().split(","):
         if word.strip() not in names:
             raise CreateError(f"{option}: {word.strip()!r} is none of {','.join(names)} or *")
@@ -172,9 +175,9 @@ def _members(text: str | None, names: tuple[str, ...], kind: type, option: str, 
     return flags
 
 
-def _by_name(members: list[object], names: tuple[str, ...], word: str) -> object:
+def _by_name(members: list[enum.Flag], names: tuple[str, ...], word: str) -> enum.Flag:
     for member in members:
-        if member.name[:3] == word[:3]:  # type: ignore[attr-defined]
+        if str(member.name)[:3] == word[:3]:
             return member
     raise AssertionError(word)
 
@@ -185,7 +188,7 @@ def _trigger(arguments: argparse.Namespace, now: datetime.datetime) -> Trigger:
     schedule = arguments.schedule
     start = _start(arguments, now)
     timed = schedule in ("MINUTE", "HOURLY", "DAILY", "WEEKLY", "MONTHLY", "ONCE")
-    common: dict[str, object] = {}
+    common: dict[str, Any] = {}
     if timed or arguments.start_date or arguments.start_time:
         common["start_boundary"] = start
     if arguments.end_date:
@@ -207,27 +210,27 @@ def _trigger(arguments: argparse.Namespace, now: datetime.datetime) -> Trigger:
     if schedule in ("MINUTE", "HOURLY", "ONCE"):
         if schedule == "ONCE" and arguments.modifier:
             raise CreateError("--modifier: ONCE takes none")
-        return d.TimeTrigger(**common)  # type: ignore[arg-type]
+        return d.TimeTrigger(**common)
     if schedule == "DAILY":
-        return d.DailyTrigger(days_interval=_number(arguments.modifier, schedule), **common)  # type: ignore[arg-type]
+        return d.DailyTrigger(days_interval=_number(arguments.modifier, schedule), **common)
     if schedule == "WEEKLY":
         days = _members(arguments.days, _DAY_NAMES, d.DayOfWeek, "--days", d.DayOfWeek.MONDAY)
-        return d.WeeklyTrigger(days_of_week=days, weeks_interval=_number(arguments.modifier, schedule),  # type: ignore[arg-type]
+        return d.WeeklyTrigger(days_of_week=days, weeks_interval=_number(arguments.modifier, schedule),
                                **common)
     if schedule == "MONTHLY":
         return _monthly(arguments, start, common)
     if arguments.modifier and schedule != "ONEVENT":
         raise CreateError(f"--modifier: {schedule} takes none")
     if schedule == "ONSTART":
-        return d.BootTrigger(**common)  # type: ignore[arg-type]
+        return d.BootTrigger(**common)
     if schedule == "ONLOGON":
-        return d.LogonTrigger(**common)  # type: ignore[arg-type]
+        return d.LogonTrigger(**common)
     if schedule == "ONIDLE":
-        return d.IdleTrigger(**common)  # type: ignore[arg-type]
+        return d.IdleTrigger(**common)
     return _event(arguments, common)
 
 
-def _monthly(arguments: argparse.Namespace, start: datetime.datetime, common: dict[str, object]) -> Trigger:
+def _monthly(arguments: argparse.Namespace, start: datetime.datetime, common: dict[str, Any]) -> Trigger:
     from morvane import definition as d
 
     modifier = (arguments.modifier or "1").upper()
@@ -236,12 +239,12 @@ def _monthly(arguments: argparse.Namespace, start: datetime.datetime, common: di
         week = [d.WeekOfMonth.FIRST, d.WeekOfMonth.SECOND, d.WeekOfMonth.THIRD, d.WeekOfMonth.FOURTH,
                 d.WeekOfMonth.LAST][_WEEK_NAMES.index(modifier)]
         days = _members(arguments.days, _DAY_NAMES, d.DayOfWeek, "--days", d.DayOfWeek.MONDAY)
-        return d.MonthlyDayOfWeekTrigger(days_of_week=days, weeks=week, months=months or d.Month.ALL,  # type: ignore[arg-type]
+        return d.MonthlyDayOfWeekTrigger(days_of_week=days, weeks=week, months=months or d.Month.ALL,
                                          **common)
     if modifier == "LASTDAY":
         if arguments.days:
             raise CreateError("--days: LASTDAY names the day already")
-        return d.MonthlyTrigger(last_day_of_month=True, months=months or d.Month.ALL, **common)  # type: ignore[arg-type]
+        return d.MonthlyTrigger(last_day_of_month=True, months=months or d.Month.ALL, **common)
     every = _number(modifier, "MONTHLY")
     if months is not None and every != 1:
         raise CreateError("--months: give either the months or a --modifier of every N months, not both")
@@ -249,13 +252,13 @@ def _monthly(arguments: argparse.Namespace, start: datetime.datetime, common: di
         # Every N months from the start's month, as schtasks counts them.
         months = d.Month(sum(1 << ((start.month - 1 + step) % 12) for step in range(0, 12, every)))
     try:
-        days = {int(day) for day in (arguments.days or "1").split(",")}
+        days = frozenset(int(day) for day in (arguments.days or "1").split(","))
     except ValueError:
         raise CreateError(f"--days: MONTHLY takes days of the month 1-31, not {arguments.days!r}") from None
-    return d.MonthlyTrigger(days_of_month=days, months=months, **common)  # type: ignore[arg-type]
+    return d.MonthlyTrigger(days_of_month=days, months=months, **common)
 
 
-def _repetition(arguments: argparse.Namespace) -> object:
+def _repetition(arguments: argparse.Namespace) -> Repetition | None:
     from morvane.definition import Repetition
 
     if arguments.repeat_interval is None:
@@ -271,7 +274,7 @@ def _repetition(arguments: argparse.Namespace) -> object:
     return Repetition(interval=datetime.timedelta(minutes=arguments.repeat_interval), duration=duration)
 
 
-def _event(arguments: argparse.Namespace, common: dict[str, object]) -> Trigger:
+def _event(arguments: argparse.Namespace, common: dict[str, Any]) -> Trigger:
     from xml.sax.saxutils import quoteattr
 
     from morvane.definition import EventTrigger
@@ -282,7 +285,7 @@ def _event(arguments: argparse.Namespace, common: dict[str, object]) -> Trigger:
     query = escape_text(arguments.modifier or "*")
     path = quoteattr(arguments.channel)
     subscription = f'<QueryList><Query Id="0" Path={path}><Select Path={path}>{query}</Select></Query></QueryList>'
-    return EventTrigger(subscription=subscription, **common)  # type: ignore[arg-type]
+    return EventTrigger(subscription=subscription, **common)
 
 
 def register_created(scheduler: morvane.Scheduler, name: str, definition: TaskDefinition, force: bool) -> bool:

@@ -11,6 +11,7 @@ from __future__ import annotations
 import dataclasses
 import datetime
 from collections.abc import Iterable, Mapping
+from typing import Any
 
 from morvane.definition.enums import DayOfWeek, Month, SessionStateChange, WeekOfMonth
 from morvane.definition.unmodelled import Unmodelled
@@ -268,7 +269,9 @@ class EventTrigger(Trigger):
         if len(queries) > _MOST_VALUE_QUERIES:
             raise refuse(self, "value_queries", f"at most {_MOST_VALUE_QUERIES} queries")
         pairs = []
-        for pair in queries:
+        given: Any
+        for given in queries:
+            pair: Any = given
             if type(pair) is not tuple:
                 if not isinstance(pair, (list, tuple)) or len(pair) != 2:
                     raise wrong_type(self, "value_queries", "(name, query) pairs", pair)

@@ -38,7 +38,7 @@ class XmlFragment:
     def of(cls, element: ElementTree.Element, tail: str = "") -> XmlFragment:
         """The fragment of a node of a tree that ElementTree built (comments and processing
         instructions included); tail is the text that followed it inside a mixed parent."""
-        tag = element.tag
+        tag: object = element.tag
         if tag is ElementTree.Comment:
             return cls(COMMENT, text=element.text or "", tail=tail)
         if tag is ElementTree.ProcessingInstruction:

@@ -196,8 +196,9 @@ def _members(kind: type, names: dict[str, Any]) -> Reader:
     return read
 
 
-_DAYS = {day.name.title(): day for day in DayOfWeek if day.name.title() != "Weekdays"}
-_MONTHS = {month.name.title(): month for month in Month}
+# The single days and months (not the ALL and WEEKDAYS sets), by element name.
+_DAYS = {str(day.name).title(): day for day in DayOfWeek if day.value & (day.value - 1) == 0}
+_MONTHS = {str(month.name).title(): month for month in Month if month.value & (month.value - 1) == 0}
 _WEEKS = {"1": WeekOfMonth.FIRST, "2": WeekOfMonth.SECOND, "3": WeekOfMonth.THIRD, "4": WeekOfMonth.FOURTH,
           "Last": WeekOfMonth.LAST}
 

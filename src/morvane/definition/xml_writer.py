@@ -13,6 +13,8 @@ the modelled element they followed (see unmodelled.py).
 from __future__ import annotations
 
 import datetime
+from collections.abc import Callable
+from typing import Any
 
 from morvane.definition.actions import ComHandlerAction, ExecAction
 from morvane.definition.enums import DayOfWeek, Month, WeekOfMonth
@@ -281,10 +283,10 @@ def _set_element(name: str, flags: int, names: tuple[tuple[int, str], ...], inde
     return f"{indent}<{name}>\n{members}{indent}</{name}>\n" if members else f"{indent}<{name} />\n"
 
 
-_DAY_NAMES = tuple((day.value, day.name.title()) for day in (
+_DAY_NAMES = tuple((day.value, str(day.name).title()) for day in (
     DayOfWeek.MONDAY, DayOfWeek.TUESDAY, DayOfWeek.WEDNESDAY, DayOfWeek.THURSDAY, DayOfWeek.FRIDAY,
     DayOfWeek.SATURDAY, DayOfWeek.SUNDAY))
-_MONTH_NAMES = tuple((month.value, month.name.title()) for month in Month if month is not Month.ALL)
+_MONTH_NAMES = tuple((month.value, str(month.name).title()) for month in Month if month is not Month.ALL)
 _WEEK_NUMBERS = ((WeekOfMonth.FIRST.value, "1"), (WeekOfMonth.SECOND.value, "2"), (WeekOfMonth.THIRD.value, "3"),
                  (WeekOfMonth.FOURTH.value, "4"), (WeekOfMonth.LAST.value, "Last"))
 
@@ -377,7 +379,7 @@ def _event(trigger: EventTrigger, children: list[Child], indent: str) -> str:
     return "EventTrigger"
 
 
-_KIND_WRITERS: dict[type, object] = {
+_KIND_WRITERS: dict[type, Callable[[Any, list[Child], str], str]] = {
     TimeTrigger: _time,
     DailyTrigger: _daily,
     WeeklyTrigger: _weekly,
