@@ -35,9 +35,8 @@ def wrong_type(owner: object, field: str, expected: str, value: object) -> TypeE
 
 def check_text(owner: object, field: str, value: object, *, non_empty: bool = False, longest: int = 0) -> None:
     """A str that XML can hold; non_empty: with more than blanks; longest: at most that many characters."""
-    if type(value) is not str:
-        if not isinstance(value, str):
-            raise wrong_type(owner, field, "a str", value)
+    if not isinstance(value, str):
+        raise wrong_type(owner, field, "a str", value)
     if _NOT_XML.search(value):
         raise refuse(owner, field, "holds a character that XML cannot hold")
     if non_empty and not value.strip(_BLANKS):

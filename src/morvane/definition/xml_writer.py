@@ -90,7 +90,7 @@ def _element(name: str, attributes: str, children: list[Child], unmodelled: Unmo
     if not children and not nodes:
         return f"{indent}<{name}{attributes} />\n"
     if not nodes:
-        return f"{indent}<{name}{attributes}>\n{''.join(chunk for _, chunk in children)}{indent}</{name}>\n"
+        return f"{indent}<{name}{attributes}>\n{''.join([chunk for _, chunk in children])}{indent}</{name}>\n"
     return f"{indent}<{name}{attributes}>\n{_woven(children, nodes, indent + '  ', start)}{indent}</{name}>\n"
 
 
