@@ -121,3 +121,28 @@ def test_sequences_given_as_lists_and_dicts_are_kept_as_tuples():
     assert model.actions == (d.ExecAction("a"),) and trigger.value_queries == (("id", "Event/System/EventID"),)
     assert d.MonthlyTrigger(start_boundary=START, days_of_month=[1, 15]).days_of_month == frozenset({1, 15})
     hash(model)  # frozen all the way down
+
+
+TASK = '<Task xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">{}<Actions>{}</Actions></Task>'
+EXEC = "<Exec><Command>/bin/true</Command></Exec>"
+
+
+@pytest.mark.parametrize(
+    "text, message",
+    [
+        ("<Task", "not well-formed XML"),
+        ('<!DOCTYPE Task [<!ENTITY a "aaaa">]>' + TASK.format("", EXEC), "document type declaration"),
+        ("<Task><Actions>" + EXEC + "</Actions></Task>", "the root element must be Task in the namespace"),
+        (TASK.format("", "<Exec/>"), "missing 1 required positional argument: 'command'"),
+        (TASK.format("<Triggers><TimeTrigger/></Triggers>", EXEC), "TimeTrigger.start_boundary: must be"),
+        (TASK.format("<Triggers><CalendarTrigger><StartBoundary>2026-01-01T00:00:00</StartBoundary>"
+                     "</CalendarTrigger></Triggers>", EXEC), "a calendar trigger needs a ScheduleByDay"),
+        (TASK.format("<Settings><Enabled>maybe</Enabled></Settings>", EXEC), "Settings/Enabled: not a boolean"),
+        (TASK.format("<Settings><Priority>11</Priority></Settings>", EXEC), "Settings.priority: must be between"),
+        (TASK.format("", "<ShowMessage><Title>t</Title><Body>b</Body></ShowMessage>"),
+         r"actions\[0\]: the ShowMessage action is deprecated"),
+    ],
+)
+def test_texts_that_are_no_definition_the_model_holds_are_refused_with_value_error(text, message):
+    with pytest.raises(ValueError, match=message):
+        d.TaskDefinition.from_xml(text)

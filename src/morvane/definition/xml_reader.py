@@ -77,7 +77,15 @@ def read_task(text: str) -> TaskDefinition:
     except ElementTree.ParseError as error:
         raise ValueError(f"TaskDefinition.from_xml: not well-formed XML: {error}") from None
     if root.tag != _NS + "Task":
-        raise ValueError(f"TaskDefinition.from_xml: the root element is {root.tag}, not Task in the task namespace")
+        raise ValueError(f"TaskDefinition.from_xml: the root element must be Task in the namespace {TASK_NAMESPACE}, "
+                         f"not {root.tag}")
+    try:
+        return _task(root)
+    except TypeError as error:  # a required element missing, a value of no use: the text's fault
+        raise ValueError(f"TaskDefinition.from_xml: {error}") from None
+
+
+def _task(root: ElementTree.Element) -> TaskDefinition:
     values, unmodelled = _read(root, _TASK_FIELDS, "Task", {"version"})
     nodes = list(unmodelled.nodes) if unmodelled else []
     for container in ("Triggers", "Principals", "Actions"):
@@ -157,8 +165,16 @@ def _items(root: ElementTree.Element, name: str, read: Callable[[ElementTree.Ele
 
 
 def _text(element: ElementTree.Element) -> str:
+    """The text of an element that a field may leave out: one carrying attributes (xml:lang) or
+    elements is kept whole instead, and written back as it was."""
     if len(element) or element.attrib:
         raise _Kept
+    return element.text or ""
+
+
+def _required_text(element: ElementTree.Element) -> str:
+    """The text of an element a record cannot do without (Command, ClassId, Subscription); its
+    attributes, XML's own, are not kept."""
     return element.text or ""
 
 
@@ -343,7 +359,7 @@ _TRIGGER_FIELDS: dict[str, tuple[type | None, Fields]] = {
         **_COMMON_FIELDS, **_DELAY, "UserId": ("user_id", _text),
         "StateChange": ("state_change", _enum(SessionStateChange))}),
     "EventTrigger": (EventTrigger, {
-        **_COMMON_FIELDS, **_DELAY, "Subscription": ("subscription", _text),
+        **_COMMON_FIELDS, **_DELAY, "Subscription": ("subscription", _required_text),
         "PeriodOfOccurrence": ("period_of_occurrence", _duration),
         "NumberOfOccurrences": ("number_of_occurrences", _integer),
         "MatchingElement": ("matching_element", _text), "ValueQueries": ("value_queries", _value_queries)}),
@@ -372,9 +388,9 @@ def _read_trigger(element: ElementTree.Element, number: int) -> Trigger:
 # ---- actions --------------------------------------------------------------------------------
 
 _read_exec = _record(ExecAction, {
-    "Command": ("command", _text), "Arguments": ("arguments", _text),
+    "Command": ("command", _required_text), "Arguments": ("arguments", _text),
     "WorkingDirectory": ("working_directory", _text)}, "Exec", frozenset({"id"}))
-_read_com_handler = _record(ComHandlerAction, {"ClassId": ("class_id", _text), "Data": ("data", _text)},
+_read_com_handler = _record(ComHandlerAction, {"ClassId": ("class_id", _required_text), "Data": ("data", _text)},
                             "ComHandler", frozenset({"id"}))
 
 
