@@ -11,7 +11,7 @@ from hypothesis import HealthCheck, given, settings
 import morvane
 from morvane.definition import TaskDefinition
 
-from .corpus import definitions
+from .corpus import ROOT, definitions
 from .strategies import task_definitions
 
 
@@ -109,3 +109,13 @@ def test_write_gives_the_file_windows_exports(tmp_path):
     assert data.startswith(b"\xff\xfe<\x00?\x00x\x00m\x00l\x00")
     assert "\r\n  <RegistrationInfo>" in data.decode("utf-16")
     assert TaskDefinition.from_xml(morvane.read_task_xml(path)) == model
+
+
+def test_an_exported_definition_is_written_as_windows_exported_it():
+    """The export's shape: declaration, root, order, indentation. What differs is what the model
+    keeps otherwise: the date to the microsecond, the idle duration and timeout at their defaults
+    left out (as later Windows versions export them)."""
+    exported = (ROOT / "tests/fuzz/corpus/definition_checks/exported_nightly.xml").read_text(encoding="utf-8")
+    expected = exported.replace(".1234567<", ".123456<").replace(
+        "      <Duration>PT10M</Duration>\n      <WaitTimeout>PT1H</WaitTimeout>\n", "")
+    assert TaskDefinition.from_xml(exported).to_xml() == expected

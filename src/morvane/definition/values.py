@@ -183,8 +183,9 @@ def parse_duration(text: str) -> datetime.timedelta:
 
 
 def format_moment(value: datetime.datetime) -> str:
-    """An xs:dateTime: naive as local time, aware with its offset."""
-    return value.isoformat()
+    """An xs:dateTime: naive as local time, aware with its offset, Z for UTC as Windows writes it."""
+    text = value.isoformat()
+    return text[:-6] + "Z" if text.endswith("+00:00") else text
 
 
 def parse_moment(text: str) -> datetime.datetime:
