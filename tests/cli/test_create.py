@@ -107,3 +107,19 @@ def test_the_start_defaults_to_this_minute():
         working_directory=None, description=None, disabled=False, program=[]))()
     now = datetime.datetime(2027, 5, 6, 7, 8, 9, 10)
     assert definition_of(arguments, now).triggers[0].start_boundary == datetime.datetime(2027, 5, 6, 7, 8)
+
+
+@pytest.mark.parametrize(
+    "argv, words, program",
+    [
+        (["create", "X", "--", "a", "--b"], ["create", "X"], ["a", "--b"]),
+        (["--task-library", "create", "create", "X", "--", "a"], ["--task-library", "create", "create", "X"], ["a"]),
+        (["--task-library", "lib", "run", "create", "--", "a"], ["--task-library", "lib", "run", "create", "--", "a"],
+         None),
+        (["create", "X", "a"], ["create", "X", "a"], None),
+    ],
+)
+def test_what_follows_the_double_dash_of_create_is_the_program(argv, words, program):
+    from morvane.cli_create import split_program
+
+    assert split_program(argv) == (words, program)

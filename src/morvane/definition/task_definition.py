@@ -68,7 +68,7 @@ class TaskDefinition:
         check_optional(self, "principal", self.principal, Principal)
         check_type(self, "settings", self.settings, Settings)
         check_optional_text(self, "actions_context", self.actions_context)
-        check_text(self, "schema_version", self.schema_version, non_empty=True)
+        check_text(self, "schema_version", self.schema_version)
         self._check_ids()
 
     def _check_ids(self) -> None:
