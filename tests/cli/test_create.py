@@ -15,6 +15,15 @@ from .test_command_line import command
 TODAY = datetime.date.today()
 
 
+@pytest.fixture(autouse=True)
+def delete_created():
+    """Where Windows' own service answers, every test shares one store."""
+    yield
+    for name in ("Printed", "Created\\Backup", "Backup"):
+        if morvane.task_exists(name):
+            morvane.delete_task(name)
+
+
 def at(hour, minute=0, day=None):
     return datetime.datetime.combine(day or TODAY, datetime.time(hour, minute))
 
@@ -66,15 +75,15 @@ def test_each_schedule_makes_the_trigger_schtasks_makes(capsys, options, trigger
 
 
 def test_create_registers_and_replaces_only_with_force(capsys):
-    assert command(capsys, "create", "Tools\\Backup", "--schedule", "ONSTART", "--disabled",
+    assert command(capsys, "create", "Created\\Backup", "--schedule", "ONSTART", "--disabled",
                    "--command", "/bin/true", "--arguments=-x", "--working-directory", "/tmp") == (0, "", "")
-    model = d.TaskDefinition.from_xml(morvane.task_xml("Tools\\Backup"))
+    model = d.TaskDefinition.from_xml(morvane.task_xml("Created\\Backup"))
     assert model.actions == (d.ExecAction("/bin/true", "-x", "/tmp"),) and not model.settings.enabled
-    status, out, err = command(capsys, "create", "Tools\\Backup", "--schedule", "ONLOGON", "--", "/bin/false")
+    status, out, err = command(capsys, "create", "Created\\Backup", "--schedule", "ONLOGON", "--", "/bin/false")
     assert (status, out) == (5, "") and "a task of that name exists: --force replaces it" in err
-    assert command(capsys, "create", "Tools\\Backup", "--schedule", "ONLOGON", "--force", "--", "/bin/false") \
+    assert command(capsys, "create", "Created\\Backup", "--schedule", "ONLOGON", "--force", "--", "/bin/false") \
         == (0, "", "")
-    assert d.TaskDefinition.from_xml(morvane.task_xml("Tools\\Backup")).triggers == (d.LogonTrigger(),)
+    assert d.TaskDefinition.from_xml(morvane.task_xml("Created\\Backup")).triggers == (d.LogonTrigger(),)
 
 
 @pytest.mark.parametrize(
