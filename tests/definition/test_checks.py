@@ -132,6 +132,8 @@ EXEC = "<Exec><Command>/bin/true</Command></Exec>"
     [
         ("<Task", "not well-formed XML"),
         ('<!DOCTYPE Task [<!ENTITY a "aaaa">]>' + TASK.format("", EXEC), "document type declaration"),
+        ('<?xml version="1.0"?>\n<!-- made by hand -->\n<!DOCTYPE Task>' + TASK.format("", EXEC),
+         "document type declaration"),
         ("<Task><Actions>" + EXEC + "</Actions></Task>", "the root element must be Task in the namespace"),
         (TASK.format("", "<Exec/>"), "missing 1 required positional argument: 'command'"),
         (TASK.format("<Triggers><TimeTrigger/></Triggers>", EXEC), "TimeTrigger.start_boundary: must be"),

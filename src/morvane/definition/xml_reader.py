@@ -59,20 +59,38 @@ class _Kept(Exception):
     """A text element carrying attributes or elements: kept whole rather than read as text."""
 
 
-class _TreeBuilder(ElementTree.TreeBuilder):
-    """ElementTree's builder, refusing a document type declaration as the service does (it would
-    bring entities, which the service never expands)."""
+def _declares_document_type(text: str) -> bool:
+    """Whether the prolog (before the root element) holds a document type declaration, which the
+    service prohibits: it would bring entities, which the service never expands."""
+    at = 0
+    while True:
+        while at < len(text) and text[at] in " \t\r\n":
+            at += 1
+        if text.startswith("<?", at):
+            closing = "?>"
+        elif text.startswith("<!--", at):
+            closing = "-->"
+        else:
+            return text.startswith("<!DOCTYPE", at)
+        end = text.find(closing, at)
+        if end < 0:
+            return False  # the parser refuses the broken prolog
+        at = end + len(closing)
 
-    def doctype(self, name: str, pubid: str | None, system: str | None) -> None:
-        raise ValueError("TaskDefinition.from_xml: a document type declaration is prohibited in a task definition")
+
+class _Refused(ValueError):
+    """A refusal that already says where it is."""
 
 
 def read_task(text: str) -> TaskDefinition:
     if not isinstance(text, str):
         raise TypeError(f"TaskDefinition.from_xml: the definition must be a str, not {type(text).__name__}")
-    parser = ElementTree.XMLParser(target=_TreeBuilder(insert_comments=True, insert_pis=True))
+    text = text.removeprefix("\ufeff")
+    if _declares_document_type(text):
+        raise ValueError("TaskDefinition.from_xml: a document type declaration is prohibited in a task definition")
+    parser = ElementTree.XMLParser(target=ElementTree.TreeBuilder(insert_comments=True, insert_pis=True))
     try:
-        parser.feed(text.removeprefix("\ufeff"))
+        parser.feed(text)
         root = parser.close()
     except ElementTree.ParseError as error:
         raise ValueError(f"TaskDefinition.from_xml: not well-formed XML: {error}") from None
@@ -125,8 +143,10 @@ def _read(element: ElementTree.Element, fields: Fields, path: str, attributes: s
                 except _Kept:
                     nodes.append((anchor, XmlFragment.of(child)))
                     continue
+                except _Refused:
+                    raise
                 except ValueError as error:
-                    raise ValueError(f"{path}/{local}: {error}") from None
+                    raise _Refused(f"{path}/{local}: {error}") from None
                 anchor = local
                 continue
         nodes.append((anchor, XmlFragment.of(child)))
