@@ -49,6 +49,12 @@ the three (ValueError).
 
     read_task_xml(path)               the text of a task definition file, UTF-16 or UTF-8
 
+    TaskDefinition(actions=(ExecAction("cmd", "args"),), triggers=(DailyTrigger(...),), ...)
+                                      a definition as objects (morvane.definition): checked when
+                                      made, .to_xml() for register_xml, TaskDefinition.from_xml(text)
+                                      for task_xml's text; its triggers, actions, settings,
+                                      principal and enumerations are exported here as well
+
     Scheduler()                       a session: one connection to the service kept open, with
                                       each function above (but read_task_xml) as a method, for
                                       any number of threads; close() or use it in a with block
@@ -84,6 +90,36 @@ from morvane.errors import TaskPermissionError, TaskSchedulerError
 # Type checkers take these names as imported; at run time they are not (typing costs as much).
 TYPE_CHECKING = False
 if TYPE_CHECKING:
+    from morvane.definition import (
+        BootTrigger,
+        ComHandlerAction,
+        DailyTrigger,
+        DayOfWeek,
+        EventTrigger,
+        ExecAction,
+        IdleSettings,
+        IdleTrigger,
+        LogonTrigger,
+        LogonType,
+        Month,
+        MonthlyDayOfWeekTrigger,
+        MonthlyTrigger,
+        MultipleInstancesPolicy,
+        NetworkSettings,
+        Principal,
+        RegistrationInfo,
+        RegistrationTrigger,
+        Repetition,
+        RestartOnFailure,
+        RunLevel,
+        SessionStateChange,
+        SessionStateChangeTrigger,
+        Settings,
+        TaskDefinition,
+        TimeTrigger,
+        WeekOfMonth,
+        WeeklyTrigger,
+    )
     from morvane.register_mode import RegisterMode
     from morvane.running_instance import RunningTask
     from morvane.task_file import TaskFileDecodeError, read_task_xml
@@ -91,8 +127,8 @@ if TYPE_CHECKING:
 del TYPE_CHECKING
 
 # Imported on first use (PEP 562): the records pull in dataclasses and enum, the task files codecs
-# and re, which together cost more than the rest of "import morvane", and a script that only
-# calls task_exists needs none of them.
+# and re, the definitions ElementTree as well, which together cost more than the rest of
+# "import morvane", and a script that only calls task_exists needs none of them.
 _LAZY = {
     "RegisterMode": "morvane.register_mode",
     "RunningTask": "morvane.running_instance",
@@ -100,6 +136,34 @@ _LAZY = {
     "TaskState": "morvane.task_records",
     "TaskFileDecodeError": "morvane.task_file",
     "read_task_xml": "morvane.task_file",
+    "TaskDefinition": "morvane.definition",
+    "RegistrationInfo": "morvane.definition",
+    "Principal": "morvane.definition",
+    "Settings": "morvane.definition",
+    "IdleSettings": "morvane.definition",
+    "NetworkSettings": "morvane.definition",
+    "RestartOnFailure": "morvane.definition",
+    "Repetition": "morvane.definition",
+    "TimeTrigger": "morvane.definition",
+    "DailyTrigger": "morvane.definition",
+    "WeeklyTrigger": "morvane.definition",
+    "MonthlyTrigger": "morvane.definition",
+    "MonthlyDayOfWeekTrigger": "morvane.definition",
+    "BootTrigger": "morvane.definition",
+    "LogonTrigger": "morvane.definition",
+    "IdleTrigger": "morvane.definition",
+    "EventTrigger": "morvane.definition",
+    "RegistrationTrigger": "morvane.definition",
+    "SessionStateChangeTrigger": "morvane.definition",
+    "ExecAction": "morvane.definition",
+    "ComHandlerAction": "morvane.definition",
+    "LogonType": "morvane.definition",
+    "RunLevel": "morvane.definition",
+    "MultipleInstancesPolicy": "morvane.definition",
+    "SessionStateChange": "morvane.definition",
+    "DayOfWeek": "morvane.definition",
+    "Month": "morvane.definition",
+    "WeekOfMonth": "morvane.definition",
 }
 
 
@@ -115,14 +179,42 @@ def __dir__() -> list[str]:
     return sorted({*globals(), *_LAZY})
 
 __all__ = [
+    "BootTrigger",
+    "ComHandlerAction",
+    "DailyTrigger",
+    "DayOfWeek",
+    "EventTrigger",
+    "ExecAction",
+    "IdleSettings",
+    "IdleTrigger",
+    "LogonTrigger",
+    "LogonType",
+    "Month",
+    "MonthlyDayOfWeekTrigger",
+    "MonthlyTrigger",
+    "MultipleInstancesPolicy",
+    "NetworkSettings",
+    "Principal",
     "RegisterMode",
+    "RegistrationInfo",
+    "RegistrationTrigger",
+    "Repetition",
+    "RestartOnFailure",
+    "RunLevel",
     "RunningTask",
     "Scheduler",
+    "SessionStateChange",
+    "SessionStateChangeTrigger",
+    "Settings",
+    "TaskDefinition",
     "TaskFileDecodeError",
     "TaskInfo",
     "TaskPermissionError",
     "TaskSchedulerError",
     "TaskState",
+    "TimeTrigger",
+    "WeekOfMonth",
+    "WeeklyTrigger",
     "create_folder",
     "delete_folder",
     "delete_task",

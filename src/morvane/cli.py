@@ -35,6 +35,8 @@ examples (names in single quotes, so that a shell keeps their backslashes):
   morvane register 'Backup' backup.xml    create the task Backup, or replace its definition
   morvane register 'Tools\\Backup' - < backup.xml
   morvane register 'Backup' b.xml --create-only  fails if Backup exists (--update-only: if it does not)
+  morvane create 'Backup' --schedule DAILY --start-time 02:00 -- backup.exe --full
+                                          a task without XML (create --help: its schtasks lines)
   morvane run 'Backup'                    start it now (does not wait for it)
   morvane run 'Backup' --wait --timeout 60
                                           start it, wait for its end, print its result
@@ -60,7 +62,8 @@ exit statuses:
   5  any other failure of the scheduler
   6  "run": nothing started (the task is disabled, its definition does not allow starting it on
      demand, or an instance is running and it runs no second one)
-  7  "mkdir": the folder, or a task of its name, exists already
+  7  "mkdir", "create", "register --create-only": the folder or task, or a task or folder of
+     its name, exists already
   8  "rmdir": the folder is not empty
   9  "run --wait": the run ended with a result other than 0
   10 "run --wait --timeout": the run had not ended in time (it runs on)
@@ -186,6 +189,9 @@ def _parser() -> argparse.ArgumentParser:
     def json_option(sub: argparse.ArgumentParser) -> None:
         sub.add_argument("--json", action="store_true", help="print JSON: the keys are TaskInfo's field names")
 
+    from morvane.cli_create import add_create_verb
+
+    add_create_verb(verbs, common, _task_name)
     register = verb("register", "create a task from its XML definition, or replace it")
     register.add_argument("file", metavar="FILE", help="the definition (UTF-16 or UTF-8); - reads standard input")
     only = register.add_mutually_exclusive_group()
@@ -411,7 +417,24 @@ def _choose_library(arguments: argparse.Namespace) -> None:
         )
 
 
+def _created(arguments: argparse.Namespace) -> ExitStatus | None:
+    """For "create": the definition the options describe, kept in the arguments; with --xml,
+    printed instead, and the command's status returned."""
+    from morvane.cli_create import definition_of
+
+    try:
+        arguments.created = definition_of(arguments)
+    except ValueError as error:  # options that make no task, a value the schema refuses
+        raise _Failure(str(error), ExitStatus.BAD_INPUT) from None
+    if arguments.xml:
+        _emit(arguments.created.to_xml().rstrip("\n"))
+        return ExitStatus.OK
+    return None
+
+
 def _perform(arguments: argparse.Namespace) -> ExitStatus:
+    if arguments.verb == "create" and (printed := _created(arguments)) is not None:
+        return printed
     if EMULATED:
         _choose_library(arguments)
     # A definition that cannot be read is reported before the service is asked anything.
@@ -438,6 +461,8 @@ _MODE_REFUSALS = {
 
 
 def _mode_refusal(error: TaskSchedulerError, arguments: argparse.Namespace) -> str:
+    if arguments.verb == "create" and error.hresult == 0x800700B7:
+        return ": a task of that name exists, and --force replaces it"
     for option in ("create_only", "update_only"):
         if getattr(arguments, option, False) and (meaning := _MODE_REFUSALS.get((option, error.hresult))):
             return f": {meaning}"
@@ -541,6 +566,11 @@ def _perform_verb(scheduler: morvane.Scheduler, arguments: argparse.Namespace, d
         mode = (RegisterMode.CREATE if arguments.create_only else
                 RegisterMode.UPDATE if arguments.update_only else RegisterMode.CREATE_OR_UPDATE)
         scheduler.register_task(name, definition, mode=mode)
+    elif verb == "create":
+        from morvane.register_mode import RegisterMode
+
+        mode = RegisterMode.CREATE_OR_UPDATE if arguments.force else RegisterMode.CREATE
+        scheduler.register_task(name, arguments.created, mode=mode)
     elif verb == "run":
         return _run(scheduler, arguments)
     elif verb == "running":
@@ -662,7 +692,14 @@ def _parsed_simply(argv: Sequence[str]) -> argparse.Namespace | None:
 def main(argv: Sequence[str] | None = None) -> int:
     """Runs the command line with argv (sys.argv[1:] when None); returns the exit status."""
     given = sys.argv[1:] if argv is None else argv
-    arguments = _parsed_simply(given) or _parser().parse_args(given)
+    arguments = _parsed_simply(given)
+    if arguments is None:
+        from morvane.cli_create import split_program
+
+        given, program = split_program(list(given))
+        arguments = _parser().parse_args(given)
+        if program is not None:
+            arguments.program = [*arguments.program, *program]
     # "running" alone names no task.
     where = f"morvane {arguments.verb}" + (f" {shown_name(arguments.name)}" if arguments.name is not None else "")
     try:

@@ -30,7 +30,8 @@ class ExitStatus(enum.IntEnum):
     #: on demand, or one with an instance running that runs no second one), though it answered
     #: with success.
     NOT_STARTED = 6
-    #: ``morvane mkdir``: the folder, or a task of its name, exists already.
+    #: ``morvane mkdir``, ``create``, ``register --create-only``: the folder or the task, or
+    #: another of its name, exists already.
     EXISTS = 7
     #: ``morvane rmdir``: the folder holds tasks or folders.
     NOT_EMPTY = 8

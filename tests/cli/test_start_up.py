@@ -10,7 +10,8 @@ import pytest
 from morvane.cli import _parsed_simply, _parser
 
 # Each costs a millisecond or more to import, and a task_exists or an "exists" needs none.
-HEAVY = ["argparse", "ast", "ctypes", "dataclasses", "datetime", "inspect", "json", "re", "typing"]
+HEAVY = ["argparse", "ast", "ctypes", "dataclasses", "datetime", "inspect", "json", "re", "typing",
+         "morvane.definition", "xml.etree.ElementTree"]
 
 
 @pytest.mark.parametrize(
@@ -30,9 +31,10 @@ def test_start_up_loads_no_heavy_module(tmp_path, code):
 
 def test_lazy_names_are_there_when_asked_for():
     done = subprocess.run([sys.executable, "-c", "import morvane; print(morvane.TaskInfo.__module__, "
-                           "morvane.read_task_xml.__module__, 'TaskState' in dir(morvane))"],
+                           "morvane.read_task_xml.__module__, 'TaskState' in dir(morvane), "
+                           "morvane.DayOfWeek is morvane.definition.DayOfWeek, morvane.TaskDefinition.__module__)"],
                           capture_output=True, text=True, timeout=60)
-    assert done.stdout == "morvane.task_records morvane.task_file True\n"
+    assert done.stdout == "morvane.task_records morvane.task_file True True morvane.definition.task_definition\n"
 
 
 @pytest.mark.parametrize(

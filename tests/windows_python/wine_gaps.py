@@ -23,9 +23,65 @@ DELETE_MISSING = ("Wine's service answers the first DeleteTask of a task in a mi
 REFUSAL_TEXT = ("Wine's service refuses a definition without the position (line, column) that Windows' "
                 "refusal gives, or registers one that Windows refuses")
 
+# The definitions of the corpus that Wine's service registers: those Windows refuses (it checks
+# less), and those Windows takes too, whose read-back lacks the Exec action's command.
+CORPUS_WINE_REGISTERS = [
+    "example_task.utf16.xml",
+    "example_task.utf8.xml",
+    "declared_utf16.xml",
+    "disabled_two_actions.xml",
+    "exec_with_arguments.xml",
+    "exported_nightly.xml",
+    "no_actions.xml",
+    "utf16le.xml",
+    "fidelity:utf16",
+    "fidelity:utf8",
+    "fidelity:no-declaration",
+    "fidelity:byte-order-mark",
+    "fidelity:non-ascii",
+    "fidelity:long-description",
+    "fidelity:two-roots",
+    "fidelity:text-after-root",
+    "fidelity:bad-character-reference",
+    "fidelity:undefined-entity",
+    "fidelity:no-version",
+    "fidelity:unknown-version",
+    "fidelity:no-actions",
+    "fidelity:empty-actions",
+    "fidelity:exec-without-command",
+    "fidelity:unknown-element",
+    "fidelity:unknown-setting",
+    "fidelity:duplicate-settings",
+    "fidelity:schema-unknown-in-exec",
+    "fidelity:schema-bad-start-boundary",
+    "fidelity:schema-february-30",
+    "fidelity:schema-foreign-namespace",
+    "fidelity:schema-event-out-of-order",
+    "fidelity:schema-calendar-without-schedule",
+    "fidelity:schema-repetition-without-interval",
+    "fidelity:schema-bad-duration",
+    "fidelity:schema-bad-policy",
+    "fidelity:schema-priority-11",
+    "fidelity:schema-bad-logon-type",
+    "fidelity:schema-two-principals",
+    "fidelity:schema-context-without-principal",
+    "fidelity:schema-duplicate-id",
+    "fidelity:schema-49-triggers",
+    "fidelity:schema-unknown-attribute",
+    "fidelity:schema-exported",
+]
+CORPUS_READ_BACK = f"{CHECKS}; {XML}"
+
 # Test (path from the rootdir :: name, with parameters for only those cases, or without for all)
 # -> why it fails under Wine only.
 WINE_LACKS: dict[str, str] = {
+    **{f"tests/definition/test_round_trip.py::"
+       f"test_each_accepted_definition_of_the_corpus_reads_writes_and_reads_back_equal[{name}]": CORPUS_READ_BACK
+       for name in CORPUS_WINE_REGISTERS},
+    "tests/definition/test_round_trip.py::test_random_models_survive_the_service_unchanged": XML,
+    "tests/definition/test_round_trip.py::test_what_the_model_does_not_hold_is_written_back_where_it_was": XML,
+    "tests/definition/test_checks.py::test_each_bound_is_where_the_service_puts_it": CHECKS,
+    "tests/cli/test_create.py::test_create_registers_and_replaces_only_with_force": XML,
     "tests/cli/test_task_verbs.py::test_list_folders_and_hidden_tasks": COUNT,
     "tests/tasks/test_task_operations.py::test_listing_a_folder_its_subfolders_and_hidden_tasks": COUNT,
     "tests/tasks/test_task_operations.py::test_a_task_that_never_ran": LAST_RESULT,
