@@ -7,10 +7,7 @@ import types
 
 import pytest
 
-import definition_stand_in
 from windows_python import wine_gaps
-
-definition_stand_in.install_when_missing()
 
 # On Windows the real scheduler is used and there is nothing to reset; elsewhere the emulator
 # must import, so that a package built without it fails here instead of skipping everything.

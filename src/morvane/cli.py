@@ -197,7 +197,6 @@ def _parser() -> argparse.ArgumentParser:
     only = register.add_mutually_exclusive_group()
     only.add_argument("--create-only", action="store_true", help="fail when a task of that name exists")
     only.add_argument("--update-only", action="store_true", help="fail when no task of that name exists")
-    verb("run", "start a registered task now")
     run = verb("run", "start a registered task now")
     run.add_argument("--wait", action="store_true", help="wait for the run to end and print its result")
     run.add_argument(

@@ -14,13 +14,11 @@ import atheris
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1]))  # the suites' list of operations
 from operations import OPERATIONS  # noqa: E402
-import definition_stand_in  # noqa: E402
 
 with atheris.instrument_imports():
     import morvane
     from morvane import TaskSchedulerError, emulator
 
-definition_stand_in.install_when_missing()  # task_definition's model, until the package has its own
 
 TASK_XML = ('<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">'
             '<Actions><Exec><Command>/bin/true</Command></Exec></Actions></Task>')

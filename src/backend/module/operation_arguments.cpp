@@ -88,6 +88,8 @@ Arguments<std::string_view, DefinitionText, scheduler::RegisterMode> registratio
     Result<scheduler::RegisterMode, PythonError> mode = register_mode_argument(slots[2], "mode");
     MORVANE_RETURN_IF_FAILED(mode);
     return std::tuple{task_name.value(), std::move(definition).value(), mode.value()};
+}
+
 Arguments<std::string_view, std::optional<std::vector<std::string>>> start_task_arguments(BoundSlots slots) {
     using Values = std::optional<std::vector<std::string>>;
     Result<std::string_view, PythonError> task_name = task_name_text(slots[0], "task_name");

@@ -60,6 +60,7 @@ Arguments<std::string_view> folder_path_arguments(BoundSlots slots);
 
 // (path='\\', *, recursive=False).
 Arguments<std::string_view, bool> folder_listing_arguments(BoundSlots slots);
+
 // (task_name, *, parameters=None): parameters are None or a sequence (not a str) of at most 32
 // str, each copied (the sequence may change once the lock is released), none holding a NUL
 // character (ValueError, as in a name).

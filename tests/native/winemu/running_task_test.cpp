@@ -310,7 +310,15 @@ TEST_F(RunningTasks, CollectionIndexesAsWindowsAnswersThem) {
     EXPECT_EQ(instances->get_Item(name, item.put()), DISP_E_TYPEMISMATCH) << "no names in this collection";
     EXPECT_EQ(VariantClear(&name), S_OK);
     Ref<IUnknown> enumerator;
-    EXPECT_EQ(instances->get__NewEnum(enumerator.put()), E_NOTIMPL);
+    ASSERT_EQ(instances->get__NewEnum(enumerator.put()), S_OK);
+    Ref<IEnumVARIANT> items;
+    ASSERT_EQ(enumerator->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(items.put())), S_OK);
+    VARIANT first{};
+    ULONG fetched = 0;
+    EXPECT_EQ(items->Next(1, &first, &fetched), S_OK);
+    EXPECT_EQ(fetched, 1u);
+    EXPECT_EQ(first.vt, VT_DISPATCH);
+    EXPECT_EQ(VariantClear(&first), S_OK);
     EXPECT_EQ(task->Stop(0), S_OK);
 }
 

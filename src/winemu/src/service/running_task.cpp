@@ -11,6 +11,7 @@
 #include "launch/run_records.hpp"
 #include "service/service_call.hpp"
 #include "service/service_object.hpp"
+#include "service/variant_enumerator.hpp"
 
 namespace winemu {
 namespace {
@@ -162,7 +163,17 @@ public:
     HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** penum) override {
         ServiceCall call("get__NewEnum", *this);
         if (penum) *penum = nullptr;
-        return call.answer_locally([&] { return penum ? E_NOTIMPL : E_POINTER; });
+        const HRESULT result = call.answer_locally([&] {
+            std::vector<ComPtr<IDispatch>> items;
+            items.reserve(items_.size());
+            for (const auto& instance : items_) {
+                instance->AddRef();
+                items.emplace_back(instance.get());
+            }
+            return create_variant_enumerator(std::move(items), penum);
+        }, penum);
+        call.object("enumerator", penum ? *penum : nullptr);
+        return result;
     }
 
 private:
