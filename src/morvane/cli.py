@@ -395,17 +395,17 @@ def _choose_library(arguments: argparse.Namespace) -> None:
     one named that does not exist unless --create-library asks for it."""
     from morvane.library_privacy import library_problem
 
-    # The control API wins over the environment, and loading it costs more than the rest of a
-    # call: a process that has not loaded it (every process started from a shell) is told
-    # through the environment, which winemu reads at each call until a library is chosen.
+    # winemu takes its environment once, as it is loaded (with "import morvane"): a library named
+    # on the command line reaches it only through the control API, which costs a load of its own
+    # and is therefore loaded only when a library is named.
     emulator = sys.modules.get("morvane.emulator")
     chosen: str | None = getattr(arguments, "task_library", None)
     if chosen is not None:
         chosen = os.path.abspath(chosen)
-        if emulator is not None:
-            emulator.set_task_library(chosen)
-        else:
-            os.environ["MORVANE_TASK_LIBRARY"] = chosen
+        from morvane import emulator as control
+
+        control.set_task_library(chosen)
+        emulator = control
     library = os.fspath(emulator.task_library()) if emulator is not None else _library_from_environment()
     if problem := library_problem(library):
         raise _Failure(problem, ExitStatus.BAD_INPUT)

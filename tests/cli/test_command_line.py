@@ -349,6 +349,21 @@ def in_own_process(library, *argv, **options):
                           **options)
 
 
+def test_a_library_named_on_the_command_line_is_the_one_used(tmp_path):
+    """A process started from a shell, its environment naming no library: the one that
+    --task-library names holds what the command registers, and the default one stays empty."""
+    home, library = tmp_path / "home", tmp_path / "library"
+    library.mkdir(mode=0o700)
+    environment = {key: value for key, value in os.environ.items()
+                   if key not in ("MORVANE_TASK_LIBRARY", "XDG_STATE_HOME")} | {"HOME": str(home)}
+    for argv in (["register", "Backup", str(EXAMPLE)], ["create", "Tools\\Nightly", "--schedule", "ONSTART", "--",
+                                                        "/bin/true"]):
+        in_own_process(library, *argv, env=environment, check=True)
+    listed = in_own_process(library, "list", "-r", env=environment, capture_output=True, text=True, check=True)
+    assert [line.split()[0] for line in listed.stdout.splitlines()[1:]] == ["\\Backup", "\\Tools\\Nightly"]
+    assert not home.exists()
+
+
 @pytest.fixture
 def example_library(tmp_path):
     """A task library holding the example as Backup."""
