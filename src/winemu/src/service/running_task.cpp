@@ -9,6 +9,7 @@
 #include "com/com_guard.hpp"
 #include "launch/live_runs.hpp"
 #include "launch/run_records.hpp"
+#include "service/collection_index.hpp"
 #include "service/service_call.hpp"
 #include "service/service_object.hpp"
 #include "service/variant_enumerator.hpp"
@@ -113,24 +114,6 @@ private:
     RunningInstance instance_;
 };
 
-// A position the index names: the integer types convert, as VariantChangeType to VT_I4 converts
-// them; any other type does not (DISP_E_TYPEMISMATCH).
-std::optional<long long> position_of(const VARIANT& index) {
-    switch (index.vt) {
-    case VT_I1: return index.cVal;
-    case VT_UI1: return index.bVal;
-    case VT_I2: return index.iVal;
-    case VT_UI2: return index.uiVal;
-    case VT_I4: return index.lVal;
-    case VT_UI4: return index.ulVal;
-    case VT_INT: return index.intVal;
-    case VT_UINT: return index.uintVal;
-    case VT_I8: return index.llVal;
-    case VT_UI8: return index.ullVal > 0x7FFFFFFFull ? -1 : static_cast<long long>(index.ullVal);
-    default: return std::nullopt;
-    }
-}
-
 // A snapshot of the instances when it was made: an instance that ends stays in it.
 class RunningTaskCollection final : public ServiceObject<IRunningTaskCollection, IID_IRunningTaskCollection> {
 public:
@@ -149,7 +132,7 @@ public:
         call.variant("index", index);
         if (item) *item = nullptr;
         const HRESULT result = call.answer_locally([&] {
-            const auto position = position_of(index);
+            const auto position = integer_index(index);
             if (!position) return DISP_E_TYPEMISMATCH;
             if (*position < 1 || *position > static_cast<long long>(items_.size())) return E_INVALIDARG;
             IRunningTask* found = items_[static_cast<std::size_t>(*position - 1)].get();
@@ -164,13 +147,7 @@ public:
         ServiceCall call("get__NewEnum", *this);
         if (penum) *penum = nullptr;
         const HRESULT result = call.answer_locally([&] {
-            std::vector<ComPtr<IDispatch>> items;
-            items.reserve(items_.size());
-            for (const auto& instance : items_) {
-                instance->AddRef();
-                items.emplace_back(instance.get());
-            }
-            return create_variant_enumerator(std::move(items), penum);
+            return create_variant_enumerator(items_, [](const auto& instance) { return instance.get(); }, penum);
         }, penum);
         call.object("enumerator", penum ? *penum : nullptr);
         return result;

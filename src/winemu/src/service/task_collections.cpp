@@ -1,35 +1,16 @@
 // task_collections.cpp: IRegisteredTaskCollection and ITaskFolderCollection over a snapshot.
 #include "service/task_collections.hpp"
 
-#include <optional>
-
 #include "com/bstr_text.hpp"
 #include "com/com_guard.hpp"
 #include "library/task_paths.hpp"
 #include "service/service_call.hpp"
+#include "service/collection_index.hpp"
 #include "service/service_object.hpp"
 #include "service/variant_enumerator.hpp"
 
 namespace winemu {
 namespace {
-
-// The 1-based position an integer index names: every integer type is taken, as Windows takes
-// them (VT_I1 to VT_UINT); nothing for any other type.
-std::optional<long long> integer_index(const VARIANT& index) {
-    switch (index.vt) {
-    case VT_I1: return index.cVal;
-    case VT_UI1: return index.bVal;
-    case VT_I2: return index.iVal;
-    case VT_UI2: return index.uiVal;
-    case VT_I4: return index.lVal;
-    case VT_UI4: return index.ulVal;
-    case VT_INT: return index.intVal;
-    case VT_UINT: return index.uintVal;
-    case VT_I8: return index.llVal;
-    case VT_UI8: return index.ullVal > 0x7FFFFFFFull ? -1 : static_cast<long long>(index.ullVal);
-    default: return std::nullopt;
-    }
-}
 
 template <typename Collection, const IID& CollectionIid, typename Item>
 class ItemCollection final : public ServiceObject<Collection, CollectionIid> {
@@ -67,13 +48,7 @@ public:
         ServiceCall call("get__NewEnum", *this);
         if (penum) *penum = nullptr;
         const HRESULT result = call.answer_locally([&] {
-            std::vector<ComPtr<IDispatch>> items;
-            items.reserve(items_.size());
-            for (const auto& named : items_) {
-                named.item->AddRef();
-                items.emplace_back(named.item.get());
-            }
-            return create_variant_enumerator(std::move(items), penum);
+            return create_variant_enumerator(items_, [](const auto& named) { return named.item.get(); }, penum);
         }, penum);
         call.object("enumerator", penum ? *penum : nullptr);
         return result;

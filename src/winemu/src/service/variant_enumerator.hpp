@@ -15,4 +15,17 @@ namespace winemu {
 // the enumerator stands.
 HRESULT create_variant_enumerator(std::vector<ComPtr<IDispatch>> items, IUnknown** out);
 
+// The same over a collection's items, each reached as IDispatch through `dispatch_of(item)`.
+template <typename Items, typename DispatchOf>
+HRESULT create_variant_enumerator(const Items& items, DispatchOf dispatch_of, IUnknown** out) {
+    std::vector<ComPtr<IDispatch>> held;
+    held.reserve(items.size());
+    for (const auto& item : items) {
+        IDispatch* dispatch = dispatch_of(item);
+        dispatch->AddRef();
+        held.emplace_back(dispatch);
+    }
+    return create_variant_enumerator(std::move(held), out);
+}
+
 }  // namespace winemu
