@@ -67,7 +67,9 @@ def init_function(extension: Path) -> str:
 def test_the_wheel_is_tagged_for_windows_and_holds_the_package_its_extensions_and_a_sound_record(wheel):
     archive = zipfile.ZipFile(wheel)
     dist_info = f"morvane-{VERSION}.dist-info"
-    package = {f"morvane/{path.name}" for path in (ROOT / "src" / "morvane").iterdir() if path.is_file()}
+    source = ROOT / "src" / "morvane"
+    package = {f"morvane/{path.relative_to(source).as_posix()}" for path in source.rglob("*")
+               if path.is_file() and "__pycache__" not in path.parts}
     expected = package | set(EXTENSIONS) | {f"{dist_info}/{name}" for name in ("METADATA", "WHEEL", "entry_points.txt", "RECORD")}
     assert set(archive.namelist()) == expected
     assert not [name for name in archive.namelist() if name.endswith((".so", ".dll")) or "winemu" in name]
