@@ -74,7 +74,8 @@ WAITS = [
 ]
 
 
-@pytest.mark.parametrize("xml, options, status, out, tail", WAITS)
+@pytest.mark.parametrize("xml, options, status, out, tail", WAITS,
+                         ids=["ended", "failed", "timed out", "timeout alone", "not started"])
 def test_run_waits_for_the_result(capsys, xml, options, status, out, tail):
     morvane.register_xml("Job", xml)
     got, printed, err = command(capsys, "run", "Job", *options)

@@ -93,7 +93,8 @@ WINE_LACKS: dict[str, str] = {
     "tests/readme/test_readme.py::test_python_blocks": RUN_EX,
     "tests/cli/test_run_and_stop.py::test_run_says_when_nothing_started": RUN_EX,
     "tests/cli/test_run_and_stop.py::test_stop_says_when_nothing_ran": RUN_EX,
-    "tests/cli/test_run_and_stop.py::test_run_waits_for_the_result": RUN_EX,
+    **{f"tests/cli/test_run_and_stop.py::test_run_waits_for_the_result[{case}]": RUN_EX
+       for case in ("ended", "failed", "timed out", "not started")},
     "tests/cli/test_run_and_stop.py::test_running_lists_instances": RUN_EX,
     "tests/cli/test_explained_errors.py::test_a_refused_definition_carries_what_its_code_means": REFUSAL_TEXT,
     "tests/module/test_operations.py::test_the_services_own_refusals[<lambda>-None-RegisterTask0]": CHECKS,
