@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 #include <winemu/control.h>
 
@@ -77,7 +78,10 @@ std::string task_library() {
     return seen.path;
 }
 
-FollowedLibrary::FollowedLibrary() : choice_(choices.load(std::memory_order_acquire)), path_(task_library()) {}
+FollowedLibrary::FollowedLibrary() : FollowedLibrary(std::nullopt) {}
+
+FollowedLibrary::FollowedLibrary(std::optional<std::string> account)
+    : choice_(choices.load(std::memory_order_acquire)), path_(task_library()), account_(std::move(account)) {}
 
 std::string FollowedLibrary::path() const { return current() ? path_ : task_library(); }
 

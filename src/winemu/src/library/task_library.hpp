@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace winemu {
@@ -16,16 +17,22 @@ std::string task_library();
 // left (the user's own tasks, say). Copyable; the path is read again only after a new choice.
 class FollowedLibrary {
 public:
-    // The library chosen now.
+    // The library chosen now, called through by the process's own account.
     FollowedLibrary();
+    // The library chosen now, called through by `account` (the name Connect logged on; none: the
+    // process's own account).
+    explicit FollowedLibrary(std::optional<std::string> account);
     // The library to act on: the one taken, or the one chosen since.
     std::string path() const;
     // Whether the library taken is still the one chosen.
     bool current() const noexcept;
+    // The account Connect logged on; none when the connection acts as the process's own.
+    const std::optional<std::string>& account() const noexcept { return account_; }
 
 private:
     std::uint64_t choice_;
     std::string path_;
+    std::optional<std::string> account_;
 };
 
 // Creates the directory and its parents when missing; false when that fails.
