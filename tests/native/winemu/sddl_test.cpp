@@ -173,7 +173,7 @@ TEST(AccessCheck, CallersUnderDescriptors) {
     const Case cases[] = {
         // No DACL, a NULL DACL: everything. An empty DACL: nothing but the owner's implicit rights.
         {"O:S-1-5-21-0-0-0-1001", &other_user, generic_all, true},
-        {"D:NO_ACCESS_CONTROL", &other_user, delete_access | write_owner, true},
+        {"D:NO_ACCESS_CONTROL", &other_user, delete_access | write_owner | 0x200, true},
         {"O:S-1-5-21-0-0-0-1001D:", &other_user, read_control, false},
         {"O:S-1-5-21-0-0-0-1001D:", &owner_user, read_control | write_dac, true},
         {"O:S-1-5-21-0-0-0-1001D:", &owner_user, read, false},

@@ -47,7 +47,7 @@ bool denies(const Ace& ace) {
 
 // The rights the caller holds, each decided by the first ACE that names it.
 std::uint32_t held_rights(const SecurityDescriptor& descriptor, const Caller& caller) {
-    if (!descriptor.dacl) return file_all_access | write_owner | delete_access | write_dac | read_control;
+    if (!descriptor.dacl) return ~std::uint32_t{0};  // no DACL, or a NULL one: every right
     const bool owner = !descriptor.owner.empty() && is_callers(caller, descriptor.owner);
     const auto& aces = *descriptor.dacl;
     const bool owner_rights_said = std::any_of(aces.begin(), aces.end(), [](const Ace& ace) {
