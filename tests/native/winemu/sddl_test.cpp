@@ -142,6 +142,15 @@ TEST(SddlText, ReadingKeepsEveryField) {
     EXPECT_FALSE(descriptor.sacl.has_value());
 }
 
+TEST(SddlText, LocalAccountsUnderTheComputersSid) {
+    const auto read = read_sddl(u"O:LAG:LGD:(A;;FA;;;S-1-5-21-0-0-0-500)", "S-1-5-21-7-8-9");
+    ASSERT_TRUE(read.ok());
+    EXPECT_EQ(read.value().owner, "S-1-5-21-7-8-9-500");
+    EXPECT_EQ(read.value().group, "S-1-5-21-7-8-9-501");
+    EXPECT_EQ(narrow(write_sddl(read.value(), "S-1-5-21-7-8-9")), "O:LAG:LGD:(A;;FA;;;S-1-5-21-0-0-0-500)");
+    EXPECT_EQ(narrow(write_sddl(read.value())), "O:S-1-5-21-7-8-9-500G:S-1-5-21-7-8-9-501D:(A;;FA;;;LA)");
+}
+
 TEST(SddlText, BoundedInLengthAndInAces) {
     // An ACL holds 64 KiB: 3,000 ACEs of Everyone (20 bytes each) fit, 3,300 do not.
     std::string fits = "D:", too_many = "D:";

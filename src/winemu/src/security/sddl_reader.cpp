@@ -127,7 +127,7 @@ std::size_t ace_size(const Ace& ace, bool object) {
 }
 
 // One ACE "type;flags;rights;object_guid;inherit_object_guid;sid", without its parentheses.
-HResultOr<Ace> read_ace(std::u16string_view text, bool in_dacl, std::size_t& acl_size) {
+HResultOr<Ace> read_ace(std::u16string_view text, bool in_dacl, std::string_view computer_sid, std::size_t& acl_size) {
     std::array<std::u16string_view, 6> fields;
     std::size_t count = 0;
     std::size_t start = 0;
@@ -152,7 +152,7 @@ HResultOr<Ace> read_ace(std::u16string_view text, bool in_dacl, std::size_t& acl
     if (!flags || !mask || !object_type || !inherited_object_type) return HResultOr<Ace>::failure(invalid_acl);
     if (!type->object && (!object_type->empty() || !inherited_object_type->empty()))
         return HResultOr<Ace>::failure(invalid_acl);
-    auto sid = read_sid(fields[5]);
+    auto sid = read_sid(fields[5], computer_sid);
     if (!sid.ok()) return HResultOr<Ace>::failure(sid.error());
 
     Ace ace{type->type, *flags, *mask, std::move(*object_type), std::move(*inherited_object_type),
@@ -163,7 +163,7 @@ HResultOr<Ace> read_ace(std::u16string_view text, bool in_dacl, std::size_t& acl
 }
 
 // The text of a "D:" or "S:" part: its flags, then NO_ACCESS_CONTROL or its ACEs.
-HRESULT read_acl(std::u16string_view text, bool dacl, SecurityDescriptor& descriptor) {
+HRESULT read_acl(std::u16string_view text, bool dacl, std::string_view computer_sid, SecurityDescriptor& descriptor) {
     std::uint16_t control = dacl ? se_dacl_present : se_sacl_present;
     bool null_acl = false;
     std::size_t at = 0;
@@ -190,7 +190,7 @@ HRESULT read_acl(std::u16string_view text, bool dacl, SecurityDescriptor& descri
         if (close == std::u16string_view::npos) return invalid_parameter;
         const std::u16string_view ace_text = text.substr(at + 1, close - at - 1);
         if (ace_text.find(u'(') != std::u16string_view::npos) return invalid_parameter;
-        auto ace = read_ace(ace_text, dacl, acl_size);
+        auto ace = read_ace(ace_text, dacl, computer_sid, acl_size);
         if (!ace.ok()) return ace.error();
         aces.push_back(std::move(ace.value()));
         at = close + 1;
@@ -203,7 +203,7 @@ HRESULT read_acl(std::u16string_view text, bool dacl, SecurityDescriptor& descri
 
 }  // namespace
 
-HResultOr<SecurityDescriptor> read_sddl(std::u16string_view text) {
+HResultOr<SecurityDescriptor> read_sddl(std::u16string_view text, std::string_view computer_sid) {
     if (text.size() > max_sddl_length) return Reading::failure(invalid_parameter);
     SecurityDescriptor descriptor;
     bool seen_owner = false, seen_group = false, seen_dacl = false, seen_sacl = false;
@@ -223,12 +223,12 @@ HResultOr<SecurityDescriptor> read_sddl(std::u16string_view text) {
         if (seen == nullptr || *seen) return Reading::failure(invalid_parameter);
         *seen = true;
         if (letter == u'O' || letter == u'G') {
-            auto sid = read_sid(part);
+            auto sid = read_sid(part, computer_sid);
             if (!sid.ok()) return Reading::failure(sid.error());
             (letter == u'O' ? descriptor.owner : descriptor.group) = std::move(sid.value());
             continue;
         }
-        const HRESULT acl = read_acl(part, letter == u'D', descriptor);
+        const HRESULT acl = read_acl(part, letter == u'D', computer_sid, descriptor);
         if (FAILED(acl)) return Reading::failure(acl);
     }
     return descriptor;

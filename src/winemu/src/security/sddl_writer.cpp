@@ -43,7 +43,8 @@ void write_rights(std::string& out, std::uint32_t mask, AceType type) {
     }
 }
 
-void write_acl(std::string& out, char letter, const SecurityDescriptor& descriptor, bool dacl) {
+void write_acl(std::string& out, char letter, const SecurityDescriptor& descriptor, bool dacl,
+               std::string_view computer_sid) {
     const std::uint16_t present = dacl ? se_dacl_present : se_sacl_present;
     const auto& acl = dacl ? descriptor.dacl : descriptor.sacl;
     if ((descriptor.control & present) == 0 && !acl) return;
@@ -70,19 +71,19 @@ void write_acl(std::string& out, char letter, const SecurityDescriptor& descript
         out += ';';
         out += ace.inherited_object_type;
         out += ';';
-        out += sid_sddl_text(ace.sid);
+        out += sid_sddl_text(ace.sid, computer_sid);
         out += ')';
     }
 }
 
 }  // namespace
 
-std::u16string write_sddl(const SecurityDescriptor& descriptor) {
+std::u16string write_sddl(const SecurityDescriptor& descriptor, std::string_view computer_sid) {
     std::string out;
-    if (!descriptor.owner.empty()) out += "O:" + sid_sddl_text(descriptor.owner);
-    if (!descriptor.group.empty()) out += "G:" + sid_sddl_text(descriptor.group);
-    write_acl(out, 'D', descriptor, true);
-    write_acl(out, 'S', descriptor, false);
+    if (!descriptor.owner.empty()) out += "O:" + sid_sddl_text(descriptor.owner, computer_sid);
+    if (!descriptor.group.empty()) out += "G:" + sid_sddl_text(descriptor.group, computer_sid);
+    write_acl(out, 'D', descriptor, true, computer_sid);
+    write_acl(out, 'S', descriptor, false, computer_sid);
     return std::u16string(out.begin(), out.end());
 }
 

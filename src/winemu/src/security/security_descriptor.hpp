@@ -86,17 +86,18 @@ struct SecurityDescriptor {
     bool operator==(const SecurityDescriptor&) const = default;
 };
 
-// The domain SID of the emulated computer: its local accounts (LA, LG) are under it.
+// The domain SID of a computer whose accounts are not known: the aliases of local accounts (LA,
+// LG) are under the computer's domain SID, which the reader and the writer take.
 inline constexpr const char* computer_domain_sid = "S-1-5-21-0-0-0";
 
 // Reads the SDDL text of a security descriptor as ConvertStringSecurityDescriptorToSecurityDescriptor
 // does, or answers the HRESULT Windows gives (HRESULT_FROM_WIN32 of ERROR_INVALID_PARAMETER,
 // ERROR_INVALID_SID, ERROR_INVALID_ACL, ERROR_NONE_MAPPED). Bounded in length and in ACEs.
-HResultOr<SecurityDescriptor> read_sddl(std::u16string_view text);
+HResultOr<SecurityDescriptor> read_sddl(std::u16string_view text, std::string_view computer_sid = computer_domain_sid);
 
 // The canonical text Windows gives back (ConvertSecurityDescriptorToStringSecurityDescriptor):
 // aliases for well-known SIDs, letter codes for rights where Windows writes them, hex otherwise.
-std::u16string write_sddl(const SecurityDescriptor& descriptor);
+std::u16string write_sddl(const SecurityDescriptor& descriptor, std::string_view computer_sid = computer_domain_sid);
 
 // Whether `caller` gets every right of `desired_access` (generic rights mapped as for files), as
 // AccessCheck decides it from the DACL and the owner.

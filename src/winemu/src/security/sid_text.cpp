@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "security/security_descriptor.hpp"
 
 namespace winemu {
 namespace {
@@ -41,9 +40,9 @@ constexpr std::array<SidAlias, 47> sid_aliases{{
 constexpr std::array<const char*, 15> domain_aliases{"AP", "CA", "CN", "DA", "DC", "DD", "DG", "DU",
                                                       "EA", "EK", "KA", "PA", "RO", "RS", "SA"};
 
-std::string alias_sid(const SidAlias& alias) {
+std::string alias_sid(const SidAlias& alias, std::string_view computer_sid) {
     if (alias.sid != nullptr) return alias.sid;
-    return std::string(computer_domain_sid) + "-" + std::to_string(alias.local_rid);
+    return std::string(computer_sid) + "-" + std::to_string(alias.local_rid);
 }
 
 HResultOr<std::string> invalid_sid() { return HResultOr<std::string>::failure(HRESULT_FROM_WIN32(error_invalid_sid)); }
@@ -118,12 +117,12 @@ HResultOr<std::string> read_sid_text(std::u16string_view text) {
 
 }  // namespace
 
-HResultOr<std::string> read_sid(std::u16string_view text) {
+HResultOr<std::string> read_sid(std::u16string_view text, std::string_view computer_sid) {
     if (text.size() == 2) {
         const char alias[3] = {static_cast<char>(text[0] < 0x80 ? text[0] : 0),
                                static_cast<char>(text[1] < 0x80 ? text[1] : 0), '\0'};
         for (const SidAlias& known : sid_aliases) {
-            if (std::string_view(known.alias) == alias) return alias_sid(known);
+            if (std::string_view(known.alias) == alias) return alias_sid(known, computer_sid);
         }
         for (const char* domain_alias : domain_aliases) {
             if (std::string_view(domain_alias) == alias)
@@ -134,9 +133,9 @@ HResultOr<std::string> read_sid(std::u16string_view text) {
     return read_sid_text(text);
 }
 
-std::string sid_sddl_text(std::string_view sid) {
+std::string sid_sddl_text(std::string_view sid, std::string_view computer_sid) {
     for (const SidAlias& known : sid_aliases) {
-        if (alias_sid(known) == sid) return known.alias;
+        if (alias_sid(known, computer_sid) == sid) return known.alias;
     }
     return std::string(sid);
 }
