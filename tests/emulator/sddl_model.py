@@ -152,7 +152,8 @@ def ace(text: str, in_dacl: bool) -> tuple[dict, int]:
     size = 8 + 8 + 4 * (account.count("-") - 2)
     if ACE_TYPES[kind][1]:
         size += 4 + 16 * (bool(object_guid) + bool(inherited_guid))
-    entry = {"type": kind, "flags": flags, "mask": mask, "guids": (object_guid.lower(), inherited_guid.lower()), "sid": account}
+    guids = (object_guid.lower(), inherited_guid.lower())
+    entry = {"type": kind, "flags": flags, "mask": mask, "guids": guids, "sid": account}
     return entry, size
 
 

@@ -28,7 +28,7 @@ RIGHTS = st.sampled_from(["", "0", "0x1F01FF", "0x", "0x100000000", "131078", "4
 GUIDS = st.sampled_from(["", "", "1131F6AA-9C07-11D1-F79F-00C04FC2DCD2", "{1131f6aa-9c07-11d1-f79f-00c04fc2dcd2}", "x"])
 ACE_TYPES = st.sampled_from([*sddl_model.ACE_TYPES, "XA", "RA", "SP", ""])
 ACES = st.builds(
-    lambda kind, flags, rights, guid, inherited, sid, extra: f"({kind};{flags};{rights};{guid};{inherited};{sid}{extra})",
+    lambda kind, flags, rights, guid, inherited, sid, end: f"({kind};{flags};{rights};{guid};{inherited};{sid}{end})",
     ACE_TYPES,
     st.lists(st.sampled_from([*sddl_model.ACE_FLAGS, "XX", "O"]), max_size=3).map("".join),
     RIGHTS,

@@ -25,8 +25,11 @@ std::u16string units_of(const std::uint8_t* data, std::size_t size) {
 }
 
 bool documented_refusal(HRESULT code) {
-    return code == HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER) || code == HRESULT_FROM_WIN32(winemu::error_invalid_acl) ||
-           code == HRESULT_FROM_WIN32(winemu::error_invalid_sid) || code == HRESULT_FROM_WIN32(winemu::error_none_mapped);
+    for (const DWORD error : {ERROR_INVALID_PARAMETER, winemu::error_invalid_acl, winemu::error_invalid_sid,
+                              winemu::error_none_mapped}) {
+        if (code == HRESULT_FROM_WIN32(error)) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -39,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::u16string written = winemu::write_sddl(read.value());
     const auto again = winemu::read_sddl(written);
-    if (!again.ok() || !(again.value() == read.value()) || winemu::write_sddl(again.value()) != written) __builtin_trap();
+    if (!again.ok() || !(again.value() == read.value())) __builtin_trap();
+    if (winemu::write_sddl(again.value()) != written) __builtin_trap();
 
     const winemu::Caller caller{"PC", "alice", "S-1-5-21-0-0-0-1001",
                                 {winemu::everyone_sid, winemu::authenticated_users_sid, winemu::users_sid}, false};

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "security/security_descriptor.hpp"
 
@@ -165,8 +166,9 @@ TEST(SddlText, BoundedInLengthAndInAces) {
 }
 
 // Callers: an account that registered, another user, an elevated administrator, SYSTEM.
-const Caller owner_user{"PC", "alice", "S-1-5-21-0-0-0-1001", {everyone_sid, authenticated_users_sid, users_sid}, false};
-const Caller other_user{"PC", "bob", "S-1-5-21-0-0-0-1002", {everyone_sid, authenticated_users_sid, users_sid}, false};
+const std::vector<std::string> user_groups{everyone_sid, authenticated_users_sid, users_sid};
+const Caller owner_user{"PC", "alice", "S-1-5-21-0-0-0-1001", user_groups, false};
+const Caller other_user{"PC", "bob", "S-1-5-21-0-0-0-1002", user_groups, false};
 const Caller administrator{"PC", "root", "S-1-5-21-0-0-0-500",
                            {everyone_sid, authenticated_users_sid, administrators_sid, users_sid}, true};
 const Caller system_account{"NT AUTHORITY", "SYSTEM", local_system_sid, {everyone_sid, administrators_sid}, true};
@@ -231,7 +233,8 @@ TEST(AccessCheck, CallersUnderDescriptors) {
 
 TEST(AccessCheck, DefaultSecurityOfNewTasksAndFolders) {
     const SecurityDescriptor task = default_security(owner_user, false);
-    EXPECT_EQ(narrow(write_sddl(task)), "O:S-1-5-21-0-0-0-1001G:SYD:(A;;FA;;;BA)(A;;FA;;;SY)(A;;FA;;;S-1-5-21-0-0-0-1001)");
+    EXPECT_EQ(narrow(write_sddl(task)),
+              "O:S-1-5-21-0-0-0-1001G:SYD:(A;;FA;;;BA)(A;;FA;;;SY)(A;;FA;;;S-1-5-21-0-0-0-1001)");
     EXPECT_EQ(narrow(write_sddl(default_security(administrator, true))),
               "O:BAG:SYD:(A;;FA;;;BA)(A;;FA;;;SY)(A;;FA;;;LA)(A;;FR;;;AU)");
     EXPECT_EQ(narrow(write_sddl(default_security(system_account, false))), "O:BAG:SYD:(A;;FA;;;BA)(A;;FA;;;SY)");

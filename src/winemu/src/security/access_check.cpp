@@ -25,7 +25,8 @@ std::uint32_t mapped(std::uint32_t mask) {
 }
 
 bool is_callers(const Caller& caller, const std::string& sid) {
-    return sid == caller.sid || std::find(caller.group_sids.begin(), caller.group_sids.end(), sid) != caller.group_sids.end();
+    const auto& groups = caller.group_sids;
+    return sid == caller.sid || std::find(groups.begin(), groups.end(), sid) != groups.end();
 }
 
 // Allow and deny ACEs that apply to this object: not inherit-only, and not object ACEs that name
