@@ -46,11 +46,44 @@ PARTS = st.one_of(
 )
 TEXTS = st.lists(PARTS, max_size=4).map("".join)
 
+# Well formed: each part once, in any order, ACEs of the types its ACL takes, known codes.
+GOOD_SIDS = st.sampled_from(list(sddl_model.ALIASES)) | st.builds(
+    lambda subs: "S-1-5-" + "-".join(map(str, subs)), st.lists(st.integers(0, 2**32 - 1), min_size=1, max_size=15)
+)
+GOOD_RIGHTS = st.lists(st.sampled_from(list(sddl_model.RIGHTS)), max_size=4).map("".join) | st.integers(
+    0, 2**32 - 1
+).map(hex)
+GOOD_FLAGS = st.lists(st.sampled_from(list(sddl_model.ACE_FLAGS)), max_size=3).map("".join)
+
+
+@st.composite
+def good_aces(draw, dacl):
+    kind = draw(st.sampled_from([name for name, (in_dacl, _) in sddl_model.ACE_TYPES.items() if in_dacl == dacl]))
+    object_ace = sddl_model.ACE_TYPES[kind][1]
+    guid = draw(GUIDS.filter(lambda text: text == "" or "{" not in text and len(text) == 36)) if object_ace else ""
+    return f"({kind};{draw(GOOD_FLAGS)};{draw(GOOD_RIGHTS)};{guid};;{draw(GOOD_SIDS)})"
+
+
+@st.composite
+def good_texts(draw):
+    parts = []
+    for letter in draw(st.permutations("OGDS")):
+        if draw(st.booleans()):
+            continue
+        if letter in "OG":
+            parts.append(f"{letter}:{draw(GOOD_SIDS)}")
+        else:
+            flags = draw(st.lists(st.sampled_from(["P", "AR", "AI"]), max_size=3).map("".join))
+            null = draw(st.integers(0, 5)) == 0
+            aces = "NO_ACCESS_CONTROL" if null else "".join(draw(st.lists(good_aces(letter == "D"), max_size=4)))
+            parts.append(f"{letter}:{flags}{aces}")
+    return "".join(parts)
+
 
 @st.composite
 def mutated(draw):
     """A text with a few characters deleted, doubled or replaced by SDDL's punctuation."""
-    text = draw(TEXTS)
+    text = draw(TEXTS | good_texts())
     for _ in range(draw(st.integers(0, 3))):
         if not text:
             break
@@ -74,7 +107,7 @@ def emulated(text):
 
 
 @settings(max_examples=1500, deadline=None)
-@given(st.one_of(TEXTS, mutated()))
+@given(st.one_of(TEXTS, good_texts(), mutated()))
 def test_reading_and_canonical_text_match_the_model(text):
     expected = sddl_model.canonical(text)
     assert emulated(text) == expected
