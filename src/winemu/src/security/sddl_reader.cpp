@@ -24,7 +24,7 @@ using Reading = HResultOr<SecurityDescriptor>;
 constexpr HRESULT invalid_parameter = HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER);
 constexpr HRESULT invalid_acl = HRESULT_FROM_WIN32(error_invalid_acl);
 
-// The text as ASCII, or nothing when a character is outside it (no SDDL token is).
+// Whether `text` spells the ASCII `code` (every SDDL token is ASCII).
 bool same_code(std::u16string_view text, std::string_view code) {
     if (text.size() != code.size()) return false;
     for (std::size_t i = 0; i < code.size(); ++i) {
