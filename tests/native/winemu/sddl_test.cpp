@@ -1,6 +1,7 @@
 // sddl_test.cpp: security descriptors' SDDL texts read and written back, their refusals, and the
 // access a caller gets under them.
 #include <gtest/gtest.h>
+#include <winemu/control.h>
 
 #include <string>
 #include <vector>
@@ -163,6 +164,16 @@ TEST(SddlText, BoundedInLengthAndInAces) {
     EXPECT_EQ(read_sddl(wide("D:" + std::string(2'000'000, 'P'))).error(), invalid_parameter);
     EXPECT_EQ(read_sddl(wide("D:" + std::string(500'000, '(') + std::string(500'000, ')'))).error(), invalid_parameter);
     EXPECT_EQ(read_sddl(u"O:S-1-5-21-\xFF11").error(), invalid_sid);
+}
+
+TEST(SddlText, ControlCopiesTheCanonicalTextLikeTheOtherTexts) {
+    char buffer[8] = "xxxxxxx";
+    EXPECT_EQ(winemu_sddl_canonical("D:(A;;GRGX;;;BU)", buffer, sizeof buffer), 16);
+    EXPECT_STREQ(buffer, "D:(A;;G");  // cut to the capacity, NUL-terminated
+    EXPECT_EQ(winemu_sddl_canonical("O:SY", nullptr, 0), 4);
+    EXPECT_EQ(winemu_sddl_canonical("O:S-1-5", buffer, sizeof buffer), invalid_sid);
+    EXPECT_EQ(winemu_sddl_canonical("O:\xC3", buffer, sizeof buffer), invalid_parameter);  // not UTF-8
+    EXPECT_EQ(winemu_sddl_canonical(nullptr, buffer, sizeof buffer), invalid_parameter);
 }
 
 // Callers: an account that registered, another user, an elevated administrator, SYSTEM.
