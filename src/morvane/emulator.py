@@ -5,7 +5,8 @@ including a Task Scheduler service whose task library is a directory. This modul
 emulation: where the task library lives, one-shot faults for any platform call, a latency that
 stands in for the real service, the service going away under its callers, what is still allocated, the runs of tasks (waiting for them,
 ending them), the misuse
-of the platform recorded as violations, and a journal of the platform calls made.
+of the platform recorded as violations, a journal of the platform calls made, and the service's
+reading of security descriptors' SDDL texts.
 
 Every function acts on the one copy of winemu that the package's extension also uses.
 """
@@ -26,6 +27,7 @@ __all__ = [
     "JournalRecord",
     "RunRecord",
     "RunningInstance",
+    "SddlRefused",
     "TaskRunStatus",
     "call_count",
     "clear_faults",
@@ -43,6 +45,7 @@ __all__ = [
     "set_environment",
     "set_latency",
     "set_task_library",
+    "sddl_canonical",
     "task_library",
     "task_state",
     "violations",
@@ -126,6 +129,7 @@ def _load() -> ctypes.CDLL:
         ctypes.c_size_t,
         ctypes.POINTER(ctypes.c_int),
     )
+    declare("winemu_sddl_canonical", ctypes.c_longlong, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_size_t)
     return library
 
 
@@ -553,6 +557,39 @@ def trigger_run_times(definition: str, start: int, end: int, max_count: int = 0)
         if count <= capacity:
             return list(times[:count]), bool(has_time_triggers.value)
         capacity = count
+
+
+class SddlRefused(ValueError):
+    """An SDDL text the emulated service refuses; `hresult` is the code it answers."""
+
+    def __init__(self, text: str, hresult: int) -> None:
+        super().__init__(f"the emulated service refuses the SDDL text {text!r}: 0x{hresult:08X}")
+        self.hresult = hresult
+
+
+def sddl_canonical(text: str) -> str:
+    """The canonical SDDL text of a security descriptor, as the emulated service reads and writes it.
+
+    What ConvertSecurityDescriptorToStringSecurityDescriptor gives back for the descriptor that
+    ConvertStringSecurityDescriptorToSecurityDescriptor reads from `text`: aliases for well-known
+    SIDs, rights as letter codes where Windows writes them. A text the service refuses raises
+    SddlRefused with its HRESULT (0x80070057 ERROR_INVALID_PARAMETER, 0x80070538 ERROR_INVALID_ACL,
+    0x80070539 ERROR_INVALID_SID, 0x80070534 ERROR_NONE_MAPPED).
+    """
+    _text("text", text)
+    encoded = _utf8(text)
+    capacity = 256
+    while True:
+        buffer = ctypes.create_string_buffer(capacity)
+        length = _winemu.winemu_sddl_canonical(encoded, buffer, capacity)
+        if length < 0:
+            hresult = length & 0xFFFFFFFF
+            if hresult == 0x8007000E:
+                raise MemoryError("the emulator ran out of memory reading an SDDL text")
+            raise SddlRefused(text, hresult)
+        if length < capacity:
+            return buffer.raw[:length].decode("ascii")
+        capacity = length + 1
 
 
 def main(argv: list[str] | None = None) -> int:
