@@ -149,5 +149,10 @@ WINEMU_API int winemu_journal_record(size_t index, winemu_journal_entry* entry);
  * enabled time or calendar trigger. Returns (size_t)-1 when definition is null or memory runs out. */
 WINEMU_API size_t winemu_trigger_run_times(const char* definition, long long start, long long end, size_t max_count,
                                            long long* times, size_t capacity, int* has_time_triggers);
+
+/* Hashes a password as the emulated accounts keep theirs (Argon2id) and verifies it: 1 when the
+ * hash takes that password and refuses another, 0 otherwise. A packaged winemu proves with it that
+ * the hashing library inside it works. */
+WINEMU_API int winemu_password_hashing_works(void);
 }
 
