@@ -1,8 +1,8 @@
 """The wheel that auditwheel repaired: tagged manylinux_2_28, its binaries asking for nothing newer
-than glibc 2.28 and for no C++ runtime of the system; small, with libxml2 inside winemu rather
-than beside it (no ICU), and it installs into a fresh venv and works there: the console script, the extension
-and the emulator on ONE copy of winemu, the service's runner beside them, and definitions parsed
-as the system's libxml2 parses them.
+than glibc 2.28 and for no C++ runtime of the system; small, with libxml2 (no ICU) and libsodium
+inside winemu rather than beside it, and it installs into a fresh venv and works there: the console
+script, the extension and the emulator on ONE copy of winemu, the service's runner beside them,
+definitions parsed as the system's libxml2 parses them and passwords hashed by the libsodium inside.
 
 scripts/build_wheel makes the wheel and scripts/test names its folder in MORVANE_WHEELHOUSE;
 without it these tests are skipped.
@@ -50,10 +50,13 @@ assert emulator.wait_runs("Run") == 0
 [record] = emulator.runs("Run")
 assert (record.state, record.exit_code) == ("ended", 0), record
 maps = pathlib.Path("/proc/self/maps").read_text().split()
-print(sorted({path for path in maps if any(name in path for name in ("libwinemu", "libxml2", "libicu"))}))
+names = ("libwinemu", "libxml2", "libicu", "libsodium")
+print(sorted({path for path in maps if any(name in path for name in names)}))
 print(morvane.__file__)
 winemu = ctypes.CDLL(str(pathlib.Path(morvane.__file__).with_name("libwinemu.so")))
-print([hasattr(winemu, name) for name in ("winemu_outstanding", "CoCreateInstance", "xmlInitParser", "xmlParseDocument")])
+print([hasattr(winemu, name) for name in ("winemu_outstanding", "CoCreateInstance", "xmlInitParser", "xmlParseDocument",
+                                         "sodium_init", "crypto_pwhash_str")])
+print(winemu.winemu_password_hashing_works())
 """
 
 # Registers a definition and runs it: the refusal's text (libxml2's message and position), or
@@ -123,9 +126,9 @@ def test_the_wheel_serves_glibc_2_28(wheel, tmp_path):
     assert binaries == {name: (True, []) for name in binaries}
 
 
-def test_the_wheel_is_small_and_carries_no_icu_nor_a_libxml2_of_its_own(wheel):
+def test_the_wheel_is_small_and_carries_no_icu_nor_a_libxml2_or_libsodium_of_its_own(wheel):
     names = zipfile.ZipFile(wheel).namelist()
-    assert [name for name in names if "libicu" in name or "libxml2" in name] == []
+    assert [name for name in names if any(part in name for part in ("libicu", "libxml2", "libsodium"))] == []
     assert wheel.stat().st_size <= LARGEST_WHEEL
 
 
@@ -135,13 +138,15 @@ def test_the_wheel_in_a_fresh_venv(installed, tmp_path):
         [python, "-I", "-c", CHECK], cwd=tmp_path, env=environment, capture_output=True, text=True, timeout=60
     )
     assert done.returncode == 0, done.stderr
-    libraries, package, symbols = done.stdout.splitlines()
+    libraries, package, symbols, hashing = done.stdout.splitlines()
     package_directory = Path(package).parent
     assert package_directory.is_relative_to(python.parent.parent)
-    # One winemu, the package's, with libxml2 inside it: no libxml2 nor ICU is loaded, and
-    # winemu shows its platform and control functions but none of libxml2's.
+    # One winemu, the package's, with libxml2 and libsodium inside it: none of the three is
+    # loaded, winemu shows its platform and control functions but none of the two libraries', and
+    # the libsodium inside hashes and verifies a password.
     assert [Path(path) for path in eval(libraries)] == [package_directory / "libwinemu.so"]
-    assert eval(symbols) == [True, True, False, False]
+    assert eval(symbols) == [True, True, False, False, False, False]
+    assert hashing == "1"
     script = subprocess.run(
         [python.with_name("morvane"), "exists", "Missing"], env=environment, capture_output=True, timeout=60
     )

@@ -13,11 +13,14 @@
 
 #include <objbase.h>
 
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <string_view>
 
 #include "check_report.hpp"
+#include "credential_checks.hpp"
 #include "folder_checks.hpp"
 #include "instance_checks.hpp"
 #include "local_offset_checks.hpp"
@@ -85,6 +88,14 @@ bool fails_with(const R& result, std::string_view operation, HRESULT code) {
 }
 
 // True when the calling thread is in no COM apartment: every connection left what it entered.
+// The table of credential answers, which tests/windows/run copies beside the driver.
+std::filesystem::path beside_driver(std::wstring_view file_name) {
+    wchar_t driver[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, driver, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return std::filesystem::path(file_name);
+    return std::filesystem::path(std::wstring(driver, length)).parent_path() / file_name;
+}
+
 bool outside_any_apartment() {
     APTTYPE type{};
     APTTYPEQUALIFIER qualifier{};
@@ -232,6 +243,8 @@ int main() {
     check_single_threaded_caller(report);
     check_sessions(report);
     check_local_offsets(report, std::cin);
+    std::ifstream credential_answers(beside_driver(L"credential_answers.tsv"));
+    check_credentials(report, credential_answers);
     print_session_speed();
     return report.finish();
 }

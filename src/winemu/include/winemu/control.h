@@ -155,5 +155,10 @@ WINEMU_API size_t winemu_trigger_run_times(const char* definition, long long sta
  * (negative) the reading answers: HRESULT_FROM_WIN32 of ERROR_INVALID_PARAMETER, ERROR_INVALID_SID,
  * ERROR_INVALID_ACL or ERROR_NONE_MAPPED; E_OUTOFMEMORY when memory runs out. */
 WINEMU_API long long winemu_sddl_canonical(const char* text, char* buffer, size_t capacity);
+
+/* Hashes a password as the emulated accounts keep theirs (Argon2id) and verifies it: 1 when the
+ * hash takes that password and refuses another, 0 otherwise. A packaged winemu proves with it that
+ * the hashing library inside it works. */
+WINEMU_API int winemu_password_hashing_works(void);
 }
 
