@@ -1,0 +1,98 @@
+// task_access.cpp: the descriptors the service gives what it makes, and the access check.
+#include "service/task_access.hpp"
+
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "base/utf.hpp"
+
+namespace winemu {
+namespace {
+
+constexpr std::uint32_t owner_information = 0x1;
+constexpr std::uint32_t group_information = 0x2;
+constexpr std::uint32_t dacl_information = 0x4;
+constexpr std::uint32_t sacl_information = 0x8;
+constexpr DWORD privilege_not_held = 1314;  // ERROR_PRIVILEGE_NOT_HELD
+
+std::string kept_text(const SecurityDescriptor& descriptor) {
+    return utf8_from_utf16(write_sddl(descriptor)).value_or(std::string());
+}
+
+}  // namespace
+
+std::string default_task_security(const Caller& caller) { return kept_text(default_security(caller, false)); }
+
+std::string default_folder_security(const Caller& caller) { return kept_text(default_security(caller, true)); }
+
+// Administrators and SYSTEM may do anything; authenticated users may list the root, run what
+// they may read in it, and add tasks and folders to it (each then theirs).
+std::string root_folder_security() {
+    SecurityDescriptor root;
+    root.owner = administrators_sid;
+    root.group = local_system_sid;
+    root.control = se_dacl_present;
+    root.dacl = std::vector<Ace>{
+        {.mask = file_all_access, .sid = administrators_sid},
+        {.mask = file_all_access, .sid = local_system_sid},
+        {.mask = file_generic_read | file_generic_execute | write_right | add_subfolder_right,
+         .sid = authenticated_users_sid},
+    };
+    return kept_text(root);
+}
+
+std::string_view AccessContext::task_sddl(std::string_view kept) {
+    if (!kept.empty()) return kept;
+    if (unkept_task_.empty()) unkept_task_ = default_task_security(connection_caller(FollowedLibrary()));
+    return unkept_task_;
+}
+
+std::string_view AccessContext::folder_sddl(std::string_view kept, bool root) {
+    if (!kept.empty()) return kept;
+    if (root) {
+        if (root_.empty()) root_ = root_folder_security();
+        return root_;
+    }
+    if (unkept_folder_.empty()) unkept_folder_ = default_folder_security(connection_caller(FollowedLibrary()));
+    return unkept_folder_;
+}
+
+HRESULT check_access(const Caller& caller, std::string_view sddl, std::uint32_t rights) {
+    struct LastRead {
+        std::string text;
+        std::optional<SecurityDescriptor> descriptor;  // none: the text cannot be read
+    };
+    thread_local std::optional<LastRead> last;
+    if (!last || last->text != sddl) {
+        auto descriptor = read_sddl(utf16_from_utf8_lossy(sddl));
+        last = LastRead{std::string(sddl), descriptor.ok() ? std::optional(std::move(descriptor.value())) : std::nullopt};
+    }
+    if (!last->descriptor) return E_ACCESSDENIED;
+    return access_granted(*last->descriptor, caller, rights) ? S_OK : E_ACCESSDENIED;
+}
+
+HResultOr<std::string> kept_form(std::u16string_view sddl) {
+    auto descriptor = read_sddl(sddl);
+    if (!descriptor.ok()) return HResultOr<std::string>::failure(descriptor.error());
+    return kept_text(descriptor.value());
+}
+
+HResultOr<std::u16string> descriptor_parts(std::string_view kept, std::uint32_t information) {
+    if (information & sacl_information)
+        return HResultOr<std::u16string>::failure(HRESULT_FROM_WIN32(privilege_not_held));
+    auto descriptor = read_sddl(utf16_from_utf8_lossy(kept));
+    if (!descriptor.ok()) return HResultOr<std::u16string>::failure(SCHED_E_INVALID_TASK_HASH);
+    SecurityDescriptor parts = std::move(descriptor.value());
+    if (!(information & owner_information)) parts.owner.clear();
+    if (!(information & group_information)) parts.group.clear();
+    if (!(information & dacl_information)) {
+        parts.dacl.reset();
+        parts.control &= static_cast<std::uint16_t>(~(se_dacl_present | se_dacl_protected | se_dacl_auto_inherited |
+                                                      se_dacl_auto_inherit_req));
+    }
+    parts.sacl.reset();
+    return write_sddl(parts);
+}
+
+}  // namespace winemu
