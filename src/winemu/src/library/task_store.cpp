@@ -392,7 +392,7 @@ void list_directory(int directory, const std::string& prefix, const PathElements
         if (!text && errno != EFBIG) continue;  // deleted meanwhile, not ours, or unreadable
         auto task = text ? parse_task_file(*text) : std::nullopt;
         if (!task || fold_case(task->path) != fold_case(display_path(path))) {
-            found({std::move(*element), StoredTask{display_path(path), {}}, true});
+            found({std::move(*element), StoredTask{display_path(path), {}, {}}, true});
             continue;
         }
         std::u16string name = task->path.substr(task->path.find_last_of(u'\\') + 1);

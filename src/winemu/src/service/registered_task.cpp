@@ -229,6 +229,7 @@ public:
             if (!kept.ok()) return kept.error();
             AccessContext access(library_);
             TaskWrite write{.security = std::move(kept.value()),
+                            .new_security = {},
                             .admit = [&](const StoredTask* existing) {
                                 return access.check_task(existing ? existing->security : std::string(), write_dac);
                             },

@@ -33,11 +33,16 @@ std::string root_folder_security() {
     root.owner = administrators_sid;
     root.group = local_system_sid;
     root.control = se_dacl_present;
+    const auto allowed = [](std::uint32_t mask, const char* sid) {
+        Ace ace;
+        ace.mask = mask;
+        ace.sid = sid;
+        return ace;
+    };
     root.dacl = std::vector<Ace>{
-        {.mask = file_all_access, .sid = administrators_sid},
-        {.mask = file_all_access, .sid = local_system_sid},
-        {.mask = file_generic_read | file_generic_execute | write_right | add_subfolder_right,
-         .sid = authenticated_users_sid},
+        allowed(file_all_access, administrators_sid),
+        allowed(file_all_access, local_system_sid),
+        allowed(file_generic_read | file_generic_execute | write_right | add_subfolder_right, authenticated_users_sid),
     };
     return kept_text(root);
 }

@@ -372,7 +372,7 @@ private:
             path.push_back(summary.name);
             IRegisteredTask* task = nullptr;
             const HRESULT made = create_registered_task(library_, ResolvedTaskPath(std::move(path)),
-                                                        StoredTask{std::move(summary.path), {}}, summary.facts, &task,
+                                                        StoredTask{std::move(summary.path), {}, {}}, summary.facts, &task,
                                                         directory);
             if (FAILED(made)) return made;
             tasks.push_back({std::move(summary.name), ComPtr<IRegisteredTask>(task)});
@@ -441,7 +441,8 @@ private:
                               .admit = [&](const StoredTask* existing) {
                                   return existing ? access.check_task(existing->security, write_right)
                                                   : check_this_folder(access, write_right);
-                              }};
+                              },
+                              .keep_definition = false};
         auto stored = store_task(library(), resolved, std::move(definition.xml), *mode, write);
         if (!stored.ok()) return stored.error();
         remember_stored(stored.value().xml, definition);
