@@ -149,5 +149,11 @@ WINEMU_API int winemu_journal_record(size_t index, winemu_journal_entry* entry);
  * enabled time or calendar trigger. Returns (size_t)-1 when definition is null or memory runs out. */
 WINEMU_API size_t winemu_trigger_run_times(const char* definition, long long start, long long end, size_t max_count,
                                            long long* times, size_t capacity, int* has_time_triggers);
+/* The canonical SDDL text (ConvertSecurityDescriptorToStringSecurityDescriptor's) of a security
+ * descriptor given as SDDL text (UTF-8), as the emulated service reads and writes descriptors.
+ * Copies like winemu_task_library and returns the canonical text's length, or the failure HRESULT
+ * (negative) the reading answers: HRESULT_FROM_WIN32 of ERROR_INVALID_PARAMETER, ERROR_INVALID_SID,
+ * ERROR_INVALID_ACL or ERROR_NONE_MAPPED; E_OUTOFMEMORY when memory runs out. */
+WINEMU_API long long winemu_sddl_canonical(const char* text, char* buffer, size_t capacity);
 }
 
