@@ -119,7 +119,7 @@ public:
         call.flags("flags", static_cast<ULONG>(flags));
         return call.hand_out("instances", ppRunningTasks, [&] {
             if (flags != 0) return E_INVALIDARG;
-            if (const HRESULT refused = check_current(read_right); FAILED(refused)) return refused;
+            if (const HRESULT refused = check_current(Access::read); FAILED(refused)) return refused;
             std::vector<ComPtr<IRunningTask>> items;
             for (RunningInstance& instance : running_instances(run_state(), task_path_)) {
                 IRunningTask* item = nullptr;
@@ -210,7 +210,7 @@ public:
             if (!current.ok()) return current.error();
             AccessContext access(library_);
             const std::string& kept = current.value().security;
-            if (const HRESULT refused = access.check_task(kept, read_control); FAILED(refused)) return refused;
+            if (const HRESULT refused = access.check_task(kept, Access::read_security); FAILED(refused)) return refused;
             auto parts = descriptor_parts(access.task_sddl(kept), static_cast<std::uint32_t>(securityInformation));
             if (!parts.ok()) return parts.error();
             return hand_out_bstr(parts.value(), pSddl);
@@ -231,7 +231,7 @@ public:
             TaskWrite write{.security = std::move(kept.value()),
                             .new_security = {},
                             .admit = [&](const StoredTask* existing) {
-                                return access.check_task(existing ? existing->security : std::string(), write_dac);
+                                return access.check_task(existing ? existing->security : std::string(), Access::change_security);
                             },
                             .keep_definition = true};
             auto stored = store_task(library(), path_, {}, WriteMode::update, write);
@@ -247,7 +247,7 @@ public:
         call.flags("flags", static_cast<ULONG>(flags));
         return call.ask([&] {
             if (flags != 0) return E_INVALIDARG;
-            if (const HRESULT refused = check_current(execute_right); FAILED(refused)) return refused;
+            if (const HRESULT refused = check_current(Access::run); FAILED(refused)) return refused;
             const auto collect = [&] { return live_runs(library(), &path_); };
             if (collect().empty()) return S_FALSE;
             end_live_runs(collect, stop_grace_seconds);
@@ -305,7 +305,7 @@ private:
     HRESULT store_enabled(bool enabled) {
         auto current = load_checked_task(library(), path_);
         if (!current.ok()) return current.error();
-        if (const HRESULT refused = AccessContext(library_).check_task(current.value().stored.security, write_right);
+        if (const HRESULT refused = AccessContext(library_).check_task(current.value().stored.security, Access::change);
             FAILED(refused))
             return refused;
         auto changed = with_enabled(std::move(current.value().stored.xml), enabled);
@@ -335,7 +335,7 @@ private:
         auto current = load_checked_task(library(), path_);
         if (!current.ok()) return current.error();
         CheckedTask& task = current.value();
-        if (const HRESULT refused = AccessContext(library_).check_task(task.stored.security, execute_right);
+        if (const HRESULT refused = AccessContext(library_).check_task(task.stored.security, Access::run);
             FAILED(refused))
             return refused;
         RunningInstance instance{std::move(task.stored.path), new_guid_text(), std::nullopt, {}, std::nullopt,
@@ -358,12 +358,12 @@ private:
     }
 
 
-    // Whether the caller has `rights` on the task as it is registered now; its not-found code when
+    // Whether the caller may do `access` to the task as it is registered now; its not-found code when
     // it is no longer registered. A damaged task is checked against the default descriptor.
-    HRESULT check_current(std::uint32_t rights) const {
+    HRESULT check_current(Access access) const {
         auto present = load_task(library(), path_);
         if (!present.ok() && present.error() != SCHED_E_INVALID_TASK_HASH) return present.error();
-        return AccessContext(library_).check_task(present.ok() ? present.value().security : std::string(), rights);
+        return AccessContext(library_).check_task(present.ok() ? present.value().security : std::string(), access);
     }
 
     std::string library() const { return library_.path(); }

@@ -39,7 +39,7 @@ HRESULT add_folder(const FollowedLibrary& library, const std::string& root, cons
                    AccessContext& access, std::vector<ComPtr<IRunningTask>>& items) {
     std::vector<ListedName> names;
     auto listing = list_folder(root, folder, ListedEntries::tasks, [&](ListedTask&& listed) {
-        if (FAILED(access.check_task(listed.task.security, read_right))) return;
+        if (FAILED(access.check_task(listed.task.security, Access::read))) return;
         if (!listed.damaged && !hidden && is_hidden(std::move(listed.task.xml))) return;
         names.push_back({std::move(listed.name), std::move(listed.task.path)});
     });

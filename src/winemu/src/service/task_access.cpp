@@ -1,4 +1,5 @@
-// task_access.cpp: the descriptors the service gives what it makes, and the access check.
+// task_access.cpp: the rights each access asks, the descriptors the service gives what it makes, and
+// the access check (AccessContext, which asks who calls, is access_context.cpp's).
 #include "service/task_access.hpp"
 
 #include <optional>
@@ -42,28 +43,27 @@ std::string root_folder_security() {
     root.dacl = std::vector<Ace>{
         allowed(file_all_access, administrators_sid),
         allowed(file_all_access, local_system_sid),
-        allowed(file_generic_read | file_generic_execute | write_right | add_subfolder_right, authenticated_users_sid),
+        allowed(file_generic_read | file_generic_execute | rights_for(Access::add_task) | rights_for(Access::add_folder),
+                authenticated_users_sid),
     };
     return kept_text(root);
 }
 
-std::string_view AccessContext::task_sddl(std::string_view kept) {
-    if (!kept.empty()) return kept;
-    if (unkept_task_.empty()) unkept_task_ = default_task_security(connection_caller(FollowedLibrary()));
-    return unkept_task_;
-}
-
-std::string_view AccessContext::folder_sddl(std::string_view kept, bool root) {
-    if (!kept.empty()) return kept;
-    if (root) {
-        if (root_.empty()) root_ = root_folder_security();
-        return root_;
+std::uint32_t rights_for(Access access) {
+    switch (access) {
+    case Access::read: return 0x0001;
+    case Access::change: return 0x0002;
+    case Access::add_task: return 0x0002;
+    case Access::add_folder: return 0x0004;
+    case Access::run: return 0x0020;
+    case Access::remove: return delete_access;
+    case Access::read_security: return read_control;
+    case Access::change_security: return write_dac;
     }
-    if (unkept_folder_.empty()) unkept_folder_ = default_folder_security(connection_caller(FollowedLibrary()));
-    return unkept_folder_;
+    return file_all_access;
 }
 
-HRESULT check_access(const Caller& caller, std::string_view sddl, std::uint32_t rights) {
+HRESULT check_access(const Caller& caller, std::string_view sddl, Access access) {
     struct LastRead {
         std::string text;
         std::optional<SecurityDescriptor> descriptor;  // none: the text cannot be read
@@ -74,7 +74,7 @@ HRESULT check_access(const Caller& caller, std::string_view sddl, std::uint32_t 
         last = LastRead{std::string(sddl), descriptor.ok() ? std::optional(std::move(descriptor.value())) : std::nullopt};
     }
     if (!last->descriptor) return E_ACCESSDENIED;
-    return access_granted(*last->descriptor, caller, rights) ? S_OK : E_ACCESSDENIED;
+    return access_granted(*last->descriptor, caller, rights_for(access)) ? S_OK : E_ACCESSDENIED;
 }
 
 HResultOr<std::string> kept_form(std::u16string_view sddl) {

@@ -30,11 +30,21 @@
 
 namespace winemu {
 
-// The file rights the service asks (DELETE, READ_CONTROL and WRITE_DAC are security_descriptor.hpp's).
-inline constexpr std::uint32_t read_right = 0x0001;           // FILE_READ_DATA, FILE_LIST_DIRECTORY
-inline constexpr std::uint32_t write_right = 0x0002;          // FILE_WRITE_DATA, FILE_ADD_FILE
-inline constexpr std::uint32_t add_subfolder_right = 0x0004;  // FILE_ADD_SUBDIRECTORY
-inline constexpr std::uint32_t execute_right = 0x0020;        // FILE_EXECUTE
+// What a call does to a task or a folder; each asks its rights of the descriptor (rights_for).
+enum class Access {
+    read,             // a task's definition, state and instances; a folder's listing
+    change,           // a task registered over, enabled or disabled
+    add_task,         // a new task in a folder
+    add_folder,       // a new subfolder
+    run,              // a task run or stopped
+    remove,           // a task or a folder deleted
+    read_security,    // GetSecurityDescriptor
+    change_security,  // SetSecurityDescriptor
+};
+
+// The file rights each asks: FILE_READ_DATA (FILE_LIST_DIRECTORY), FILE_WRITE_DATA
+// (FILE_ADD_FILE), FILE_ADD_SUBDIRECTORY, FILE_EXECUTE, DELETE, READ_CONTROL, WRITE_DAC.
+std::uint32_t rights_for(Access access);
 
 // The SDDL (UTF-8, as kept) of a new task's or folder's descriptor when none is named.
 std::string default_task_security(const Caller& caller);
@@ -42,11 +52,11 @@ std::string default_folder_security(const Caller& caller);
 // The root folder's, when the library keeps none.
 std::string root_folder_security();
 
-// S_OK when the caller is granted every right of `rights` by the descriptor `sddl` (UTF-8),
+// S_OK when the caller is granted every right `access` asks by the descriptor `sddl` (UTF-8),
 // E_ACCESSDENIED otherwise. A descriptor that cannot be read (edited by hand) grants nothing to
 // anyone. The last descriptor read is kept per thread: a listing's tasks mostly share one, and
 // each is read once.
-HRESULT check_access(const Caller& caller, std::string_view sddl, std::uint32_t rights);
+HRESULT check_access(const Caller& caller, std::string_view sddl, Access access);
 
 // Who calls through a service object, checked against descriptors as they are kept: an empty
 // one (a task or folder made before descriptors were kept) stands for the default the process's
@@ -56,9 +66,9 @@ public:
     explicit AccessContext(const FollowedLibrary& library) : caller_(connection_caller(library)) {}
 
     const Caller& caller() const noexcept { return caller_; }
-    HRESULT check_task(std::string_view kept, std::uint32_t rights) { return check_access(caller_, task_sddl(kept), rights); }
-    HRESULT check_folder(std::string_view kept, bool root, std::uint32_t rights) {
-        return check_access(caller_, folder_sddl(kept, root), rights);
+    HRESULT check_task(std::string_view kept, Access access) { return check_access(caller_, task_sddl(kept), access); }
+    HRESULT check_folder(std::string_view kept, bool root, Access access) {
+        return check_access(caller_, folder_sddl(kept, root), access);
     }
     // The descriptor that stands for what is kept (a view of `kept` or of this object).
     std::string_view task_sddl(std::string_view kept);

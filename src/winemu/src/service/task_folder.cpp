@@ -123,7 +123,7 @@ public:
             auto loaded = load_checked_task(library(), resolved);
             if (!loaded.ok()) return loaded.error();
             CheckedTask& checked = loaded.value();
-            if (const HRESULT refused = AccessContext(library_).check_task(checked.stored.security, read_right);
+            if (const HRESULT refused = AccessContext(library_).check_task(checked.stored.security, Access::read);
                 FAILED(refused))
                 return refused;
             return create_registered_task(library_, std::move(resolved), std::move(checked.stored),
@@ -195,7 +195,7 @@ public:
                 if (!path.ok()) return path.error();
                 if (path.value().empty()) return E_INVALIDARG;
                 AccessContext access(library_);
-                if (const HRESULT refused = check_this_folder(access, add_subfolder_right); FAILED(refused))
+                if (const HRESULT refused = check_this_folder(access, Access::add_folder); FAILED(refused))
                     return refused;
                 const std::string security = given.value().value_or(default_folder_security(access.caller()));
                 auto made = create_folder(library(), ResolvedTaskPath(path.value()), security);
@@ -221,7 +221,7 @@ public:
             if (!path.ok()) return path.error();
             if (path.value().empty()) return E_ACCESSDENIED;
             if (auto kept = load_folder_security(library(), path.value()); kept.ok()) {
-                if (const HRESULT refused = AccessContext(library_).check_folder(kept.value(), false, delete_access);
+                if (const HRESULT refused = AccessContext(library_).check_folder(kept.value(), false, Access::remove);
                     FAILED(refused))
                     return refused;
             }
@@ -252,7 +252,7 @@ public:
             auto kept = load_folder_security(library(), folder_);
             if (!kept.ok()) return kept.error();
             AccessContext access(library_);
-            if (const HRESULT refused = access.check_folder(kept.value(), folder_.empty(), read_control);
+            if (const HRESULT refused = access.check_folder(kept.value(), folder_.empty(), Access::read_security);
                 FAILED(refused))
                 return refused;
             auto parts = descriptor_parts(access.folder_sddl(kept.value(), folder_.empty()),
@@ -273,7 +273,7 @@ public:
             if (!kept.ok()) return kept.error();
             AccessContext access(library_);
             return store_folder_security(library(), folder_, kept.value(), [&](const std::string& before) {
-                return access.check_folder(before, folder_.empty(), write_dac);
+                return access.check_folder(before, folder_.empty(), Access::change_security);
             });
         });
     }
@@ -353,13 +353,13 @@ private:
 
     HRESULT list_tasks(bool hidden, IRegisteredTaskCollection** out) {
         AccessContext access(library_);
-        if (const HRESULT refused = check_this_folder(access, read_right); FAILED(refused)) return refused;
+        if (const HRESULT refused = check_this_folder(access, Access::read); FAILED(refused)) return refused;
         std::vector<ListedSummary> summaries;
         FolderLearning learning(library(), folder_);
         // Each definition is let go as soon as it is summarised: the listing never holds them all.
         // A task the caller may not read is left out, as if it were not there.
         auto listing = list_folder(library(), folder_, ListedEntries::tasks, [&](ListedTask&& listed) {
-            if (FAILED(access.check_task(listed.task.security, read_right))) return;
+            if (FAILED(access.check_task(listed.task.security, Access::read))) return;
             if (auto summary = summarise(std::move(listed), hidden, learning)) summaries.push_back(std::move(*summary));
         });
         if (!listing.ok()) return listing.error();
@@ -396,13 +396,13 @@ private:
 
     HRESULT list_folders(ITaskFolderCollection** out) {
         AccessContext access(library_);
-        if (const HRESULT refused = check_this_folder(access, read_right); FAILED(refused)) return refused;
+        if (const HRESULT refused = check_this_folder(access, Access::read); FAILED(refused)) return refused;
         auto listing = list_folder(library(), folder_, ListedEntries::folders);
         if (!listing.ok()) return listing.error();
         std::vector<NamedItem<ITaskFolder>> folders;
         for (std::size_t index = 0; index < listing.value().folders.size(); ++index) {
             // A folder the caller may not list is left out, as its tasks would be.
-            if (FAILED(access.check_folder(listing.value().folder_security[index], false, read_right))) continue;
+            if (FAILED(access.check_folder(listing.value().folder_security[index], false, Access::read))) continue;
             std::u16string& name = listing.value().folders[index];
             PathElements path = folder_;
             path.push_back(name);
@@ -439,8 +439,8 @@ private:
         const TaskWrite write{.security = std::move(given.value()),
                               .new_security = default_task_security(access.caller()),
                               .admit = [&](const StoredTask* existing) {
-                                  return existing ? access.check_task(existing->security, write_right)
-                                                  : check_this_folder(access, write_right);
+                                  return existing ? access.check_task(existing->security, Access::change)
+                                                  : check_this_folder(access, Access::add_task);
                               },
                               .keep_definition = false};
         auto stored = store_task(library(), resolved, std::move(definition.xml), *mode, write);
@@ -451,11 +451,11 @@ private:
                                       {definition.enabled, false, std::nullopt, std::move(definition.triggers)}, out);
     }
 
-    // Whether the caller has `rights` on this folder's descriptor as it is kept now.
-    HRESULT check_this_folder(AccessContext& access, std::uint32_t rights) const {
+    // Whether the caller may do `asked` to this folder, by its descriptor as it is kept now.
+    HRESULT check_this_folder(AccessContext& access, Access asked) const {
         auto kept = load_folder_security(library(), folder_);
         if (!kept.ok()) return kept.error();
-        return access.check_folder(kept.value(), folder_.empty(), rights);
+        return access.check_folder(kept.value(), folder_.empty(), asked);
     }
 
     // DeleteTask's name is a task's (DELETE on its descriptor) or a folder's (DELETE on the
@@ -463,10 +463,10 @@ private:
     HRESULT check_deletion(const ResolvedTaskPath& path) const {
         AccessContext access(library_);
         auto task = load_task(library(), path);
-        if (task.ok()) return access.check_task(task.value().security, delete_access);
-        if (task.error() == SCHED_E_INVALID_TASK_HASH) return access.check_task({}, delete_access);
+        if (task.ok()) return access.check_task(task.value().security, Access::remove);
+        if (task.error() == SCHED_E_INVALID_TASK_HASH) return access.check_task({}, Access::remove);
         auto folder = load_folder_security(library(), path.elements);
-        if (folder.ok()) return access.check_folder(folder.value(), false, delete_access);
+        if (folder.ok()) return access.check_folder(folder.value(), false, Access::remove);
         return S_OK;
     }
 
