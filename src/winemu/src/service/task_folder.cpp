@@ -195,7 +195,7 @@ public:
                 if (!path.ok()) return path.error();
                 if (path.value().empty()) return E_INVALIDARG;
                 AccessContext access(library_);
-                if (const HRESULT refused = check_this_folder(access, Access::add_folder); FAILED(refused))
+                if (const HRESULT refused = check_parent(access, path.value(), Access::add_folder); FAILED(refused))
                     return refused;
                 const std::string security = given.value().value_or(default_folder_security(access.caller()));
                 auto made = create_folder(library(), ResolvedTaskPath(path.value()), security);
@@ -440,7 +440,7 @@ private:
                               .new_security = default_task_security(access.caller()),
                               .admit = [&](const StoredTask* existing) {
                                   return existing ? access.check_task(existing->security, Access::change)
-                                                  : check_this_folder(access, Access::add_task);
+                                                  : check_parent(access, resolved.elements, Access::add_task);
                               },
                               .keep_definition = false};
         auto stored = store_task(library(), resolved, std::move(definition.xml), *mode, write);
@@ -456,6 +456,17 @@ private:
         auto kept = load_folder_security(library(), folder_);
         if (!kept.ok()) return kept.error();
         return access.check_folder(kept.value(), folder_.empty(), asked);
+    }
+
+    // Whether the caller may add `path` (a task or a folder) to the folder that will hold it: its
+    // parent, or the nearest folder above that is there when the parent is to be made too.
+    HRESULT check_parent(AccessContext& access, const PathElements& path, Access asked) const {
+        for (std::size_t depth = path.size(); depth-- > 0;) {
+            const PathElements parent(path.begin(), path.begin() + static_cast<std::ptrdiff_t>(depth));
+            auto kept = load_folder_security(library(), parent);
+            if (kept.ok()) return access.check_folder(kept.value(), parent.empty(), asked);
+        }
+        return S_OK;  // no folder could be read: the write itself answers
     }
 
     // DeleteTask's name is a task's (DELETE on its descriptor) or a folder's (DELETE on the
