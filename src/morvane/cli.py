@@ -701,6 +701,8 @@ def _parsed_simply(argv: Sequence[str]) -> argparse.Namespace | None:
     arguments.verb, arguments.name = words  # type: ignore[attr-defined]
     if arguments.verb == "run":  # type: ignore[attr-defined]
         arguments.wait, arguments.timeout = False, None  # type: ignore[attr-defined]
+    if arguments.verb == "mkdir":  # type: ignore[attr-defined]
+        arguments.security = None  # type: ignore[attr-defined]
     return arguments  # type: ignore[return-value]
 
 
