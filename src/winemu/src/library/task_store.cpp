@@ -400,6 +400,11 @@ void list_directory(int directory, const std::string& prefix, const PathElements
     }
 }
 
+std::string kept_security(int directory) {
+    auto text = read_file(directory, folder_security_file, largest_security_descriptor);
+    return text ? std::move(*text) : std::string();
+}
+
 }  // namespace
 
 HResultOr<PathElements> find_folder(const std::string& library, const PathElements& folder) {
@@ -420,6 +425,7 @@ HResultOr<FolderListing> list_folder(const std::string& library, const PathEleme
         return HResultOr<FolderListing>::failure(opened.error());
     }
     FolderListing listing;
+    listing.security = kept_security(opened.value().get());
     list_directory(opened.value().get(), {}, folder, 0, entries, listing, visit);
     listing.directory = std::move(opened.value());
     return listing;
@@ -615,11 +621,6 @@ HResultOr<UniqueFd> open_folder_directory(const std::string& library, const Path
     UniqueFd root = open_library(library, create);
     if (!root) return HResultOr<UniqueFd>::failure(is_missing(errno) ? file_not_found : hresult_from_errno(errno));
     return root;
-}
-
-std::string kept_security(int directory) {
-    auto text = read_file(directory, folder_security_file, largest_security_descriptor);
-    return text ? std::move(*text) : std::string();
 }
 
 }  // namespace

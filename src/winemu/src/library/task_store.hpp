@@ -46,6 +46,7 @@ struct FolderListing {
     std::vector<std::u16string> folders;  // the subfolders' names, each in the spelling it was created with
     std::vector<std::string> folder_security;  // each subfolder's kept descriptor (empty: none), in that order
     UniqueFd directory;  // the folder's directory as it was listed; closed for a root not made yet
+    std::string security;  // the folder's own kept descriptor, read from that directory (empty: none)
 };
 
 // What a listing reads: a folder's tasks (each definition file read) or its subfolders (each

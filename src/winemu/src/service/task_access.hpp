@@ -66,7 +66,8 @@ public:
     explicit AccessContext(const FollowedLibrary& library) : caller_(connection_caller(library)) {}
 
     const Caller& caller() const noexcept { return caller_; }
-    HRESULT check_task(std::string_view kept, Access access) { return check_access(caller_, task_sddl(kept), access); }
+    // A listing's tasks mostly share one descriptor: the last answer is kept.
+    HRESULT check_task(std::string_view kept, Access access);
     HRESULT check_folder(std::string_view kept, bool root, Access access) {
         return check_access(caller_, folder_sddl(kept, root), access);
     }
@@ -79,6 +80,10 @@ private:
     std::string unkept_task_;  // made when first needed
     std::string unkept_folder_;
     std::string root_;
+    std::string last_task_;  // the last task descriptor checked, for last_access_
+    Access last_access_ = Access::read;
+    HRESULT last_answer_ = E_ACCESSDENIED;
+    bool answered_ = false;
 };
 
 // A descriptor given to the service (RegisterTask's and CreateFolder's sddl, SetSecurityDescriptor)

@@ -351,9 +351,10 @@ private:
         return summary;
     }
 
+    // The folder's own descriptor is read from the directory the listing opened (no second walk),
+    // so the caller is refused only once the listing is done; nothing of it is handed out.
     HRESULT list_tasks(bool hidden, IRegisteredTaskCollection** out) {
         AccessContext access(library_);
-        if (const HRESULT refused = check_this_folder(access, Access::read); FAILED(refused)) return refused;
         std::vector<ListedSummary> summaries;
         FolderLearning learning(library(), folder_);
         // Each definition is let go as soon as it is summarised: the listing never holds them all.
@@ -363,6 +364,9 @@ private:
             if (auto summary = summarise(std::move(listed), hidden, learning)) summaries.push_back(std::move(*summary));
         });
         if (!listing.ok()) return listing.error();
+        if (const HRESULT refused = access.check_folder(listing.value().security, folder_.empty(), Access::read);
+            FAILED(refused))
+            return refused;
         learning.keep();
         const auto directory = std::make_shared<const UniqueFd>(std::move(listing.value().directory));
         std::vector<NamedItem<IRegisteredTask>> tasks;
@@ -396,9 +400,11 @@ private:
 
     HRESULT list_folders(ITaskFolderCollection** out) {
         AccessContext access(library_);
-        if (const HRESULT refused = check_this_folder(access, Access::read); FAILED(refused)) return refused;
         auto listing = list_folder(library(), folder_, ListedEntries::folders);
         if (!listing.ok()) return listing.error();
+        if (const HRESULT refused = access.check_folder(listing.value().security, folder_.empty(), Access::read);
+            FAILED(refused))
+            return refused;
         std::vector<NamedItem<ITaskFolder>> folders;
         for (std::size_t index = 0; index < listing.value().folders.size(); ++index) {
             // A folder the caller may not list is left out, as its tasks would be.
@@ -449,13 +455,6 @@ private:
         if (!out) return S_OK;
         return create_registered_task(library_, std::move(resolved), std::move(stored.value()),
                                       {definition.enabled, false, std::nullopt, std::move(definition.triggers)}, out);
-    }
-
-    // Whether the caller may do `asked` to this folder, by its descriptor as it is kept now.
-    HRESULT check_this_folder(AccessContext& access, Access asked) const {
-        auto kept = load_folder_security(library(), folder_);
-        if (!kept.ok()) return kept.error();
-        return access.check_folder(kept.value(), folder_.empty(), asked);
     }
 
     // Whether the caller may add `path` (a task or a folder) to the folder that will hold it: its
