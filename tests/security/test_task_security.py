@@ -1,7 +1,10 @@
 """Each task's and folder's security descriptor through the service: kept, defaulted, read and
 replaced, and what it lets the caller (an administrator of the emulated computer) do."""
 
+import tempfile
+
 import pytest
+from hypothesis import HealthCheck, given, settings, strategies as st
 
 import morvane
 from morvane import TaskPermissionError, TaskSchedulerError, emulator
@@ -162,3 +165,34 @@ def test_the_command_line_prints_and_replaces_descriptors(capsys):
     assert morvane.folder_security("\\") == "O:BAD:(A;;FA;;;BA)(A;;FA;;;SY)"
     status, out, err = command(capsys, "set-security", "T", "D:(")
     assert (status, out) == (2, "") and "SetSecurityDescriptor failed" in err
+
+
+# From the access control documentation alone: the DACL's ACEs are read in order, and the first
+# one that names a right for one of the caller's SIDs decides it (deny refuses, allow grants); a
+# right no ACE names is refused. The caller here is an administrator: Administrators, Everyone,
+# Authenticated Users and Users are among its SIDs, SYSTEM is not.
+RIGHTS = {"FA": 0x1F01FF, "FR": 0x120089, "FX": 0x1200A0, "FW": 0x120116, "SD": 0x10000}
+CALLERS_SIDS = {"BA", "WD", "AU", "BU"}
+READ_DATA = 0x1
+
+
+def model_reads(aces):
+    for kind, right, sid in aces:
+        if sid in CALLERS_SIDS and RIGHTS[right] & READ_DATA:
+            return kind == "A"
+    return False
+
+
+ACES = st.lists(st.tuples(st.sampled_from("AD"), st.sampled_from(sorted(RIGHTS)), st.sampled_from(["BA", "WD", "SY"])),
+                max_size=4)
+
+
+@settings(max_examples=40, deadline=None, suppress_health_check=[HealthCheck.function_scoped_fixture])
+@given(st.lists(ACES, min_size=1, max_size=5))
+def test_a_listing_shows_what_the_model_lets_the_caller_read(tmp_path, dacls):
+    emulator.set_task_library(tempfile.mkdtemp(dir=tmp_path))
+    for index, aces in enumerate(dacls):
+        morvane.register_xml(f"T{index}", DAILY)
+        morvane.set_task_security(f"T{index}", "O:SYD:" + "".join(f"({k};;{r};;;{s})" for k, r, s in aces))
+    expected = [f"T{index}" for index, aces in enumerate(dacls) if model_reads(aces)]
+    assert [info.name for info in morvane.list_tasks()] == expected

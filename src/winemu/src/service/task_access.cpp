@@ -2,6 +2,7 @@
 // the access check (AccessContext, which asks who calls, is access_context.cpp's).
 #include "service/task_access.hpp"
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -29,24 +30,28 @@ std::string default_folder_security(const Caller& caller) { return kept_text(def
 
 // Administrators and SYSTEM may do anything; authenticated users may list the root, run what
 // they may read in it, and add tasks and folders to it (each then theirs).
-std::string root_folder_security() {
-    SecurityDescriptor root;
-    root.owner = administrators_sid;
-    root.group = local_system_sid;
-    root.control = se_dacl_present;
-    const auto allowed = [](std::uint32_t mask, const char* sid) {
-        Ace ace;
-        ace.mask = mask;
-        ace.sid = sid;
-        return ace;
-    };
-    root.dacl = std::vector<Ace>{
-        allowed(file_all_access, administrators_sid),
-        allowed(file_all_access, local_system_sid),
-        allowed(file_generic_read | file_generic_execute | rights_for(Access::add_task) | rights_for(Access::add_folder),
-                authenticated_users_sid),
-    };
-    return kept_text(root);
+const std::string& root_folder_security() {
+    static const std::string root = [] {
+        SecurityDescriptor descriptor;
+        descriptor.owner = administrators_sid;
+        descriptor.group = local_system_sid;
+        descriptor.control = se_dacl_present;
+        const auto allowed = [](std::uint32_t mask, const char* sid) {
+            Ace ace;
+            ace.mask = mask;
+            ace.sid = sid;
+            return ace;
+        };
+        descriptor.dacl = std::vector<Ace>{
+            allowed(file_all_access, administrators_sid),
+            allowed(file_all_access, local_system_sid),
+            allowed(file_generic_read | file_generic_execute | rights_for(Access::add_task) |
+                        rights_for(Access::add_folder),
+                    authenticated_users_sid),
+        };
+        return kept_text(descriptor);
+    }();
+    return root;
 }
 
 std::uint32_t rights_for(Access access) {
@@ -64,17 +69,29 @@ std::uint32_t rights_for(Access access) {
 }
 
 HRESULT check_access(const Caller& caller, std::string_view sddl, Access access) {
-    struct LastRead {
+    // A few descriptors read last, per thread: a listing alternates between its folder's and its
+    // tasks' (mostly one or two), and reads each once.
+    struct Read {
         std::string text;
         std::optional<SecurityDescriptor> descriptor;  // none: the text cannot be read
     };
-    thread_local std::optional<LastRead> last;
-    if (!last || last->text != sddl) {
+    constexpr std::size_t kept_reads = 4;
+    thread_local std::vector<Read> reads;
+    thread_local std::size_t next = 0;
+    auto found = std::find_if(reads.begin(), reads.end(), [&](const Read& read) { return read.text == sddl; });
+    if (found == reads.end()) {
         auto descriptor = read_sddl(utf16_from_utf8_lossy(sddl));
-        last = LastRead{std::string(sddl), descriptor.ok() ? std::optional(std::move(descriptor.value())) : std::nullopt};
+        Read read{std::string(sddl), descriptor.ok() ? std::optional(std::move(descriptor.value())) : std::nullopt};
+        if (reads.size() < kept_reads) {
+            found = reads.insert(reads.end(), std::move(read));
+        } else {
+            found = reads.begin() + static_cast<std::ptrdiff_t>(next);
+            *found = std::move(read);
+            next = (next + 1) % kept_reads;
+        }
     }
-    if (!last->descriptor) return E_ACCESSDENIED;
-    return access_granted(*last->descriptor, caller, rights_for(access)) ? S_OK : E_ACCESSDENIED;
+    if (!found->descriptor) return E_ACCESSDENIED;
+    return access_granted(*found->descriptor, caller, rights_for(access)) ? S_OK : E_ACCESSDENIED;
 }
 
 HResultOr<std::string> kept_form(std::u16string_view sddl) {

@@ -49,8 +49,8 @@ std::uint32_t rights_for(Access access);
 // The SDDL (UTF-8, as kept) of a new task's or folder's descriptor when none is named.
 std::string default_task_security(const Caller& caller);
 std::string default_folder_security(const Caller& caller);
-// The root folder's, when the library keeps none.
-std::string root_folder_security();
+// The root folder's, when the library keeps none (made once).
+const std::string& root_folder_security();
 
 // S_OK when the caller is granted every right `access` asks by the descriptor `sddl` (UTF-8),
 // E_ACCESSDENIED otherwise. A descriptor that cannot be read (edited by hand) grants nothing to
@@ -79,7 +79,6 @@ private:
     Caller caller_;
     std::string unkept_task_;  // made when first needed
     std::string unkept_folder_;
-    std::string root_;
     std::string last_task_;  // the last task descriptor checked, for last_access_
     Access last_access_ = Access::read;
     HRESULT last_answer_ = E_ACCESSDENIED;
