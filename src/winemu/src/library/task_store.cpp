@@ -524,9 +524,10 @@ HResultOr<PathElements> create_folder(const std::string& library, const Resolved
     if (opened.made.empty() || opened.made.back().depth + 1 != path.elements.size())
         return HResultOr<PathElements>::failure(HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
     // Written before the folder is kept: a folder whose descriptor could not be written goes again.
+    // One that another caller deleted meanwhile was made, and deleted after: that is no failure.
     if (!security.empty()) {
-        if (const int error = write_file_atomically(opened.innermost(), folder_security_file, security, false))
-            return HResultOr<PathElements>::failure(write_refusal(error));
+        const int error = write_file_atomically(opened.innermost(), folder_security_file, security, false);
+        if (error != 0 && !is_removed(opened.innermost())) return HResultOr<PathElements>::failure(write_refusal(error));
     }
     opened.keep();
     return std::move(opened.spelled);
