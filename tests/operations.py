@@ -79,6 +79,14 @@ def make_folder(path):
     morvane.create_folder(path)
 
 
+# A descriptor that the caller of the tests (an administrator) may read and replace again.
+ADMINISTRATORS_AND_SYSTEM = "O:BAD:(A;;FA;;;BA)(A;;FA;;;SY)"
+
+
+def in_folder(task):
+    return (folder_of(task),), {}
+
+
 # In each module's order of __all__.
 OPERATIONS = [
     Operation("register_xml", BACKEND, "(task_name, xml_data)", ("RegisterTask",), lambda task: ((task, DAILY), {})),
@@ -94,7 +102,7 @@ OPERATIONS = [
     Operation("stop_task", TASKS, "(task_name)", ("Stop",), on_task),
     Operation("run_times", TASKS, "(task_name, start, end, *, max_count=None)", ("GetRunTimes",),
               lambda task: ((task, START, END), {})),
-    Operation("create_folder", TASKS, "(path)", ("CreateFolder",), new_folder),
+    Operation("create_folder", TASKS, "(path, *, security=None)", ("CreateFolder",), new_folder),
     Operation("delete_folder", TASKS, "(path)", ("DeleteFolder",), new_folder, prepare=make_folder),
     Operation("list_folders", TASKS, "(path='\\\\', *, recursive=False)", ("GetFolders", "get_Path"),
               lambda task: ((folder_of(task),), {"recursive": True})),
@@ -110,6 +118,12 @@ OPERATIONS = [
               lambda task: ((task, UNKNOWN_INSTANCE), {})),
     Operation("stop_running_task", TASKS, "(task_name, instance_guid)", ("GetInstances",),
               lambda task: ((task, UNKNOWN_INSTANCE), {})),
+    Operation("task_security", TASKS, "(task_name)", ("GetSecurityDescriptor",), on_task),
+    Operation("set_task_security", TASKS, "(task_name, sddl)", ("SetSecurityDescriptor",),
+              lambda task: ((task, ADMINISTRATORS_AND_SYSTEM), {})),
+    Operation("folder_security", TASKS, "(path)", ("GetSecurityDescriptor",), in_folder),
+    Operation("set_folder_security", TASKS, "(path, sddl)", ("SetSecurityDescriptor",),
+              lambda task: ((folder_of(task), ADMINISTRATORS_AND_SYSTEM), {})),
 ]
 SPECIFIED = [operation for operation in OPERATIONS if operation.specified]
 

@@ -22,7 +22,9 @@
     task_definition(task_name)        the registered definition as a
                                       morvane.definition.TaskDefinition
 
-    create_folder(path)               make a folder and the missing folders on its path
+    create_folder(path, *, security=None)
+                                      make a folder and the missing folders on its path
+                                      (security: its descriptor as SDDL; None: the default)
     delete_folder(path)               remove an empty folder
     list_folders(path="\\", *, recursive=False)
                                       the paths from the root ("\\Ops\\Nightly") of a
@@ -35,6 +37,11 @@
     running_task(task_name, instance_guid), stop_running_task(task_name, instance_guid)
                                       one instance read anew (None once ended); stop it (True
                                       when it was running)
+    task_security(task_name), folder_security(path)
+                                      the descriptor (owner, group, DACL) as SDDL
+    set_task_security(task_name, sddl), set_folder_security(path, sddl)
+                                      replace it; who may read, run, change or delete a task
+                                      is what its descriptor grants (TaskPermissionError else)
 
 A RunningTask (instance_guid, path, name, current_action, pid, state) has refresh(), stop() and
 wait(timeout=None), which returns the task's last result once the instance has ended.
@@ -72,17 +79,21 @@ from morvane._morvane_tasks import (
     delete_folder,
     disable_task,
     enable_task,
+    folder_security,
     list_folders,
     list_tasks,
     register_task,
     run_times,
     running_task,
     running_tasks,
+    set_folder_security,
+    set_task_security,
     start_task,
     stop_running_task,
     stop_task,
     task_definition,
     task_info,
+    task_security,
     task_xml,
 )
 from morvane.errors import TaskPermissionError, TaskSchedulerError
@@ -220,6 +231,7 @@ __all__ = [
     "delete_task",
     "disable_task",
     "enable_task",
+    "folder_security",
     "list_folders",
     "list_tasks",
     "read_task_xml",
@@ -229,12 +241,15 @@ __all__ = [
     "run_times",
     "running_task",
     "running_tasks",
+    "set_folder_security",
+    "set_task_security",
     "start_task",
     "stop_running_task",
     "stop_task",
     "task_definition",
     "task_exists",
     "task_info",
+    "task_security",
     "task_xml",
 ]
 

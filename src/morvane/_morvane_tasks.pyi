@@ -39,8 +39,9 @@ def run_times(task_name: str, start: datetime, end: datetime, *, max_count: int 
     instant; a disabled task starts at none. Naive datetimes raise TypeError; an end before the start,
     or a max_count below 1, ValueError."""
 
-def create_folder(path: str) -> None:
-    """Creates a folder, and every missing folder on its path; a folder that exists is an error."""
+def create_folder(path: str, *, security: str | None = None) -> None:
+    """Creates a folder, and every missing folder on its path; a folder that exists is an error. security
+    is the folder's descriptor as SDDL (None: the service's default)."""
 
 def delete_folder(path: str) -> None:
     """Removes an empty folder."""
@@ -69,6 +70,18 @@ def running_task(task_name: str, instance_guid: str) -> RunningTask | None:
 def stop_running_task(task_name: str, instance_guid: str) -> bool:
     """Stops the task's running instance of that GUID: True when it was running, False when it had
     already ended."""
+
+def task_security(task_name: str) -> str:
+    """The task's security descriptor (owner, group and DACL) as SDDL."""
+
+def set_task_security(task_name: str, sddl: str) -> None:
+    """Replaces the task's security descriptor with one given as SDDL."""
+
+def folder_security(path: str) -> str:
+    """The folder's security descriptor (owner, group and DACL) as SDDL."""
+
+def set_folder_security(path: str, sddl: str) -> None:
+    """Replaces the folder's security descriptor with one given as SDDL."""
 
 class Scheduler:
     """One connection to the Task Scheduler service, kept open for any number of task operations from any number
@@ -104,8 +117,9 @@ class Scheduler:
         max_count times (None: all of them). Results are aware local datetimes with the offset of their
         instant; a disabled task starts at none. Naive datetimes raise TypeError; an end before the start,
         or a max_count below 1, ValueError."""
-    def create_folder(self, path: str) -> None:
-        """Creates a folder, and every missing folder on its path; a folder that exists is an error."""
+    def create_folder(self, path: str, *, security: str | None = None) -> None:
+        """Creates a folder, and every missing folder on its path; a folder that exists is an error. security
+        is the folder's descriptor as SDDL (None: the service's default)."""
     def delete_folder(self, path: str) -> None:
         """Removes an empty folder."""
     def list_folders(self, path: str = "\\", *, recursive: bool = False) -> list[str]:
@@ -128,6 +142,14 @@ class Scheduler:
     def stop_running_task(self, task_name: str, instance_guid: str) -> bool:
         """Stops the task's running instance of that GUID: True when it was running, False when it had
         already ended."""
+    def task_security(self, task_name: str) -> str:
+        """The task's security descriptor (owner, group and DACL) as SDDL."""
+    def set_task_security(self, task_name: str, sddl: str) -> None:
+        """Replaces the task's security descriptor with one given as SDDL."""
+    def folder_security(self, path: str) -> str:
+        """The folder's security descriptor (owner, group and DACL) as SDDL."""
+    def set_folder_security(self, path: str, sddl: str) -> None:
+        """Replaces the folder's security descriptor with one given as SDDL."""
     def close(self) -> None:
         """Closes the session; calls already running finish on its connection. Idempotent."""
     @property

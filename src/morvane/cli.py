@@ -51,6 +51,9 @@ examples (names in single quotes, so that a shell keeps their backslashes):
   morvane mkdir 'Ops\\Nightly'             make the folder, and Ops when it is missing
   morvane folders '\\' -r                  every folder, as paths from the root
   morvane rmdir 'Ops\\Nightly'             remove the folder, which must be empty
+  morvane security 'Backup'               its security descriptor as SDDL (--folder: a folder's)
+  morvane set-security 'Backup' 'O:BAD:(A;;FA;;;BA)(A;;FA;;;SY)(A;;FRFX;;;BU)'
+                                          let users read and run it, administrators do anything
 
 exit statuses:
   0  success (for "exists": the task exists)
@@ -232,7 +235,8 @@ def _parser() -> argparse.ArgumentParser:
         )
         return sub
 
-    folder_verb("mkdir", "make a folder, and the folders on its path that are missing")
+    mkdir = folder_verb("mkdir", "make a folder, and the folders on its path that are missing")
+    mkdir.add_argument("--security", metavar="SDDL", help="the folder's security descriptor (default: the service's)")
     folder_verb("rmdir", "remove an empty folder")
     folders = verbs.add_parser(
         "folders", help="print the subfolders of a folder, as paths from the root",
@@ -244,6 +248,11 @@ def _parser() -> argparse.ArgumentParser:
     )
     folders.add_argument("-r", "--recursive", action="store_true", help="the subfolders' subfolders as well")
     folders.add_argument("--json", action="store_true", help="print a JSON list of the paths")
+    security = verb("security", "print a task's (or with --folder a folder's) security descriptor as SDDL")
+    security.add_argument("--folder", action="store_true", help="NAME is a folder's path ('\\' the root)")
+    set_security = verb("set-security", "replace a task's (or with --folder a folder's) security descriptor")
+    set_security.add_argument("sddl", metavar="SDDL", help="the descriptor, e.g. 'O:BAD:(A;;FA;;;BA)(A;;FA;;;SY)'")
+    set_security.add_argument("--folder", action="store_true", help="NAME is a folder's path ('\\' the root)")
     json_option(verb("info", "print a task's state, last run, last result and next run"))
     export = verb("export", "write a task's definition as a task file that register reads")
     export.add_argument("-o", "--output", metavar="FILE", help="the file to write (default: standard output)")
@@ -599,7 +608,14 @@ def _perform_verb(scheduler: morvane.Scheduler, arguments: argparse.Namespace, d
     elif verb == "next":
         return _print_next_runs(scheduler, arguments)
     elif verb == "mkdir":
-        scheduler.create_folder(name)
+        scheduler.create_folder(name, security=arguments.security)
+    elif verb == "security":
+        print(scheduler.folder_security(name) if arguments.folder else scheduler.task_security(name))
+    elif verb == "set-security":
+        if arguments.folder:
+            scheduler.set_folder_security(name, arguments.sddl)
+        else:
+            scheduler.set_task_security(name, arguments.sddl)
     elif verb == "rmdir":
         _remove_folder(scheduler, name)
     elif verb == "folders":
@@ -685,6 +701,8 @@ def _parsed_simply(argv: Sequence[str]) -> argparse.Namespace | None:
     arguments.verb, arguments.name = words  # type: ignore[attr-defined]
     if arguments.verb == "run":  # type: ignore[attr-defined]
         arguments.wait, arguments.timeout = False, None  # type: ignore[attr-defined]
+    if arguments.verb == "mkdir":  # type: ignore[attr-defined]
+        arguments.security = None  # type: ignore[attr-defined]
     return arguments  # type: ignore[return-value]
 
 

@@ -38,7 +38,7 @@ RETURNS_HRESULT = {"CoInitializeEx", "CoCreateInstance", "Connect", "GetFolder",
                    "RegisterTask", "RunEx", "GetTasks", "GetFolders", "get_Count", "get_Item", "get_Path",
                    "get_Name", "get_Xml", "put_Enabled", "Stop", "GetRunTimes", "CreateFolder", "DeleteFolder",
                    "GetInstances", "GetRunningTasks", "get_InstanceGuid", "get_CurrentAction", "get_EnginePID",
-                   "Refresh"}
+                   "Refresh", "GetSecurityDescriptor", "SetSecurityDescriptor"}
 # A task's state in a listing: a failing read lists the task as unknown instead of failing.
 STATE_READS = {"get_State", "get_Enabled", "get_LastRunTime", "get_LastTaskResult", "get_NextRunTime",
                "get_NumberOfMissedRuns"}

@@ -33,7 +33,7 @@ WHOLE = re.compile(r".*<Description>(\w+):(\d+):x*</Description>.*", re.DOTALL)
 
 def stored_definitions(library):
     """{task path: (writer, version)} of every definition file, and the paths of files that are
-    neither definitions nor start records nor folder spellings (a killed writer's temporary);
+    neither definitions nor start records nor folder spellings or descriptors (a killed writer's temporary);
     AssertionError for a definition that is not exactly one some writer wrote."""
     found, strays = {}, []
     for folder, _, files in os.walk(library):
@@ -42,10 +42,12 @@ def stored_definitions(library):
             if name.startswith("t."):
                 with open(path, encoding="utf-8") as file:
                     task_path, _, xml = file.read().partition("\n")
+                if xml.startswith("security "):  # the task's descriptor, kept before its definition
+                    xml = xml.partition("\n")[2]
                 match = WHOLE.fullmatch(xml)
                 assert match and xml == definition(match[1], int(match[2])), f"torn definition in {path}"
                 found[task_path] = (match[1], int(match[2]))
-            elif name != ".name" and not name.startswith("r."):
+            elif name not in (".name", ".security") and not name.startswith("r."):
                 strays.append(os.path.relpath(path, library))
     return found, strays
 

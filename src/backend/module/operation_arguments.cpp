@@ -68,6 +68,38 @@ Arguments<std::string_view> folder_path_arguments(BoundSlots slots) {
     return std::tuple{path.value()};
 }
 
+Arguments<std::string_view, std::optional<std::string_view>> folder_creation_arguments(BoundSlots slots) {
+    Result<std::string_view, PythonError> path = task_name_text(slots[0], "path");
+    MORVANE_RETURN_IF_FAILED(path);
+    std::optional<std::string_view> security;
+    if (slots[1] != nullptr && slots[1] != Py_None) {
+        Result<std::string_view, PythonError> text = task_name_text(slots[1], "security");
+        MORVANE_RETURN_IF_FAILED(text);
+        security = text.value();
+    }
+    return std::tuple{path.value(), security};
+}
+
+namespace {
+
+Arguments<std::string_view, std::string_view> named_security_arguments(BoundSlots slots, std::string_view name) {
+    Result<std::string_view, PythonError> target = task_name_text(slots[0], name);
+    MORVANE_RETURN_IF_FAILED(target);
+    Result<std::string_view, PythonError> sddl = task_name_text(slots[1], "sddl");
+    MORVANE_RETURN_IF_FAILED(sddl);
+    return std::tuple{target.value(), sddl.value()};
+}
+
+}  // namespace
+
+Arguments<std::string_view, std::string_view> task_security_arguments(BoundSlots slots) {
+    return named_security_arguments(slots, "task_name");
+}
+
+Arguments<std::string_view, std::string_view> folder_security_arguments(BoundSlots slots) {
+    return named_security_arguments(slots, "path");
+}
+
 Arguments<std::string_view, bool> folder_listing_arguments(BoundSlots slots) {
     std::string_view path = "\\";
     if (slots[0] != nullptr) {

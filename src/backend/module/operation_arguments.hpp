@@ -58,6 +58,14 @@ Arguments<std::string_view, bool> enabling_arguments(BoundSlots slots) {
 // (path): a folder's path, as task_name_arguments takes a name.
 Arguments<std::string_view> folder_path_arguments(BoundSlots slots);
 
+// (path, *, security=None): a folder's path and the SDDL it is made with (None: the default).
+Arguments<std::string_view, std::optional<std::string_view>> folder_creation_arguments(BoundSlots slots);
+
+// (task_name, sddl) and (path, sddl): a task's name or a folder's path, and a descriptor's SDDL,
+// which holds no NUL character either (the service would read only what stands before it).
+Arguments<std::string_view, std::string_view> task_security_arguments(BoundSlots slots);
+Arguments<std::string_view, std::string_view> folder_security_arguments(BoundSlots slots);
+
 // (path='\\', *, recursive=False).
 Arguments<std::string_view, bool> folder_listing_arguments(BoundSlots slots);
 

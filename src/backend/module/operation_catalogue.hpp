@@ -12,6 +12,7 @@
 #include "scheduler/folder_operations.hpp"
 #include "scheduler/task_control.hpp"
 #include "scheduler/running_instances.hpp"
+#include "scheduler/security_operations.hpp"
 #include "scheduler/task_listing.hpp"
 #include "scheduler/task_operations.hpp"
 #include "scheduler/task_properties.hpp"
@@ -148,10 +149,14 @@ struct RunTimes {
 
 struct CreateFolder {
     static constexpr const char* name = "create_folder";
-    static constexpr std::array<Parameter, 1> parameters = {{{.name = "path"}}};
+    static constexpr std::array<Parameter, 2> parameters = {{
+        {.name = "path"},
+        {.name = "security", .default_text = "None", .keyword_only = true},
+    }};
     static constexpr std::string_view doc =
-        "Creates a folder, and every missing folder on its path; a folder that exists is an error.";
-    static constexpr auto arguments = folder_path_arguments;
+        "Creates a folder, and every missing folder on its path; a folder that exists is an error. security\n"
+        "is the folder's descriptor as SDDL (None: the service's default).";
+    static constexpr auto arguments = folder_creation_arguments;
     static constexpr auto operation = scheduler::create_folder;
     static constexpr auto result = none_result;
 };
@@ -227,6 +232,40 @@ struct StopRunningTask {
     static constexpr auto result = bool_result;
 };
 
+struct TaskSecurity : OnTaskName {
+    static constexpr const char* name = "task_security";
+    static constexpr std::string_view doc = "The task's security descriptor (owner, group and DACL) as SDDL.";
+    static constexpr auto operation = scheduler::task_security;
+    static constexpr auto result = text_result;
+};
+
+struct SetTaskSecurity {
+    static constexpr const char* name = "set_task_security";
+    static constexpr std::array<Parameter, 2> parameters = {task_name_parameter, {.name = "sddl"}};
+    static constexpr std::string_view doc = "Replaces the task's security descriptor with one given as SDDL.";
+    static constexpr auto arguments = task_security_arguments;
+    static constexpr auto operation = scheduler::set_task_security;
+    static constexpr auto result = none_result;
+};
+
+struct FolderSecurity {
+    static constexpr const char* name = "folder_security";
+    static constexpr std::array<Parameter, 1> parameters = {{{.name = "path"}}};
+    static constexpr std::string_view doc = "The folder's security descriptor (owner, group and DACL) as SDDL.";
+    static constexpr auto arguments = folder_path_arguments;
+    static constexpr auto operation = scheduler::folder_security;
+    static constexpr auto result = text_result;
+};
+
+struct SetFolderSecurity {
+    static constexpr const char* name = "set_folder_security";
+    static constexpr std::array<Parameter, 2> parameters = {{{.name = "path"}, {.name = "sddl"}}};
+    static constexpr std::string_view doc = "Replaces the folder's security descriptor with one given as SDDL.";
+    static constexpr auto arguments = folder_security_arguments;
+    static constexpr auto operation = scheduler::set_folder_security;
+    static constexpr auto result = none_result;
+};
+
 }  // namespace morvane::module::operations
 
 namespace morvane::module {
@@ -241,7 +280,9 @@ using TaskOperations = Catalogue<operations::ListTasks, operations::TaskInfo, op
                                  operations::RunTimes, operations::CreateFolder, operations::DeleteFolder,
                                  operations::ListFolders, operations::RegisterTask, operations::TaskDefinition,
                                  operations::StartTask, operations::RunningTasks, operations::RunningTask,
-                                 operations::StopRunningTask>;
+                                 operations::StopRunningTask, operations::TaskSecurity,
+                                 operations::SetTaskSecurity, operations::FolderSecurity,
+                                 operations::SetFolderSecurity>;
 
 // Scheduler serves every operation, as methods.
 using SchedulerOperations = JoinedCatalogue<BackendOperations, TaskOperations>::type;

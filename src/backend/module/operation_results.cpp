@@ -42,6 +42,8 @@ ObjectResult definition_text(const std::string& xml) {
     return made;
 }
 
+ObjectResult text_result(const std::string& text) { return definition_text(text); }
+
 ObjectResult datetime_list(const std::vector<long long>& instants) {
     PyRef list = new_list(instants.size());
     LocalDatetimeMaker maker;

@@ -20,6 +20,8 @@ ObjectResult bool_result(bool answer);
 ObjectResult task_info_list(const std::vector<scheduler::TaskRecord>& records);
 ObjectResult task_info_object(const scheduler::TaskRecord& record);
 ObjectResult definition_text(const std::string& xml);
+// A str of UTF-8 text, such as a descriptor's SDDL.
+ObjectResult text_result(const std::string& text);
 ObjectResult datetime_list(const std::vector<long long>& instants);
 // A list of str, from UTF-8 texts.
 ObjectResult text_list(const std::vector<std::string>& texts);

@@ -39,10 +39,18 @@ Result<void, SchedulerError> list_subfolders(ITaskFolder& folder, bool recursive
 
 }  // namespace
 
-Result<void, SchedulerError> create_folder(SchedulerConnection& connection, std::string_view path) {
+Result<void, SchedulerError> create_folder(SchedulerConnection& connection, std::string_view path,
+                                           std::optional<std::string_view> security) {
     UniqueBstr name = to_bstr(path);
+    UniqueBstr sddl = security ? to_bstr(*security) : UniqueBstr();
+    // The VARIANT borrows the BSTR, which sddl frees.
+    VARIANT descriptor = empty_variant();
+    if (security) {
+        descriptor.vt = VT_BSTR;
+        descriptor.bstrVal = sddl.get();
+    }
     ComPtr<ITaskFolder> folder;
-    const HRESULT outcome = connection.root_folder()->CreateFolder(name.get(), empty_variant(), folder.put());
+    const HRESULT outcome = connection.root_folder()->CreateFolder(name.get(), descriptor, folder.put());
     if (FAILED(outcome)) return Err{failed_call(outcome, "CreateFolder")};
     if (!folder) return Err{call_without_object("CreateFolder")};
     return {};

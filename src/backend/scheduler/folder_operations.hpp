@@ -2,6 +2,7 @@
 // platform names: the Python module includes it.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,8 +14,10 @@ namespace morvane::scheduler {
 
 class SchedulerConnection;
 
-// CreateFolder on the root folder: the folder and every missing folder on its path.
-Result<void, SchedulerError> create_folder(SchedulerConnection& connection, std::string_view path);
+// CreateFolder on the root folder: the folder and every missing folder on its path, with the
+// descriptor `security` gives as SDDL (none: the service's default).
+Result<void, SchedulerError> create_folder(SchedulerConnection& connection, std::string_view path,
+                                           std::optional<std::string_view> security);
 
 // DeleteFolder on the root folder: only an empty folder goes.
 Result<void, SchedulerError> delete_folder(SchedulerConnection& connection, std::string_view path);

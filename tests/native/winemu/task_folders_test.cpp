@@ -125,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, TaskFolders, ::testing::ValuesIn(folder_cases),
                              return label;
                          });
 
-TEST_F(TaskFolders, TakesNoSecurityDescriptorNorFlags) {
+TEST_F(TaskFolders, TakesADescriptorAsTextOnlyAndNoFlags) {
     VARIANT empty_text{};
     empty_text.vt = VT_BSTR;  // a null BSTR: no descriptor
     Ref<ITaskFolder> made;
@@ -134,11 +134,17 @@ TEST_F(TaskFolders, TakesNoSecurityDescriptorNorFlags) {
     VARIANT descriptor{};
     descriptor.vt = VT_BSTR;
     descriptor.bstrVal = sddl.get();
-    EXPECT_EQ(root_->CreateFolder(Text(u"B").get(), descriptor, made.put()), E_NOTIMPL);
+    EXPECT_EQ(root_->CreateFolder(Text(u"B").get(), descriptor, made.put()), S_OK);
+    Bstr kept;
+    EXPECT_EQ(made->GetSecurityDescriptor(0x4, kept.put()), S_OK);
+    EXPECT_EQ(view(kept), u"D:(A;;FA;;;BA)");
     VARIANT number{};
     number.vt = VT_I4;
-    EXPECT_EQ(root_->CreateFolder(Text(u"B").get(), number, made.put()), E_INVALIDARG);
-    EXPECT_FALSE(exists_folder(u"B"));
+    EXPECT_EQ(root_->CreateFolder(Text(u"N").get(), number, made.put()), E_INVALIDARG);
+    const Text malformed(u"D:(A;;FA;;;");
+    descriptor.bstrVal = malformed.get();
+    EXPECT_EQ(root_->CreateFolder(Text(u"N").get(), descriptor, made.put()), HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER));
+    EXPECT_FALSE(exists_folder(u"N"));
     // A null out pointer: made, nothing handed back.
     EXPECT_EQ(root_->CreateFolder(Text(u"C").get(), VARIANT{}, nullptr), S_OK);
     EXPECT_EQ(root_->DeleteFolder(Text(u"C").get(), 1), E_INVALIDARG);

@@ -13,8 +13,11 @@ namespace winemu {
 
 // The UTF-8 bytes of one definition.
 inline constexpr std::size_t largest_definition = std::size_t{1} << 20;
-// A task's file: the definition and the path line before it (260 UTF-16 units, 3 bytes each).
-inline constexpr std::size_t largest_task_file = largest_definition + 1024;
+// A security descriptor's SDDL: far above the few hundred bytes of a DACL of a dozen ACEs.
+inline constexpr std::size_t largest_security_descriptor = std::size_t{64} << 10;
+// A task's file: the definition, and before it the path line (260 UTF-16 units, 3 bytes each)
+// and the descriptor's line.
+inline constexpr std::size_t largest_task_file = largest_definition + 1024 + largest_security_descriptor;
 // A folder's spelling file: one element of at most 255 UTF-16 units.
 inline constexpr std::size_t largest_spelling_file = 1024;
 // The part of a task's start records that is read back: the newest records, as many as fit.

@@ -57,5 +57,8 @@ std::optional<std::u16string> element_from_escaped(std::string_view escaped);
 
 // The file inside a folder's directory that keeps the folder's spelling.
 inline constexpr const char* folder_spelling_file = ".name";
+// The file inside a folder's directory (the library's own for the root) that keeps the folder's
+// security descriptor as SDDL; none: the folder has the default one.
+inline constexpr const char* folder_security_file = ".security";
 
 }  // namespace winemu

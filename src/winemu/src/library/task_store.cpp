@@ -194,6 +194,7 @@ private:
         const int holder = folder.pieces.empty() ? folder.parent : folder.pieces.back().get();
         if (UniqueFd directory = open_directory(holder, folder.name.folder())) {
             const auto spelling = read_file(directory.get(), folder_spelling_file, largest_spelling_file);
+            unlinkat(directory.get(), folder_security_file, 0);
             unlinkat(directory.get(), folder_spelling_file, 0);
             if (unlinkat(holder, folder.name.folder().c_str(), AT_REMOVEDIR) != 0) {
                 if (spelling) write_file_atomically(directory.get(), folder_spelling_file, *spelling, false);
@@ -228,9 +229,16 @@ HResultOr<OpenedFolders> create_folders(const std::string& library, const Resolv
     }
 }
 
+/* A task's file: its path line, then, when it keeps one, a line "security " and its descriptor's
+ * SDDL, then the definition. No definition can start with "security " (XML starts with '<', a
+ * byte order mark or blanks), so files written before descriptors were kept read the same. */
+constexpr std::string_view security_line = "security ";
+
 std::string task_file_text(const StoredTask& task) {
     const auto path = utf8_from_utf16(task.path);
-    return (path ? *path : std::string()) + "\n" + task.xml;
+    std::string text = (path ? *path : std::string()) + "\n";
+    if (!task.security.empty()) text.append(security_line).append(task.security).append("\n");
+    return text + task.xml;
 }
 
 std::optional<StoredTask> parse_task_file(const std::string& text) {
@@ -238,7 +246,15 @@ std::optional<StoredTask> parse_task_file(const std::string& text) {
     if (line_end == std::string::npos) return std::nullopt;
     auto path = utf16_from_utf8(std::string_view(text).substr(0, line_end));
     if (!path) return std::nullopt;
-    return StoredTask{std::move(*path), text.substr(line_end + 1)};
+    std::size_t definition = line_end + 1;
+    std::string security;
+    if (std::string_view(text).substr(definition).starts_with(security_line)) {
+        const std::size_t security_end = text.find('\n', definition);
+        if (security_end == std::string::npos) return std::nullopt;
+        security = text.substr(definition + security_line.size(), security_end - definition - security_line.size());
+        definition = security_end + 1;
+    }
+    return StoredTask{std::move(*path), text.substr(definition), std::move(security)};
 }
 
 // A missing task: a folder of that name counts as a path, as Windows 8 and later answer.
@@ -363,8 +379,11 @@ void list_directory(int directory, const std::string& prefix, const PathElements
         auto element = element_from_escaped(escaped);
         if (!element) continue;  // no name that the library made
         if (kind == "d.") {
-            if (const UniqueFd subfolder = open_directory(directory, file))
+            if (const UniqueFd subfolder = open_directory(directory, file)) {
                 listing.folders.push_back(spelling_in(subfolder.get(), *element));
+                auto security = read_file(subfolder.get(), folder_security_file, largest_security_descriptor);
+                listing.folder_security.push_back(security ? std::move(*security) : std::string());
+            }
             continue;
         }
         PathElements path = folder;
@@ -373,12 +392,17 @@ void list_directory(int directory, const std::string& prefix, const PathElements
         if (!text && errno != EFBIG) continue;  // deleted meanwhile, not ours, or unreadable
         auto task = text ? parse_task_file(*text) : std::nullopt;
         if (!task || fold_case(task->path) != fold_case(display_path(path))) {
-            found({std::move(*element), StoredTask{display_path(path), {}}, true});
+            found({std::move(*element), StoredTask{display_path(path), {}, {}}, true});
             continue;
         }
         std::u16string name = task->path.substr(task->path.find_last_of(u'\\') + 1);
         found({std::move(name), std::move(*task), false});
     }
+}
+
+std::string kept_security(int directory) {
+    auto text = read_file(directory, folder_security_file, largest_security_descriptor);
+    return text ? std::move(*text) : std::string();
 }
 
 }  // namespace
@@ -401,6 +425,7 @@ HResultOr<FolderListing> list_folder(const std::string& library, const PathEleme
         return HResultOr<FolderListing>::failure(opened.error());
     }
     FolderListing listing;
+    listing.security = kept_security(opened.value().get());
     list_directory(opened.value().get(), {}, folder, 0, entries, listing, visit);
     listing.directory = std::move(opened.value());
     return listing;
@@ -419,7 +444,7 @@ namespace {
 
 // store_task once: `vanished` when the task's folder was deleted before its lock was taken.
 HResultOr<StoredTask> store_task_once(const std::string& library, const ResolvedTaskPath& path, std::string& xml,
-                                      WriteMode mode, bool& vanished) {
+                                      WriteMode mode, const TaskWrite& write, bool& vanished) {
     auto folders = create_folders(library, path, path.elements.size() - 1);
     if (!folders.ok()) return HResultOr<StoredTask>::failure(folders.error());
     OpenedFolders& opened = folders.value();
@@ -438,26 +463,40 @@ HResultOr<StoredTask> store_task_once(const std::string& library, const Resolved
 
     PathElements spelled = opened.spelled;
     spelled.push_back(path.elements.back());
-    StoredTask task{display_path(spelled), std::move(xml)};
+    StoredTask task{display_path(spelled), {}, write.security.value_or(std::string())};
+    const auto admitted = [&](const StoredTask* existing) { return write.admit ? write.admit(existing) : S_OK; };
     if (const auto existing = read_file(directory, name.definition(), largest_task_file)) {
         if (mode == WriteMode::create) return HResultOr<StoredTask>::failure(HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
         auto stored = parse_task_file(*existing);
-        if (stored && fold_case(stored->path) == path.folded) task.path = std::move(stored->path);  // keeps its spelling
+        if (!stored || fold_case(stored->path) != path.folded) stored = StoredTask{task.path, {}, {}};
+        if (const HRESULT refused = admitted(&*stored); FAILED(refused)) return HResultOr<StoredTask>::failure(refused);
+        task.path = std::move(stored->path);  // keeps its spelling
+        if (!write.security) task.security = std::move(stored->security);
+        if (write.keep_definition) {
+            if (stored->xml.empty()) return HResultOr<StoredTask>::failure(SCHED_E_INVALID_TASK_HASH);
+            xml = std::move(stored->xml);
+        }
     } else if (errno == foreign_entry) {
         return HResultOr<StoredTask>::failure(foreign_task);
     } else if (errno == EFBIG) {
         // A damaged task (grown by hand) is still a task: replaced, but not created anew.
         if (mode == WriteMode::create) return HResultOr<StoredTask>::failure(HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
+        const StoredTask damaged{task.path, {}, {}};
+        if (const HRESULT refused = admitted(&damaged); FAILED(refused)) return HResultOr<StoredTask>::failure(refused);
+        if (write.keep_definition) return HResultOr<StoredTask>::failure(SCHED_E_INVALID_TASK_HASH);
     } else if (errno != ENOENT) {
         // Only a definition that is not there makes the task new; one that cannot be read (no
         // permission, an I/O error) must not be replaced.
         return HResultOr<StoredTask>::failure(hresult_from_errno(errno));
     } else {
         if (mode == WriteMode::update) return HResultOr<StoredTask>::failure(file_not_found);
+        if (const HRESULT refused = admitted(nullptr); FAILED(refused)) return HResultOr<StoredTask>::failure(refused);
+        if (!write.security) task.security = write.new_security;
         // A new task starts without start records, whatever an earlier task of its name left
         // (only a file of ours goes: anything else stays, and refuses records later).
         if (entry_kind(directory, name.runs()) == EntryKind::ours) unlinkat(directory, name.runs().c_str(), 0);
     }
+    task.xml = std::move(xml);
     const int error =
         write_file_atomically(directory, name.definition(), task_file_text(task), mode == WriteMode::create);
     if (error != 0) return HResultOr<StoredTask>::failure(write_refusal(error));
@@ -468,21 +507,28 @@ HResultOr<StoredTask> store_task_once(const std::string& library, const Resolved
 }  // namespace
 
 HResultOr<StoredTask> store_task(const std::string& library, const ResolvedTaskPath& path, std::string xml,
-                                 WriteMode mode) {
+                                 WriteMode mode, const TaskWrite& write) {
     for (int walk = 1;; ++walk) {
         bool vanished = false;
-        auto stored = store_task_once(library, path, xml, mode, vanished);
+        auto stored = store_task_once(library, path, xml, mode, write, vanished);
         if (!vanished || walk == most_walks) return stored;
     }
 }
 
-HResultOr<PathElements> create_folder(const std::string& library, const ResolvedTaskPath& path) {
+HResultOr<PathElements> create_folder(const std::string& library, const ResolvedTaskPath& path,
+                                      std::string_view security) {
     auto folders = create_folders(library, path, path.elements.size());
     if (!folders.ok()) return HResultOr<PathElements>::failure(folders.error());
     OpenedFolders& opened = folders.value();
     // The folder must be one this call made; when it was there already, so was every folder above it.
     if (opened.made.empty() || opened.made.back().depth + 1 != path.elements.size())
         return HResultOr<PathElements>::failure(HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
+    // Written before the folder is kept: a folder whose descriptor could not be written goes again.
+    // One that another caller deleted meanwhile was made, and deleted after: that is no failure.
+    if (!security.empty()) {
+        const int error = write_file_atomically(opened.innermost(), folder_security_file, security, false);
+        if (error != 0 && !is_removed(opened.innermost())) return HResultOr<PathElements>::failure(write_refusal(error));
+    }
     opened.keep();
     return std::move(opened.spelled);
 }
@@ -504,10 +550,13 @@ HRESULT remove_empty_folder(int directory, const EntryName& name) {
     bool empty = true;
     while (const dirent* entry = readdir(entries)) {
         const std::string_view entry_name = entry->d_name;
-        if (entry_name != "." && entry_name != ".." && entry_name != folder_spelling_file) empty = false;
+        if (entry_name != "." && entry_name != ".." && entry_name != folder_spelling_file &&
+            entry_name != folder_security_file)
+            empty = false;
     }
     closedir(entries);
     if (!empty) return HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY);
+    unlinkat(folder.get(), folder_security_file, 0);
     unlinkat(folder.get(), folder_spelling_file, 0);
     if (unlinkat(directory, name.folder().c_str(), AT_REMOVEDIR) != 0) return hresult_from_errno(errno);
     return S_OK;
@@ -563,6 +612,39 @@ HRESULT remove_folder(const std::string& library, const ResolvedTaskPath& path) 
     const HRESULT removed = remove_empty_folder(entry.innermost(), name);
     if (SUCCEEDED(removed)) remove_empty_pieces(entry, name);
     return removed;
+}
+
+namespace {
+
+// The folder's directory (the library's own for the root, made first when `create`).
+HResultOr<UniqueFd> open_folder_directory(const std::string& library, const PathElements& folder, bool create) {
+    if (!folder.empty()) return open_folder(library, ResolvedTaskPath(folder), folder.size());
+    UniqueFd root = open_library(library, create);
+    if (!root) return HResultOr<UniqueFd>::failure(is_missing(errno) ? file_not_found : hresult_from_errno(errno));
+    return root;
+}
+
+}  // namespace
+
+HResultOr<std::string> load_folder_security(const std::string& library, const PathElements& folder) {
+    auto directory = open_folder_directory(library, folder, false);
+    // The root is there before the library's directory is, with the default descriptor.
+    if (!directory.ok() && folder.empty() && directory.error() == file_not_found) return std::string();
+    if (!directory.ok()) return HResultOr<std::string>::failure(directory.error());
+    return kept_security(directory.value().get());
+}
+
+HRESULT store_folder_security(const std::string& library, const PathElements& folder, std::string_view security,
+                              const std::function<HRESULT(const std::string& kept)>& admit) {
+    auto directory = open_folder_directory(library, folder, true);
+    if (!directory.ok()) return directory.error();
+    const DirectoryLock lock(directory.value().get(), DirectoryLock::exclusive);
+    if (!folder.empty() && is_removed(directory.value().get())) return file_not_found;
+    if (admit) {
+        if (const HRESULT refused = admit(kept_security(directory.value().get())); FAILED(refused)) return refused;
+    }
+    const int error = write_file_atomically(directory.value().get(), folder_security_file, security, false);
+    return error == 0 ? S_OK : write_refusal(error);
 }
 
 namespace {

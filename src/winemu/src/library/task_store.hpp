@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,7 @@ namespace winemu {
 struct StoredTask {
     std::u16string path;  // "\Folder\Name" in the spelling it was registered with
     std::string xml;      // the definition, UTF-8
+    std::string security;  // its security descriptor as SDDL, UTF-8; empty: none kept (the default)
 };
 
 // The folder's elements in the spelling each was created with, when it exists;
@@ -42,7 +44,9 @@ struct ListedTask {
 struct FolderListing {
     std::vector<ListedTask> tasks;
     std::vector<std::u16string> folders;  // the subfolders' names, each in the spelling it was created with
+    std::vector<std::string> folder_security;  // each subfolder's kept descriptor (empty: none), in that order
     UniqueFd directory;  // the folder's directory as it was listed; closed for a root not made yet
+    std::string security;  // the folder's own kept descriptor, read from that directory (empty: none)
 };
 
 // What a listing reads: a folder's tasks (each definition file read) or its subfolders (each
@@ -63,6 +67,20 @@ HResultOr<FolderListing> list_folder(const std::string& library, const PathEleme
 
 enum class WriteMode { create, update, create_or_update };
 
+// What a write does with the task's security descriptor, and who may write. `security`, when
+// given, replaces the descriptor; without it an existing task keeps its own and a new one takes
+// `new_security`. `admit` (when set) is asked under the folder's lock, with the task that is
+// there (a damaged one as a task without definition or descriptor) or none for a new task, and
+// refuses the write with the HRESULT it answers. With `keep_definition`, an existing task keeps
+// its definition (the xml given is not used; a damaged one answers SCHED_E_INVALID_TASK_HASH):
+// only its descriptor changes.
+struct TaskWrite {
+    std::optional<std::string> security;
+    std::string new_security;
+    std::function<HRESULT(const StoredTask* existing)> admit;
+    bool keep_definition = false;
+};
+
 // Writes the definition (path not empty), creating missing folders. An existing definition is
 // replaced atomically (a new file renamed over it) and keeps its spelling. E_ACCESSDENIED when a
 // folder has the task's name; HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS) when a task has the name
@@ -71,7 +89,7 @@ enum class WriteMode { create, update, create_or_update };
 // directory where a task goes) stands in the way. A new task starts without start records.
 // A registration that fails leaves none of the folders it made.
 HResultOr<StoredTask> store_task(const std::string& library, const ResolvedTaskPath& path, std::string xml,
-                                 WriteMode mode);
+                                 WriteMode mode, const TaskWrite& write = {});
 
 // Deletes the task and its start records, or the folder of that path when it is empty
 // (HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY) when it is not); ERROR_FILE_NOT_FOUND when neither
@@ -85,8 +103,19 @@ HRESULT remove_task(const std::string& library, const ResolvedTaskPath& path, Un
 // element (an element that was there keeps its own). HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS) when
 // the folder, or a task of the name of a folder to make, is there; E_ACCESSDENIED when something
 // the library did not make stands in the way. A folder on the way that another caller deletes
-// meanwhile is made again.
-HResultOr<PathElements> create_folder(const std::string& library, const ResolvedTaskPath& path);
+// meanwhile is made again. A `security` not empty is kept as the folder's descriptor (the folders
+// made on its way get none: the default).
+HResultOr<PathElements> create_folder(const std::string& library, const ResolvedTaskPath& path,
+                                      std::string_view security = {});
+
+// The folder's kept security descriptor (SDDL, UTF-8), empty when it keeps none; the not-found
+// codes of find_folder.
+HResultOr<std::string> load_folder_security(const std::string& library, const PathElements& folder);
+
+// Keeps `security` as the folder's descriptor, replaced atomically; the not-found codes of
+// find_folder. `admit` is asked under the folder's lock with the descriptor kept until now.
+HRESULT store_folder_security(const std::string& library, const PathElements& folder, std::string_view security,
+                              const std::function<HRESULT(const std::string& kept)>& admit = {});
 
 // Deletes the folder (path not empty) when it is empty: HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY)
 // when it holds a task or a folder, HRESULT_FROM_WIN32(ERROR_DIRECTORY) when the name is a task's

@@ -22,6 +22,7 @@
 #include "service/running_task.hpp"
 #include "service/service_call.hpp"
 #include "service/service_object.hpp"
+#include "service/task_access.hpp"
 
 namespace winemu {
 namespace {
@@ -118,8 +119,7 @@ public:
         call.flags("flags", static_cast<ULONG>(flags));
         return call.hand_out("instances", ppRunningTasks, [&] {
             if (flags != 0) return E_INVALIDARG;
-            if (auto present = load_task(library(), path_); !present.ok() && present.error() != SCHED_E_INVALID_TASK_HASH)
-                return present.error();
+            if (const HRESULT refused = check_current(Access::read); FAILED(refused)) return refused;
             std::vector<ComPtr<IRunningTask>> items;
             for (RunningInstance& instance : running_instances(run_state(), task_path_)) {
                 IRunningTask* item = nullptr;
@@ -200,11 +200,44 @@ public:
             return hand_out_bstr(utf16_from_utf8_lossy(xml.value()), pXml);
         }, pXml);
     }
-    HRESULT STDMETHODCALLTYPE GetSecurityDescriptor(LONG, BSTR* pSddl) override {
+    // The parts of the task's descriptor that securityInformation selects, as SDDL; READ_CONTROL.
+    HRESULT STDMETHODCALLTYPE GetSecurityDescriptor(LONG securityInformation, BSTR* pSddl) override {
+        ServiceCall call("GetSecurityDescriptor", *this);
+        call.flags("information", static_cast<ULONG>(securityInformation));
         if (pSddl) *pSddl = nullptr;
-        return E_NOTIMPL;
+        return call.ask([&] {
+            auto current = load_task(library(), path_);
+            if (!current.ok()) return current.error();
+            AccessContext access(library_);
+            const std::string& kept = current.value().security;
+            if (const HRESULT refused = access.check_task(kept, Access::read_security); FAILED(refused)) return refused;
+            auto parts = descriptor_parts(access.task_sddl(kept), static_cast<std::uint32_t>(securityInformation));
+            if (!parts.ok()) return parts.error();
+            return hand_out_bstr(parts.value(), pSddl);
+        }, pSddl);
     }
-    HRESULT STDMETHODCALLTYPE SetSecurityDescriptor(BSTR, LONG) override { return E_NOTIMPL; }
+    // Replaces the task's descriptor (WRITE_DAC), its definition left as it is. Flags: 0 or
+    // TASK_DONT_ADD_PRINCIPAL_ACE (the descriptor is kept as given either way).
+    HRESULT STDMETHODCALLTYPE SetSecurityDescriptor(BSTR sddl, LONG flags) override {
+        ServiceCall call("SetSecurityDescriptor", *this);
+        call.text("sddl", sddl);
+        call.flags("flags", static_cast<ULONG>(flags));
+        return call.ask([&] {
+            if (flags & ~TASK_DONT_ADD_PRINCIPAL_ACE) return E_INVALIDARG;
+            if (bstr_view(sddl).empty()) return E_INVALIDARG;
+            auto kept = kept_form(bstr_view(sddl));
+            if (!kept.ok()) return kept.error();
+            AccessContext access(library_);
+            TaskWrite write{.security = std::move(kept.value()),
+                            .new_security = {},
+                            .admit = [&](const StoredTask* existing) {
+                                return access.check_task(existing ? existing->security : std::string(), Access::change_security);
+                            },
+                            .keep_definition = true};
+            auto stored = store_task(library(), path_, {}, WriteMode::update, write);
+            return stored.ok() ? S_OK : stored.error();
+        });
+    }
     // As MS-TSCH SchRpcStop: flags other than 0 are refused, a task no longer registered answers
     // its not-found code, every running instance ends (S_OK), and S_FALSE says none was running.
     // The instances end as winemu_end_runs ends them: their runners end the actions and record
@@ -214,8 +247,7 @@ public:
         call.flags("flags", static_cast<ULONG>(flags));
         return call.ask([&] {
             if (flags != 0) return E_INVALIDARG;
-            if (auto present = load_task(library(), path_); !present.ok() && present.error() != SCHED_E_INVALID_TASK_HASH)
-                return present.error();
+            if (const HRESULT refused = check_current(Access::run); FAILED(refused)) return refused;
             const auto collect = [&] { return live_runs(library(), &path_); };
             if (collect().empty()) return S_FALSE;
             end_live_runs(collect, stop_grace_seconds);
@@ -273,6 +305,9 @@ private:
     HRESULT store_enabled(bool enabled) {
         auto current = load_checked_task(library(), path_);
         if (!current.ok()) return current.error();
+        if (const HRESULT refused = AccessContext(library_).check_task(current.value().stored.security, Access::change);
+            FAILED(refused))
+            return refused;
         auto changed = with_enabled(std::move(current.value().stored.xml), enabled);
         auto* definition = std::get_if<TaskDefinition>(&changed);
         if (!definition) return SCHED_E_INVALID_TASK_HASH;
@@ -300,6 +335,9 @@ private:
         auto current = load_checked_task(library(), path_);
         if (!current.ok()) return current.error();
         CheckedTask& task = current.value();
+        if (const HRESULT refused = AccessContext(library_).check_task(task.stored.security, Access::run);
+            FAILED(refused))
+            return refused;
         RunningInstance instance{std::move(task.stored.path), new_guid_text(), std::nullopt, {}, std::nullopt,
                                  TASK_STATE_UNKNOWN};
         if (!task.definition.enabled && method == RunMethod::run) return SCHED_E_TASK_DISABLED;
@@ -319,6 +357,14 @@ private:
         return create_running_task(library_, path_, std::move(instance), out);
     }
 
+
+    // Whether the caller may do `access` to the task as it is registered now; its not-found code when
+    // it is no longer registered. A damaged task is checked against the default descriptor.
+    HRESULT check_current(Access access) const {
+        auto present = load_task(library(), path_);
+        if (!present.ok() && present.error() != SCHED_E_INVALID_TASK_HASH) return present.error();
+        return AccessContext(library_).check_task(present.ok() ? present.value().security : std::string(), access);
+    }
 
     std::string library() const { return library_.path(); }
 

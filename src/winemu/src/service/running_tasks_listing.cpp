@@ -9,6 +9,7 @@
 #include "library/task_xml.hpp"
 #include "service/listing_cache.hpp"
 #include "service/running_task.hpp"
+#include "service/task_access.hpp"
 
 namespace winemu {
 namespace {
@@ -32,12 +33,13 @@ bool is_hidden(std::string xml) {
     return facts.hidden && !facts.damaged;
 }
 
-// The folder's tasks' instances, then its subfolders', depth first. A folder removed while it is
-// walked is skipped; any other failure ends the listing.
+// The folder's tasks' instances, then its subfolders', depth first; only those of tasks the caller
+// may read. A folder removed while it is walked is skipped; any other failure ends the listing.
 HRESULT add_folder(const FollowedLibrary& library, const std::string& root, const PathElements& folder, bool hidden,
-                   std::vector<ComPtr<IRunningTask>>& items) {
+                   AccessContext& access, std::vector<ComPtr<IRunningTask>>& items) {
     std::vector<ListedName> names;
     auto listing = list_folder(root, folder, ListedEntries::tasks, [&](ListedTask&& listed) {
+        if (FAILED(access.check_task(listed.task.security, Access::read))) return;
         if (!listed.damaged && !hidden && is_hidden(std::move(listed.task.xml))) return;
         names.push_back({std::move(listed.name), std::move(listed.task.path)});
     });
@@ -63,7 +65,7 @@ HRESULT add_folder(const FollowedLibrary& library, const std::string& root, cons
     for (std::u16string& name : found) {
         PathElements below = folder;
         below.push_back(std::move(name));
-        const HRESULT added = add_folder(library, root, below, hidden, items);
+        const HRESULT added = add_folder(library, root, below, hidden, access, items);
         if (added == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || added == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND))
             continue;
         if (FAILED(added)) return added;
@@ -75,7 +77,8 @@ HRESULT add_folder(const FollowedLibrary& library, const std::string& root, cons
 
 HRESULT list_running_tasks(const FollowedLibrary& library, bool hidden, IRunningTaskCollection** out) {
     std::vector<ComPtr<IRunningTask>> items;
-    const HRESULT listed = add_folder(library, library.path(), {}, hidden, items);
+    AccessContext access(library);
+    const HRESULT listed = add_folder(library, library.path(), {}, hidden, access, items);
     // A library not made yet has no tasks, hence no instances.
     if (FAILED(listed) && listed != HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) return listed;
     return create_running_task_collection(std::move(items), out);

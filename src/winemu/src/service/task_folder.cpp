@@ -20,6 +20,7 @@
 #include "service/registered_task.hpp"
 #include "service/service_call.hpp"
 #include "service/service_object.hpp"
+#include "service/task_access.hpp"
 #include "service/task_collections.hpp"
 #include "library/task_paths.hpp"
 #include "com/system_messages.hpp"
@@ -69,12 +70,17 @@ std::u16string folder_display(const PathElements& spelled, bool relative) {
     return display;
 }
 
-// The sddl of CreateFolder: none (VT_EMPTY, VT_NULL, a null or empty BSTR) is taken; winemu keeps
-// no security descriptors, so a real one is refused as not implemented rather than ignored.
-HRESULT check_no_descriptor(const VARIANT& sddl) {
-    if (sddl.vt == VT_EMPTY || sddl.vt == VT_NULL) return S_OK;
-    if (sddl.vt != VT_BSTR) return E_INVALIDARG;
-    return bstr_view(sddl.bstrVal).empty() ? S_OK : E_NOTIMPL;
+// The sddl of RegisterTask and CreateFolder in the form kept: none (VT_EMPTY, VT_NULL, a null or
+// empty BSTR) leaves the default; anything but a BSTR is E_INVALIDARG, a malformed SDDL the
+// reader's code.
+HResultOr<std::optional<std::string>> given_descriptor(const VARIANT& sddl) {
+    using Given = HResultOr<std::optional<std::string>>;
+    if (sddl.vt == VT_EMPTY || sddl.vt == VT_NULL) return std::optional<std::string>();
+    if (sddl.vt != VT_BSTR) return Given::failure(E_INVALIDARG);
+    if (bstr_view(sddl.bstrVal).empty()) return std::optional<std::string>();
+    auto kept = kept_form(bstr_view(sddl.bstrVal));
+    if (!kept.ok()) return Given::failure(kept.error());
+    return std::optional<std::string>(std::move(kept.value()));
 }
 
 class TaskFolder final : public ServiceObject<ITaskFolder, IID_ITaskFolder> {
@@ -117,6 +123,9 @@ public:
             auto loaded = load_checked_task(library(), resolved);
             if (!loaded.ok()) return loaded.error();
             CheckedTask& checked = loaded.value();
+            if (const HRESULT refused = AccessContext(library_).check_task(checked.stored.security, Access::read);
+                FAILED(refused))
+                return refused;
             return create_registered_task(library_, std::move(resolved), std::move(checked.stored),
                                           {checked.definition.enabled, false, std::nullopt,
                                            std::move(checked.definition.triggers)},
@@ -138,7 +147,9 @@ public:
             auto path = text.empty() ? HResultOr<PathElements>(folder_) : resolve_task_path(text, folder_);
             if (!path.ok()) return path.error();
             if (path.value().empty()) return E_ACCESSDENIED;
-            return remove_task_ending_runs(library(), ResolvedTaskPath(std::move(path.value())));
+            ResolvedTaskPath resolved(std::move(path.value()));
+            if (const HRESULT refused = check_deletion(resolved); FAILED(refused)) return refused;
+            return remove_task_ending_runs(library(), resolved);
         });
     }
 
@@ -155,7 +166,7 @@ public:
         call.variant("sddl", sddl);
         // A null out pointer is allowed: the task is registered and nothing is handed back.
         return call.hand_out(
-            "task", ppTask, [&] { return register_task(bstr_view(path), xmlText, flags, ppTask); },
+            "task", ppTask, [&] { return register_task(bstr_view(path), xmlText, flags, sddl, ppTask); },
             /*out_required=*/false);
     }
 
@@ -178,11 +189,16 @@ public:
             "folder", ppFolder,
             [&] {
                 if (!subFolderName) return E_INVALIDARG;
-                if (const HRESULT refused = check_no_descriptor(sddl); FAILED(refused)) return refused;
+                auto given = given_descriptor(sddl);
+                if (!given.ok()) return given.error();
                 auto path = path_inside(bstr_view(subFolderName));
                 if (!path.ok()) return path.error();
                 if (path.value().empty()) return E_INVALIDARG;
-                auto made = create_folder(library(), ResolvedTaskPath(path.value()));
+                AccessContext access(library_);
+                if (const HRESULT refused = check_parent(access, path.value(), Access::add_folder); FAILED(refused))
+                    return refused;
+                const std::string security = given.value().value_or(default_folder_security(access.caller()));
+                auto made = create_folder(library(), ResolvedTaskPath(path.value()), security);
                 if (!made.ok()) return made.error();
                 if (!ppFolder) return S_OK;
                 *ppFolder = new TaskFolder(library_, std::move(path.value()), folder_display(made.value(), relative_),
@@ -204,6 +220,11 @@ public:
             auto path = path_inside(bstr_view(subFolderName));
             if (!path.ok()) return path.error();
             if (path.value().empty()) return E_ACCESSDENIED;
+            if (auto kept = load_folder_security(library(), path.value()); kept.ok()) {
+                if (const HRESULT refused = AccessContext(library_).check_folder(kept.value(), false, Access::remove);
+                    FAILED(refused))
+                    return refused;
+            }
             return remove_folder(library(), ResolvedTaskPath(std::move(path.value())));
         });
     }
@@ -222,11 +243,40 @@ public:
         if (ppTask) *ppTask = nullptr;
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE GetSecurityDescriptor(LONG, BSTR* pSddl) override {
+    // The parts of the folder's descriptor that securityInformation selects, as SDDL; READ_CONTROL.
+    HRESULT STDMETHODCALLTYPE GetSecurityDescriptor(LONG securityInformation, BSTR* pSddl) override {
+        ServiceCall call("GetSecurityDescriptor", *this);
+        call.flags("information", static_cast<ULONG>(securityInformation));
         if (pSddl) *pSddl = nullptr;
-        return E_NOTIMPL;
+        return call.ask([&] {
+            auto kept = load_folder_security(library(), folder_);
+            if (!kept.ok()) return kept.error();
+            AccessContext access(library_);
+            if (const HRESULT refused = access.check_folder(kept.value(), folder_.empty(), Access::read_security);
+                FAILED(refused))
+                return refused;
+            auto parts = descriptor_parts(access.folder_sddl(kept.value(), folder_.empty()),
+                                          static_cast<std::uint32_t>(securityInformation));
+            if (!parts.ok()) return parts.error();
+            return hand_out_bstr(parts.value(), pSddl);
+        }, pSddl);
     }
-    HRESULT STDMETHODCALLTYPE SetSecurityDescriptor(BSTR, LONG) override { return E_NOTIMPL; }
+    // Replaces the folder's descriptor (WRITE_DAC); flags as IRegisteredTask's.
+    HRESULT STDMETHODCALLTYPE SetSecurityDescriptor(BSTR sddl, LONG flags) override {
+        ServiceCall call("SetSecurityDescriptor", *this);
+        call.text("sddl", sddl);
+        call.flags("flags", static_cast<ULONG>(flags));
+        return call.ask([&] {
+            if (flags & ~TASK_DONT_ADD_PRINCIPAL_ACE) return E_INVALIDARG;
+            if (bstr_view(sddl).empty()) return E_INVALIDARG;
+            auto kept = kept_form(bstr_view(sddl));
+            if (!kept.ok()) return kept.error();
+            AccessContext access(library_);
+            return store_folder_security(library(), folder_, kept.value(), [&](const std::string& before) {
+                return access.check_folder(before, folder_.empty(), Access::change_security);
+            });
+        });
+    }
 
 private:
     /* === Listing ===
@@ -301,14 +351,22 @@ private:
         return summary;
     }
 
+    // The folder's own descriptor is read from the directory the listing opened (no second walk),
+    // so the caller is refused only once the listing is done; nothing of it is handed out.
     HRESULT list_tasks(bool hidden, IRegisteredTaskCollection** out) {
+        AccessContext access(library_);
         std::vector<ListedSummary> summaries;
         FolderLearning learning(library(), folder_);
         // Each definition is let go as soon as it is summarised: the listing never holds them all.
+        // A task the caller may not read is left out, as if it were not there.
         auto listing = list_folder(library(), folder_, ListedEntries::tasks, [&](ListedTask&& listed) {
+            if (FAILED(access.check_task(listed.task.security, Access::read))) return;
             if (auto summary = summarise(std::move(listed), hidden, learning)) summaries.push_back(std::move(*summary));
         });
         if (!listing.ok()) return listing.error();
+        if (const HRESULT refused = access.check_folder(listing.value().security, folder_.empty(), Access::read);
+            FAILED(refused))
+            return refused;
         learning.keep();
         const auto directory = std::make_shared<const UniqueFd>(std::move(listing.value().directory));
         std::vector<NamedItem<IRegisteredTask>> tasks;
@@ -318,7 +376,7 @@ private:
             path.push_back(summary.name);
             IRegisteredTask* task = nullptr;
             const HRESULT made = create_registered_task(library_, ResolvedTaskPath(std::move(path)),
-                                                        StoredTask{std::move(summary.path), {}}, summary.facts, &task,
+                                                        StoredTask{std::move(summary.path), {}, {}}, summary.facts, &task,
                                                         directory);
             if (FAILED(made)) return made;
             tasks.push_back({std::move(summary.name), ComPtr<IRegisteredTask>(task)});
@@ -341,10 +399,17 @@ private:
     }
 
     HRESULT list_folders(ITaskFolderCollection** out) {
+        AccessContext access(library_);
         auto listing = list_folder(library(), folder_, ListedEntries::folders);
         if (!listing.ok()) return listing.error();
+        if (const HRESULT refused = access.check_folder(listing.value().security, folder_.empty(), Access::read);
+            FAILED(refused))
+            return refused;
         std::vector<NamedItem<ITaskFolder>> folders;
-        for (std::u16string& name : listing.value().folders) {
+        for (std::size_t index = 0; index < listing.value().folders.size(); ++index) {
+            // A folder the caller may not list is left out, as its tasks would be.
+            if (FAILED(access.check_folder(listing.value().folder_security[index], false, Access::read))) continue;
+            std::u16string& name = listing.value().folders[index];
             PathElements path = folder_;
             path.push_back(name);
             std::u16string display = display_ == u"\\" ? display_ + name : display_ + u"\\" + name;
@@ -355,10 +420,13 @@ private:
         return create_folder_collection(std::move(folders), out);
     }
 
-    HRESULT register_task(std::u16string_view name, BSTR xml_text, LONG flags, IRegisteredTask** out) {
+    HRESULT register_task(std::u16string_view name, BSTR xml_text, LONG flags, const VARIANT& sddl,
+                          IRegisteredTask** out) {
         const auto mode = write_mode(flags);
         if (!mode) return E_INVALIDARG;
         if (!xml_text) return HRESULT_FROM_WIN32(rpc_null_reference);
+        auto given = given_descriptor(sddl);
+        if (!given.ok()) return given.error();
         // Without a name the service makes one up; only the root folder accepts that.
         if (name.empty() && !folder_.empty()) return E_INVALIDARG;
         auto task = name.empty() ? resolve_task_path(u"\\" + new_guid_text(), {}) : task_path(name, folder_);
@@ -372,12 +440,44 @@ private:
         if (flags & TASK_VALIDATE_ONLY) return S_OK;
         TaskDefinition& definition = std::get<TaskDefinition>(parsed);
         ResolvedTaskPath resolved(std::move(task.value()));
-        auto stored = store_task(library(), resolved, std::move(definition.xml), *mode);
+        // Over a task, the caller changes it; a new task is added to this folder.
+        AccessContext access(library_);
+        const TaskWrite write{.security = std::move(given.value()),
+                              .new_security = default_task_security(access.caller()),
+                              .admit = [&](const StoredTask* existing) {
+                                  return existing ? access.check_task(existing->security, Access::change)
+                                                  : check_parent(access, resolved.elements, Access::add_task);
+                              },
+                              .keep_definition = false};
+        auto stored = store_task(library(), resolved, std::move(definition.xml), *mode, write);
         if (!stored.ok()) return stored.error();
         remember_stored(stored.value().xml, definition);
         if (!out) return S_OK;
         return create_registered_task(library_, std::move(resolved), std::move(stored.value()),
                                       {definition.enabled, false, std::nullopt, std::move(definition.triggers)}, out);
+    }
+
+    // Whether the caller may add `path` (a task or a folder) to the folder that will hold it: its
+    // parent, or the nearest folder above that is there when the parent is to be made too.
+    HRESULT check_parent(AccessContext& access, const PathElements& path, Access asked) const {
+        for (std::size_t depth = path.size(); depth-- > 0;) {
+            const PathElements parent(path.begin(), path.begin() + static_cast<std::ptrdiff_t>(depth));
+            auto kept = load_folder_security(library(), parent);
+            if (kept.ok()) return access.check_folder(kept.value(), parent.empty(), asked);
+        }
+        return S_OK;  // no folder could be read: the write itself answers
+    }
+
+    // DeleteTask's name is a task's (DELETE on its descriptor) or a folder's (DELETE on the
+    // folder's); whatever is missing or not ours is left for the deletion to answer.
+    HRESULT check_deletion(const ResolvedTaskPath& path) const {
+        AccessContext access(library_);
+        auto task = load_task(library(), path);
+        if (task.ok()) return access.check_task(task.value().security, Access::remove);
+        if (task.error() == SCHED_E_INVALID_TASK_HASH) return access.check_task({}, Access::remove);
+        auto folder = load_folder_security(library(), path.elements);
+        if (folder.ok()) return access.check_folder(folder.value(), false, Access::remove);
+        return S_OK;
     }
 
     std::string library() const { return library_.path(); }
