@@ -9,7 +9,10 @@ namespace winemu {
 HResultOr<Account> caller_account(const FollowedLibrary& library) {
     auto accounts = load_accounts(library.path());
     if (!accounts.ok()) return HResultOr<Account>::failure(accounts.error());
-    const ComputerAccounts& known = accounts.value();
+    return caller_among(accounts.value(), library);
+}
+
+HResultOr<Account> caller_among(const ComputerAccounts& known, const FollowedLibrary& library) {
     if (const auto& name = library.account()) {
         auto account = find_account(known, *name);
         // An account taken away since Connect logged it on can no longer call.

@@ -36,8 +36,11 @@ struct Caller {
 Caller connection_caller(const FollowedLibrary& library);
 
 struct Account;
+struct ComputerAccounts;
 // The same account as the library's accounts keep it; the failure of reading them (a damaged
 // accounts file), or E_ACCESSDENIED for an account Connect logged on that is gone since.
 HResultOr<Account> caller_account(const FollowedLibrary& library);
+// The same among accounts already read.
+HResultOr<Account> caller_among(const ComputerAccounts& accounts, const FollowedLibrary& library);
 
 }  // namespace winemu
