@@ -386,7 +386,8 @@ class RunRecord:
     (killed) before recording the action's end: the run failed, and nothing runs any more. time
     is when the action was recorded (queued, or about to start), start_time when its process
     started. instance is the run's instance GUID (RunningTask.instance_guid); None in records
-    made before runs had one.
+    made before runs had one. account is who the run ran as ("COMPUTER\\name", or the SID of a
+    group or service account the computer does not know); None in records made before runs kept it.
     """
 
     time: float
@@ -399,6 +400,7 @@ class RunRecord:
     state: str = "ended"
     start_time: float | None = None
     instance: str | None = None
+    account: str | None = None
 
 
 def runs(task_name: str) -> list[RunRecord]:
@@ -428,6 +430,7 @@ def _run_record(entry: dict[str, Any]) -> RunRecord:
     end_time, exit_code, run, state = entry["end_time"], entry["exit_code"], entry["run"], entry["state"]
     start_time = entry.get("start_time")  # not in records made before it was kept
     instance = entry.get("instance")  # nor the instance GUID
+    account = entry.get("account")  # nor the account
     if (
         not isinstance(time, (int, float))
         or not isinstance(argv, list)
@@ -437,6 +440,7 @@ def _run_record(entry: dict[str, Any]) -> RunRecord:
         or not _optional(end_time, (int, float))
         or not _optional(start_time, (int, float))
         or not (instance is None or isinstance(instance, str))
+        or not (account is None or isinstance(account, str))
         or not _optional(exit_code, int)
         or not isinstance(run, int)
         or not isinstance(state, str)
@@ -444,7 +448,7 @@ def _run_record(entry: dict[str, Any]) -> RunRecord:
         raise TypeError(f"a record of an unexpected shape: {entry!r}")
     return RunRecord(
         time=time, argv=tuple(argv), pid=pid, error=error, end_time=end_time, exit_code=exit_code, run=run,
-        state=state, start_time=start_time, instance=instance,
+        state=state, start_time=start_time, instance=instance, account=account,
     )
 
 
