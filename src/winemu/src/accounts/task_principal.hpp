@@ -29,6 +29,10 @@ struct RegisteredPrincipal {
     Account account;
     TASK_LOGON_TYPE logon_type = TASK_LOGON_INTERACTIVE_TOKEN;
     PrincipalRewrite written;  // what the stored definition says of it
+    // Whether the definition says so already, and is stored as written: its principal names the
+    // account and logon type in these words, or it has none and the caller registers it for
+    // itself with InteractiveToken (what a definition without a principal means).
+    bool as_written = false;
 };
 
 // Decides the principal, or the HRESULT RegisterTask answers (see task_principal.cpp).
