@@ -105,8 +105,9 @@ HResultOr<RegisteredPrincipal> registered_principal(const ComputerAccounts& acco
     const bool no_principal = !definition.user_id && !definition.group_id;
     const auto& written_id = group_logon ? definition.group_id : definition.user_id;
     principal.as_written =
-        no_principal ? account->sid == caller.sid && logon == TASK_LOGON_INTERACTIVE_TOKEN && !definition.logon_type
-                     : written_id == principal.written.id && definition.logon_type == principal.written.logon_type;
+        !given.user && (no_principal ? account->sid == caller.sid : written_id == principal.written.id) &&
+        (definition.logon_type ? definition.logon_type == principal.written.logon_type
+                               : logon == TASK_LOGON_INTERACTIVE_TOKEN || !principal.written.logon_type));
     principal.account = std::move(*account);
     principal.account.password_hash.clear();
     return principal;
