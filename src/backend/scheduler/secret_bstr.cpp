@@ -2,6 +2,7 @@
 #include "scheduler/secret_bstr.hpp"
 
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "runtime/internal_failure.hpp"
@@ -26,13 +27,17 @@ Result<SecretBstr, PlatformError> try_to_secret_bstr(std::string_view utf8) {
     if (staged.units.empty()) return SecretBstr();
     if (staged.units.size() > std::numeric_limits<std::uint32_t>::max())
         return Err{PlatformError::without_capture(E_INVALIDARG)};
-    SecretBstr bstr(SysAllocStringLen(staged.units.data(), static_cast<UINT>(staged.units.size())));
-    if (!bstr || SysStringLen(bstr.get()) == 0) {
+    const auto length = static_cast<UINT>(staged.units.size());
+    // Allocated without its units: only the length is handed to the platform.
+    const BSTR allocated = SysAllocStringLen(nullptr, length);
+    SecretBstr bstr(SecretText{allocated, allocated ? SysStringLen(allocated) : 0});
+    if (!allocated || bstr.get().length != length) {
         // Captured before the string is freed, as right after any failed call.
         PlatformError failure = PlatformError::from_hresult(E_OUTOFMEMORY);
         bstr.reset();
         return Err{std::move(failure)};
     }
+    std::memcpy(bstr.get().text, staged.units.data(), length * sizeof(OLECHAR));
     return bstr;
 }
 

@@ -11,16 +11,26 @@
 
 namespace morvane::scheduler {
 
-// Overwrites the text's units with zeros before freeing it, so that the password is not left in
+/* The text never passes through a platform call as an argument: the BSTR is allocated empty
+ * (SysAllocStringLen without source units) and filled here, and its length is kept beside it, so
+ * that neither SysStringLen nor any other call is handed the password before it is wiped. (The
+ * emulated platform's call journal records the text of a BSTR that a call is given.) */
+struct SecretText {
+    BSTR text = nullptr;
+    UINT length = 0;  // in units
+    friend bool operator==(const SecretText&, const SecretText&) = default;
+};
+
+// Overwrites the units with zeros before freeing them, so that the password is not left in
 // memory that the allocator hands out again.
-inline void free_secret_bstr(BSTR text) noexcept {
-    if (!text) return;
-    SecureZeroMemory(text, SysStringLen(text) * sizeof(OLECHAR));
-    SysFreeString(text);
+inline void free_secret_text(SecretText secret) noexcept {
+    if (!secret.text) return;
+    SecureZeroMemory(secret.text, secret.length * sizeof(OLECHAR));
+    SysFreeString(secret.text);
 }
 
 // The null BSTR is the empty text and owns nothing.
-using SecretBstr = UniqueHandle<BSTR, &free_secret_bstr>;
+using SecretBstr = UniqueHandle<SecretText, &free_secret_text>;
 
 // The UTF-8 text as a SecretBstr (empty text: the null BSTR); the UTF-16 it passes through on the
 // way is wiped too. Fails as try_to_bstr fails.

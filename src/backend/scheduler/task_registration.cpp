@@ -45,7 +45,7 @@ Result<void, SchedulerError> register_task(SchedulerConnection& connection, std:
     ComPtr<IRegisteredTask> task;
     const HRESULT outcome = connection.root_folder()->RegisterTask(
         name.get(), definition.get(), static_cast<LONG>(mode), borrowed_text(user.get(), run_as.user.has_value()),
-        borrowed_text(password.get(), run_as.password.has_value()), logon_type_of(run_as),
+        borrowed_text(password.get().text, run_as.password.has_value()), logon_type_of(run_as),
         borrowed_text(security.get(), run_as.security.has_value()), task.put());
     if (FAILED(outcome)) return Err{failed_call(outcome, "RegisterTask")};
     if (!task) return Err{call_without_object("RegisterTask")};

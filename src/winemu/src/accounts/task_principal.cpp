@@ -107,7 +107,7 @@ HResultOr<RegisteredPrincipal> registered_principal(const ComputerAccounts& acco
     principal.as_written =
         !given.user && (no_principal ? account->sid == caller.sid : written_id == principal.written.id) &&
         (definition.logon_type ? definition.logon_type == principal.written.logon_type
-                               : logon == TASK_LOGON_INTERACTIVE_TOKEN || !principal.written.logon_type));
+                               : logon == TASK_LOGON_INTERACTIVE_TOKEN || !principal.written.logon_type);
     principal.account = std::move(*account);
     principal.account.password_hash.clear();
     return principal;
