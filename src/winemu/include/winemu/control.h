@@ -160,5 +160,25 @@ WINEMU_API long long winemu_sddl_canonical(const char* text, char* buffer, size_
  * hash takes that password and refuses another, 0 otherwise. A packaged winemu proves with it that
  * the hashing library inside it works. */
 WINEMU_API int winemu_password_hashing_works(void);
-}
 
+/* The accounts of the computer whose disk is the chosen task library (kept in a private file at its
+ * root, made on first use with a new computer SID and the caller's own account, named after the
+ * process's user and an administrator). Each answers S_OK or an HRESULT: ERROR_NONE_MAPPED
+ * (0x80070534) for an account or group the computer does not know, ERROR_INVALID_ACCOUNT_NAME
+ * (0x8007051B) for a name Windows refuses, ERROR_USER_EXISTS / ERROR_GROUP_EXISTS (0x80070524,
+ * 0x80070526) for a name taken, ERROR_INTERNAL_DB_CORRUPTION (0x8007054E) for a damaged file.
+ * A password is a writable NUL-terminated buffer: winemu hashes it (Argon2id) and overwrites it
+ * with zeros before returning, whatever the outcome; NULL is no password (no logon with one).
+ * winemu_set_caller: the process calls as the user `name` (made without a password when missing),
+ * an administrator or not. winemu_add_user: `groups` is NULL or a NULL-terminated list of local
+ * groups to join. winemu_remove_user: a removed caller is replaced by the process's own account.
+ * winemu_accounts: a JSON object {"computer", "sid", "caller": name, "accounts": [{"domain",
+ * "name", "sid", "kind": "user"|"service"|"group", "administrator", "password": whether one is
+ * set, "groups": [SIDs]}]}, copied like winemu_task_library, its length in *length. */
+WINEMU_API HRESULT winemu_set_caller(const char* name, int administrator);
+WINEMU_API HRESULT winemu_add_user(const char* name, char* password, int administrator, const char* const* groups);
+WINEMU_API HRESULT winemu_remove_user(const char* name);
+WINEMU_API HRESULT winemu_set_password(const char* name, char* password);
+WINEMU_API HRESULT winemu_add_group(const char* name);
+WINEMU_API HRESULT winemu_accounts(char* buffer, size_t capacity, size_t* length);
+}

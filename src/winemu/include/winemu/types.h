@@ -38,6 +38,7 @@ using LPCSTR = const char*;
 using BSTR = OLECHAR*;
 
 using LPVOID = void*;
+using PVOID = void*;
 using LPCVOID = const void*;
 using HANDLE = void*;
 using HLOCAL = void*;
@@ -105,6 +106,9 @@ inline constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 inline constexpr DWORD ERROR_FILE_TOO_LARGE = 223;
 inline constexpr DWORD ERROR_DIRECTORY = 267;
 inline constexpr DWORD ERROR_ONLY_IF_CONNECTED = 1251;
+// LogonUser's answers: a wrong password (0x8007052E as an HRESULT), a name no account has (0x80070534).
+inline constexpr DWORD ERROR_LOGON_FAILURE = 1326;
+inline constexpr DWORD ERROR_NONE_MAPPED = 1332;
 // RPC's own error codes, Win32 codes as in Windows (HRESULT_FROM_WIN32 gives 0x800706BA, 0x800706BE).
 inline constexpr DWORD RPC_S_SERVER_UNAVAILABLE = 1722;
 inline constexpr DWORD RPC_S_CALL_FAILED = 1726;

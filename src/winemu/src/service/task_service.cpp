@@ -57,7 +57,7 @@ public:
         call.variant("server", serverName);
         call.variant("user", user);
         call.variant("domain", domain);
-        call.variant("password", password);
+        call.secret("password", password);
         return call.ask([&] { return connect(serverName); });
     }
 
