@@ -50,6 +50,7 @@ constexpr auto win32_messages = std::to_array<Message>({
     {1251, u"This operation is supported only when you are connected to the server.\r\n"},
     {1392, u"The file or directory is corrupted and unreadable.\r\n"},
     {1460, u"This operation returned because the timeout period expired.\r\n"},
+    {1707, u"The network address is invalid.\r\n"},
     {1722, u"The RPC server is unavailable.\r\n"},
     {1780, u"A null reference pointer was passed to the stub.\r\n"},
     {1815, u"The specified resource language ID cannot be found in the image file.\r\n"},

@@ -21,8 +21,9 @@ void set_service_latency(double seconds) noexcept {
     service_latency.store(seconds < longest ? seconds : longest);
 }
 
-void apply_service_latency() noexcept {
-    const double seconds = service_latency.load();
+void apply_service_latency() noexcept { wait_latency(service_latency.load()); }
+
+void wait_latency(double seconds) noexcept {
     if (seconds <= 0.0) return;
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
 }
