@@ -76,7 +76,12 @@ class Scheduler:
     answer as they do. A closed Scheduler raises ValueError; in a process forked from the one that opened it,
     RuntimeError."""
 
-    def __init__(self) -> None: ...
+    def __init__(
+        self, computer: str | None = None, *, user: str | None = None, domain: str | None = None,
+        password: str | None = None
+    ) -> None:
+        """Connects to computer (None: this one), as user (with domain and password) when given, else as the
+        caller. The password is kept only in wiped memory, for connecting anew after a lost connection."""
     def task_exists(self, task_name: str) -> bool:
         """True when the task is registered; False when it or a folder on its path is missing."""
     def run_task(self, task_name: str) -> None:
@@ -132,5 +137,14 @@ class Scheduler:
         """Closes the session; calls already running finish on its connection. Idempotent."""
     @property
     def closed(self) -> bool: ...
+    @property
+    def computer(self) -> str:
+        """The name of the computer connected to, as its service gives it."""
+    @property
+    def connected_user(self) -> str:
+        """The account the session acts as there, as the service gives it."""
+    @property
+    def connected_domain(self) -> str:
+        """That account's domain (a computer's name for its local accounts), as the service gives it."""
     def __enter__(self) -> Self: ...
     def __exit__(self, exc_type: object, exc_value: object, traceback: object, /) -> Literal[False]: ...

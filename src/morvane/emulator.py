@@ -23,6 +23,7 @@ from dataclasses import dataclass
 from typing import Any
 
 __all__ = [
+    "Account",
     "Computer",
     "JournalRecord",
     "RunRecord",
@@ -31,6 +32,9 @@ __all__ = [
     "add_computer",
     "call_count",
     "clear_faults",
+    "accounts",
+    "add_group",
+    "add_user",
     "clear_violations",
     "computers",
     "disconnect_service",
@@ -38,14 +42,18 @@ __all__ = [
     "enter_apartment",
     "fail_next",
     "journal",
+    "latency_waits",
     "leave_apartment",
     "outstanding",
     "pending_fault_calls",
     "pending_faults",
     "remove_computer",
+    "remove_user",
     "runs",
+    "set_caller",
     "set_environment",
     "set_latency",
+    "set_password",
     "set_task_library",
     "task_library",
     "task_state",
@@ -101,9 +109,17 @@ def _load() -> ctypes.CDLL:
         "winemu_fail_after", None, ctypes.c_char_p, ctypes.c_uint, ctypes.c_int32, ctypes.c_char_p, ctypes.c_char_p
     )
     declare("winemu_clear_faults", None)
+    declare("winemu_set_caller", ctypes.c_int32, ctypes.c_char_p, ctypes.c_int)
+    declare("winemu_add_user", ctypes.c_int32, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_int,
+            ctypes.POINTER(ctypes.c_char_p))
+    declare("winemu_remove_user", ctypes.c_int32, ctypes.c_char_p)
+    declare("winemu_set_password", ctypes.c_int32, ctypes.c_char_p, ctypes.c_char_p)
+    declare("winemu_add_group", ctypes.c_int32, ctypes.c_char_p)
+    declare("winemu_accounts", ctypes.c_int32, ctypes.c_char_p, ctypes.c_size_t, ctypes.POINTER(ctypes.c_size_t))
     declare("winemu_pending_faults", ctypes.c_size_t)
     declare("winemu_pending_fault_calls", ctypes.c_size_t, ctypes.c_char_p, ctypes.c_size_t)
     declare("winemu_set_latency", None, ctypes.c_double)
+    declare("winemu_latency_waits", ctypes.c_ulonglong)
     declare("winemu_disconnect_service", None, ctypes.c_int32)
     declare("winemu_add_computer", ctypes.c_int, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_double)
     declare("winemu_remove_computer", ctypes.c_int, ctypes.c_char_p)
@@ -275,6 +291,12 @@ def set_latency(seconds: float) -> None:
     _winemu.winemu_set_latency(float(seconds))
 
 
+def latency_waits() -> int:
+    """How many service calls have waited a latency (this computer's or another computer's) since
+    the process started."""
+    return int(_winemu.winemu_latency_waits())
+
+
 def disconnect_service(hresult: int = 0x80010108) -> None:
     """Makes the service go away under its callers, as a restart of the service does on Windows.
 
@@ -436,7 +458,8 @@ class RunRecord:
     (killed) before recording the action's end: the run failed, and nothing runs any more. time
     is when the action was recorded (queued, or about to start), start_time when its process
     started. instance is the run's instance GUID (RunningTask.instance_guid); None in records
-    made before runs had one.
+    made before runs had one. account is who the run ran as ("COMPUTER\\name", or the SID of a
+    group or service account the computer does not know); None in records made before runs kept it.
     """
 
     time: float
@@ -449,6 +472,7 @@ class RunRecord:
     state: str = "ended"
     start_time: float | None = None
     instance: str | None = None
+    account: str | None = None
 
 
 def runs(task_name: str) -> list[RunRecord]:
@@ -478,6 +502,7 @@ def _run_record(entry: dict[str, Any]) -> RunRecord:
     end_time, exit_code, run, state = entry["end_time"], entry["exit_code"], entry["run"], entry["state"]
     start_time = entry.get("start_time")  # not in records made before it was kept
     instance = entry.get("instance")  # nor the instance GUID
+    account = entry.get("account")  # nor the account
     if (
         not isinstance(time, (int, float))
         or not isinstance(argv, list)
@@ -487,6 +512,7 @@ def _run_record(entry: dict[str, Any]) -> RunRecord:
         or not _optional(end_time, (int, float))
         or not _optional(start_time, (int, float))
         or not (instance is None or isinstance(instance, str))
+        or not (account is None or isinstance(account, str))
         or not _optional(exit_code, int)
         or not isinstance(run, int)
         or not isinstance(state, str)
@@ -494,7 +520,7 @@ def _run_record(entry: dict[str, Any]) -> RunRecord:
         raise TypeError(f"a record of an unexpected shape: {entry!r}")
     return RunRecord(
         time=time, argv=tuple(argv), pid=pid, error=error, end_time=end_time, exit_code=exit_code, run=run,
-        state=state, start_time=start_time, instance=instance,
+        state=state, start_time=start_time, instance=instance, account=account,
     )
 
 
@@ -617,6 +643,103 @@ def trigger_run_times(definition: str, start: int, end: int, max_count: int = 0)
         if count <= capacity:
             return list(times[:count]), bool(has_time_triggers.value)
         capacity = count
+
+
+# ---- accounts of the emulated computer -----------------------------------------------------------
+
+_NONE_MAPPED = 0x80070534
+
+
+@dataclass(frozen=True)
+class Account:
+    """An account of the emulated computer: kind is "user", "service" (SYSTEM, LOCAL SERVICE,
+    NETWORK SERVICE) or "group"; groups are the SIDs of the groups it is counted in; has_password
+    says whether a password is set. Its password itself is kept only as a hash, never handed out."""
+
+    domain: str
+    name: str
+    sid: str
+    kind: str
+    administrator: bool
+    has_password: bool
+    groups: tuple[str, ...]
+
+
+def _account_call(what: str, name: str, hresult: int) -> None:
+    """Raises for a failed account call: KeyError for an unknown account, ValueError otherwise."""
+    code = hresult & 0xFFFFFFFF
+    if code == 0:
+        return
+    if code == _NONE_MAPPED:
+        raise KeyError(f"{what}: no such account or group: {name!r}")
+    raise ValueError(f"{what} {name!r} failed with HRESULT 0x{code:08X}")
+
+
+def _secret_buffer(password: str | None) -> ctypes.Array[ctypes.c_char] | None:
+    """A writable copy of the password that winemu overwrites with zeros once it has hashed it."""
+    _text("password", password, optional=True)
+    return None if password is None else ctypes.create_string_buffer(password.encode("utf-8", "surrogatepass"))
+
+
+def set_caller(name: str, *, administrator: bool = True) -> None:
+    """Makes the process call the service as the user `name` (made, without a password, when the
+    computer has no such user), an administrator or not."""
+    _text("name", name)
+    _account_call("set_caller", name, _winemu.winemu_set_caller(_utf8(name), 1 if administrator else 0))
+
+
+def add_user(name: str, password: str | None, *, administrator: bool = False, groups: tuple[str, ...] = ()) -> None:
+    """Adds a local user with that password (None: none, so no logon with a password reaches it),
+    a member of BUILTIN\\Administrators when administrator, and of the local groups named."""
+    _text("name", name)
+    for group in groups:
+        _text("group", group)
+    secret = _secret_buffer(password)
+    names = (ctypes.c_char_p * (len(groups) + 1))(*[_utf8(group) for group in groups], None)
+    _account_call("add_user", name, _winemu.winemu_add_user(_utf8(name), secret, 1 if administrator else 0, names))
+
+
+def remove_user(name: str) -> None:
+    """Removes a local user (from its groups too); removing the caller makes the process call as
+    its own account again."""
+    _text("name", name)
+    _account_call("remove_user", name, _winemu.winemu_remove_user(_utf8(name)))
+
+
+def set_password(name: str, password: str | None) -> None:
+    """Sets a local user's password (None: none)."""
+    _text("name", name)
+    secret = _secret_buffer(password)
+    _account_call("set_password", name, _winemu.winemu_set_password(_utf8(name), secret))
+
+
+def add_group(name: str) -> None:
+    """Adds a local group."""
+    _text("name", name)
+    _account_call("add_group", name, _winemu.winemu_add_group(_utf8(name)))
+
+
+def accounts() -> dict[str, Any]:
+    """The emulated computer's accounts: {"computer": name, "sid": its SID, "caller": the name the
+    process calls as, "accounts": [Account, ...]} (the built-in ones first). Raises ValueError
+    when the accounts file is damaged."""
+    capacity = 4096
+    while True:
+        buffer = ctypes.create_string_buffer(capacity)
+        length = ctypes.c_size_t(0)
+        _account_call("accounts", "", _winemu.winemu_accounts(buffer, capacity, ctypes.byref(length)))
+        if length.value < capacity:
+            break
+        capacity = length.value + 1
+    found = json.loads(buffer.raw[: length.value])
+    found["accounts"] = [
+        Account(
+            domain=entry["domain"], name=entry["name"], sid=entry["sid"], kind=entry["kind"],
+            administrator=entry["administrator"], has_password=entry["password"], groups=tuple(entry["groups"]),
+        )
+        for entry in found["accounts"]
+    ]
+    return found
 
 
 def main(argv: list[str] | None = None) -> int:

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "scheduler/secret_text.hpp"
@@ -11,9 +12,14 @@ namespace morvane::scheduler {
 
 static_assert(sizeof(OLECHAR) == sizeof(char16_t), "a BSTR holds UTF-16 units");
 
+// The length is read from the BSTR's own prefix (the four bytes before the text that count its
+// bytes, as the BSTR layout is documented) rather than through SysStringLen: no call, journal or
+// hook that sees the text is made on the way to wiping it.
 void wipe_and_free_bstr(BSTR secret) noexcept {
     if (!secret) return;
-    wipe_memory(secret, std::size_t{SysStringLen(secret)} * sizeof(OLECHAR));
+    std::uint32_t bytes = 0;
+    std::memcpy(&bytes, reinterpret_cast<const unsigned char*>(secret) - sizeof bytes, sizeof bytes);
+    wipe_memory(secret, bytes);
     SysFreeString(secret);
 }
 

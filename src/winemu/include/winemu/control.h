@@ -46,6 +46,9 @@ WINEMU_API size_t winemu_pending_fault_calls(char* buffer, size_t capacity);
 
 /* Seconds added to each call into the Task Scheduler service. */
 WINEMU_API void winemu_set_latency(double seconds);
+/* How many calls have waited a latency (this computer's or another's) since the process started:
+ * what a benchmark divides by the time those calls took on several threads. */
+WINEMU_API unsigned long long winemu_latency_waits(void);
 
 /* Emulated computers other than this one, which Connect reaches by name (ignoring ASCII case, with
  * or without a leading "\\\\"): each with its own task library (a directory, and so its own
@@ -163,5 +166,25 @@ WINEMU_API int winemu_journal_record(size_t index, winemu_journal_entry* entry);
  * enabled time or calendar trigger. Returns (size_t)-1 when definition is null or memory runs out. */
 WINEMU_API size_t winemu_trigger_run_times(const char* definition, long long start, long long end, size_t max_count,
                                            long long* times, size_t capacity, int* has_time_triggers);
-}
 
+/* The accounts of the computer whose disk is the chosen task library (kept in a private file at its
+ * root, made on first use with a new computer SID and the caller's own account, named after the
+ * process's user and an administrator). Each answers S_OK or an HRESULT: ERROR_NONE_MAPPED
+ * (0x80070534) for an account or group the computer does not know, ERROR_INVALID_ACCOUNT_NAME
+ * (0x8007051B) for a name Windows refuses, ERROR_USER_EXISTS / ERROR_GROUP_EXISTS (0x80070524,
+ * 0x80070526) for a name taken, ERROR_INTERNAL_DB_CORRUPTION (0x8007054E) for a damaged file.
+ * A password is a writable NUL-terminated buffer: winemu hashes it (Argon2id) and overwrites it
+ * with zeros before returning, whatever the outcome; NULL is no password (no logon with one).
+ * winemu_set_caller: the process calls as the user `name` (made without a password when missing),
+ * an administrator or not. winemu_add_user: `groups` is NULL or a NULL-terminated list of local
+ * groups to join. winemu_remove_user: a removed caller is replaced by the process's own account.
+ * winemu_accounts: a JSON object {"computer", "sid", "caller": name, "accounts": [{"domain",
+ * "name", "sid", "kind": "user"|"service"|"group", "administrator", "password": whether one is
+ * set, "groups": [SIDs]}]}, copied like winemu_task_library, its length in *length. */
+WINEMU_API HRESULT winemu_set_caller(const char* name, int administrator);
+WINEMU_API HRESULT winemu_add_user(const char* name, char* password, int administrator, const char* const* groups);
+WINEMU_API HRESULT winemu_remove_user(const char* name);
+WINEMU_API HRESULT winemu_set_password(const char* name, char* password);
+WINEMU_API HRESULT winemu_add_group(const char* name);
+WINEMU_API HRESULT winemu_accounts(char* buffer, size_t capacity, size_t* length);
+}

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "com/hresult_or.hpp"
 #include "library/task_library.hpp"
 
 namespace winemu {
@@ -33,5 +34,13 @@ struct Caller {
 // The account that calls through a connection to `library`: the one Connect logged on
 // (library.account()), else the process's own, as the accounts of that library know them.
 Caller connection_caller(const FollowedLibrary& library);
+
+struct Account;
+struct ComputerAccounts;
+// The same account as the library's accounts keep it; the failure of reading them (a damaged
+// accounts file), or E_ACCESSDENIED for an account Connect logged on that is gone since.
+HResultOr<Account> caller_account(const FollowedLibrary& library);
+// The same among accounts already read.
+HResultOr<Account> caller_among(const ComputerAccounts& accounts, const FollowedLibrary& library);
 
 }  // namespace winemu

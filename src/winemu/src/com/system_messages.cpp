@@ -48,6 +48,8 @@ constexpr auto win32_messages = std::to_array<Message>({
     {1168, u"Element not found.\r\n"},
     {1223, u"The operation was canceled by the user.\r\n"},
     {1251, u"This operation is supported only when you are connected to the server.\r\n"},
+    {1326, u"The user name or password is incorrect.\r\n"},
+    {1332, u"No mapping between account names and security IDs was done.\r\n"},
     {1392, u"The file or directory is corrupted and unreadable.\r\n"},
     {1460, u"This operation returned because the timeout period expired.\r\n"},
     {1707, u"The network address is invalid.\r\n"},

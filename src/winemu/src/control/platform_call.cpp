@@ -147,6 +147,13 @@ void PlatformCall::variant(std::string_view name, const VARIANT& value) noexcept
     append_argument(name, "vt:" + std::to_string(value.vt));
 }
 
+void PlatformCall::secret(std::string_view name, const VARIANT& value) noexcept {
+    if (!record_) return;
+    if (value.vt != VT_BSTR) return variant(name, value);
+    if (!value.bstrVal) return append_argument(name, "null");
+    append_argument(name, SysStringLen(value.bstrVal) == 0 ? "empty" : "(hidden)");
+}
+
 void PlatformCall::object(std::string_view name, const void* interface_pointer) noexcept {
     if (!record_) return;
     const unsigned long long number = object_number(interface_pointer);

@@ -48,6 +48,8 @@ public:
     void text(std::string_view name, BSTR value) noexcept;
     void text(std::string_view name, const char* utf8) noexcept;
     void variant(std::string_view name, const VARIANT& value) noexcept;
+    // A password: whether one was given ("(hidden)" for a text that is not empty), never its text.
+    void secret(std::string_view name, const VARIANT& value) noexcept;
     void object(std::string_view name, const void* interface_pointer) noexcept;
 
     // Gives back the call's HRESULT, or the success code a fault asked for when the call succeeded.

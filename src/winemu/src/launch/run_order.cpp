@@ -15,7 +15,7 @@ std::optional<Number> number(std::string_view text) {
     return value;
 }
 
-constexpr int fixed_arguments = 7;
+constexpr int fixed_arguments = 8;
 
 // to_chars rather than to_string: the caller's locale may use a decimal comma.
 std::string decimal(double value) {
@@ -33,7 +33,8 @@ std::vector<std::string> run_order_arguments(const RunOrder& order) {
                                        std::to_string(order.first_record),
                                        order.queued ? "1" : "0",
                                        decimal(order.time_limit),
-                                       order.instance};
+                                       order.instance,
+                                       order.account};
     for (const ExecAction& action : order.actions) {
         arguments.push_back(action.command);
         arguments.push_back(action.arguments);
@@ -56,6 +57,7 @@ std::optional<RunOrder> run_order_from(int argc, const char* const* argv) {
     order.queued = std::string_view(argv[4]) == "1";
     order.time_limit = *limit;
     order.instance = argv[6];
+    order.account = argv[7];
     for (int i = fixed_arguments; i < argc; i += 3) order.actions.push_back({argv[i], argv[i + 1], argv[i + 2]});
     return order;
 }

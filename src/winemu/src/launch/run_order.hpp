@@ -17,6 +17,7 @@ struct RunOrder {
     std::string task;          // the task's path, UTF-8, "\Folder\Name"
     std::uint32_t run = 0;     // the run's number: its lock and its records
     std::string instance;      // the run's instance GUID, written into each of its records
+    std::string account;       // who the run runs as, written into each of its records
     off_t first_record = 0;    // where the outcome of the caller's record of the first action is
     bool queued = false;       // waits for the task's earlier runs to end (MultipleInstancesPolicy Queue)
     double time_limit = 0;     // seconds for the run's actions, from the first one's start; 0 for none

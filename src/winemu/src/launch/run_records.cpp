@@ -78,6 +78,7 @@ std::string run_record_outcome(const RunRecord& record) { return outcome_field(r
 std::string run_record_line(const RunRecord& record) {
     std::string line = std::string(record_start) + time_text(record.time);
     if (!record.instance.empty()) line += ", \"instance\": " + json_string(record.instance);
+    if (!record.account.empty()) line += ", \"account\": " + json_string(record.account);
     line += ", \"argv\": [";
     for (std::size_t i = 0; i < record.argv.size(); ++i) line += (i ? ", " : "") + json_string(record.argv[i]);
     return line + "], " + run_record_outcome(record) + "}\n";

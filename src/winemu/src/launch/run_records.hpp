@@ -20,6 +20,8 @@ struct RunRecord {
     double time = 0;                   // seconds since the epoch: when recorded (queued, or to start)
     std::string instance;              // the run's instance GUID, "{...}"; records written before
                                        // runs had one lack it (see instance_guid_of)
+    std::string account;               // who the run runs as ("COMPUTER\\name", a SID); empty
+                                       // in records made before runs kept it
     std::vector<std::string> argv;     // UTF-8
     std::uint32_t run = 0;             // the run it belongs to
     std::optional<long> runner;        // the process group of the run's runner, once it runs

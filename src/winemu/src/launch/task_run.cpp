@@ -46,13 +46,14 @@ void record_refusal(AppendedText& outcome, RunRecord& record, int error) noexcep
 }  // namespace
 
 HResultOr<std::optional<StartedRun>> start_task_run(const std::string& library, const ResolvedTaskPath& path,
-                                                    std::vector<ExecAction> actions, const RunSettings& settings) {
+                                                    std::vector<ExecAction> actions, const RunSettings& settings,
+                                                    std::string account) {
     using Result = HResultOr<std::optional<StartedRun>>;
     if (actions.empty()) return std::optional<StartedRun>();
     trim_task_runs(library, path, records_trimmed_at, records_kept, any_run_live);
     RunOrder order{library,        utf8_from_utf16_lossy(display_path(path.elements)),
                    new_run_number(), utf8_from_utf16_lossy(new_guid_text()),
-                   0,              false,
+                   std::move(account), 0, false,
                    settings.time_limit, {}};
     if (settings.instances != InstancesPolicy::parallel &&
         !live_runs(library, &path, std::nullopt, recent_records).empty()) {
@@ -65,6 +66,7 @@ HResultOr<std::optional<StartedRun>> start_task_run(const std::string& library, 
     RunRecord& record = first.record;
     record.run = order.run;
     record.instance = order.instance;
+    record.account = order.account;
     // An action that cannot start ends its run there, as on Windows: its failure is the run's
     // result, and no later action starts.
     const bool cannot_start = record.error.has_value();

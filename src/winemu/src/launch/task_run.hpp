@@ -35,6 +35,7 @@ struct StartedRun {
 // run wait for them, Parallel starts at once. Gives the started run (none when nothing was to
 // run), or the HRESULT of the record that could not be written (then nothing started).
 HResultOr<std::optional<StartedRun>> start_task_run(const std::string& library, const ResolvedTaskPath& path,
-                                                    std::vector<ExecAction> actions, const RunSettings& settings);
+                                                    std::vector<ExecAction> actions, const RunSettings& settings,
+                                                    std::string account);
 
 }  // namespace winemu

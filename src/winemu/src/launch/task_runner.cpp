@@ -85,6 +85,7 @@ bool run_action(KeptRecord& kept, const PreparedLaunch& launch, const Deadline& 
 KeptRecord first_record(const RunOrder& order, long group, PreparedLaunch& launch) {
     launch.record.run = order.run;
     launch.record.instance = order.instance;
+    launch.record.account = order.account;
     launch.record.runner = group;
     launch.record.last = order.actions.size() == 1 || launch.record.error.has_value();
     KeptRecord kept{launch.record, {}};
@@ -147,6 +148,7 @@ int run(const RunOrder& order) {
         } else {
             launch.record.run = order.run;
             launch.record.instance = order.instance;
+            launch.record.account = order.account;
             launch.record.runner = group;
             launch.record.last = i + 1 == order.actions.size() || launch.record.error.has_value();
             kept.record = launch.record;

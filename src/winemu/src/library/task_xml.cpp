@@ -180,6 +180,7 @@ XmlRefusal too_large(std::size_t size) {
 struct Rewrites {
     std::optional<bool> enabled;     // Settings/Enabled
     std::optional<std::string> uri;  // RegistrationInfo/URI, when there is one (UTF-8)
+    const PrincipalRewrite* principal = nullptr;
 };
 
 // Sets Settings/Enabled (Settings and Enabled made where missing, in the task namespace): what
@@ -202,6 +203,57 @@ bool set_enabled(xmlDocPtr document, xmlNodePtr task, bool enabled) {
         return true;
     }
     return xmlNewTextChild(settings, task->ns, BAD_CAST "Enabled", value) != nullptr;
+}
+
+// Reads Principals/Principal: its account and logon type.
+DefinitionPrincipal read_principal(xmlNodePtr task) {
+    DefinitionPrincipal principal;
+    const xmlNodePtr principals = child_named(task, "Principals");
+    const xmlNodePtr element = principals ? child_named(principals, "Principal") : nullptr;
+    if (!element) return principal;
+    if (const xmlNodePtr user = child_named(element, "UserId")) principal.user_id = text_of(user);
+    if (const xmlNodePtr group = child_named(element, "GroupId")) principal.group_id = text_of(group);
+    if (const xmlNodePtr logon = child_named(element, "LogonType")) principal.logon_type = text_of(logon);
+    return principal;
+}
+
+// A new element in the task namespace holding `text` as text (not markup), first among the
+// parent's children; false when memory ran out.
+bool prepend_text_element(xmlNodePtr parent, xmlNsPtr ns, const std::string& name, const std::string& text) {
+    const xmlNodePtr element = xmlNewDocNode(parent->doc, ns, BAD_CAST name.c_str(), nullptr);
+    if (!element) return false;
+    xmlNodeAddContentLen(element, BAD_CAST text.data(), static_cast<int>(text.size()));
+    const bool added = parent->children ? xmlAddPrevSibling(parent->children, element) != nullptr
+                                        : xmlAddChild(parent, element) != nullptr;
+    if (!added) xmlFreeNode(element);
+    return added;
+}
+
+// Writes the principal's account and logon type, replacing what the Principal said of them.
+bool set_principal(xmlDocPtr document, xmlNodePtr task, const PrincipalRewrite& rewrite) {
+    xmlNodePtr principals = child_named(task, "Principals");
+    if (!principals) {
+        principals = xmlNewDocNode(document, task->ns, BAD_CAST "Principals", nullptr);
+        if (!principals) return false;
+        if (!xmlAddPrevSibling(child_named(task, "Actions"), principals)) {
+            xmlFreeNode(principals);
+            return false;
+        }
+    }
+    xmlNodePtr principal = child_named(principals, "Principal");
+    if (!principal) {
+        principal = xmlNewChild(principals, task->ns, BAD_CAST "Principal", nullptr);
+        if (!principal || !xmlSetProp(principal, BAD_CAST "id", BAD_CAST "Author")) return false;
+    }
+    for (const char* replaced : {"UserId", "GroupId", "LogonType"}) {
+        if (const xmlNodePtr old = child_named(principal, replaced)) {
+            xmlUnlinkNode(old);
+            xmlFreeNode(old);
+        }
+    }
+    if (rewrite.logon_type && !prepend_text_element(principal, task->ns, "LogonType", *rewrite.logon_type))
+        return false;
+    return prepend_text_element(principal, task->ns, rewrite.id_element, rewrite.id);
 }
 
 // The element of RegistrationInfo that says where the task is registered, when it names another place.
@@ -249,9 +301,10 @@ Checked check_document(xmlDocPtr document, std::string xml, const Rewrites& rewr
     read_actions(task, definition);
     definition.run_settings = read_run_settings(task);
     definition.triggers = read_trigger_rules(task);
+    definition.principal = read_principal(task);
     const bool change_enabled = rewrites.enabled && definition.enabled != *rewrites.enabled;
     const xmlNodePtr uri = rewrites.uri ? uri_to_rewrite(task, *rewrites.uri) : nullptr;
-    if (!change_enabled && !uri) {
+    if (!change_enabled && !uri && !rewrites.principal) {
         definition.xml = std::move(xml);
         return definition;
     }
@@ -261,6 +314,10 @@ Checked check_document(xmlDocPtr document, std::string xml, const Rewrites& rewr
     if (uri) {
         xmlNodeSetContent(uri, nullptr);
         xmlNodeAddContentLen(uri, BAD_CAST rewrites.uri->data(), static_cast<int>(rewrites.uri->size()));
+    }
+    if (rewrites.principal) {
+        if (!set_principal(document, task, *rewrites.principal)) return XmlRefusal{E_OUTOFMEMORY, {}};
+        definition.principal = read_principal(task);
     }
     auto text = document_text(document);
     if (!text) return XmlRefusal{E_OUTOFMEMORY, {}};
@@ -328,6 +385,10 @@ Checked parse_task_xml_utf8(std::string xml, bool disable) {
 }
 
 Checked with_enabled(std::string xml, bool enabled) { return check_task_xml(std::move(xml), {enabled, std::nullopt}); }
+
+Checked with_principal(std::string xml, const PrincipalRewrite& principal) {
+    return check_task_xml(std::move(xml), {std::nullopt, std::nullopt, &principal});
+}
 
 namespace {
 

@@ -2,6 +2,7 @@
 // what running it and its run times need.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -22,12 +23,29 @@ struct ExecAction {
     std::string working_directory;
 };
 
+// What Principals/Principal says of the task's account (UTF-8, as written); all none without one.
+struct DefinitionPrincipal {
+    std::optional<std::string> user_id;     // UserId
+    std::optional<std::string> group_id;    // GroupId
+    std::optional<std::string> logon_type;  // LogonType: "Password", "S4U", "InteractiveToken", ...
+};
+
+// The principal a registration writes: the account's element ("UserId" or "GroupId") with its
+// text, and LogonType (none: no LogonType element, as Windows writes the group and service
+// account logons). The other elements of the definition's Principal are kept.
+struct PrincipalRewrite {
+    std::string id_element;
+    std::string id;
+    std::optional<std::string> logon_type;
+};
+
 struct TaskDefinition {
     bool enabled = true;  // Settings/Enabled
     bool hidden = false;  // Settings/Hidden: listed only when hidden tasks are asked for
     std::vector<ExecAction> exec_actions;
     RunSettings run_settings;  // how the service runs it
     TriggerRules triggers;     // when its triggers start it
+    DefinitionPrincipal principal;
     std::string xml;      // the text as UTF-8
 };
 
@@ -54,5 +72,9 @@ std::variant<TaskDefinition, XmlRefusal> parse_task_xml_utf8(std::string xml, bo
 // The same checks, and the definition with Settings/Enabled set to `enabled`: its text is written
 // out again (as with TASK_DISABLE) only when that changes what it says.
 std::variant<TaskDefinition, XmlRefusal> with_enabled(std::string xml, bool enabled);
+
+// The same checks, and the definition with its principal written as `principal` says (Principals
+// and Principal, id "Author", made where missing): what RegisterTask stores of its account.
+std::variant<TaskDefinition, XmlRefusal> with_principal(std::string xml, const PrincipalRewrite& principal);
 
 }  // namespace winemu

@@ -72,7 +72,10 @@ HResultOr<ConnectionTarget> connection_target(const VARIANT& server, const VARIA
     if (!computer || computer->removed()) return Answer::failure(HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE));
     wait_latency(computer->latency());  // the round trip that reaches the other computer
     if (!user_name) return ConnectionTarget{std::move(computer), std::nullopt};
-    HResultOr<std::string> account = log_on(computer->library(), *user_name, domain_name.value_or(u""), *secret);
+    // The computer's own name is, to its accounts, "." (its local accounts).
+    std::u16string_view domain_there = domain_name.value_or(u"");
+    if (equal_ignoring_ascii_case(domain_there, utf16_from_utf8_lossy(computer->name()))) domain_there = u".";
+    HResultOr<std::string> account = log_on(computer->library(), *user_name, domain_there, *secret);
     if (!account.ok()) return Answer::failure(account.error());
     return ConnectionTarget{std::move(computer), std::move(account.value())};
 }

@@ -1,6 +1,10 @@
 // registered_task.cpp: a registered task: its name, path, definition, state, running and stopping it.
 #include "service/registered_task.hpp"
 
+#include "accounts/account_file.hpp"
+#include "accounts/account_lookup.hpp"
+#include "accounts/caller.hpp"
+
 #include <chrono>
 #include <cmath>
 #include <mutex>
@@ -307,7 +311,8 @@ private:
         const RunSettings& settings = task.definition.run_settings;
         if (task.definition.enabled && settings.allow_start_on_demand) {
             substitute_parameters(task.definition.exec_actions, values.value());
-            auto started = start_task_run(library(), path_, std::move(task.definition.exec_actions), settings);
+            auto started = start_task_run(library(), path_, std::move(task.definition.exec_actions), settings,
+                                          run_account(task.definition.principal));
             if (!started.ok()) return started.error();
             if (const auto& first = started.value()) {
                 instance.instance = utf16_from_utf8_lossy(first->instance);
@@ -320,6 +325,20 @@ private:
         return create_running_task(library_, path_, std::move(instance), out);
     }
 
+
+    // Who a run runs as: the principal's account as the computer names it (its text when the
+    // computer does not know it), or, for a definition that names none, the caller.
+    std::string run_account(const DefinitionPrincipal& principal) const {
+        const std::optional<std::string>& id = principal.group_id ? principal.group_id : principal.user_id;
+        auto accounts = load_accounts(library());
+        if (!accounts.ok()) return id.value_or("");
+        if (id) {
+            const auto found = find_account(accounts.value(), *id);
+            return found ? found->qualified_name() : *id;
+        }
+        auto caller = caller_among(accounts.value(), library_);
+        return caller.ok() ? caller.value().qualified_name() : "";
+    }
 
     std::string library() const { return library_.path(); }
 

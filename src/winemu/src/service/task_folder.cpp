@@ -9,6 +9,11 @@
 #include <variant>
 #include <vector>
 
+#include "accounts/account_file.hpp"
+#include "accounts/caller.hpp"
+#include "accounts/secret_text.hpp"
+#include "accounts/task_principal.hpp"
+#include "base/utf.hpp"
 #include "com/bstr_text.hpp"
 #include "com/com_guard.hpp"
 #include "com/error_objects.hpp"
@@ -75,6 +80,24 @@ HRESULT check_no_descriptor(const VARIANT& sddl) {
     if (sddl.vt == VT_EMPTY || sddl.vt == VT_NULL) return S_OK;
     if (sddl.vt != VT_BSTR) return E_INVALIDARG;
     return bstr_view(sddl.bstrVal).empty() ? S_OK : E_NOTIMPL;
+}
+
+// What RegisterTask is told of the account to run as.
+struct RunAs {
+    const VARIANT& user;
+    const VARIANT& password;
+    TASK_LOGON_TYPE logon_type;
+};
+
+// The text of RegisterTask's userId or password: none for VT_EMPTY, VT_NULL, or a null or empty
+// BSTR; another type is E_INVALIDARG.
+HResultOr<std::optional<std::string>> credential_text(const VARIANT& value) {
+    using Outcome = HResultOr<std::optional<std::string>>;
+    if (value.vt == VT_EMPTY || value.vt == VT_NULL) return std::optional<std::string>();
+    if (value.vt != VT_BSTR) return Outcome::failure(E_INVALIDARG);
+    const std::u16string_view text = bstr_view(value.bstrVal);
+    if (text.empty()) return std::optional<std::string>();
+    return std::optional<std::string>(utf8_from_utf16_lossy(text));
 }
 
 class TaskFolder final : public ServiceObject<ITaskFolder, IID_ITaskFolder> {
@@ -150,12 +173,13 @@ public:
         call.number("xml_length", xmlText ? SysStringLen(xmlText) : -1);
         call.flags("flags", static_cast<ULONG>(flags));
         call.variant("user", userId);
-        call.variant("password", password);
+        call.secret("password", password);
         call.number("logon", logonType);
         call.variant("sddl", sddl);
         // A null out pointer is allowed: the task is registered and nothing is handed back.
         return call.hand_out(
-            "task", ppTask, [&] { return register_task(bstr_view(path), xmlText, flags, ppTask); },
+            "task", ppTask,
+            [&] { return register_task(bstr_view(path), xmlText, flags, {userId, password, logonType}, ppTask); },
             /*out_required=*/false);
     }
 
@@ -355,7 +379,8 @@ private:
         return create_folder_collection(std::move(folders), out);
     }
 
-    HRESULT register_task(std::u16string_view name, BSTR xml_text, LONG flags, IRegisteredTask** out) {
+    HRESULT register_task(std::u16string_view name, BSTR xml_text, LONG flags, const RunAs& run_as,
+                          IRegisteredTask** out) {
         const auto mode = write_mode(flags);
         if (!mode) return E_INVALIDARG;
         if (!xml_text) return HRESULT_FROM_WIN32(rpc_null_reference);
@@ -370,6 +395,10 @@ private:
             return refusal->code;
         }
         if (flags & TASK_VALIDATE_ONLY) return S_OK;
+        auto principal = principal_of(std::get<TaskDefinition>(parsed), run_as);
+        if (!principal.ok()) return principal.error();
+        parsed = with_principal(std::move(std::get<TaskDefinition>(parsed).xml), principal.value().written);
+        if (const auto* refusal = std::get_if<XmlRefusal>(&parsed)) return refusal->code;
         TaskDefinition& definition = std::get<TaskDefinition>(parsed);
         ResolvedTaskPath resolved(std::move(task.value()));
         auto stored = store_task(library(), resolved, std::move(definition.xml), *mode);
@@ -378,6 +407,28 @@ private:
         if (!out) return S_OK;
         return create_registered_task(library_, std::move(resolved), std::move(stored.value()),
                                       {definition.enabled, false, std::nullopt, std::move(definition.triggers)}, out);
+    }
+
+    // The account the task is to run as: the caller's right to register for it and its password
+    // checked against the computer's accounts (task_principal.hpp). The password's text lives
+    // only while it is checked.
+    HResultOr<RegisteredPrincipal> principal_of(const TaskDefinition& definition, const RunAs& run_as) const {
+        using Outcome = HResultOr<RegisteredPrincipal>;
+        auto accounts = load_accounts(library());
+        if (!accounts.ok()) return Outcome::failure(accounts.error());
+        auto caller = caller_among(accounts.value(), library_);
+        if (!caller.ok()) return Outcome::failure(caller.error());
+        RegistrationCredentials given;
+        given.logon_type = run_as.logon_type;
+        auto user = credential_text(run_as.user);
+        if (!user.ok()) return Outcome::failure(user.error());
+        given.user = std::move(user.value());
+        auto password = credential_text(run_as.password);
+        if (!password.ok()) return Outcome::failure(password.error());
+        given.password = std::move(password.value());
+        auto principal = registered_principal(accounts.value(), caller.value(), given, definition.principal);
+        if (given.password) wipe_secret(*given.password);
+        return principal;
     }
 
     std::string library() const { return library_.path(); }

@@ -8,7 +8,7 @@
 #include "com/class_registry.hpp"
 #include "com/com_guard.hpp"
 #include "control/platform_call.hpp"
-#include "control/service_environment.hpp"
+#include "accounts/caller.hpp"
 #include "service/connection_target.hpp"
 #include "service/running_tasks_listing.hpp"
 #include "service/service_call.hpp"
@@ -40,7 +40,7 @@ public:
         call.variant("server", serverName);
         call.variant("user", user);
         call.variant("domain", domain);
-        call.variant("password", password);
+        call.secret("password", password);
         return call.ask([&] { return connect(serverName, user, domain, password); });
     }
 
@@ -55,7 +55,7 @@ public:
         return call.returns(S_OK);
     }
     // Each computer serves as its own domain, as one outside any domain does: an account logged
-    // on to another computer is that computer's, the caller's own token this computer's.
+    // on to another computer is that computer's; the caller's own token is the caller's account.
     HRESULT STDMETHODCALLTYPE get_TargetServer(BSTR* pServer) override {
         return connection_text("get_TargetServer", pServer, [](const FollowedLibrary& library) {
             return library.computer() ? library.computer()->name() : this_computer_name();
@@ -63,12 +63,13 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_ConnectedDomain(BSTR* pDomain) override {
         return connection_text("get_ConnectedDomain", pDomain, [](const FollowedLibrary& library) {
-            return library.computer() && library.account() ? library.computer()->name() : this_computer_name();
+            if (library.computer() && library.account()) return library.computer()->name();
+            return connection_caller(library).domain;
         });
     }
     HRESULT STDMETHODCALLTYPE get_ConnectedUser(BSTR* pUser) override {
         return connection_text("get_ConnectedUser", pUser, [](const FollowedLibrary& library) {
-            return library.account().value_or(std::string(service_environment()->value("USER").value_or("")));
+            return library.account() ? *library.account() : connection_caller(library).name;
         });
     }
     HRESULT STDMETHODCALLTYPE get_HighestVersion(DWORD* pVersion) override {

@@ -1,0 +1,114 @@
+// account_file.cpp: a computer's accounts kept at the root of its disk.
+#include "accounts/account_file.hpp"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cctype>
+
+#include "accounts/account_names.hpp"
+#include "control/service_environment.hpp"
+#include "library/library_files.hpp"
+
+namespace winemu {
+
+namespace {
+
+// The computer's name as Windows shows it: the host name's first label, upper-case, at most 15
+// characters (a NetBIOS name).
+std::string local_computer_name() {
+    char host[256] = {};
+    if (gethostname(host, sizeof host - 1) != 0 || host[0] == '\0') return "WINEMU";
+    std::string name(host, std::string_view(host).find('.') == std::string_view::npos ? std::string_view(host).size()
+                                                                                       : std::string_view(host).find('.'));
+    if (name.size() > 15) name.resize(15);
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return valid_account_name(name, 15) && name.find(' ') == std::string::npos ? name : "WINEMU";
+}
+
+// The process's user as a Windows account name: $USER of the service's environment, else the
+// password database's entry; characters Windows refuses in a name become '_'.
+std::string process_user_name() {
+    std::string name(service_environment()->value("USER").value_or(""));
+    if (name.empty()) {
+        passwd entry{};
+        passwd* found = nullptr;
+        char buffer[1024];
+        if (getpwuid_r(geteuid(), &entry, buffer, sizeof buffer, &found) == 0 && found) name = found->pw_name;
+    }
+    for (char& c : name)
+        if (!valid_account_name(std::string_view(&c, 1), 1) || c == ' ') c = '_';
+    if (name.size() > longest_user_name) name.resize(longest_user_name);
+    return valid_account_name(name, longest_user_name) ? name : "user";
+}
+
+HResultOr<ComputerAccounts> read_existing(int library) {
+    auto text = read_file(library, accounts_file, largest_accounts_file);
+    if (!text) {
+        if (errno == ENOENT) return ComputerAccounts{};  // no computer SID: not made yet
+        if (errno == ENOMEM) return HResultOr<ComputerAccounts>::failure(E_OUTOFMEMORY);
+        if (errno == EFBIG || errno == foreign_entry)
+            return HResultOr<ComputerAccounts>::failure(HRESULT_FROM_WIN32(error_internal_db_corruption));
+        return HResultOr<ComputerAccounts>::failure(HRESULT_FROM_WIN32(static_cast<DWORD>(errno)));
+    }
+    auto accounts = read_accounts(*text);
+    if (!accounts) return HResultOr<ComputerAccounts>::failure(HRESULT_FROM_WIN32(error_internal_db_corruption));
+    return std::move(*accounts);
+}
+
+// The computer made and the caller's own account added when missing; true when that changed them.
+bool complete(ComputerAccounts& accounts) {
+    bool changed = false;
+    if (accounts.computer_sid.empty()) {
+        accounts = new_computer_accounts(local_computer_name());
+        changed = true;
+    }
+    if (!accounts.caller) {
+        const std::string name = process_user_name();
+        if (!accounts.user_named(name)) add_local_user(accounts, name, {}, true);
+        if (const LocalUser* user = accounts.user_named(name)) accounts.caller = user->rid;
+        changed = true;
+    }
+    return changed;
+}
+
+}  // namespace
+
+HRESULT add_local_user(ComputerAccounts& accounts, const std::string& name, std::string password_hash,
+                       bool administrator) {
+    if (!valid_account_name(name, longest_user_name)) return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
+    if (accounts.user_named(name) || accounts.group_named(name)) return HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
+    accounts.users.push_back({accounts.next_rid++, administrator, std::move(password_hash), name});
+    return S_OK;
+}
+
+HRESULT change_accounts(const std::string& library, const std::function<HRESULT(ComputerAccounts&)>& change) {
+    const UniqueFd directory = open_library(library, /*create=*/true);
+    if (!directory) return HRESULT_FROM_WIN32(static_cast<DWORD>(errno));
+    DirectoryLock lock(directory.get(), DirectoryLock::exclusive);
+    auto accounts = read_existing(directory.get());
+    if (!accounts.ok()) return accounts.error();
+    complete(accounts.value());
+    if (const HRESULT refused = change(accounts.value()); refused != S_OK) return refused;
+    const int failed = write_file_atomically(directory.get(), accounts_file, write_accounts(accounts.value()), false);
+    return failed ? HRESULT_FROM_WIN32(static_cast<DWORD>(failed)) : S_OK;
+}
+
+HResultOr<ComputerAccounts> load_accounts(const std::string& library) {
+    {
+        const UniqueFd directory = open_library(library, /*create=*/false);
+        if (directory) {
+            auto accounts = read_existing(directory.get());
+            if (!accounts.ok() || (!accounts.value().computer_sid.empty() && accounts.value().caller)) return accounts;
+        }
+    }
+    ComputerAccounts made;
+    const HRESULT outcome = change_accounts(library, [&](ComputerAccounts& accounts) {
+        made = accounts;
+        return S_OK;
+    });
+    if (FAILED(outcome)) return HResultOr<ComputerAccounts>::failure(outcome);
+    return made;
+}
+
+}  // namespace winemu
