@@ -145,3 +145,25 @@ def test_the_password_is_kept_out_of_everything_python_reads(fileserver):
     seen += [record.arguments for record in records]
     assert secret not in repr(seen)
     assert any("(hidden)" in record.arguments for record in records if record.call == "Connect")
+
+
+@pytest.mark.parametrize("name", ["", ".", "localhost", "Local Host", "a\\b", "a/b", "tab\there"])
+def test_no_other_computer_takes_a_name_of_this_one_or_a_malformed_one(tmp_path, name):
+    with pytest.raises(ValueError):
+        emulator.add_computer(name, tmp_path)
+    assert emulator.computers() == []
+
+
+def test_adding_a_name_again_replaces_that_computer(tmp_path):
+    emulator.add_computer("web01", tmp_path / "old", latency=0.5)
+    with morvane.Scheduler("WEB01") as before:
+        emulator.add_computer("WEB01", tmp_path / "new")
+        assert [(computer.name, computer.library, computer.latency) for computer in emulator.computers()] == [
+            ("WEB01", tmp_path / "new", 0.0)
+        ]
+        with pytest.raises(TaskSchedulerError):  # the old computer's session lost it
+            before.list_tasks()
+        before.register_xml("Fresh", DAILY)  # and reconnects to the new one
+    assert (tmp_path / "new").is_dir() and not (tmp_path / "old").exists()
+    with pytest.raises(KeyError):
+        emulator.remove_computer("nosuch")
