@@ -98,7 +98,9 @@ OPERATIONS = [
     Operation("delete_folder", TASKS, "(path)", ("DeleteFolder",), new_folder, prepare=make_folder),
     Operation("list_folders", TASKS, "(path='\\\\', *, recursive=False)", ("GetFolders", "get_Path"),
               lambda task: ((folder_of(task),), {"recursive": True})),
-    Operation("register_task", TASKS, "(task_name, definition, *, mode=morvane.RegisterMode.CREATE_OR_UPDATE)",
+    Operation("register_task", TASKS,
+              "(task_name, definition, *, mode=morvane.RegisterMode.CREATE_OR_UPDATE, user=None, password=None, "
+              "logon_type=None, security=None)",
               ("RegisterTask",), lambda task: ((task, DAILY), {})),
     Operation("task_definition", TASKS, "(task_name)", ("get_Xml",), on_task),
     Operation("start_task", TASKS, "(task_name, *, parameters=None)",

@@ -15,10 +15,14 @@
     run_times(task_name, start, end, *, max_count=None)
                                       when the task's triggers start it between two aware
                                       datetimes (at most max_count times; None: all)
-    register_task(task_name, definition, *, mode=RegisterMode.CREATE_OR_UPDATE)
+    register_task(task_name, definition, *, mode=RegisterMode.CREATE_OR_UPDATE, user=None,
+                  password=None, logon_type=None, security=None)
                                       register XML text, or a model whose to_xml() writes it;
                                       RegisterMode.CREATE: a new task only, UPDATE: an existing
-                                      one only, CREATE_OR_UPDATE: either
+                                      one only, CREATE_OR_UPDATE: either; user runs it as another
+                                      account, with its password and a LogonType (PASSWORD when
+                                      a password is given; None: as the definition's principal
+                                      says); security: the task's SDDL
     task_definition(task_name)        the registered definition as a
                                       morvane.definition.TaskDefinition
 
@@ -105,7 +109,6 @@ if TYPE_CHECKING:
         IdleSettings,
         IdleTrigger,
         LogonTrigger,
-        LogonType,
         Month,
         MonthlyDayOfWeekTrigger,
         MonthlyTrigger,
@@ -125,6 +128,7 @@ if TYPE_CHECKING:
         WeekOfMonth,
         WeeklyTrigger,
     )
+    from morvane.logon_type import LogonType
     from morvane.register_mode import RegisterMode
     from morvane.running_instance import RunningTask
     from morvane.task_file import TaskFileDecodeError, read_task_xml
@@ -162,7 +166,7 @@ _LAZY = {
     "SessionStateChangeTrigger": "morvane.definition",
     "ExecAction": "morvane.definition",
     "ComHandlerAction": "morvane.definition",
-    "LogonType": "morvane.definition",
+    "LogonType": "morvane.logon_type",
     "RunLevel": "morvane.definition",
     "MultipleInstancesPolicy": "morvane.definition",
     "SessionStateChange": "morvane.definition",

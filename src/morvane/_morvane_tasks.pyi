@@ -4,6 +4,7 @@ from datetime import datetime
 from typing import Literal, Protocol, Self
 
 from morvane.definition import TaskDefinition
+from morvane.logon_type import LogonType
 from morvane.register_mode import RegisterMode
 from collections.abc import Iterable
 
@@ -48,10 +49,20 @@ def delete_folder(path: str) -> None:
 def list_folders(path: str = "\\", *, recursive: bool = False) -> list[str]:
     """The paths from the root of a folder's subfolders, and of theirs after each when recursive."""
 def register_task(
-    task_name: str, definition: str | _WritesXml, *, mode: RegisterMode = RegisterMode.CREATE_OR_UPDATE
+    task_name: str,
+    definition: str | _WritesXml,
+    *,
+    mode: RegisterMode = RegisterMode.CREATE_OR_UPDATE,
+    user: str | None = None,
+    password: str | None = None,
+    logon_type: LogonType | int | None = None,
+    security: str | None = None,
 ) -> None:
     """Registers a definition, XML text or an object whose to_xml() writes it: mode CREATE makes a new task
-    only, UPDATE replaces an existing one only, CREATE_OR_UPDATE either."""
+    only, UPDATE replaces an existing one only, CREATE_OR_UPDATE either. user runs it as another account
+    (None: the definition's principal, else the caller), with its password and a morvane.LogonType
+    (None: PASSWORD when a password is given, else as the definition says); security is the task's
+    security descriptor in SDDL (None: the default)."""
 
 def task_definition(task_name: str) -> TaskDefinition:
     """The registered definition of a task as a morvane.definition.TaskDefinition."""
@@ -116,10 +127,21 @@ class Scheduler:
     def list_folders(self, path: str = "\\", *, recursive: bool = False) -> list[str]:
         """The paths from the root of a folder's subfolders, and of theirs after each when recursive."""
     def register_task(
-        self, task_name: str, definition: str | _WritesXml, *, mode: RegisterMode = RegisterMode.CREATE_OR_UPDATE
+        self,
+        task_name: str,
+        definition: str | _WritesXml,
+        *,
+        mode: RegisterMode = RegisterMode.CREATE_OR_UPDATE,
+        user: str | None = None,
+        password: str | None = None,
+        logon_type: LogonType | int | None = None,
+        security: str | None = None,
     ) -> None:
         """Registers a definition, XML text or an object whose to_xml() writes it: mode CREATE makes a new task
-        only, UPDATE replaces an existing one only, CREATE_OR_UPDATE either."""
+        only, UPDATE replaces an existing one only, CREATE_OR_UPDATE either. user runs it as another account
+        (None: the definition's principal, else the caller), with its password and a morvane.LogonType
+        (None: PASSWORD when a password is given, else as the definition says); security is the task's
+        security descriptor in SDDL (None: the default)."""
     def task_definition(self, task_name: str) -> TaskDefinition:
         """The registered definition of a task as a morvane.definition.TaskDefinition."""
     def start_task(self, task_name: str, *, parameters: Iterable[str] | None = None) -> RunningTask:

@@ -35,6 +35,9 @@ examples (names in single quotes, so that a shell keeps their backslashes):
   morvane register 'Backup' backup.xml    create the task Backup, or replace its definition
   morvane register 'Tools\\Backup' - < backup.xml
   morvane register 'Backup' b.xml --create-only  fails if Backup exists (--update-only: if it does not)
+  morvane register 'Backup' b.xml --run-as alice --run-as-password-env BACKUP_PASSWORD
+                                          run it as alice (the password from $BACKUP_PASSWORD;
+                                          without it, asked for without echo)
   morvane create 'Backup' --schedule DAILY --start-time 02:00 -- backup.exe --full
                                           a task without XML (create --help: its schtasks lines)
   morvane run 'Backup'                    start it now (does not wait for it)
@@ -215,6 +218,10 @@ def _parser() -> argparse.ArgumentParser:
     only = register.add_mutually_exclusive_group()
     only.add_argument("--create-only", action="store_true", help="fail when a task of that name exists")
     only.add_argument("--update-only", action="store_true", help="fail when no task of that name exists")
+    from morvane.cli_run_as import add_run_as_options
+
+    add_run_as_options(register)
+    add_run_as_options(verbs.choices["create"])
     run = verb("run", "start a registered task now")
     run.add_argument("--wait", action="store_true", help="wait for the run to end and print its result")
     run.add_argument(
@@ -454,10 +461,20 @@ def _perform(arguments: argparse.Namespace) -> ExitStatus:
         return printed
     if EMULATED:
         _choose_library(arguments)
-    if getattr(arguments, "password_stdin", False) and getattr(arguments, "file", None) == "-":
-        raise _Failure("standard input cannot hold both the definition and the password", ExitStatus.BAD_INPUT)
+    if getattr(arguments, "password_stdin", False):
+        if getattr(arguments, "file", None) == "-":
+            raise _Failure("standard input cannot hold both the definition and the password", ExitStatus.BAD_INPUT)
+        if getattr(arguments, "run_as_password_stdin", False):
+            raise _Failure("standard input cannot hold both passwords", ExitStatus.BAD_INPUT)
     # A definition that cannot be read is reported before the service is asked anything.
     definition = _definition(arguments.file) if arguments.verb == "register" else None
+    if arguments.verb in ("register", "create"):
+        from morvane.cli_run_as import PasswordUnavailable, run_as_keywords
+
+        try:
+            arguments.run_as_keywords = run_as_keywords(arguments)
+        except (ValueError, PasswordUnavailable) as error:
+            raise _Failure(str(error), ExitStatus.BAD_INPUT) from None
     # One connection for the whole invocation; failing to open it fails the verb as its first
     # call would.
     with _connected(arguments) as scheduler:
@@ -626,12 +643,12 @@ def _perform_verb(scheduler: morvane.Scheduler, arguments: argparse.Namespace, d
 
         mode = (RegisterMode.CREATE if arguments.create_only else
                 RegisterMode.UPDATE if arguments.update_only else RegisterMode.CREATE_OR_UPDATE)
-        scheduler.register_task(name, definition, mode=mode)
+        scheduler.register_task(name, definition, mode=mode, **arguments.run_as_keywords)
     elif verb == "create":
         from morvane.register_mode import RegisterMode
 
         mode = RegisterMode.CREATE_OR_UPDATE if arguments.force else RegisterMode.CREATE
-        scheduler.register_task(name, arguments.created, mode=mode)
+        scheduler.register_task(name, arguments.created, mode=mode, **arguments.run_as_keywords)
     elif verb == "run":
         return _run(scheduler, arguments)
     elif verb == "running":

@@ -44,6 +44,12 @@ def test_each_accepted_definition_of_the_corpus_reads_writes_and_reads_back_equa
                                                                   HealthCheck.too_slow])
 @given(model=task_definitions())
 def test_random_models_survive_the_service_unchanged(model):
+    # The service decides the principal's account and logon type (tests/accounts tests how):
+    # register_xml registers for the caller with InteractiveToken, which a principal naming
+    # neither says already.
+    if model.principal is not None:
+        model = dataclasses.replace(
+            model, principal=dataclasses.replace(model.principal, user_id=None, group_id=None, logon_type=None))
     morvane.register_xml("Random", model.to_xml())
     assert TaskDefinition.from_xml(morvane.task_xml("Random")) == model
 

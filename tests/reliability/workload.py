@@ -33,7 +33,8 @@ WHOLE = re.compile(r".*<Description>(\w+):(\d+):x*</Description>.*", re.DOTALL)
 
 def stored_definitions(library):
     """{task path: (writer, version)} of every definition file, and the paths of files that are
-    neither definitions nor start records nor folder spellings (a killed writer's temporary);
+    neither definitions nor start records nor folder spellings nor the computer's accounts (a
+    killed writer's temporary);
     AssertionError for a definition that is not exactly one some writer wrote."""
     found, strays = {}, []
     for folder, _, files in os.walk(library):
@@ -45,7 +46,7 @@ def stored_definitions(library):
                 match = WHOLE.fullmatch(xml)
                 assert match and xml == definition(match[1], int(match[2])), f"torn definition in {path}"
                 found[task_path] = (match[1], int(match[2]))
-            elif name != ".name" and not name.startswith("r."):
+            elif name not in (".name", ".accounts") and not name.startswith("r."):
                 strays.append(os.path.relpath(path, library))
     return found, strays
 

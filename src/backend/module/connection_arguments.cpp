@@ -14,7 +14,7 @@ namespace morvane::module {
 namespace {
 
 using scheduler::ConnectionTarget;
-using scheduler::SecretText;
+using scheduler::SecretUnits;
 
 constexpr std::array<std::string_view, 1> positional_parameters = {"computer"};
 constexpr std::array<KeywordOnlyParameter, 3> keyword_parameters = {{
@@ -45,8 +45,8 @@ PythonError refused_argument(std::string_view parameter, std::string_view messag
 
 // The str's characters as UTF-16 units (a character beyond U+FFFF as its surrogate pair, a lone
 // surrogate as itself), written once into memory of their own.
-Result<std::optional<SecretText>, PythonError> optional_secret(PyObject* argument, std::string_view parameter) {
-    if (argument == nullptr || argument == Py_None) return std::optional<SecretText>();
+Result<std::optional<SecretUnits>, PythonError> optional_secret(PyObject* argument, std::string_view parameter) {
+    if (argument == nullptr || argument == Py_None) return std::optional<SecretUnits>();
     if (!PyUnicode_Check(argument)) return Err{note_argument_failure(parameter, type_mismatch(argument, &PyUnicode_Type))};
     const Py_ssize_t length = PyUnicode_GET_LENGTH(argument);
     const int kind = PyUnicode_KIND(argument);
@@ -57,7 +57,7 @@ Result<std::optional<SecretText>, PythonError> optional_secret(PyObject* argumen
         if (character == 0) return Err{refused_argument(parameter, "embedded null character")};
         units += character > 0xFFFF ? 2 : 1;
     }
-    std::optional<SecretText> secret = SecretText::with_length(units);
+    std::optional<SecretUnits> secret = SecretUnits::with_length(units);
     if (!secret) return Err{PythonError::with_message(PyExc_MemoryError, "no memory for the password")};
     char16_t* out = secret->data();
     for (Py_ssize_t index = 0; index < length; ++index) {
@@ -113,7 +113,7 @@ Result<ConnectionTarget, PythonError> connection_arguments(PyObject* args, PyObj
     MORVANE_RETURN_IF_FAILED(user);
     Result<std::optional<std::string>, PythonError> domain = optional_text(slots[2], "domain");
     MORVANE_RETURN_IF_FAILED(domain);
-    Result<std::optional<SecretText>, PythonError> password = optional_secret(slots[3], "password");
+    Result<std::optional<SecretUnits>, PythonError> password = optional_secret(slots[3], "password");
     MORVANE_RETURN_IF_FAILED(password);
     if (user.value() && !password.value()) return Err{refused_argument("password", "a user needs a password")};
     if (!user.value() && password.value()) return Err{refused_argument("user", "a password needs a user")};

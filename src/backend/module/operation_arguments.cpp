@@ -80,14 +80,17 @@ Arguments<std::string_view, bool> folder_listing_arguments(BoundSlots slots) {
     return std::tuple{path, recursive.value()};
 }
 
-Arguments<std::string_view, DefinitionText, scheduler::RegisterMode> registration_arguments(BoundSlots slots) {
+Arguments<std::string_view, DefinitionText, scheduler::RegisterMode, scheduler::RunAs> registration_arguments(
+    BoundSlots slots) {
     Result<std::string_view, PythonError> task_name = task_name_text(slots[0], "task_name");
     MORVANE_RETURN_IF_FAILED(task_name);
     Result<DefinitionText, PythonError> definition = definition_argument(slots[1], "definition");
     MORVANE_RETURN_IF_FAILED(definition);
     Result<scheduler::RegisterMode, PythonError> mode = register_mode_argument(slots[2], "mode");
     MORVANE_RETURN_IF_FAILED(mode);
-    return std::tuple{task_name.value(), std::move(definition).value(), mode.value()};
+    Result<scheduler::RunAs, PythonError> run_as = run_as_arguments(slots[3], slots[4], slots[5], slots[6]);
+    MORVANE_RETURN_IF_FAILED(run_as);
+    return std::tuple{task_name.value(), std::move(definition).value(), mode.value(), run_as.value()};
 }
 
 Arguments<std::string_view, std::optional<std::vector<std::string>>> start_task_arguments(BoundSlots slots) {

@@ -13,6 +13,7 @@
 
 #include "module/definition_argument.hpp"
 #include "module/python_error.hpp"
+#include "module/run_as_arguments.hpp"
 #include "runtime/result.hpp"
 #include "scheduler/task_listing.hpp"
 #include "scheduler/task_run_times.hpp"
@@ -43,9 +44,11 @@ Arguments<std::string_view> task_name_arguments(BoundSlots slots);
 // (task_name, xml_data): the name and the definition's text.
 Arguments<std::string_view, std::string_view> definition_arguments(BoundSlots slots);
 
-// (task_name, definition, *, mode=RegisterMode.CREATE_OR_UPDATE): the name, the definition's
-// text (written by its to_xml() when it is not a str) and the mode.
-Arguments<std::string_view, DefinitionText, scheduler::RegisterMode> registration_arguments(BoundSlots slots);
+// (task_name, definition, *, mode=RegisterMode.CREATE_OR_UPDATE, user=None, password=None,
+// logon_type=None, security=None): the name, the definition's text (written by its to_xml() when
+// it is not a str), the mode, and whom the task runs as (run_as_arguments.hpp).
+Arguments<std::string_view, DefinitionText, scheduler::RegisterMode, scheduler::RunAs> registration_arguments(
+    BoundSlots slots);
 
 // (task_name) for set_task_enabled, with the state the operation sets.
 template <bool Enabled>

@@ -87,14 +87,21 @@ struct TaskXml : OnTaskName {
 
 struct RegisterTask {
     static constexpr const char* name = "register_task";
-    static constexpr std::array<Parameter, 3> parameters = {{
+    static constexpr std::array<Parameter, 7> parameters = {{
         task_name_parameter,
         {.name = "definition"},
         {.name = "mode", .default_text = "morvane.RegisterMode.CREATE_OR_UPDATE", .keyword_only = true},
+        {.name = "user", .default_text = "None", .keyword_only = true},
+        {.name = "password", .default_text = "None", .keyword_only = true},
+        {.name = "logon_type", .default_text = "None", .keyword_only = true},
+        {.name = "security", .default_text = "None", .keyword_only = true},
     }};
     static constexpr std::string_view doc =
         "Registers a definition, XML text or an object whose to_xml() writes it: mode CREATE makes a new task\n"
-        "only, UPDATE replaces an existing one only, CREATE_OR_UPDATE either.";
+        "only, UPDATE replaces an existing one only, CREATE_OR_UPDATE either. user runs it as another account\n"
+        "(None: the definition's principal, else the caller), with its password and a morvane.LogonType\n"
+        "(None: PASSWORD when a password is given, else as the definition says); security is the task's\n"
+        "security descriptor in SDDL (None: the default).";
     static constexpr auto arguments = registration_arguments;
     static constexpr auto operation = scheduler::register_task;
     static constexpr auto result = none_result;

@@ -9,7 +9,7 @@ the module run without the interpreter lock. The task methods are the rows of th
 catalogue, run by the same generic body as the module-level functions; they differ only in their
 runner (the session's connection) and in the binder's messages ("Scheduler.<method>()"). The
 session connects to the computer and with the credentials given to tp_new, and keeps them (the
-password only in wiped memory, see SecretText) to connect anew after a lost connection; the
+password only in wiped memory, see SecretUnits) to connect anew after a lost connection; the
 instance itself keeps none of them, so nothing of the password is reachable from Python. A closed session refuses calls with ValueError, a
 session used in a forked child with RuntimeError: both after the arguments were bound and
 converted, as the functions check their arguments before any service call.

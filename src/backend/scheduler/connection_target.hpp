@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "scheduler/secret_text.hpp"
+#include "scheduler/secret_units.hpp"
 
 namespace morvane::scheduler {
 
@@ -17,7 +17,7 @@ struct ConnectionTarget {
     std::optional<std::string> computer;
     std::optional<std::string> user;
     std::optional<std::string> domain;
-    std::optional<SecretText> password;
+    std::optional<SecretUnits> password;
 };
 
 }  // namespace morvane::scheduler

@@ -58,14 +58,14 @@ Result<SchedulerConnection, SchedulerError> SchedulerConnection::connect(Apartme
         const UniqueBstr domain = optional_bstr(target.domain);
         SecretBstr password;
         if (target.password) {
-            Result<SecretBstr, PlatformError> made = secret_bstr(target.password->view());
+            Result<SecretBstr, PlatformError> made = try_to_secret_bstr(target.password->view());
             if (!made) return Err{SchedulerError::from_platform(std::move(made).error(), "SysAllocStringLen")};
             password = std::move(made).value();
         }
         outcome = service->Connect(text_variant(target.computer.has_value(), computer.get()),
                                    text_variant(target.user.has_value(), user.get()),
                                    text_variant(target.domain.has_value(), domain.get()),
-                                   text_variant(target.password.has_value(), password.get()));
+                                   text_variant(target.password.has_value(), password.get().text));
         if (FAILED(outcome)) return Err{failed_call(outcome, "Connect")};
     }
 

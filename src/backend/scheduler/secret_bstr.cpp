@@ -1,34 +1,57 @@
-// secret_bstr.cpp: a password's BSTR, wiped before it is freed.
+// secret_bstr.cpp: a password's UTF-8 text made into a SecretBstr.
 #include "scheduler/secret_bstr.hpp"
 
-#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 
-#include "scheduler/secret_text.hpp"
+#include "runtime/internal_failure.hpp"
+#include "scheduler/wide_text.hpp"
 
 namespace morvane::scheduler {
 
-static_assert(sizeof(OLECHAR) == sizeof(char16_t), "a BSTR holds UTF-16 units");
+namespace {
 
-// The length is read from the BSTR's own prefix (the four bytes before the text that count its
-// bytes, as the BSTR layout is documented) rather than through SysStringLen: no call, journal or
-// hook that sees the text is made on the way to wiping it.
-void wipe_and_free_bstr(BSTR secret) noexcept {
-    if (!secret) return;
-    std::uint32_t bytes = 0;
-    std::memcpy(&bytes, reinterpret_cast<const unsigned char*>(secret) - sizeof bytes, sizeof bytes);
-    wipe_memory(secret, bytes);
-    SysFreeString(secret);
+// The staging UTF-16 text, wiped when it goes out of scope on every path.
+struct WipedWideText {
+    WideText units;
+    ~WipedWideText() {
+        if (!units.empty()) SecureZeroMemory(units.data(), units.size() * sizeof(WCHAR));
+    }
+};
+
+}  // namespace
+
+Result<SecretBstr, PlatformError> try_to_secret_bstr(std::string_view utf8) {
+    const WipedWideText staged{utf16_from_utf8(utf8)};
+    static_assert(sizeof(WCHAR) == sizeof(char16_t), "UTF-16 units");
+    return try_to_secret_bstr(
+        std::u16string_view(reinterpret_cast<const char16_t*>(staged.units.data()), staged.units.size()));
 }
 
-Result<SecretBstr, PlatformError> secret_bstr(std::u16string_view units) {
-    if (units.size() > std::numeric_limits<std::uint32_t>::max() / sizeof(OLECHAR))
+Result<SecretBstr, PlatformError> try_to_secret_bstr(std::u16string_view units) {
+    if (units.empty()) return SecretBstr();
+    if (units.size() > std::numeric_limits<std::uint32_t>::max())
         return Err{PlatformError::without_capture(E_INVALIDARG)};
-    SecretBstr bstr(SysAllocStringLen(reinterpret_cast<const OLECHAR*>(units.data()), static_cast<UINT>(units.size())));
-    if (!bstr) return Err{PlatformError::from_hresult(E_OUTOFMEMORY)};
+    const auto length = static_cast<UINT>(units.size());
+    // Allocated without its units: only the length is handed to the platform.
+    const BSTR allocated = SysAllocStringLen(nullptr, length);
+    SecretBstr bstr(SecretText{allocated, allocated ? SysStringLen(allocated) : 0});
+    if (!allocated || bstr.get().length != length) {
+        // Captured before the string is freed, as right after any failed call.
+        PlatformError failure = PlatformError::from_hresult(E_OUTOFMEMORY);
+        bstr.reset();
+        return Err{std::move(failure)};
+    }
+    std::memcpy(bstr.get().text, units.data(), length * sizeof(OLECHAR));
     return bstr;
+}
+
+SecretBstr to_secret_bstr(std::string_view utf8) {
+    Result<SecretBstr, PlatformError> converted = try_to_secret_bstr(utf8);
+    if (!converted)
+        throw InternalFailure("called `Result::unwrap()` on an `Err` value: " + converted.error().debug_text());
+    return std::move(converted).value();
 }
 
 }  // namespace morvane::scheduler

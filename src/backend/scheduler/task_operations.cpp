@@ -66,7 +66,8 @@ Result<bool, SchedulerError> task_exists(SchedulerConnection& connection, std::s
 
 Result<void, SchedulerError> register_xml(SchedulerConnection& connection, std::string_view task_name,
                                           std::string_view xml_definition) {
-    return register_task(connection, task_name, xml_definition, RegisterMode::create_or_update);
+    return register_task(connection, task_name, xml_definition, RegisterMode::create_or_update,
+                         RunAs{std::nullopt, std::nullopt, LogonType::interactive_token, std::nullopt});
 }
 
 }  // namespace morvane::scheduler

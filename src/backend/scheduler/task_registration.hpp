@@ -2,6 +2,7 @@
 // create-or-update. Free of platform names: the Python module includes it.
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 #include "runtime/result.hpp"
@@ -18,9 +19,30 @@ enum class RegisterMode : int {
     create_or_update = 6,  // either
 };
 
-// Registers the XML definition under the task name with the mode's flags, as the interactive
-// user (the logon type register_xml uses). The service's refusal is the error.
+// How the task's account logs on to run it, numbered as the platform's TASK_LOGON_TYPE.
+enum class LogonType : int {
+    none = 0,  // as the definition's principal says
+    password = 1,
+    s4u = 2,
+    interactive_token = 3,
+    group = 4,
+    service_account = 5,
+    interactive_token_or_password = 6,
+};
+
+// Whom a registration is for: the account (none: the definition's principal, else the caller),
+// its password, its logon type (none: password when a password is given, else as the
+// definition's principal says), and the task's security descriptor in SDDL (none: the default).
+struct RunAs {
+    std::optional<std::string_view> user;
+    std::optional<std::string_view> password;
+    std::optional<LogonType> logon_type;
+    std::optional<std::string_view> security;
+};
+
+// Registers the XML definition under the task name with the mode's flags, for the account
+// `run_as` names. The service's refusal is the error. The password's BSTR is wiped before it is freed.
 Result<void, SchedulerError> register_task(SchedulerConnection& connection, std::string_view task_name,
-                                           std::string_view xml_definition, RegisterMode mode);
+                                           std::string_view xml_definition, RegisterMode mode, const RunAs& run_as = {});
 
 }  // namespace morvane::scheduler

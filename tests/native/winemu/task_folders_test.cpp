@@ -265,7 +265,7 @@ TEST_F(TaskFolders, ConcurrentMakersAndDeletersLeaveAWholeLibrary) {
     // Whatever is left goes with two deletions: nothing stray stays in the library.
     root_->DeleteFolder(Text(u"A\\B").get(), 0);
     root_->DeleteFolder(Text(u"A").get(), 0);
-    EXPECT_EQ(entries_under(library_), std::vector<std::string>{});
+    EXPECT_EQ(task_entries_under(library_), std::vector<std::string>{});
 }
 
 }  // namespace

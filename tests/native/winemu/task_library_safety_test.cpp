@@ -102,7 +102,8 @@ TEST_F(LibrarySafety, FoldersAndFilesArePrivateWhateverTheUmask) {
             EXPECT_EQ(status.st_mode & 07777, S_ISDIR(status.st_mode) ? 0700u : 0600u) << entry;
             seen.push_back(entry);
         }
-        EXPECT_EQ(seen.size(), 6u);  // two folders with their spellings, the task, its records
+        // Two folders with their spellings, the task, its records, the computer's accounts.
+        EXPECT_EQ(seen.size(), 7u);
         struct stat library {};
         ASSERT_EQ(stat(library_.c_str(), &library), 0);
         EXPECT_EQ(library.st_mode & 07777, 0700u);
@@ -167,12 +168,12 @@ TEST_F(LibrarySafety, WritersKilledAtAnyMomentLeaveOnlyWholeDefinitions) {
         kill(writer, SIGKILL);
         waitpid(writer, nullptr, 0);
         // Whatever the library holds is a whole definition, under whatever name.
-        for (const std::string& entry : entries_under(library_))
+        for (const std::string& entry : task_entries_under(library_))
             EXPECT_EQ(read_file(library_ / entry), whole) << "round " << round << ": " << entry;
     }
     // The next write of the task removes what a killed writer may have left.
     ASSERT_EQ(register_task(u"Killed", big), S_OK);
-    EXPECT_EQ(entries_under(library_), std::vector<std::string>{"t.KILLED"});
+    EXPECT_EQ(task_entries_under(library_), std::vector<std::string>{"t.KILLED"});
 }
 
 // Changes made by hand to a stored task file: each is caught when the task is read back.

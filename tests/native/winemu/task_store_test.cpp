@@ -230,7 +230,7 @@ TEST_F(TaskStore, LongNamesAreSplitAndCleanedUp) {
     EXPECT_EQ(delete_task(long_name), S_OK);
     EXPECT_EQ(delete_task(u"f\\" + std::u16string(250, u'~')), S_OK);
     // Only the folder F remains (with its spelling file).
-    for (const std::string& entry : entries_under(library_)) EXPECT_EQ(entry.rfind("d.F", 0), 0u) << entry;
+    for (const std::string& entry : task_entries_under(library_)) EXPECT_EQ(entry.rfind("d.F", 0), 0u) << entry;
 }
 
 TEST_F(TaskStore, DeletionWhileAnotherThreadRegisters) {

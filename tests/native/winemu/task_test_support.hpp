@@ -230,6 +230,12 @@ protected:
         }
         return entries;
     }
+    // The same without the computer's accounts file, which the first registration makes.
+    static std::vector<std::string> task_entries_under(const std::filesystem::path& root) {
+        std::vector<std::string> entries = entries_under(root);
+        std::erase(entries, ".accounts");
+        return entries;
+    }
 
     std::filesystem::path sandbox_;
     std::filesystem::path library_;

@@ -1,4 +1,5 @@
-// kernel.h: the kernel32 calls that winemu provides: libraries and the system message table.
+// kernel.h: the kernel32 calls that winemu provides: libraries, the system message table, and
+// wiping secrets.
 #pragma once
 
 #include <cstdarg>
@@ -16,4 +17,8 @@ WINEMU_API DWORD FormatMessageW(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessage
 WINEMU_API HLOCAL LocalFree(HLOCAL hMem);
 
 WINEMU_API DWORD GetLastError();
+
+// Fills `cnt` bytes at `ptr` with zeros, a write the compiler cannot drop (Windows' inline
+// RtlSecureZeroMemory; here explicit_bzero), for secrets about to be freed. Returns `ptr`.
+WINEMU_API PVOID SecureZeroMemory(PVOID ptr, SIZE_T cnt);
 }

@@ -38,6 +38,7 @@ using LPCSTR = const char*;
 using BSTR = OLECHAR*;
 
 using LPVOID = void*;
+using PVOID = void*;
 using LPCVOID = const void*;
 using HANDLE = void*;
 using HLOCAL = void*;

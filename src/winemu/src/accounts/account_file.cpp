@@ -9,6 +9,7 @@
 #include "accounts/account_names.hpp"
 #include "control/service_environment.hpp"
 #include "library/library_files.hpp"
+#include "library/task_store.hpp"
 
 namespace winemu {
 
@@ -49,7 +50,7 @@ HResultOr<ComputerAccounts> read_existing(int library) {
         if (errno == ENOMEM) return HResultOr<ComputerAccounts>::failure(E_OUTOFMEMORY);
         if (errno == EFBIG || errno == foreign_entry)
             return HResultOr<ComputerAccounts>::failure(HRESULT_FROM_WIN32(error_internal_db_corruption));
-        return HResultOr<ComputerAccounts>::failure(HRESULT_FROM_WIN32(static_cast<DWORD>(errno)));
+        return HResultOr<ComputerAccounts>::failure(hresult_from_errno(errno));
     }
     auto accounts = read_accounts(*text);
     if (!accounts) return HResultOr<ComputerAccounts>::failure(HRESULT_FROM_WIN32(error_internal_db_corruption));
@@ -84,19 +85,20 @@ HRESULT add_local_user(ComputerAccounts& accounts, const std::string& name, std:
 
 HRESULT change_accounts(const std::string& library, const std::function<HRESULT(ComputerAccounts&)>& change) {
     const UniqueFd directory = open_library(library, /*create=*/true);
-    if (!directory) return HRESULT_FROM_WIN32(static_cast<DWORD>(errno));
+    if (!directory) return hresult_from_errno(errno);
     DirectoryLock lock(directory.get(), DirectoryLock::exclusive);
     auto accounts = read_existing(directory.get());
     if (!accounts.ok()) return accounts.error();
     complete(accounts.value());
     if (const HRESULT refused = change(accounts.value()); refused != S_OK) return refused;
     const int failed = write_file_atomically(directory.get(), accounts_file, write_accounts(accounts.value()), false);
-    return failed ? HRESULT_FROM_WIN32(static_cast<DWORD>(failed)) : S_OK;
+    return failed ? hresult_from_errno(failed) : S_OK;
 }
 
 HResultOr<ComputerAccounts> load_accounts(const std::string& library) {
     {
         const UniqueFd directory = open_library(library, /*create=*/false);
+        if (!directory && errno != ENOENT) return HResultOr<ComputerAccounts>::failure(hresult_from_errno(errno));
         if (directory) {
             auto accounts = read_existing(directory.get());
             if (!accounts.ok() || (!accounts.value().computer_sid.empty() && accounts.value().caller)) return accounts;

@@ -102,6 +102,12 @@ HResultOr<RegisteredPrincipal> registered_principal(const ComputerAccounts& acco
     // Windows writes the SIDs of groups and service accounts, and a user as COMPUTER\name.
     principal.written.id = account->kind == AccountKind::user ? account->qualified_name() : account->sid;
     if (const auto name = logon_type_name(logon)) principal.written.logon_type = std::string(*name);
+    const bool no_principal = !definition.user_id && !definition.group_id;
+    const auto& written_id = group_logon ? definition.group_id : definition.user_id;
+    principal.as_written =
+        !given.user && (no_principal ? account->sid == caller.sid : written_id == principal.written.id) &&
+        (definition.logon_type ? definition.logon_type == principal.written.logon_type
+                               : logon == TASK_LOGON_INTERACTIVE_TOKEN || !principal.written.logon_type);
     principal.account = std::move(*account);
     principal.account.password_hash.clear();
     return principal;

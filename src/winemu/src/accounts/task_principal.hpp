@@ -29,6 +29,10 @@ struct RegisteredPrincipal {
     Account account;
     TASK_LOGON_TYPE logon_type = TASK_LOGON_INTERACTIVE_TOKEN;
     PrincipalRewrite written;  // what the stored definition says of it
+    // Whether the definition says so already, and is stored as written: no userId was given, and
+    // its principal names the account in these words (no UserId or GroupId: the caller) and the
+    // logon type (no LogonType: InteractiveToken, or none for the group and service account logons).
+    bool as_written = false;
 };
 
 // Decides the principal, or the HRESULT RegisterTask answers (see task_principal.cpp).

@@ -27,6 +27,8 @@ namespace {
 const HRESULT file_not_found = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
 const HRESULT path_not_found = HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
 
+}  // namespace
+
 HRESULT hresult_from_errno(int error) {
     switch (error) {
     case ENOENT:
@@ -42,6 +44,8 @@ HRESULT hresult_from_errno(int error) {
     default: return E_FAIL;
     }
 }
+
+namespace {
 
 // Something that is not ours (a symlink, a file where a directory belongs) stands in the way of
 // a write: refused rather than followed or replaced.

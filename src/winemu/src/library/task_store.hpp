@@ -13,6 +13,9 @@
 
 namespace winemu {
 
+// The HRESULT a failed file operation of the library answers, from its errno.
+HRESULT hresult_from_errno(int error);
+
 // One task as the library keeps it.
 struct StoredTask {
     std::u16string path;  // "\Folder\Name" in the spelling it was registered with

@@ -14,14 +14,16 @@
 namespace winemu {
 namespace {
 
-// A VARIANT that Connect takes as a text: empty, null, or a BSTR (a null BSTR is no text).
+// A VARIANT that Connect takes as a text: empty, null, or a BSTR.
 bool takes_as_text(const VARIANT& value) {
     return value.vt == VT_EMPTY || value.vt == VT_NULL || value.vt == VT_BSTR;
 }
 
+// The text of a BSTR VARIANT. A null BSTR is the empty text, as everywhere in COM; an empty text
+// counts as given only where `empty_is_given` (a password may be empty, a name may not).
 std::optional<std::u16string_view> text_of(const VARIANT& value, bool empty_is_given) {
-    if (value.vt != VT_BSTR || !value.bstrVal) return std::nullopt;
-    const std::u16string_view text = bstr_view(value.bstrVal);
+    if (value.vt != VT_BSTR) return std::nullopt;
+    const std::u16string_view text = value.bstrVal ? bstr_view(value.bstrVal) : std::u16string_view();
     if (text.empty() && !empty_is_given) return std::nullopt;
     return text;
 }
@@ -62,7 +64,7 @@ HResultOr<ConnectionTarget> connection_target(const VARIANT& server, const VARIA
     if (user_name.has_value() != secret.has_value() || (domain_name && !user_name))
         return Answer::failure(E_OUTOFMEMORY);
 
-    const std::u16string_view name = without_unc_prefix(text_of(server, true).value_or(u""));
+    const std::u16string_view name = without_unc_prefix(text_of(server, false).value_or(u""));
     if (unusable_address(name)) return Answer::failure(HRESULT_FROM_WIN32(RPC_S_INVALID_NET_ADDR));
     if (names_this_computer(name)) {
         if (user_name) return Answer::failure(HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED));

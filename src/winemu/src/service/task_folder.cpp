@@ -397,8 +397,10 @@ private:
         if (flags & TASK_VALIDATE_ONLY) return S_OK;
         auto principal = principal_of(std::get<TaskDefinition>(parsed), run_as);
         if (!principal.ok()) return principal.error();
-        parsed = with_principal(std::move(std::get<TaskDefinition>(parsed).xml), principal.value().written);
-        if (const auto* refusal = std::get_if<XmlRefusal>(&parsed)) return refusal->code;
+        if (!principal.value().as_written) {
+            parsed = with_principal(std::move(std::get<TaskDefinition>(parsed).xml), principal.value().written);
+            if (const auto* refusal = std::get_if<XmlRefusal>(&parsed)) return refusal->code;
+        }
         TaskDefinition& definition = std::get<TaskDefinition>(parsed);
         ResolvedTaskPath resolved(std::move(task.value()));
         auto stored = store_task(library(), resolved, std::move(definition.xml), *mode);

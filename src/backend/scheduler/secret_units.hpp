@@ -1,4 +1,4 @@
-// secret_text.hpp: SecretText, a password held in memory of its own and wiped before that memory
+// secret_units.hpp: SecretUnits, a password held in memory of its own and wiped before that memory
 // is freed, and wipe_memory, the wipe that the compiler may not leave out.
 // Free of platform names: the Python module includes it.
 #pragma once
@@ -17,22 +17,22 @@ void wipe_memory(void* bytes, std::size_t count) noexcept;
 // UTF-16 units that only this object holds: no copies (moves hand the buffer over), no growth
 // (its length is fixed when it is made, so no reallocation leaves the text behind), and the
 // units are wiped when it is destroyed.
-class SecretText {
+class SecretUnits {
 public:
     // `length` units set to zero, for the caller to fill; none when memory runs out.
-    static std::optional<SecretText> with_length(std::size_t length) noexcept;
+    static std::optional<SecretUnits> with_length(std::size_t length) noexcept;
 
-    SecretText(SecretText&& other) noexcept;
-    SecretText& operator=(SecretText&&) = delete;
-    SecretText(const SecretText&) = delete;
-    SecretText& operator=(const SecretText&) = delete;
-    ~SecretText();
+    SecretUnits(SecretUnits&& other) noexcept;
+    SecretUnits& operator=(SecretUnits&&) = delete;
+    SecretUnits(const SecretUnits&) = delete;
+    SecretUnits& operator=(const SecretUnits&) = delete;
+    ~SecretUnits();
 
     char16_t* data() noexcept { return units_.get(); }
     std::u16string_view view() const noexcept { return {units_.get(), length_}; }
 
 private:
-    SecretText(std::unique_ptr<char16_t[]> units, std::size_t length) noexcept
+    SecretUnits(std::unique_ptr<char16_t[]> units, std::size_t length) noexcept
         : units_(std::move(units)), length_(length) {}
 
     std::unique_ptr<char16_t[]> units_;
