@@ -43,7 +43,8 @@ class ExitStatus(enum.IntEnum):
     #: The computer (``--computer``'s, or this one's service) could not be reached: no server of
     #: that name, an address no server has, or the connection to it lost.
     UNREACHABLE = 11
-    #: ``--user``: the computer refused the logon (a wrong password, an unknown account).
+    #: ``--user``: the computer refused the connection's logon (a wrong password, an unknown
+    #: account).
     LOGON_FAILED = 12
 
 
@@ -57,7 +58,8 @@ _DIR_NOT_EMPTY = 0x80070091
 _INVALID_INPUT = {0x80070057, 0x8007007B, 0x800700CE, *SCHEDULER_REFUSALS}
 # RPC_S_SERVER_UNAVAILABLE, RPC_S_INVALID_NET_ADDR, RPC_S_CALL_FAILED: no server answered there.
 _UNREACHABLE = {0x800706BA, 0x800706AB, 0x800706BE}
-# ERROR_LOGON_FAILURE; and ERROR_NONE_MAPPED when Connect meets it: no such account to log on as.
+# ERROR_LOGON_FAILURE and ERROR_NONE_MAPPED from Connect: the connection's logon was refused (a
+# task's run-as account refused at registration is a failure of the registration).
 _LOGON_FAILURE = 0x8007052E
 _NONE_MAPPED = 0x80070534
 
@@ -68,7 +70,7 @@ def status_of(error: TaskSchedulerError) -> ExitStatus:
         return ExitStatus.ACCESS_DENIED
     if error.hresult in _UNREACHABLE:
         return ExitStatus.UNREACHABLE
-    if error.hresult == _LOGON_FAILURE or (error.hresult == _NONE_MAPPED and error.operation == "Connect"):
+    if error.operation == "Connect" and error.hresult in (_LOGON_FAILURE, _NONE_MAPPED):
         return ExitStatus.LOGON_FAILED
     if error.hresult in _NOT_FOUND:
         return ExitStatus.NOT_FOUND
