@@ -672,7 +672,7 @@ def _account_call(what: str, name: str, hresult: int) -> None:
         return
     if code == _NONE_MAPPED:
         raise KeyError(f"{what}: no such account or group: {name!r}")
-    raise ValueError(f"{what} {name!r} failed with HRESULT 0x{code:08X}")
+    raise ValueError(f"{what}{f' {name!r}' if name else ''} failed with HRESULT 0x{code:08X}")
 
 
 def _secret_buffer(password: str | None) -> ctypes.Array[ctypes.c_char] | None:
@@ -731,7 +731,7 @@ def accounts() -> dict[str, Any]:
         if length.value < capacity:
             break
         capacity = length.value + 1
-    found = json.loads(buffer.raw[: length.value])
+    found: dict[str, Any] = json.loads(buffer.raw[: length.value])
     found["accounts"] = [
         Account(
             domain=entry["domain"], name=entry["name"], sid=entry["sid"], kind=entry["kind"],

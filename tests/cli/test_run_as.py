@@ -52,6 +52,9 @@ def test_create_runs_as_the_account_named(capsys, monkeypatch, options, environm
         assert (principal.logon_type.value if principal.logon_type else None) == logon_type
 
 
-def test_register_refuses_the_password_and_the_definition_both_on_standard_input(capsys, tmp_path):
+def test_register_refuses_the_password_and_the_definition_both_on_standard_input(capsys, monkeypatch):
+    definition = '<Task xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task"><Actions><Exec>' \
+                 '<Command>/bin/true</Command></Exec></Actions></Task>'
+    monkeypatch.setattr("sys.stdin", io.TextIOWrapper(io.BytesIO(definition.encode())))
     code, _, err = command(capsys, "register", "Job", "-", "--run-as", "alice", "--run-as-password-stdin")
     assert code == 2 and "standard input" in err
