@@ -54,6 +54,8 @@ def fresh_task_library(tmp_path):
     emulator.end_runs()  # no runner or action outlives its test
     emulator.clear_faults()
     emulator.set_latency(0)
+    for computer in emulator.computers():
+        emulator.remove_computer(computer.name)
 
 
 @pytest.fixture(autouse=True)

@@ -69,11 +69,16 @@ the three (ValueError).
     Scheduler()                       a session: one connection to the service kept open, with
                                       each function above (but read_task_xml) as a method, for
                                       any number of threads; close() or use it in a with block
+    Scheduler("server", user="admin", password=...)
+                                      a session with another computer's scheduler, logged on as
+                                      an account there; .computer, .connected_user and
+                                      .connected_domain say what the service connected to
 
 Each function opens its own connection to the service; a Scheduler keeps one, which is most of
 what a call costs. A closed Scheduler raises ValueError; one opened before a fork() raises
 RuntimeError in the child, which may open its own. When the service goes away, the call raises
-TaskSchedulerError and the next call connects anew (no call is repeated).
+TaskSchedulerError and the next call connects anew (no call is repeated), to the same computer
+with the same credentials. The module-level functions always act on this computer.
 """
 
 from morvane._morvane_backend import delete_task, register_xml, run_task, task_exists

@@ -98,9 +98,14 @@ class Scheduler:
     """One connection to the Task Scheduler service, kept open for any number of task operations from any number
     of threads, until close(). The methods take the arguments of the module-level functions of the same names and
     answer as they do. A closed Scheduler raises ValueError; in a process forked from the one that opened it,
-    RuntimeError."""
+    RuntimeError. Scheduler(computer, user=..., domain=..., password=...) connects to another computer (None: this
+    one), logged on there as that account (None: as the caller); the password is kept only in wiped memory, to
+    connect anew after a lost connection."""
 
-    def __init__(self) -> None: ...
+    def __init__(
+        self, computer: str | None = None, *, user: str | None = None, domain: str | None = None,
+        password: str | None = None
+    ) -> None: ...
     def task_exists(self, task_name: str) -> bool:
         """True when the task is registered; False when it or a folder on its path is missing."""
     def run_task(self, task_name: str) -> None:
@@ -176,5 +181,14 @@ class Scheduler:
         """Closes the session; calls already running finish on its connection. Idempotent."""
     @property
     def closed(self) -> bool: ...
+    @property
+    def computer(self) -> str:
+        """The name of the computer whose service the session is connected to, as the service gives it."""
+    @property
+    def connected_user(self) -> str:
+        """The account the session acts as on that computer, as the service gives it."""
+    @property
+    def connected_domain(self) -> str:
+        """The domain of that account (a computer's name for its local accounts), as the service gives it."""
     def __enter__(self) -> Self: ...
     def __exit__(self, exc_type: object, exc_value: object, traceback: object, /) -> Literal[False]: ...

@@ -158,9 +158,27 @@ def _flush_output() -> None:
 def _parser() -> argparse.ArgumentParser:
     import argparse
 
-    # --task-library may stand before or after the verb; SUPPRESS keeps the later one from
-    # hiding the earlier one with its default.
+    # --task-library and the connection's options may stand before or after the verb; SUPPRESS
+    # keeps the later one from hiding the earlier one with its default.
     common = argparse.ArgumentParser(add_help=False)
+    connection = common.add_argument_group("connection")
+    connection.add_argument(
+        "-S", "--computer", metavar="NAME", default=argparse.SUPPRESS,
+        help="the computer whose scheduler to manage (default: this one)",
+    )
+    connection.add_argument(
+        "-U", "--user", metavar="[DOMAIN\\]USER", default=argparse.SUPPRESS,
+        help="log on there as this account; its password is asked at a prompt without echo unless "
+        "--password-env or --password-stdin says where it is",
+    )
+    connection.add_argument(
+        "--password-env", metavar="VAR", default=argparse.SUPPRESS,
+        help="read --user's password from the environment variable VAR",
+    )
+    connection.add_argument(
+        "--password-stdin", action="store_true", default=argparse.SUPPRESS,
+        help="read --user's password from the first line of standard input",
+    )
     if EMULATED:
         common.add_argument(
             "--task-library",
@@ -452,6 +470,11 @@ def _perform(arguments: argparse.Namespace) -> ExitStatus:
         return printed
     if EMULATED:
         _choose_library(arguments)
+    if getattr(arguments, "password_stdin", False):
+        if getattr(arguments, "file", None) == "-":
+            raise _Failure("standard input cannot hold both the definition and the password", ExitStatus.BAD_INPUT)
+        if getattr(arguments, "run_as_password_stdin", False):
+            raise _Failure("standard input cannot hold both passwords", ExitStatus.BAD_INPUT)
     # A definition that cannot be read is reported before the service is asked anything.
     definition = _definition(arguments.file) if arguments.verb == "register" else None
     if arguments.verb in ("register", "create"):
@@ -463,7 +486,7 @@ def _perform(arguments: argparse.Namespace) -> ExitStatus:
             raise _Failure(str(error), ExitStatus.BAD_INPUT) from None
     # One connection for the whole invocation; failing to open it fails the verb as its first
     # call would.
-    with morvane.Scheduler() as scheduler:
+    with _connected(arguments) as scheduler:
         try:
             return _perform_verb(scheduler, arguments, definition)
         except TaskSchedulerError as error:
@@ -471,6 +494,48 @@ def _perform(arguments: argparse.Namespace) -> ExitStatus:
             if status_of(error) is ExitStatus.NOT_FOUND and arguments.verb not in ("list", "folders"):
                 line += _quoting_hint(scheduler, arguments)
             raise _Failure(line, status_of(error)) from None
+
+
+def _connected(arguments: argparse.Namespace) -> morvane.Scheduler:
+    """The session to the computer and as the account that the options name; the password, read
+    as --user's options say, goes to the session and is dropped here at once."""
+    computer: str | None = getattr(arguments, "computer", None)
+    user: str | None = getattr(arguments, "user", None)
+    variable: str | None = getattr(arguments, "password_env", None)
+    from_stdin: bool = getattr(arguments, "password_stdin", False)
+    if user is None:
+        if variable is not None or from_stdin:
+            raise _Failure("a password is read only for --user", ExitStatus.BAD_INPUT)
+        return _opened(computer, None, None, None)
+    domain, _, name = user.rpartition("\\")
+    from morvane.password_input import PasswordUnavailable, read_password
+
+    try:
+        password = read_password(
+            environment_variable=variable,
+            from_stdin=from_stdin,
+            prompt=f"Password for {user} on {computer or 'this computer'}: ",
+        )
+    except PasswordUnavailable as error:
+        raise _Failure(str(error), ExitStatus.BAD_INPUT) from None
+    try:
+        return _opened(computer, name, domain or None, password)
+    finally:
+        del password
+
+
+def _opened(computer: str | None, user: str | None, domain: str | None, password: str | None) -> morvane.Scheduler:
+    """Scheduler(...), its failure to reach the computer or to log on said in one line."""
+    try:
+        return morvane.Scheduler(computer, user=user, domain=domain, password=password)
+    except TaskSchedulerError as error:
+        status = status_of(error)
+        where = computer or "this computer"
+        if status is ExitStatus.UNREACHABLE and computer is not None:
+            raise _Failure(f"cannot reach {where}: {_scheduler_failure(error, '')}", status) from None
+        if status is ExitStatus.LOGON_FAILED:
+            raise _Failure(f"cannot log on to {where} as {user}: {_scheduler_failure(error, '')}", status) from None
+        raise
 
 
 # What a refusal means when register was asked to create only or to update only.

@@ -2,7 +2,7 @@
 
 On these hosts morvane talks to winemu, a library that emulates the Windows calls it makes,
 including a Task Scheduler service whose task library is a directory. This module drives that
-emulation: where the task library lives, one-shot faults for any platform call, a latency that
+emulation: where the task library lives, other computers to connect to, one-shot faults for any platform call, a latency that
 stands in for the real service, the service going away under its callers, what is still allocated, the runs of tasks (waiting for them,
 ending them), the misuse
 of the platform recorded as violations, a journal of the platform calls made, and the service's
@@ -25,26 +25,31 @@ from typing import Any
 
 __all__ = [
     "Account",
+    "Computer",
     "JournalRecord",
     "RunRecord",
     "RunningInstance",
     "SddlRefused",
     "TaskRunStatus",
+    "add_computer",
     "call_count",
     "clear_faults",
     "accounts",
     "add_group",
     "add_user",
     "clear_violations",
+    "computers",
     "disconnect_service",
     "end_runs",
     "enter_apartment",
     "fail_next",
     "journal",
+    "latency_waits",
     "leave_apartment",
     "outstanding",
     "pending_fault_calls",
     "pending_faults",
+    "remove_computer",
     "remove_user",
     "runs",
     "set_caller",
@@ -117,7 +122,11 @@ def _load() -> ctypes.CDLL:
     declare("winemu_pending_faults", ctypes.c_size_t)
     declare("winemu_pending_fault_calls", ctypes.c_size_t, ctypes.c_char_p, ctypes.c_size_t)
     declare("winemu_set_latency", None, ctypes.c_double)
+    declare("winemu_latency_waits", ctypes.c_ulonglong)
     declare("winemu_disconnect_service", None, ctypes.c_int32)
+    declare("winemu_add_computer", ctypes.c_int, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_double)
+    declare("winemu_remove_computer", ctypes.c_int, ctypes.c_char_p)
+    declare("winemu_computers", ctypes.c_size_t, ctypes.c_char_p, ctypes.c_size_t)
     declare("winemu_outstanding", _OutstandingCounts)
     declare("winemu_runs", ctypes.c_size_t, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_size_t)
     declare("winemu_wait_runs", ctypes.c_long, ctypes.c_char_p, ctypes.c_double)
@@ -286,6 +295,12 @@ def set_latency(seconds: float) -> None:
     _winemu.winemu_set_latency(float(seconds))
 
 
+def latency_waits() -> int:
+    """How many service calls have waited a latency (this computer's or another computer's) since
+    the process started."""
+    return int(_winemu.winemu_latency_waits())
+
+
 def disconnect_service(hresult: int = 0x80010108) -> None:
     """Makes the service go away under its callers, as a restart of the service does on Windows.
 
@@ -297,6 +312,63 @@ def disconnect_service(hresult: int = 0x80010108) -> None:
     Codes may be given signed or unsigned.
     """
     _winemu.winemu_disconnect_service(_signed_hresult(hresult))
+
+
+@dataclass(frozen=True)
+class Computer:
+    """An emulated computer other than this one: its name, task library and latency per call."""
+
+    name: str
+    library: pathlib.Path
+    latency: float
+
+
+def add_computer(name: str, library: str | os.PathLike[str], *, latency: float = 0.0) -> None:
+    """Adds a computer that ``Scheduler(name)`` (ITaskService::Connect) reaches by name.
+
+    It has its own task library at library (a directory, created when first used, which also
+    keeps its accounts) and waits latency seconds on every call made through a connection to it;
+    Connect to a name no computer has answers RPC_S_SERVER_UNAVAILABLE. Names are compared
+    ignoring ASCII case; this computer's own names ("", ".", "localhost", "127.0.0.1", the host
+    name) always mean this computer. Adding a name again replaces that computer, as removing it
+    would.
+    """
+    _text("name", name)
+    other_computer = name not in ("", ".") and name.lower() != "localhost" and name.isprintable()
+    if not other_computer or any(c in name for c in "\\/ "):
+        raise ValueError(f"not the name of another computer: {name!r}")
+    encoded = os.fsencode(library)
+    if not encoded or b"\0" in encoded:
+        raise ValueError("a computer's task library needs a path without NUL characters")
+    if not isinstance(latency, (int, float)):
+        raise TypeError(f"latency must be a number, not {type(latency).__name__}")
+    if not latency >= 0:
+        raise ValueError(f"latency must be a number of seconds >= 0, not {latency!r}")
+    if _winemu.winemu_add_computer(_utf8(name), os.path.abspath(encoded), float(latency)) != 0:
+        raise ValueError(f"winemu refused the computer {name!r}")
+
+
+def remove_computer(name: str) -> None:
+    """Takes a computer off the network: every session connected to it loses its connection.
+
+    Its next call fails with RPC_S_SERVER_UNAVAILABLE (0x800706BA), as on Windows when a server
+    goes away; a later call connects anew, and fails so while no computer has that name.
+    KeyError when no computer has that name.
+    """
+    _text("name", name)
+    if _winemu.winemu_remove_computer(_utf8(name)) != 0:
+        raise KeyError(name)
+
+
+def computers() -> list[Computer]:
+    """The emulated computers added and not removed, ordered by name ignoring case."""
+    text = _copied_bytes(_winemu.winemu_computers)
+    if text is None:
+        raise MemoryError("winemu could not list its computers")
+    return [
+        Computer(entry["name"], pathlib.Path(entry["library"]), float(entry["latency"]))
+        for entry in json.loads(text.decode("utf-8"))
+    ]
 
 
 def outstanding() -> dict[str, int]:

@@ -40,6 +40,12 @@ class ExitStatus(enum.IntEnum):
     RUN_FAILED = 9
     #: ``morvane run --wait --timeout S``: the run had not ended after S seconds (it runs on).
     TIMED_OUT = 10
+    #: The computer (``--computer``'s, or this one's service) could not be reached: no server of
+    #: that name, an address no server has, or the connection to it lost.
+    UNREACHABLE = 11
+    #: ``--user``: the computer refused the connection's logon (a wrong password, an unknown
+    #: account).
+    LOGON_FAILED = 12
 
 
 # ERROR_FILE_NOT_FOUND and ERROR_PATH_NOT_FOUND as HRESULTs: a missing task, a missing folder;
@@ -50,12 +56,22 @@ _DIR_NOT_EMPTY = 0x80070091
 # E_INVALIDARG, ERROR_INVALID_NAME, ERROR_FILENAME_EXCED_RANGE (a name longer than the service
 # takes), and the service's refusals of a definition (SCHED_E_MISSINGNODE and its kind).
 _INVALID_INPUT = {0x80070057, 0x8007007B, 0x800700CE, *SCHEDULER_REFUSALS}
+# RPC_S_SERVER_UNAVAILABLE, RPC_S_INVALID_NET_ADDR, RPC_S_CALL_FAILED: no server answered there.
+_UNREACHABLE = {0x800706BA, 0x800706AB, 0x800706BE}
+# ERROR_LOGON_FAILURE and ERROR_NONE_MAPPED from Connect: the connection's logon was refused (a
+# task's run-as account refused at registration is a failure of the registration).
+_LOGON_FAILURE = 0x8007052E
+_NONE_MAPPED = 0x80070534
 
 
 def status_of(error: TaskSchedulerError) -> ExitStatus:
     """The exit status for a failure of the scheduler."""
     if isinstance(error, TaskPermissionError):
         return ExitStatus.ACCESS_DENIED
+    if error.hresult in _UNREACHABLE:
+        return ExitStatus.UNREACHABLE
+    if error.operation == "Connect" and error.hresult in (_LOGON_FAILURE, _NONE_MAPPED):
+        return ExitStatus.LOGON_FAILED
     if error.hresult in _NOT_FOUND:
         return ExitStatus.NOT_FOUND
     if error.hresult == _ALREADY_EXISTS:

@@ -125,6 +125,7 @@ def scheduled_tasks(request: pytest.FixtureRequest, tmp_path: pathlib.Path) -> I
     emulator.set_latency(0)
     emulator.clear_violations()
     before = emulator.outstanding()
+    computers_before = {computer.name for computer in emulator.computers()}
     # Sessions open before the test (a wider fixture's) are not the test's to close.
     open_before = {id(session) for session in _open_sessions()} if before.get("mta_usages", 0) else set()
     try:
@@ -155,6 +156,9 @@ def scheduled_tasks(request: pytest.FixtureRequest, tmp_path: pathlib.Path) -> I
         emulator.clear_violations()
         emulator.clear_faults()
         emulator.set_latency(0)
+        for computer in emulator.computers():  # the computers the test added
+            if computer.name not in computers_before:
+                emulator.remove_computer(computer.name)
         emulator.set_task_library(previous)
     if problems:
         # pytrace=False: the lines say all there is; a traceback would show this fixture's source.

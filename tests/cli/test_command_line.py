@@ -143,7 +143,7 @@ FAILURES = [
      "task does not exist, and --update-only replaces existing tasks only"),
     (["register", "Backup", "utf8.xml"], ("RegisterTask", ACCESS_DENIED), 4,
      "morvane register 'Backup': RegisterTask failed: Access is denied. (0x80070005)"),
-    (["exists", "Backup"], ("Connect", SERVER_UNAVAILABLE), 5,
+    (["exists", "Backup"], ("Connect", SERVER_UNAVAILABLE), 11,
      "morvane exists 'Backup': Connect failed: The RPC server is unavailable. (0x800706BA)"),
     (["delete", "Backup"], ("DeleteTask", 0x80004005), 5,
      "morvane delete 'Backup': DeleteTask failed: Unspecified error (0x80004005)"),
@@ -197,7 +197,7 @@ FAILURES = [
     (["list", "Missing"], None, 3, "morvane list 'Missing': ...(0x80070002)"),
     (["info", "Backup"], ("GetTask", ACCESS_DENIED), 4,
      "morvane info 'Backup': GetTask failed: Access is denied. (0x80070005)"),
-    (["list", "-r"], ("Connect", SERVER_UNAVAILABLE), 5,
+    (["list", "-r"], ("Connect", SERVER_UNAVAILABLE), 11,
      "morvane list '\\': Connect failed: The RPC server is unavailable. (0x800706BA)"),
     (["export", "Backup", "-o", "."], None, 2, "morvane export 'Backup': cannot write .: Is a directory"),
     (["register", "Backup", "utf8.xml"], ("RegisterTask", 0x80041318), 2,  # the system's text says it already

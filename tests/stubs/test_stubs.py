@@ -81,6 +81,8 @@ def test_help_shows_the_stubs_docstrings():
     assert {name: getattr(tasks, name).__doc__ for name in functions} == functions
     scheduler = next(node for node in stub.body if isinstance(node, ast.ClassDef) and node.name == "Scheduler")
     methods = {name: doc for name, doc in docstrings(scheduler.body).items() if doc}
-    assert set(methods) == {operation.name for operation in OPERATIONS} | {"close"}
+    assert set(methods) == {operation.name for operation in OPERATIONS} | {
+        "close", "computer", "connected_user", "connected_domain"
+    }
     assert {name: getattr(tasks.Scheduler, name).__doc__ for name in methods} == methods
     assert [getattr(backend, operation.name).__doc__ for operation in SPECIFIED] == [None] * 4

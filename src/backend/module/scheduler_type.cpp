@@ -7,7 +7,10 @@ every instance has one. The session does the real work and is safe to call from 
 threads at once: the instance keeps no state of its own that a call changes, which is what lets
 the module run without the interpreter lock. The task methods are the rows of the operation
 catalogue, run by the same generic body as the module-level functions; they differ only in their
-runner (the session's connection) and in the binder's messages ("Scheduler.<method>()"). A closed session refuses calls with ValueError, a
+runner (the session's connection) and in the binder's messages ("Scheduler.<method>()"). The
+session connects to the computer and with the credentials given to tp_new, and keeps them (the
+password only in wiped memory, see SecretUnits) to connect anew after a lost connection; the
+instance itself keeps none of them, so nothing of the password is reachable from Python. A closed session refuses calls with ValueError, a
 session used in a forked child with RuntimeError: both after the arguments were bound and
 converted, as the functions check their arguments before any service call.
 
@@ -24,12 +27,15 @@ nothing (the native session leaves the parent's connection alone there).
 
 #include "module/call_frame.hpp"
 #include "module/call_signature.hpp"
+#include "module/connection_arguments.hpp"
 #include "module/interpreter_lock.hpp"
 #include "module/module_functions.hpp"
 #include "module/operation_catalogue.hpp"
 #include "module/scheduler_error_mapping.hpp"
 #include "module/scheduler_object.hpp"
+#include "module/operation_runner.hpp"
 #include "runtime/fork_generation.hpp"
+#include "scheduler/connection_facts.hpp"
 
 namespace morvane::module {
 namespace {
@@ -64,10 +70,10 @@ void close_session(PyObject* self) {
 }
 
 ObjectResult open_body(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
-    if (PyTuple_GET_SIZE(args) != 0 || (kwargs != nullptr && PyDict_GET_SIZE(kwargs) != 0))
-        return Err{PythonError::with_message(PyExc_TypeError, "Scheduler() takes no arguments")};
+    Result<scheduler::ConnectionTarget, PythonError> target = connection_arguments(args, kwargs);
+    MORVANE_RETURN_IF_FAILED(target);
     Result<SchedulerSession, scheduler::SchedulerError> opened =
-        without_interpreter_lock([] { return SchedulerSession::open(); });
+        without_interpreter_lock([&target] { return SchedulerSession::open(std::move(target).value()); });
     if (!opened) return Err{map_scheduler_error(std::move(opened).error())};
     PyRef object = PyRef::steal(type->tp_alloc(type, 0));
     if (!object) return Err{fetch_error()};  // the session closes as it goes out of scope
@@ -136,6 +142,22 @@ PyObject* scheduler_exit(PyObject* self, PyObject* const* args, Py_ssize_t nargs
 
 PyObject* scheduler_closed(PyObject* self, void*) noexcept { return PyBool_FromLong(session_of(self).closed()); }
 
+// A fact of the connection, asked of the service each time (after a reconnection it may differ).
+template <scheduler::ConnectionFact Fact>
+PyObject* connection_fact_getter(PyObject* self, void*) noexcept {
+    return call_frame([self]() -> ObjectResult {
+        Result<std::string, PythonError> text = Runner<AsSchedulerMethod>{AsSchedulerMethod::of(self)}.run(
+            [](scheduler::SchedulerConnection& connection) {
+                return scheduler::connection_fact(connection, Fact);
+            });
+        MORVANE_RETURN_IF_FAILED(text);
+        PyRef made = PyRef::steal(
+            PyUnicode_FromStringAndSize(text.value().data(), static_cast<Py_ssize_t>(text.value().size())));
+        if (!made) return Err{fetch_error()};
+        return made;
+    });
+}
+
 constexpr int method_flags = METH_FASTCALL | METH_KEYWORDS;
 
 // Every operation of the catalogue, then the session's own methods.
@@ -150,6 +172,12 @@ auto method_table = SchedulerOperations::method_table<AsSchedulerMethod, Docstri
 
 PyGetSetDef getset_table[] = {
     {"closed", scheduler_closed, nullptr, "True once close() was called.", nullptr},
+    {"computer", connection_fact_getter<scheduler::ConnectionFact::target_server>, nullptr,
+     "The name of the computer whose service the session is connected to, as the service gives it.", nullptr},
+    {"connected_user", connection_fact_getter<scheduler::ConnectionFact::connected_user>, nullptr,
+     "The account the session acts as on that computer, as the service gives it.", nullptr},
+    {"connected_domain", connection_fact_getter<scheduler::ConnectionFact::connected_domain>, nullptr,
+     "The domain of that account (a computer's name for its local accounts), as the service gives it.", nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},  // sentinel
 };
 
@@ -160,9 +188,11 @@ PyType_Slot type_slots[] = {
     {Py_tp_repr, reinterpret_cast<void*>(scheduler_repr)},
     {Py_tp_methods, method_table.data()},
     {Py_tp_getset, getset_table},
-    {Py_tp_doc, const_cast<char*>("Scheduler()\n--\n\n"
+    {Py_tp_doc, const_cast<char*>("Scheduler(computer=None, *, user=None, domain=None, password=None)\n--\n\n"
                                   "One connection to the Task Scheduler service, kept open for any number of task "
-                                  "operations from any number of threads, until close().")},
+                                  "operations from any number of threads, until close(). computer names another "
+                                  "computer (None: this one); user, domain and password log on there as that "
+                                  "account (None: as the caller).")},
     {0, nullptr},  // sentinel
 };
 

@@ -5,31 +5,69 @@
 
 #include "scheduler/call_failure.hpp"
 #include "scheduler/empty_variant.hpp"
+#include "scheduler/secret_bstr.hpp"
 #include "scheduler/to_bstr.hpp"
 
 namespace morvane::scheduler {
+namespace {
+
+// A VARIANT that borrows the BSTR (VT_BSTR), or the empty VARIANT when there is none to give.
+VARIANT text_variant(bool given, BSTR text) noexcept {
+    VARIANT variant = empty_variant();
+    if (!given) return variant;
+    variant.vt = VT_BSTR;
+    variant.bstrVal = text;
+    return variant;
+}
+
+UniqueBstr optional_bstr(const std::optional<std::string>& text) { return text ? to_bstr(*text) : UniqueBstr(); }
+
+const ConnectionTarget this_computer;
+
+}  // namespace
 
 // The locals are declared in the order of acquisition, so that an early return gives them back in
 // reverse: path BSTR, service object, apartment. Each error is complete before that happens.
 Result<SchedulerConnection, SchedulerError> SchedulerConnection::open() {
     Result<ApartmentEntry, SchedulerError> apartment = ApartmentEntry::enter_multithreaded();
     MORVANE_RETURN_IF_FAILED(apartment);
-    return connect(std::move(apartment).value());
+    return connect(std::move(apartment).value(), this_computer);
 }
 
 Result<SchedulerConnection, SchedulerError> SchedulerConnection::open_in_kept_apartment() {
-    return connect(ApartmentEntry::none());
+    return connect(ApartmentEntry::none(), this_computer);
 }
 
-Result<SchedulerConnection, SchedulerError> SchedulerConnection::connect(ApartmentEntry apartment) {
+Result<SchedulerConnection, SchedulerError> SchedulerConnection::open_in_kept_apartment(
+    const ConnectionTarget& target) {
+    return connect(ApartmentEntry::none(), target);
+}
+
+Result<SchedulerConnection, SchedulerError> SchedulerConnection::connect(ApartmentEntry apartment,
+                                                                         const ConnectionTarget& target) {
     ComPtr<ITaskService> service;
     HRESULT outcome = CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
                                        service.put_void());
     if (FAILED(outcome)) return Err{failed_call(outcome, "CoCreateInstance")};
     if (!service) return Err{call_without_object("CoCreateInstance")};
 
-    outcome = service->Connect(empty_variant(), empty_variant(), empty_variant(), empty_variant());
-    if (FAILED(outcome)) return Err{failed_call(outcome, "Connect")};
+    {
+        // The password's BSTR lives only for the call, and is wiped before it is freed.
+        const UniqueBstr computer = optional_bstr(target.computer);
+        const UniqueBstr user = optional_bstr(target.user);
+        const UniqueBstr domain = optional_bstr(target.domain);
+        SecretBstr password;
+        if (target.password) {
+            Result<SecretBstr, PlatformError> made = try_to_secret_bstr(target.password->view());
+            if (!made) return Err{SchedulerError::from_platform(std::move(made).error(), "SysAllocStringLen")};
+            password = std::move(made).value();
+        }
+        outcome = service->Connect(text_variant(target.computer.has_value(), computer.get()),
+                                   text_variant(target.user.has_value(), user.get()),
+                                   text_variant(target.domain.has_value(), domain.get()),
+                                   text_variant(target.password.has_value(), password.get().text));
+        if (FAILED(outcome)) return Err{failed_call(outcome, "Connect")};
+    }
 
     UniqueBstr root_path = to_bstr("\\");
     ComPtr<ITaskFolder> root_folder;

@@ -6,12 +6,13 @@
 #include "runtime/result.hpp"
 #include "scheduler/apartment.hpp"
 #include "scheduler/com_ptr.hpp"
+#include "scheduler/connection_target.hpp"
 #include "scheduler/platform.hpp"
 #include "scheduler/scheduler_error.hpp"
 
 namespace morvane::scheduler {
 
-// The root task folder of the local service, the connected service object, and the thread's
+// The root task folder of the service (this computer's, or the target's), the connected service object, and the thread's
 // apartment entry, for any number of task operations, one after another, on the thread that
 // opened it (or on any thread of the kept multithreaded apartment: see open_in_kept_apartment).
 // Destroying it closes it: the
@@ -27,6 +28,8 @@ public:
     // someone else keeps alive (CoIncrementMTAUsage). The connection may then be used, and closed,
     // on any thread of that apartment.
     static Result<SchedulerConnection, SchedulerError> open_in_kept_apartment();
+    // The same, connected to the target's computer with its credentials.
+    static Result<SchedulerConnection, SchedulerError> open_in_kept_apartment(const ConnectionTarget& target);
 
     SchedulerConnection(SchedulerConnection&&) noexcept = default;
     SchedulerConnection& operator=(SchedulerConnection&&) = delete;
@@ -39,7 +42,8 @@ public:
     ITaskService* service() const noexcept { return service_.get(); }
 
 private:
-    static Result<SchedulerConnection, SchedulerError> connect(ApartmentEntry apartment);
+    static Result<SchedulerConnection, SchedulerError> connect(ApartmentEntry apartment,
+                                                               const ConnectionTarget& target);
 
     SchedulerConnection(ApartmentEntry apartment, ComPtr<ITaskService> service,
                         ComPtr<ITaskFolder> root_folder) noexcept

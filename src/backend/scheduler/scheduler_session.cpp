@@ -25,10 +25,13 @@ struct SessionConnection {
 
 class SessionState {
 public:
-    SessionState(MultithreadedApartmentUsage usage, std::shared_ptr<SessionConnection> connection) noexcept
-        : generation(fork_generation()), usage_(std::move(usage)), current_(std::move(connection)) {}
+    SessionState(MultithreadedApartmentUsage usage, std::shared_ptr<SessionConnection> connection,
+                 ConnectionTarget connected_to) noexcept
+        : generation(fork_generation()), target(std::move(connected_to)), usage_(std::move(usage)),
+          current_(std::move(connection)) {}
 
     const std::uint32_t generation;  // of the process that opened the session
+    const ConnectionTarget target;   // where every connection of the session goes
 
     bool closed() const noexcept { return closed_.load(std::memory_order_acquire); }
 
@@ -90,10 +93,10 @@ bool says_connection_lost(const SchedulerError& failure) noexcept {
 }
 
 // On a thread of the multithreaded apartment that someone keeps alive.
-Result<std::shared_ptr<SessionConnection>, SchedulerError> connect() {
+Result<std::shared_ptr<SessionConnection>, SchedulerError> connect(const ConnectionTarget& target) {
     Result<MultithreadedApartmentUsage, SchedulerError> usage = MultithreadedApartmentUsage::keep();
     MORVANE_RETURN_IF_FAILED(usage);
-    Result<SchedulerConnection, SchedulerError> connection = SchedulerConnection::open_in_kept_apartment();
+    Result<SchedulerConnection, SchedulerError> connection = SchedulerConnection::open_in_kept_apartment(target);
     MORVANE_RETURN_IF_FAILED(connection);
     return std::make_shared<SessionConnection>(std::move(usage).value(), std::move(connection).value());
 }
@@ -125,19 +128,21 @@ Result<SessionLease, SessionFailure> take_lease(SessionState& state) {
     MORVANE_RETURN_IF_FAILED(current);
     if (current.value()) return SessionLease(state, std::move(current).value());
 
-    Result<std::shared_ptr<SessionConnection>, SchedulerError> made = connect();
+    Result<std::shared_ptr<SessionConnection>, SchedulerError> made = connect(state.target);
     MORVANE_RETURN_IF_FAILED(made);
     Result<std::shared_ptr<SessionConnection>, SessionRefusal> installed = state.install(made.value());
     MORVANE_RETURN_IF_FAILED(installed);
     return SessionLease(state, std::move(installed).value());
 }
 
-Result<SchedulerSession, SchedulerError> SchedulerSession::open() {
+Result<SchedulerSession, SchedulerError> SchedulerSession::open(ConnectionTarget target) {
     Result<MultithreadedApartmentUsage, SchedulerError> usage = MultithreadedApartmentUsage::keep();
     MORVANE_RETURN_IF_FAILED(usage);
-    Result<std::shared_ptr<SessionConnection>, SchedulerError> connection = in_multithreaded_apartment(connect);
+    Result<std::shared_ptr<SessionConnection>, SchedulerError> connection =
+        in_multithreaded_apartment([&target] { return connect(target); });
     MORVANE_RETURN_IF_FAILED(connection);
-    return SchedulerSession(std::make_unique<SessionState>(std::move(usage).value(), std::move(connection).value()));
+    return SchedulerSession(std::make_unique<SessionState>(std::move(usage).value(), std::move(connection).value(),
+                                                           std::move(target)));
 }
 
 SchedulerSession::SchedulerSession(std::unique_ptr<SessionState> state) noexcept : state_(std::move(state)) {}

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "runtime/result.hpp"
+#include "scheduler/connection_target.hpp"
 #include "scheduler/multithreaded_call.hpp"
 #include "scheduler/scheduler_error.hpp"
 #include "scheduler/session_lease.hpp"
@@ -32,8 +33,10 @@ class SchedulerConnection;
 // it, every call is refused and close() forgets the connection without releasing it.
 class SchedulerSession {
 public:
-    // Keeps the multithreaded apartment alive, then connects as SchedulerConnection::open does.
-    static Result<SchedulerSession, SchedulerError> open();
+    // Keeps the multithreaded apartment alive, then connects as SchedulerConnection::open does,
+    // to the target's computer with its credentials, which the session keeps (the password in
+    // memory wiped when the session is destroyed) to connect anew after a loss.
+    static Result<SchedulerSession, SchedulerError> open(ConnectionTarget target = {});
 
     SchedulerSession(SchedulerSession&&) noexcept;
     SchedulerSession& operator=(SchedulerSession&&) = delete;

@@ -24,10 +24,16 @@ struct WipedWideText {
 
 Result<SecretBstr, PlatformError> try_to_secret_bstr(std::string_view utf8) {
     const WipedWideText staged{utf16_from_utf8(utf8)};
-    if (staged.units.empty()) return SecretBstr();
-    if (staged.units.size() > std::numeric_limits<std::uint32_t>::max())
+    static_assert(sizeof(WCHAR) == sizeof(char16_t), "UTF-16 units");
+    return try_to_secret_bstr(
+        std::u16string_view(reinterpret_cast<const char16_t*>(staged.units.data()), staged.units.size()));
+}
+
+Result<SecretBstr, PlatformError> try_to_secret_bstr(std::u16string_view units) {
+    if (units.empty()) return SecretBstr();
+    if (units.size() > std::numeric_limits<std::uint32_t>::max())
         return Err{PlatformError::without_capture(E_INVALIDARG)};
-    const auto length = static_cast<UINT>(staged.units.size());
+    const auto length = static_cast<UINT>(units.size());
     // Allocated without its units: only the length is handed to the platform.
     const BSTR allocated = SysAllocStringLen(nullptr, length);
     SecretBstr bstr(SecretText{allocated, allocated ? SysStringLen(allocated) : 0});
@@ -37,7 +43,7 @@ Result<SecretBstr, PlatformError> try_to_secret_bstr(std::string_view utf8) {
         bstr.reset();
         return Err{std::move(failure)};
     }
-    std::memcpy(bstr.get().text, staged.units.data(), length * sizeof(OLECHAR));
+    std::memcpy(bstr.get().text, units.data(), length * sizeof(OLECHAR));
     return bstr;
 }
 

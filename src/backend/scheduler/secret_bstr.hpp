@@ -36,6 +36,10 @@ using SecretBstr = UniqueHandle<SecretText, &free_secret_text>;
 // way is wiped too. Fails as try_to_bstr fails.
 Result<SecretBstr, PlatformError> try_to_secret_bstr(std::string_view utf8);
 
+// The UTF-16 units as a SecretBstr (none: the null BSTR), copied straight into the BSTR the
+// platform allocated empty. Fails as try_to_bstr fails.
+Result<SecretBstr, PlatformError> try_to_secret_bstr(std::u16string_view units);
+
 // try_to_secret_bstr, where a failure is the InternalFailure that to_bstr raises.
 SecretBstr to_secret_bstr(std::string_view utf8);
 

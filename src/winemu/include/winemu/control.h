@@ -46,6 +46,23 @@ WINEMU_API size_t winemu_pending_fault_calls(char* buffer, size_t capacity);
 
 /* Seconds added to each call into the Task Scheduler service. */
 WINEMU_API void winemu_set_latency(double seconds);
+/* How many calls have waited a latency (this computer's or another's) since the process started:
+ * what a benchmark divides by the time those calls took on several threads. */
+WINEMU_API unsigned long long winemu_latency_waits(void);
+
+/* Emulated computers other than this one, which Connect reaches by name (ignoring ASCII case, with
+ * or without a leading "\\\\"): each with its own task library (a directory, and so its own
+ * accounts) and `latency` seconds added to every call made through a connection to it.
+ * winemu_add_computer returns 0, or -1 for a null or empty library, or a name that cannot name
+ * another computer (empty, ".", "localhost", holding '\\', '/', a space or a control character);
+ * adding a name again replaces that computer as removing it would. winemu_remove_computer takes
+ * the computer off the network: every later call through a session connected to it fails with
+ * HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE), as a proxy whose server cannot be reached does;
+ * -1 when no computer has that name. winemu_computers copies like winemu_task_library a JSON array
+ * of {"name", "library", "latency"}; (size_t)-1 when it cannot be made. */
+WINEMU_API int winemu_add_computer(const char* name, const char* library, double latency);
+WINEMU_API int winemu_remove_computer(const char* name);
+WINEMU_API size_t winemu_computers(char* buffer, size_t capacity);
 
 /* Makes the Task Scheduler service go away under its callers, as a restart of the service does on
  * Windows: every service object made until now (the service object, folders, registered tasks,

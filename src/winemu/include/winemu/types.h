@@ -112,6 +112,9 @@ inline constexpr DWORD ERROR_NONE_MAPPED = 1332;
 // RPC's own error codes, Win32 codes as in Windows (HRESULT_FROM_WIN32 gives 0x800706BA, 0x800706BE).
 inline constexpr DWORD RPC_S_SERVER_UNAVAILABLE = 1722;
 inline constexpr DWORD RPC_S_CALL_FAILED = 1726;
+// Connect's refusals before any network: an address no server can have, credentials for this computer.
+inline constexpr DWORD RPC_S_INVALID_NET_ADDR = 1707;
+inline constexpr DWORD ERROR_NOT_SUPPORTED = 50;
 
 // Success codes of the service's task properties and run times.
 inline constexpr HRESULT SCHED_S_TASK_HAS_NOT_RUN = hresult_of(0x00041303u);

@@ -13,6 +13,7 @@
 #include <winemu/control.h>
 
 #include "control/control_text.hpp"
+#include "library/computers.hpp"
 #include "control/service_environment.hpp"
 
 namespace winemu {
@@ -83,9 +84,14 @@ FollowedLibrary::FollowedLibrary() : FollowedLibrary(std::nullopt) {}
 FollowedLibrary::FollowedLibrary(std::optional<std::string> account)
     : choice_(choices.load(std::memory_order_acquire)), path_(task_library()), account_(std::move(account)) {}
 
+FollowedLibrary::FollowedLibrary(std::shared_ptr<const Computer> computer, std::optional<std::string> account)
+    : choice_(0), path_(computer->library()), account_(std::move(account)), computer_(std::move(computer)) {}
+
 std::string FollowedLibrary::path() const { return current() ? path_ : task_library(); }
 
-bool FollowedLibrary::current() const noexcept { return choices.load(std::memory_order_acquire) == choice_; }
+bool FollowedLibrary::current() const noexcept {
+    return computer_ || choices.load(std::memory_order_acquire) == choice_;
+}
 
 bool ensure_directories(const std::string& directory) {
     // Private, whatever the umask: the library and the state directories made for it.

@@ -61,7 +61,8 @@ class RegisteredTask final : public ServiceObject<IRegisteredTask, IID_IRegister
 public:
     RegisteredTask(FollowedLibrary library, ResolvedTaskPath path, StoredTask task, DefinitionFacts facts,
                    SharedFolderDirectory folder)
-        : library_(std::move(library)), path_(std::move(path)), folder_(std::move(folder)),
+        : ServiceObject(library.computer()), library_(std::move(library)), path_(std::move(path)),
+          folder_(std::move(folder)),
           task_path_(std::move(task.path)), xml_(std::move(task.xml)), facts_(facts) {}
 
     HRESULT STDMETHODCALLTYPE get_Name(BSTR* pName) override {

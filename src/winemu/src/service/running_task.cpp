@@ -35,7 +35,7 @@ TASK_STATE instance_state(const std::string& recorded) {
 class RunningTask final : public ServiceObject<IRunningTask, IID_IRunningTask> {
 public:
     RunningTask(FollowedLibrary library, ResolvedTaskPath path, RunningInstance instance)
-        : library_(std::move(library)), path_(std::move(path)), instance_(std::move(instance)) {}
+        : ServiceObject(library.computer()), library_(std::move(library)), path_(std::move(path)), instance_(std::move(instance)) {}
 
     HRESULT STDMETHODCALLTYPE get_Name(BSTR* pName) override {
         ServiceCall call("get_Name", *this);

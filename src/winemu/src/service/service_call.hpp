@@ -7,6 +7,7 @@
 // server does.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -16,6 +17,7 @@
 #include "com/com_guard.hpp"
 #include "control/faults.hpp"
 #include "control/platform_call.hpp"
+#include "library/computers.hpp"
 #include "service/latency.hpp"
 
 namespace winemu {
@@ -24,14 +26,14 @@ namespace winemu {
 // once: a PlatformCall whose refusal also holds the disconnection of the service the object was
 // made under, and whose frames below refuse first what the object may not take, then take a
 // fault queued for the call, then (but for answers from what the object holds) wait the service's
-// latency, then refuse a null out pointer with E_POINTER, as Wine's taskschd checks its out
+// latency (the local one, or that of the other computer the object belongs to), then refuse a null out pointer with E_POINTER, as Wine's taskschd checks its out
 // pointers before any work, then run the work, guarded (an exception escapes no method).
 class ServiceCall : public PlatformCall {
 public:
     template <typename Object>
     ServiceCall(const char* name, const Object& object) noexcept
         : PlatformCall(name, object.identity(), ErrorInfoUse::discards), name_(name),
-          disconnection_(object.disconnection()) {}
+          disconnection_(object.disconnection()), computer_(object.computer()) {}
 
     std::optional<HRESULT> refusal() const noexcept {
         if (const auto refused = PlatformCall::refusal()) return refused;
@@ -48,7 +50,7 @@ public:
             if (out) *out = nullptr;
             if (const auto refused = refusal()) return *refused;
             if (const auto fault = enter_call(name_, SuccessFault::does_the_work)) return *fault;
-            apply_service_latency();
+            wait_service_latency();
             if (out_required && !out) return E_POINTER;
             return guarded(std::forward<Work>(work));
         }();
@@ -64,7 +66,7 @@ public:
         if (const auto refused = refusal()) return returns(*refused);
         if (const auto fault = enter_call(name_, SuccessFault::does_the_work); fault && *fault != S_OK)
             return returns(*fault);
-        apply_service_latency();
+        wait_service_latency();
         if ((!required || ...)) return returns(E_POINTER);
         return returns(guarded(std::forward<Work>(work)));
     }
@@ -80,8 +82,17 @@ public:
     }
 
 private:
+    void wait_service_latency() const noexcept {
+        if (computer_) {
+            wait_latency(computer_->latency());
+        } else {
+            apply_service_latency();
+        }
+    }
+
     const char* const name_;
     const std::optional<HRESULT> disconnection_;
+    const std::shared_ptr<const Computer> computer_;
 };
 
 }  // namespace winemu

@@ -109,7 +109,7 @@ HResultOr<std::optional<std::string>> credential_text(const VARIANT& value) {
 class TaskFolder final : public ServiceObject<ITaskFolder, IID_ITaskFolder> {
 public:
     TaskFolder(FollowedLibrary library, PathElements folder, std::u16string display, bool relative)
-        : library_(std::move(library)), folder_(std::move(folder)), display_(std::move(display)), relative_(relative) {}
+        : ServiceObject(library.computer()), library_(std::move(library)), folder_(std::move(folder)), display_(std::move(display)), relative_(relative) {}
 
     HRESULT STDMETHODCALLTYPE get_Name(BSTR* pName) override {
         ServiceCall call("get_Name", *this);

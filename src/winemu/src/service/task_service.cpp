@@ -1,15 +1,15 @@
 // task_service.cpp: the Task Scheduler service object (ITaskService): Connect and GetFolder.
 #include "service/task_service.hpp"
 
-#include <unistd.h>
-
+#include <memory>
 #include <mutex>
 
 #include "com/bstr_text.hpp"
 #include "com/class_registry.hpp"
 #include "com/com_guard.hpp"
 #include "control/platform_call.hpp"
-#include "control/service_environment.hpp"
+#include "accounts/caller.hpp"
+#include "service/connection_target.hpp"
 #include "service/running_tasks_listing.hpp"
 #include "service/service_call.hpp"
 #include "service/service_object.hpp"
@@ -21,24 +21,7 @@
 namespace winemu {
 namespace {
 
-constexpr DWORD server_unavailable = 1722;  // RPC_S_SERVER_UNAVAILABLE: no service on that server
 constexpr DWORD task_scheduler_version = 0x00010006;  // 1.6, as Windows 10 reports
-
-std::string host_name() {
-    char name[256] = {};
-    if (gethostname(name, sizeof name - 1) != 0) return "localhost";
-    return name;
-}
-
-// An empty VARIANT, an empty text, or a name of this machine (optionally with a leading "\\").
-bool names_this_machine(const VARIANT& server) {
-    if (server.vt == VT_EMPTY || server.vt == VT_NULL) return true;
-    if (server.vt != VT_BSTR) return false;
-    std::u16string_view name = bstr_view(server.bstrVal);
-    if (name.substr(0, 2) == u"\\\\") name.remove_prefix(2);
-    if (name.empty() || name == u"." || equal_ignoring_ascii_case(name, u"localhost") || name == u"127.0.0.1") return true;
-    return equal_ignoring_ascii_case(name, utf16_from_utf8_lossy(host_name()));
-}
 
 class TaskService final : public ServiceObject<ITaskService, IID_ITaskService> {
 public:
@@ -58,10 +41,11 @@ public:
         call.variant("user", user);
         call.variant("domain", domain);
         call.secret("password", password);
-        return call.ask([&] { return connect(serverName); });
+        return call.ask([&] { return connect(serverName, user, domain, password); });
     }
 
-    // After a disconnection the object answers as a connection that was lost: not connected.
+    // After a disconnection (or once the computer connected to left the network) the object
+    // answers as a connection that was lost: not connected.
     HRESULT STDMETHODCALLTYPE get_Connected(VARIANT_BOOL* pConnected) override {
         ServiceCall call("get_Connected", *this);
         if (const auto refused = call.PlatformCall::refusal()) return call.returns(*refused);
@@ -70,16 +54,22 @@ public:
         *pConnected = connected_library() && !disconnection() ? VARIANT_TRUE : VARIANT_FALSE;
         return call.returns(S_OK);
     }
-    // The local machine serves as its own domain, as on a computer outside any domain.
+    // Each computer serves as its own domain, as one outside any domain does: an account logged
+    // on to another computer is that computer's; the caller's own token is the caller's account.
     HRESULT STDMETHODCALLTYPE get_TargetServer(BSTR* pServer) override {
-        return connection_text("get_TargetServer", pServer, host_name);
+        return connection_text("get_TargetServer", pServer, [](const FollowedLibrary& library) {
+            return library.computer() ? library.computer()->name() : this_computer_name();
+        });
     }
     HRESULT STDMETHODCALLTYPE get_ConnectedDomain(BSTR* pDomain) override {
-        return connection_text("get_ConnectedDomain", pDomain, host_name);
+        return connection_text("get_ConnectedDomain", pDomain, [](const FollowedLibrary& library) {
+            if (library.computer() && library.account()) return library.computer()->name();
+            return connection_caller(library).domain;
+        });
     }
     HRESULT STDMETHODCALLTYPE get_ConnectedUser(BSTR* pUser) override {
-        return connection_text("get_ConnectedUser", pUser, [] {
-            return std::string(service_environment()->value("USER").value_or(""));
+        return connection_text("get_ConnectedUser", pUser, [](const FollowedLibrary& library) {
+            return library.account() ? *library.account() : connection_caller(library).name;
         });
     }
     HRESULT STDMETHODCALLTYPE get_HighestVersion(DWORD* pVersion) override {
@@ -106,24 +96,41 @@ public:
         return E_NOTIMPL;
     }
 
+    // What ServiceCall asks of every service object: a connection lost with the computer it
+    // reached answers as one whose server ended; calls wait that computer's latency.
+    std::optional<HRESULT> disconnection() const noexcept {
+        if (const auto ended = ServiceObject::disconnection()) return ended;
+        const std::lock_guard guard(lock_);
+        return unreachable(library_ ? library_->computer().get() : nullptr);
+    }
+    std::shared_ptr<const Computer> computer() const noexcept {
+        const std::lock_guard guard(lock_);
+        return library_ ? library_->computer() : nullptr;
+    }
+
 private:
-    HRESULT connect(const VARIANT& serverName) {
-        if (!names_this_machine(serverName))
-            return serverName.vt == VT_BSTR ? HRESULT_FROM_WIN32(server_unavailable) : E_INVALIDARG;
-        FollowedLibrary library;
+    // A refused Connect leaves an earlier connection as it was, as on Windows.
+    HRESULT connect(const VARIANT& server, const VARIANT& user, const VARIANT& domain, const VARIANT& password) {
+        HResultOr<ConnectionTarget> target = connection_target(server, user, domain, password);
+        if (!target.ok()) return target.error();
+        ConnectionTarget& reached = target.value();
+        FollowedLibrary library = reached.computer
+                                      ? FollowedLibrary(std::move(reached.computer), std::move(reached.account))
+                                      : FollowedLibrary(std::move(reached.account));
         const std::lock_guard guard(lock_);
         library_ = std::move(library);
         return S_OK;
     }
 
-    // Hands out a text about the connection (UTF-8 from `text()`); none before Connect.
+    // Hands out a text about the connection (UTF-8 from `text(library)`); none before Connect.
     template <typename Text>
     HRESULT connection_text(const char* name, BSTR* out, Text text) {
         ServiceCall call(name, *this);
         if (out) *out = nullptr;
         return call.answer_locally([&] {
-            if (!connected_library()) return HRESULT_FROM_WIN32(ERROR_ONLY_IF_CONNECTED);
-            return hand_out_bstr(utf16_from_utf8_lossy(text()), out);
+            const auto library = connected_library();
+            if (!library) return HRESULT_FROM_WIN32(ERROR_ONLY_IF_CONNECTED);
+            return hand_out_bstr(utf16_from_utf8_lossy(text(*library)), out);
         }, out);
     }
 
@@ -132,7 +139,7 @@ private:
         return library_;
     }
 
-    std::mutex lock_;
+    mutable std::mutex lock_;
     std::optional<FollowedLibrary> library_;  // the library connected to; none until Connect
 };
 

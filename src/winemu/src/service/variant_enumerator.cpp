@@ -107,6 +107,8 @@ public:
 
     const ObjectIdentity& identity() const noexcept override { return identity_; }
     std::optional<HRESULT> disconnection() const noexcept { return disconnection_since(generation_); }
+    // Made by the caller's side from a snapshot: it waits no computer's latency.
+    const std::shared_ptr<const Computer>& computer() const noexcept { return no_computer_; }
 
 private:
     ~VariantEnumerator() = default;
@@ -117,6 +119,7 @@ private:
     ReferenceCount references_;
     const ObjectIdentity identity_{"IEnumVARIANT", false};
     const std::uint64_t generation_ = service_generation();
+    const std::shared_ptr<const Computer> no_computer_;
 };
 
 }  // namespace
