@@ -196,3 +196,26 @@ def test_a_listing_shows_what_the_model_lets_the_caller_read(tmp_path, dacls):
         morvane.set_task_security(f"T{index}", "O:SYD:" + "".join(f"({k};;{r};;;{s})" for k, r, s in aces))
     expected = [f"T{index}" for index, aces in enumerate(dacls) if model_reads(aces)]
     assert [info.name for info in morvane.list_tasks()] == expected
+
+
+# Kinds of caller against a task that the user "alice" registered with the default descriptor,
+# which grants its registering account, Administrators and SYSTEM full access and no one else any.
+CALLERS = {
+    "owner": ("alice", False),
+    "another user": ("bob", False),
+    "administrator": ("root-admin", True),
+}
+CALLER_EXPECTED = {
+    "owner": dict.fromkeys(OPERATIONS, "ok") | {"listed": True},
+    "another user": dict.fromkeys(OPERATIONS, "denied") | {"listed": False},
+    "administrator": dict.fromkeys(OPERATIONS, "ok") | {"listed": True},
+}
+
+
+@pytest.mark.parametrize(("caller", "operation"), [(caller, operation) for caller in CALLERS for operation in OPERATIONS])
+def test_what_the_default_descriptor_lets_each_kind_of_caller_do(caller, operation):
+    emulator.set_caller("alice", administrator=False)
+    morvane.register_xml("T", DAILY)
+    name, administrator = CALLERS[caller]
+    emulator.set_caller(name, administrator=administrator)
+    assert outcome(OPERATIONS[operation]) == CALLER_EXPECTED[caller][operation]
