@@ -43,12 +43,7 @@ Result<void, SchedulerError> create_folder(SchedulerConnection& connection, std:
                                            std::optional<std::string_view> security) {
     UniqueBstr name = to_bstr(path);
     UniqueBstr sddl = security ? to_bstr(*security) : UniqueBstr();
-    // The VARIANT borrows the BSTR, which sddl frees.
-    VARIANT descriptor = empty_variant();
-    if (security) {
-        descriptor.vt = VT_BSTR;
-        descriptor.bstrVal = sddl.get();
-    }
+    const VARIANT descriptor = borrowed_text_variant(sddl.get(), security.has_value());
     ComPtr<ITaskFolder> folder;
     const HRESULT outcome = connection.root_folder()->CreateFolder(name.get(), descriptor, folder.put());
     if (FAILED(outcome)) return Err{failed_call(outcome, "CreateFolder")};

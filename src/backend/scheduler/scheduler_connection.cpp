@@ -11,15 +11,6 @@
 namespace morvane::scheduler {
 namespace {
 
-// A VARIANT that borrows the BSTR (VT_BSTR), or the empty VARIANT when there is none to give.
-VARIANT text_variant(bool given, BSTR text) noexcept {
-    VARIANT variant = empty_variant();
-    if (!given) return variant;
-    variant.vt = VT_BSTR;
-    variant.bstrVal = text;
-    return variant;
-}
-
 UniqueBstr optional_bstr(const std::optional<std::string>& text) { return text ? to_bstr(*text) : UniqueBstr(); }
 
 const ConnectionTarget this_computer;
@@ -62,10 +53,10 @@ Result<SchedulerConnection, SchedulerError> SchedulerConnection::connect(Apartme
             if (!made) return Err{SchedulerError::from_platform(std::move(made).error(), "SysAllocStringLen")};
             password = std::move(made).value();
         }
-        outcome = service->Connect(text_variant(target.computer.has_value(), computer.get()),
-                                   text_variant(target.user.has_value(), user.get()),
-                                   text_variant(target.domain.has_value(), domain.get()),
-                                   text_variant(target.password.has_value(), password.get().text));
+        outcome = service->Connect(borrowed_text_variant(computer.get(), target.computer.has_value()),
+                                   borrowed_text_variant(user.get(), target.user.has_value()),
+                                   borrowed_text_variant(domain.get(), target.domain.has_value()),
+                                   borrowed_text_variant(password.get().text, target.password.has_value()));
         if (FAILED(outcome)) return Err{failed_call(outcome, "Connect")};
     }
 

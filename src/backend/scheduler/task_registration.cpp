@@ -19,15 +19,6 @@ static_assert(static_cast<int>(LogonType::interactive_token_or_password) == TASK
 
 namespace {
 
-// A VARIANT that borrows a BSTR (VT_BSTR), or VT_EMPTY for none: its owner frees the text.
-VARIANT borrowed_text(BSTR text, bool given) noexcept {
-    VARIANT variant = empty_variant();
-    if (!given) return variant;
-    variant.vt = VT_BSTR;
-    variant.bstrVal = text;
-    return variant;
-}
-
 TASK_LOGON_TYPE logon_type_of(const RunAs& run_as) {
     if (run_as.logon_type) return static_cast<TASK_LOGON_TYPE>(*run_as.logon_type);
     return run_as.password ? TASK_LOGON_PASSWORD : TASK_LOGON_NONE;
@@ -44,9 +35,9 @@ Result<void, SchedulerError> register_task(SchedulerConnection& connection, std:
     UniqueBstr security = to_bstr(run_as.security.value_or(""));
     ComPtr<IRegisteredTask> task;
     const HRESULT outcome = connection.root_folder()->RegisterTask(
-        name.get(), definition.get(), static_cast<LONG>(mode), borrowed_text(user.get(), run_as.user.has_value()),
-        borrowed_text(password.get().text, run_as.password.has_value()), logon_type_of(run_as),
-        borrowed_text(security.get(), run_as.security.has_value()), task.put());
+        name.get(), definition.get(), static_cast<LONG>(mode), borrowed_text_variant(user.get(), run_as.user.has_value()),
+        borrowed_text_variant(password.get().text, run_as.password.has_value()), logon_type_of(run_as),
+        borrowed_text_variant(security.get(), run_as.security.has_value()), task.put());
     if (FAILED(outcome)) return Err{failed_call(outcome, "RegisterTask")};
     if (!task) return Err{call_without_object("RegisterTask")};
     task.reset();
