@@ -71,6 +71,7 @@ def test_what_a_descriptor_lets_the_caller_do(descriptor, operation):
     assert outcome(OPERATIONS[operation]) == EXPECTED[descriptor][operation]
 
 
+@pytest.mark.emulator
 def test_a_running_task_the_caller_may_not_read_is_not_listed_as_running():
     morvane.register_xml("Seen", DAILY)
     morvane.register_xml("Hidden", DAILY)
@@ -139,6 +140,7 @@ def test_a_folder_the_caller_may_not_list_hides_itself_and_refuses_additions():
         morvane.register_xml("New", DAILY)
 
 
+@pytest.mark.emulator
 def test_a_task_kept_before_descriptors_were_kept_has_the_default():
     morvane.register_xml("Old", DAILY)
     default = morvane.task_security("Old")
@@ -187,6 +189,7 @@ ACES = st.lists(st.tuples(st.sampled_from("AD"), st.sampled_from(sorted(RIGHTS))
                 max_size=4)
 
 
+@pytest.mark.emulator
 @settings(max_examples=40, deadline=None, suppress_health_check=[HealthCheck.function_scoped_fixture])
 @given(st.lists(ACES, min_size=1, max_size=5))
 def test_a_listing_shows_what_the_model_lets_the_caller_read(tmp_path, dacls):
@@ -212,6 +215,7 @@ CALLER_EXPECTED = {
 }
 
 
+@pytest.mark.emulator
 @pytest.mark.parametrize(("caller", "operation"), [(caller, operation) for caller in CALLERS for operation in OPERATIONS])
 def test_what_the_default_descriptor_lets_each_kind_of_caller_do(caller, operation):
     emulator.set_caller("alice", administrator=False)

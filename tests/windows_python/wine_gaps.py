@@ -20,6 +20,9 @@ MISSING_TASK = ("Wine's service answers ERROR_PATH_NOT_FOUND (0x80070003) from G
                 "of the root folder, where Windows answers ERROR_FILE_NOT_FOUND (0x80070002)")
 DELETE_MISSING = ("Wine's service answers the first DeleteTask of a task in a missing folder with success "
                   "(Windows: ERROR_FILE_NOT_FOUND), and the listing after it needs get_Count (E_NOTIMPL)")
+SECURITY = ("Wine's service answers E_NOTIMPL (0x80004001) for GetSecurityDescriptor and "
+            "SetSecurityDescriptor of tasks and folders, and ignores CreateFolder's SDDL")
+STOP = "Wine's service answers E_NOTIMPL (0x80004001) for IRegisteredTask::Stop"
 REFUSAL_TEXT = ("Wine's service refuses a definition without the position (line, column) that Windows' "
                 "refusal gives, or registers one that Windows refuses")
 
@@ -72,6 +75,14 @@ CORPUS_WINE_REGISTERS = [
 ]
 CORPUS_READ_BACK = f"{CHECKS}; {XML}"
 
+# What each operation of the descriptor table meets under Wine with the default descriptor (the
+# others pass); every other descriptor is set with SetSecurityDescriptor first.
+DESCRIPTOR_TABLE = "tests/security/test_task_security.py::test_what_a_descriptor_lets_the_caller_do"
+DESCRIPTOR_OPERATIONS = ["listed", "info", "xml", "security", "run", "stop", "disable", "register over",
+                         "set security", "delete"]
+DEFAULT_DESCRIPTOR_LACKS = {"listed": COUNT, "info": LAST_RESULT, "security": SECURITY, "run": RUN_EX,
+                            "stop": STOP, "set security": SECURITY}
+
 # Test (path from the rootdir :: name, with parameters for only those cases, or without for all)
 # -> why it fails under Wine only.
 WINE_LACKS: dict[str, str] = {
@@ -101,6 +112,14 @@ WINE_LACKS: dict[str, str] = {
     "tests/module/test_operations.py::test_the_services_own_refusals[<lambda>-None-RegisterTask1]": CHECKS,
     "tests/module/test_operations.py::test_the_services_own_refusals[<lambda>-None-RegisterTask2]": CHECKS,
     "tests/module/test_operations.py::test_the_services_own_refusals[<lambda>-None-GetTask]": CHECKS,
+    **{f"{DESCRIPTOR_TABLE}[default-{operation}]": reason for operation, reason in DEFAULT_DESCRIPTOR_LACKS.items()},
+    **{f"{DESCRIPTOR_TABLE}[{descriptor}-{operation}]": SECURITY
+       for descriptor in ("read-only", "read and run", "denied", "empty DACL") for operation in DESCRIPTOR_OPERATIONS},
+    **{f"tests/security/test_task_security.py::{test}": SECURITY for test in (
+        "test_new_tasks_and_folders_get_the_default_and_keep_what_they_are_given",
+        "test_a_malformed_descriptor_is_refused_and_changes_nothing",
+        "test_a_folder_the_caller_may_not_list_hides_itself_and_refuses_additions",
+        "test_the_command_line_prints_and_replaces_descriptors")},
 }
 
 POSIX = "needs a POSIX host"
