@@ -28,6 +28,8 @@ FOLDERS, ROUNDS, FRESH_ROUNDS = 100, 11, 5
 BARE_XML = ('<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">'
             '<Actions><Exec><Command>/bin/true</Command></Exec></Actions></Task>')
 # As Windows exports a task made in its Task Scheduler: a daily trigger repeated every hour.
+# The account the exported definition was registered for, a user of the computer it came from.
+EXPORTED_USER_SID = "S-1-5-21-1004336348-1177238915-682003330-1001"
 EXPORTED_XML = """<?xml version="1.0" encoding="UTF-16"?>
 <Task version="1.4" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">
   <RegistrationInfo>
@@ -136,6 +138,10 @@ def fresh_process_ratios(library):
 def measure(tasks, kind, definition):
     with tempfile.TemporaryDirectory() as library:
         emulator.set_task_library(library)
+        # An exported definition names its account by SID: here the emulated computer's own caller.
+        accounts = emulator.accounts()
+        caller_sid = next(account.sid for account in accounts["accounts"] if account.name == accounts["caller"])
+        definition = definition.replace(EXPORTED_USER_SID, caller_sid)
         started = time.perf_counter()
         fill(tasks, definition)
         print(f"filled a library of {tasks} {kind} tasks in {time.perf_counter() - started:.0f} s", file=sys.stderr)

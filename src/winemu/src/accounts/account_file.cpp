@@ -2,9 +2,13 @@
 #include "accounts/account_file.hpp"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cctype>
+#include <cstdint>
+#include <optional>
 
 #include "accounts/account_names.hpp"
 #include "control/service_environment.hpp"
@@ -73,6 +77,57 @@ bool complete(ComputerAccounts& accounts) {
     return changed;
 }
 
+// Which version of an accounts file was read: every write replaces the file (a new inode), so the
+// same inode, size and modification time mean the same text.
+struct FileVersion {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+
+    bool operator==(const FileVersion& other) const noexcept {
+        return device == other.device && inode == other.inode && size == other.size &&
+               modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
+    }
+};
+
+std::optional<FileVersion> version_of(const std::string& path) {
+    struct stat facts{};
+    if (stat(path.c_str(), &facts) != 0) return std::nullopt;
+    return FileVersion{facts.st_dev, facts.st_ino, facts.st_size, facts.st_mtim};
+}
+
+// The accounts a thread read last, with the file's version then: every service call asks who
+// calls, and the file changes seldom, so a call pays a stat rather than a read and a parse.
+struct ReadAccounts {
+    std::string library;
+    FileVersion version;
+    std::uint64_t writes = 0;
+    ComputerAccounts accounts;
+};
+
+// Accounts files written by this process: a file written twice within the clock's granularity may
+// have the same size and time and reuse an inode, so the process's own writes are counted too.
+std::atomic<std::uint64_t> writes_here{0};
+
+HResultOr<ComputerAccounts> read_made_accounts(const std::string& library) {
+    {
+        const UniqueFd directory = open_library(library, /*create=*/false);
+        if (!directory && errno != ENOENT) return HResultOr<ComputerAccounts>::failure(hresult_from_errno(errno));
+        if (directory) {
+            auto accounts = read_existing(directory.get());
+            if (!accounts.ok() || (!accounts.value().computer_sid.empty() && accounts.value().caller)) return accounts;
+        }
+    }
+    ComputerAccounts made;
+    const HRESULT outcome = change_accounts(library, [&](ComputerAccounts& accounts) {
+        made = accounts;
+        return S_OK;
+    });
+    if (FAILED(outcome)) return HResultOr<ComputerAccounts>::failure(outcome);
+    return made;
+}
+
 }  // namespace
 
 HRESULT add_local_user(ComputerAccounts& accounts, const std::string& name, std::string password_hash,
@@ -92,25 +147,22 @@ HRESULT change_accounts(const std::string& library, const std::function<HRESULT(
     complete(accounts.value());
     if (const HRESULT refused = change(accounts.value()); refused != S_OK) return refused;
     const int failed = write_file_atomically(directory.get(), accounts_file, write_accounts(accounts.value()), false);
+    writes_here.fetch_add(1, std::memory_order_acq_rel);
     return failed ? hresult_from_errno(failed) : S_OK;
 }
 
 HResultOr<ComputerAccounts> load_accounts(const std::string& library) {
-    {
-        const UniqueFd directory = open_library(library, /*create=*/false);
-        if (!directory && errno != ENOENT) return HResultOr<ComputerAccounts>::failure(hresult_from_errno(errno));
-        if (directory) {
-            auto accounts = read_existing(directory.get());
-            if (!accounts.ok() || (!accounts.value().computer_sid.empty() && accounts.value().caller)) return accounts;
-        }
-    }
-    ComputerAccounts made;
-    const HRESULT outcome = change_accounts(library, [&](ComputerAccounts& accounts) {
-        made = accounts;
-        return S_OK;
-    });
-    if (FAILED(outcome)) return HResultOr<ComputerAccounts>::failure(outcome);
-    return made;
+    thread_local std::optional<ReadAccounts> last;
+    const std::string path = library + "/" + accounts_file;
+    const std::uint64_t writes = writes_here.load(std::memory_order_acquire);
+    const auto before = version_of(path);
+    if (before && last && last->library == library && last->version == *before && last->writes == writes)
+        return last->accounts;
+    auto accounts = read_made_accounts(library);
+    if (!accounts.ok()) return accounts;
+    // Kept under the version seen before reading: a file replaced meanwhile is read again next time.
+    if (before) last = ReadAccounts{library, *before, writes, accounts.value()};
+    return accounts;
 }
 
 }  // namespace winemu
