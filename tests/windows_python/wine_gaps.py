@@ -22,6 +22,8 @@ DELETE_MISSING = ("Wine's service answers the first DeleteTask of a task in a mi
                   "(Windows: ERROR_FILE_NOT_FOUND), and the listing after it needs get_Count (E_NOTIMPL)")
 SECURITY = ("Wine's service answers E_NOTIMPL (0x80004001) for GetSecurityDescriptor and "
             "SetSecurityDescriptor of tasks and folders, and ignores CreateFolder's SDDL")
+BAD_NETPATH = ("Wine's service answers every name but the computer's own (localhost and . included) with "
+               "ERROR_BAD_NETPATH (0x80070035)")
 STOP = "Wine's service answers E_NOTIMPL (0x80004001) for IRegisteredTask::Stop"
 REFUSAL_TEXT = ("Wine's service refuses a definition without the position (line, column) that Windows' "
                 "refusal gives, or registers one that Windows refuses")
@@ -115,6 +117,8 @@ WINE_LACKS: dict[str, str] = {
     **{f"{DESCRIPTOR_TABLE}[default-{operation}]": reason for operation, reason in DEFAULT_DESCRIPTOR_LACKS.items()},
     **{f"{DESCRIPTOR_TABLE}[{descriptor}-{operation}]": SECURITY
        for descriptor in ("read-only", "read and run", "denied", "empty DACL") for operation in DESCRIPTOR_OPERATIONS},
+    **{f"tests/sessions/test_connect_names.py::test_connect_answers_each_kind_of_name[{case}]": BAD_NETPATH
+       for case in ("dot", "localhost", "no such computer", "unspecified address")},
     **{f"tests/security/test_task_security.py::{test}": SECURITY for test in (
         "test_new_tasks_and_folders_get_the_default_and_keep_what_they_are_given",
         "test_a_malformed_descriptor_is_refused_and_changes_nothing",
