@@ -232,8 +232,11 @@ TEST_F(TaskFolders, ConcurrentMakersAndDeletersLeaveAWholeLibrary) {
     constexpr int rounds = 150;
     std::atomic<int> unexpected{0};
     std::atomic<int> lost{0};
-    const auto expect_one_of = [&](HRESULT hr, std::initializer_list<HRESULT> allowed) {
-        if (std::find(allowed.begin(), allowed.end(), hr) == allowed.end()) ++unexpected;
+    const auto expect_one_of = [&](const char* call, HRESULT hr, std::initializer_list<HRESULT> allowed) {
+        if (std::find(allowed.begin(), allowed.end(), hr) == allowed.end()) {
+            ++unexpected;
+            ADD_FAILURE() << call << " answered 0x" << std::hex << static_cast<unsigned long>(hr);
+        }
     };
     const HRESULT not_found = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
     const HRESULT path_missing = HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
@@ -244,25 +247,27 @@ TEST_F(TaskFolders, ConcurrentMakersAndDeletersLeaveAWholeLibrary) {
             const ThreadConnection connection;
             for (int round = 0; round < rounds; ++round) {
                 Ref<ITaskFolder> made;
-                expect_one_of(connection.root()->CreateFolder(Text(u"A\\B").get(), VARIANT{}, made.put()),
+                expect_one_of("CreateFolder(A\\B)", connection.root()->CreateFolder(Text(u"A\\B").get(), VARIANT{}, made.put()),
                               {S_OK, exists});
-                expect_one_of(connection.root()->DeleteFolder(Text(u"A\\B").get(), 0),
+                expect_one_of("DeleteFolder(A\\B)", connection.root()->DeleteFolder(Text(u"A\\B").get(), 0),
                               {S_OK, not_found, path_missing, not_empty});
-                expect_one_of(connection.root()->DeleteFolder(Text(u"A").get(), 0), {S_OK, not_found, not_empty});
+                expect_one_of("DeleteFolder(A)", connection.root()->DeleteFolder(Text(u"A").get(), 0), {S_OK, not_found, not_empty});
             }
         });
     }
     callers.emplace_back([&] {
         const ThreadConnection connection;
         for (int round = 0; round < rounds; ++round) {
-            if (connection.register_task(Text(u"A\\B\\T"), Text(task_xml())) != S_OK) {
+            if (const HRESULT registered = connection.register_task(Text(u"A\\B\\T"), Text(task_xml()));
+                registered != S_OK) {
                 ++unexpected;
+                ADD_FAILURE() << "registration answered 0x" << std::hex << static_cast<unsigned long>(registered);
                 continue;
             }
             Ref<IRegisteredTask> task;
             if (connection.root()->GetTask(Text(u"A\\B\\T").get(), task.put()) != S_OK) ++lost;
             task.reset();
-            expect_one_of(connection.root()->DeleteTask(Text(u"A\\B\\T").get(), 0), {S_OK});
+            expect_one_of("DeleteTask(A\\B\\T)", connection.root()->DeleteTask(Text(u"A\\B\\T").get(), 0), {S_OK});
         }
     });
     for (std::thread& caller : callers) caller.join();

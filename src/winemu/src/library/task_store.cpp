@@ -37,6 +37,7 @@ HRESULT hresult_from_errno(int error) {
     case EPERM:
     case EROFS: return E_ACCESSDENIED;
     case EEXIST: return HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
+    case ENOTEMPTY: return HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY);
     case ENAMETOOLONG: return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
     case ENOMEM: return E_OUTOFMEMORY;
     case ENOSPC: return HRESULT_FROM_WIN32(112);  // ERROR_DISK_FULL
@@ -530,6 +531,9 @@ HResultOr<PathElements> create_folder(const std::string& library, const Resolved
     // Written before the folder is kept: a folder whose descriptor could not be written goes again.
     // One that another caller deleted meanwhile was made, and deleted after: that is no failure.
     if (!security.empty()) {
+        // Under the folder's own lock, which a deletion takes before it looks inside: it never
+        // finds the folder between its spelling and its descriptor, nor the descriptor half written.
+        const DirectoryLock lock(opened.innermost(), DirectoryLock::exclusive);
         const int error = write_file_atomically(opened.innermost(), folder_security_file, security, false);
         if (error != 0 && !is_removed(opened.innermost())) return HResultOr<PathElements>::failure(write_refusal(error));
     }
