@@ -7,7 +7,9 @@
 #include <oleauto.h>
 #include <taskschd.h>
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "scheduler/folder_operations.hpp"
@@ -44,10 +46,13 @@ std::string joined(const std::vector<std::string>& paths) {
     return "[" + text + "]";
 }
 
+// The service's default descriptor for the folders made here.
+constexpr std::optional<std::string_view> no_descriptor;
+
 void check_client(CheckReport& report) {
-    auto made = client::with_own_connection(client::create_folder, "MorvaneWineFolder\\Inner\\Deep");
+    auto made = client::with_own_connection(client::create_folder, "MorvaneWineFolder\\Inner\\Deep", no_descriptor);
     report.check(made.ok(), "create_folder makes a folder and the missing ones on its path", outcome(made));
-    auto again = client::with_own_connection(client::create_folder, "morvanewinefolder\\INNER");
+    auto again = client::with_own_connection(client::create_folder, "morvanewinefolder\\INNER", no_descriptor);
     report.check(fails_at(again, "CreateFolder", already_exists),
                  "create_folder of an existing folder, in another case, fails with ERROR_ALREADY_EXISTS",
                  outcome(again));

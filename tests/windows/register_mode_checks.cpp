@@ -70,7 +70,8 @@ void check_register_modes(CheckReport& report) {
     for (const ModeCase& check : cases) {
         (void)client::with_own_connection(client::delete_task, task_name);
         if (check.exists) (void)client::with_own_connection(client::register_xml, task_name, definition("old"));
-        auto outcome = client::with_own_connection(client::register_task, task_name, definition("new"), check.mode);
+        auto outcome = client::with_own_connection(client::register_task, task_name, definition("new"), check.mode,
+                                                   client::RunAs{});
 
         const bool answered = check.answer == S_OK
                                   ? outcome.ok()
