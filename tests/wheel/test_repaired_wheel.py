@@ -126,6 +126,17 @@ def test_the_wheel_serves_glibc_2_28(wheel, tmp_path):
     assert binaries == {name: (True, []) for name in binaries}
 
 
+def test_the_wheels_runner_starts_without_a_loader_or_glibc(wheel, tmp_path):
+    """Every run starts the service's runner: a static program (no interpreter, no library asked
+    for) on musl, whose start-up, unlike glibc's, does not probe the CPU."""
+    with zipfile.ZipFile(wheel) as archive:
+        [name] = [name for name in archive.namelist() if name.endswith("/winemu-runner")]
+        runner = Path(archive.extract(name, tmp_path))
+    headers = subprocess.run(["readelf", "-l", "-d", "-W", runner], capture_output=True, text=True, check=True).stdout
+    assert "INTERP" not in headers and "(NEEDED)" not in headers
+    assert b"GLIBC_TUNABLES" not in runner.read_bytes()  # read by every glibc program's start-up
+
+
 def test_the_wheel_is_small_and_carries_no_icu_nor_a_libxml2_or_libsodium_of_its_own(wheel):
     names = zipfile.ZipFile(wheel).namelist()
     assert [name for name in names if any(part in name for part in ("libicu", "libxml2", "libsodium"))] == []

@@ -20,10 +20,18 @@ double seconds_since_epoch() {
     return std::chrono::duration<double>(since).count();
 }
 
+namespace {
+
+// Whichever strerror_r the C library declares: the GNU one (the service's glibc) returns the
+// text, which may or may not be in the buffer; the POSIX one (the runner's musl) fills the buffer.
+[[maybe_unused]] const char* strerror_result(const char* text, const char*) { return text; }
+[[maybe_unused]] const char* strerror_result(int failed, const char* buffer) { return failed == 0 ? buffer : "Unknown error"; }
+
+}  // namespace
+
 std::string error_text(int error) {
     char buffer[256];
-    // GNU strerror_r: the text may or may not be written into the buffer.
-    return strerror_r(error, buffer, sizeof buffer);
+    return strerror_result(strerror_r(error, buffer, sizeof buffer), buffer);
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +18,13 @@ namespace winemu {
 namespace {
 
 constexpr int directory_flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+// renameat2(RENAME_NOREPLACE), made as the system call itself: the runner's C library (musl) has
+// no wrapper for it. 0, or -1 with errno set.
+int rename_without_replacing(int directory, const std::string& from, const std::string& to) {
+    constexpr unsigned no_replace = 1;  // RENAME_NOREPLACE of <linux/fs.h>
+    return static_cast<int>(syscall(SYS_renameat2, directory, from.c_str(), directory, to.c_str(), no_replace));
+}
 
 bool write_all(int fd, std::string_view data) {
     while (!data.empty()) {
@@ -69,7 +77,7 @@ public:
     // Gives the file the name `name` (EEXIST when taken); 0 or the errno.
     int link_as(const std::string& name) {
         if (!named_.empty()) {
-            if (renameat2(directory_, named_.c_str(), directory_, name.c_str(), RENAME_NOREPLACE) != 0) return errno;
+            if (rename_without_replacing(directory_, named_, name) != 0) return errno;
             named_.clear();
             return 0;
         }

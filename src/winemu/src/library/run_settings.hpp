@@ -1,9 +1,11 @@
 // run_settings.hpp: the settings of a definition that decide how the service runs it.
 #pragma once
 
-#include <libxml/tree.h>
-
 #include <string_view>
+
+// libxml2's node, declared rather than included: the runner includes this header, and is built
+// without libxml2.
+typedef struct _xmlNode xmlNode;
 
 namespace winemu {
 
