@@ -167,3 +167,20 @@ def test_adding_a_name_again_replaces_that_computer(tmp_path):
     assert (tmp_path / "new").is_dir() and not (tmp_path / "old").exists()
     with pytest.raises(KeyError):
         emulator.remove_computer("nosuch")
+
+
+@pytest.mark.parametrize(
+    ("added_as", "computer_name"),
+    [(SERVER, SERVER), ("filesrv01.corp.example", SERVER), ("backup-server-in-rack-7", "BACKUP-SERVER-I")],
+)
+def test_a_computers_accounts_go_by_its_own_name(fileserver, added_as, computer_name):
+    """Its library was filled in here before it was added, under this host's name; through the
+    network its accounts are the computer's, named as Windows names it (first label, upper-case,
+    at most 15 characters), in what it answers and in the principals it writes."""
+    emulator.remove_computer(SERVER)
+    emulator.add_computer(added_as, fileserver)
+    with morvane.Scheduler(added_as, user=OPERATOR[0], password=OPERATOR[1]) as scheduler:
+        scheduler.register_task("AsOperator", DAILY, user=OPERATOR[0], password=OPERATOR[1])
+        assert scheduler.task_definition("AsOperator").principal.user_id == f"{computer_name}\\{OPERATOR[0]}"
+        scheduler.register_task("AsOperatorByName", DAILY, user=f"{computer_name}\\{OPERATOR[0]}",
+                                password=OPERATOR[1])

@@ -12,6 +12,7 @@
 
 #include "accounts/account_names.hpp"
 #include "control/service_environment.hpp"
+#include "library/computers.hpp"
 #include "library/library_files.hpp"
 #include "library/task_store.hpp"
 
@@ -19,16 +20,20 @@ namespace winemu {
 
 namespace {
 
-// The computer's name as Windows shows it: the host name's first label, upper-case, at most 15
-// characters (a NetBIOS name).
-std::string local_computer_name() {
-    char host[256] = {};
-    if (gethostname(host, sizeof host - 1) != 0 || host[0] == '\0') return "WINEMU";
-    std::string name(host, std::string_view(host).find('.') == std::string_view::npos ? std::string_view(host).size()
-                                                                                       : std::string_view(host).find('.'));
+// A computer's name as Windows shows it, from the name it is reached by: the first label,
+// upper-case, at most 15 characters (a NetBIOS name).
+std::string computer_name_from(std::string_view host) {
+    std::string name(host.substr(0, host.find('.')));
     if (name.size() > 15) name.resize(15);
     for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return valid_account_name(name, 15) && name.find(' ') == std::string::npos ? name : "WINEMU";
+}
+
+// This computer's name, from its host name.
+std::string local_computer_name() {
+    char host[256] = {};
+    if (gethostname(host, sizeof host - 1) != 0) return "WINEMU";
+    return computer_name_from(host);
 }
 
 // The process's user as a Windows account name: $USER of the service's environment, else the
@@ -62,10 +67,12 @@ HResultOr<ComputerAccounts> read_existing(int library) {
 }
 
 // The computer made and the caller's own account added when missing; true when that changed them.
-bool complete(ComputerAccounts& accounts) {
+// The computer is named as the emulated computer whose library this is, else as this host.
+bool complete(ComputerAccounts& accounts, const std::string& library) {
     bool changed = false;
     if (accounts.computer_sid.empty()) {
-        accounts = new_computer_accounts(local_computer_name());
+        const std::string emulated = computer_name_of_library(library);
+        accounts = new_computer_accounts(emulated.empty() ? local_computer_name() : computer_name_from(emulated));
         changed = true;
     }
     if (!accounts.caller) {
@@ -103,6 +110,7 @@ struct ReadAccounts {
     std::string library;
     FileVersion version;
     std::uint64_t writes = 0;
+    std::uint64_t network = 0;  // network_changes() then
     ComputerAccounts accounts;
 };
 
@@ -144,7 +152,7 @@ HRESULT change_accounts(const std::string& library, const std::function<HRESULT(
     DirectoryLock lock(directory.get(), DirectoryLock::exclusive);
     auto accounts = read_existing(directory.get());
     if (!accounts.ok()) return accounts.error();
-    complete(accounts.value());
+    complete(accounts.value(), library);
     if (const HRESULT refused = change(accounts.value()); refused != S_OK) return refused;
     const int failed = write_file_atomically(directory.get(), accounts_file, write_accounts(accounts.value()), false);
     writes_here.fetch_add(1, std::memory_order_acq_rel);
@@ -155,13 +163,20 @@ HResultOr<ComputerAccounts> load_accounts(const std::string& library) {
     thread_local std::optional<ReadAccounts> last;
     const std::string path = library + "/" + accounts_file;
     const std::uint64_t writes = writes_here.load(std::memory_order_acquire);
+    const std::uint64_t network = network_changes();
     const auto before = version_of(path);
-    if (before && last && last->library == library && last->version == *before && last->writes == writes)
+    if (before && last && last->library == library && last->version == *before && last->writes == writes &&
+        last->network == network)
         return last->accounts;
     auto accounts = read_made_accounts(library);
     if (!accounts.ok()) return accounts;
+    // A library that an emulated computer has is that computer's disk, whatever computer made its
+    // accounts file (a library filled in locally, then added as a computer): its accounts are
+    // that computer's, under its name.
+    if (const std::string emulated = computer_name_of_library(library); !emulated.empty())
+        accounts.value().computer_name = computer_name_from(emulated);
     // Kept under the version seen before reading: a file replaced meanwhile is read again next time.
-    if (before) last = ReadAccounts{library, *before, writes, accounts.value()};
+    if (before) last = ReadAccounts{library, *before, writes, network, accounts.value()};
     return accounts;
 }
 

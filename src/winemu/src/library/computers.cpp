@@ -28,6 +28,8 @@ struct Network {
     std::map<std::string, std::shared_ptr<Computer>> computers;  // by folded name
 };
 
+std::atomic<std::uint64_t> computers_changed{0};
+
 Network& network() {
     // Never destroyed: threads still running at exit may look a computer up.
     static Network& instance = *new Network;
@@ -54,6 +56,18 @@ std::shared_ptr<const Computer> find_computer(std::u16string_view name) {
     return found->second;
 }
 
+std::uint64_t network_changes() noexcept { return computers_changed.load(std::memory_order_acquire); }
+
+std::string computer_name_of_library(const std::string& library) {
+    std::string path = library;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    Network& net = network();
+    const std::lock_guard guard(net.lock);
+    for (const auto& [folded_name, computer] : net.computers)
+        if (computer->library() == path) return computer->name();
+    return {};
+}
+
 }  // namespace winemu
 
 // The control API is C: nothing may unwind through it.
@@ -71,6 +85,7 @@ extern "C" WINEMU_API int winemu_add_computer(const char* name, const char* libr
         auto& slot = net.computers[winemu::folded(name)];
         if (slot) slot->mark_removed();  // a computer added again replaces the one before
         slot = std::move(computer);
+        winemu::computers_changed.fetch_add(1, std::memory_order_acq_rel);
         return 0;
     } catch (...) {
         return -1;
@@ -86,6 +101,7 @@ extern "C" WINEMU_API int winemu_remove_computer(const char* name) {
         if (found == net.computers.end()) return -1;
         found->second->mark_removed();
         net.computers.erase(found);
+        winemu::computers_changed.fetch_add(1, std::memory_order_acq_rel);
         return 0;
     } catch (...) {
         return -1;

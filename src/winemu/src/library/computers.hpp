@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -36,5 +37,13 @@ private:
 // The computer added under `name` (compared ignoring ASCII case, as Windows compares computer
 // names); null when there is none.
 std::shared_ptr<const Computer> find_computer(std::u16string_view name);
+
+// The name of the computer whose task library is `library`; empty when it is no emulated
+// computer's (this computer's own library).
+std::string computer_name_of_library(const std::string& library);
+
+// Counts the computers added and removed: what was learnt of a library's computer is stale once
+// it changes.
+std::uint64_t network_changes() noexcept;
 
 }  // namespace winemu
