@@ -22,7 +22,8 @@
                                       one only, CREATE_OR_UPDATE: either; user runs it as another
                                       account, with its password and a LogonType (PASSWORD when
                                       a password is given; None: as the definition's principal
-                                      says); security: the task's SDDL
+                                      says); security: the task's SDDL (None: the
+                                      definition's own, else the default)
     task_definition(task_name)        the registered definition as a
                                       morvane.definition.TaskDefinition
 

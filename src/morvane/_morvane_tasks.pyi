@@ -63,7 +63,8 @@ def register_task(
     only, UPDATE replaces an existing one only, CREATE_OR_UPDATE either. user runs it as another account
     (None: the definition's principal, else the caller), with its password and a morvane.LogonType
     (None: PASSWORD when a password is given, else as the definition says); security is the task's
-    security descriptor in SDDL (None: the default)."""
+    security descriptor in SDDL (None: the definition's RegistrationInfo.security_descriptor, else the
+    default for a new task; an existing task keeps its own)."""
 
 def task_definition(task_name: str) -> TaskDefinition:
     """The registered definition of a task as a morvane.definition.TaskDefinition."""
@@ -155,7 +156,8 @@ class Scheduler:
         only, UPDATE replaces an existing one only, CREATE_OR_UPDATE either. user runs it as another account
         (None: the definition's principal, else the caller), with its password and a morvane.LogonType
         (None: PASSWORD when a password is given, else as the definition says); security is the task's
-        security descriptor in SDDL (None: the default)."""
+        security descriptor in SDDL (None: the definition's RegistrationInfo.security_descriptor, else the
+        default for a new task; an existing task keeps its own)."""
     def task_definition(self, task_name: str) -> TaskDefinition:
         """The registered definition of a task as a morvane.definition.TaskDefinition."""
     def start_task(self, task_name: str, *, parameters: Iterable[str] | None = None) -> RunningTask:

@@ -81,10 +81,13 @@ principals = st.builds(d.Principal, user_id=optional(words), group_id=optional(w
                        run_level=optional(st.sampled_from(d.RunLevel)), id=optional(st.just("Author")),
                        display_name=optional(texts))
 
+# Descriptors the service reads, each letting anyone (Everyone) register over the task and read it back.
+descriptors = st.sampled_from(["D:(A;;FA;;;WD)", "O:BAD:(A;;FA;;;WD)(A;;FR;;;AU)", "O:BAG:SYD:(A;;0x1f01ff;;;WD)"])
+
 registration_infos = st.builds(
     d.RegistrationInfo, author=optional(texts), description=optional(texts), uri=st.none(), date=optional(moments),
     source=optional(texts), documentation=optional(texts), version=optional(texts),
-    security_descriptor=optional(texts))
+    security_descriptor=optional(descriptors))
 
 
 def _numbered(items, prefix, numbered):

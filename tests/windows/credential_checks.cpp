@@ -309,6 +309,39 @@ std::string create_folder(const std::string& sddl) {
     return answer(created);
 }
 
+// Registers task_xml with RegistrationInfo/SecurityDescriptor `described` and the sddl argument
+// `given` ("-": none), and says whose descriptor the task got, by the DACL's last ACE of each:
+// "definition's", "argument's" or "other"; a refused registration answers its code.
+std::string register_described(const std::string& described, const std::string& given) {
+    Service service = new_service();
+    HRESULT failure = S_OK;
+    ComPtr<ITaskFolder> root = root_folder(service, failure);
+    if (!root) return "root folder " + answer(failure);
+    UniqueBstr name = bstr(task_name);
+    (void)root->DeleteTask(name.get(), 0);
+    std::wstring xml(task_xml);
+    const std::wstring task_start = L"mit/task\">";
+    xml.insert(xml.find(task_start) + task_start.size(),
+               L"<RegistrationInfo><SecurityDescriptor>" + wide(described) + L"</SecurityDescriptor></RegistrationInfo>");
+    UniqueBstr text = bstr(xml);
+    const VARIANT none = null_variant();
+    const ArgumentVariant sddl(given);
+    ComPtr<IRegisteredTask> task;
+    const HRESULT registered =
+        root->RegisterTask(name.get(), text.get(), TASK_CREATE_OR_UPDATE, none, none, TASK_LOGON_NONE, sddl.get(),
+                           task.put());
+    if (FAILED(registered)) return answer(registered);
+    UniqueBstr read;
+    const HRESULT asked = task->GetSecurityDescriptor(4 /* DACL */, read.put());
+    (void)root->DeleteTask(name.get(), 0);
+    if (FAILED(asked)) return answer(asked);
+    const std::string dacl = narrow({read.get(), SysStringLen(read.get())});
+    const auto holds_last_ace = [&](const std::string& of) {
+        return of != "-" && dacl.find(of.substr(of.rfind('('))) != std::string::npos;
+    };
+    return answer(asked, holds_last_ace(given) ? "argument's" : holds_last_ace(described) ? "definition's" : "other");
+}
+
 std::string ask(const AnswerRow& row) {
     const auto& arguments = row.arguments;
     if (row.operation == "connect") return connect(arguments, false);
@@ -320,6 +353,7 @@ std::string ask(const AnswerRow& row) {
     if (row.operation == "folder-security") return folder_security(arguments, false);
     if (row.operation == "set-folder-security") return folder_security(arguments, true);
     if (row.operation == "create-folder") return create_folder(arguments[0]);
+    if (row.operation == "register-described") return register_described(arguments[0], arguments[1]);
     return "no such operation: " + row.operation;
 }
 

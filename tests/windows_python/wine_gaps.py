@@ -124,6 +124,9 @@ WINE_LACKS: dict[str, str] = {
         "test_a_malformed_descriptor_is_refused_and_changes_nothing",
         "test_a_folder_the_caller_may_not_list_hides_itself_and_refuses_additions",
         "test_the_command_line_prints_and_replaces_descriptors")},
+    **{f"tests/security/test_definition_security.py::{test}": SECURITY for test in (
+        "test_which_descriptor_a_registration_gives_the_task",
+        "test_the_definition_model_carries_the_descriptor_to_the_service")},
 }
 
 POSIX = "needs a POSIX host"

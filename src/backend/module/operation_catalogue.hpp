@@ -102,7 +102,8 @@ struct RegisterTask {
         "only, UPDATE replaces an existing one only, CREATE_OR_UPDATE either. user runs it as another account\n"
         "(None: the definition's principal, else the caller), with its password and a morvane.LogonType\n"
         "(None: PASSWORD when a password is given, else as the definition says); security is the task's\n"
-        "security descriptor in SDDL (None: the default).";
+        "security descriptor in SDDL (None: the definition's RegistrationInfo.security_descriptor, else the\n"
+        "default for a new task; an existing task keeps its own).";
     static constexpr auto arguments = registration_arguments;
     static constexpr auto operation = scheduler::register_task;
     static constexpr auto result = none_result;

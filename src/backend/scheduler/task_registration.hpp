@@ -32,7 +32,8 @@ enum class LogonType : int {
 
 // Whom a registration is for: the account (none: the definition's principal, else the caller),
 // its password, its logon type (none: password when a password is given, else as the
-// definition's principal says), and the task's security descriptor in SDDL (none: the default).
+// definition's principal says), and the task's security descriptor in SDDL (none: the
+// definition's RegistrationInfo/SecurityDescriptor, else the default; an existing task keeps its own).
 struct RunAs {
     std::optional<std::string_view> user;
     std::optional<std::string_view> password;

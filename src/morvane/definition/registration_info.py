@@ -17,7 +17,8 @@ class RegistrationInfo:
 
     ``uri`` is the task's path (``\\Folder\\Name``): the service writes the path the task is
     registered at over the one given. ``date`` is naive for local time, aware for a moment
-    with its offset. ``security_descriptor`` is an SDDL string, checked by the service.
+    with its offset. ``security_descriptor`` is an SDDL string, checked by the service: the
+    task's descriptor when it is registered without one of its own (register_task's security).
     """
 
     author: str | None = None

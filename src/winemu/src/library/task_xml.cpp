@@ -217,6 +217,17 @@ DefinitionPrincipal read_principal(xmlNodePtr task) {
     return principal;
 }
 
+// Reads RegistrationInfo/SecurityDescriptor; an empty one names no descriptor, as an empty sddl
+// argument of RegisterTask names none.
+std::optional<std::string> read_security_descriptor(xmlNodePtr task) {
+    const xmlNodePtr registration = child_named(task, "RegistrationInfo");
+    const xmlNodePtr element = registration ? child_named(registration, "SecurityDescriptor") : nullptr;
+    if (!element) return std::nullopt;
+    std::string text = text_of(element);
+    if (text.empty()) return std::nullopt;
+    return text;
+}
+
 // A new element in the task namespace holding `text` as text (not markup), first among the
 // parent's children; false when memory ran out.
 bool prepend_text_element(xmlNodePtr parent, xmlNsPtr ns, const std::string& name, const std::string& text) {
@@ -302,6 +313,7 @@ Checked check_document(xmlDocPtr document, std::string xml, const Rewrites& rewr
     definition.run_settings = read_run_settings(task);
     definition.triggers = read_trigger_rules(task);
     definition.principal = read_principal(task);
+    definition.security_descriptor = read_security_descriptor(task);
     const bool change_enabled = rewrites.enabled && definition.enabled != *rewrites.enabled;
     const xmlNodePtr uri = rewrites.uri ? uri_to_rewrite(task, *rewrites.uri) : nullptr;
     if (!change_enabled && !uri && !rewrites.principal) {

@@ -46,6 +46,9 @@ struct TaskDefinition {
     RunSettings run_settings;  // how the service runs it
     TriggerRules triggers;     // when its triggers start it
     DefinitionPrincipal principal;
+    // RegistrationInfo/SecurityDescriptor (UTF-8, as written; none without one or when empty):
+    // the descriptor a registration gives the task when it names none of its own.
+    std::optional<std::string> security_descriptor;
     std::string xml;      // the text as UTF-8
 };
 

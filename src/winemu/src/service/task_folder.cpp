@@ -88,6 +88,28 @@ HResultOr<std::optional<std::string>> given_descriptor(const VARIANT& sddl) {
     return std::optional<std::string>(std::move(kept.value()));
 }
 
+// The descriptor a registration gives the task: the sddl argument's when it names one (it
+// supersedes the definition's, as IRegistrationInfo::SecurityDescriptor documents), else the
+// definition's RegistrationInfo/SecurityDescriptor, else none (a new task takes the default, a
+// task registered over keeps its own). Either replaces the descriptor of a task registered over,
+// and either may name any owner and grant anyone: the caller's rights over the task or its
+// folder decide whether it is written at all. The definition's is read as the argument is, and
+// an unreadable one is refused with the reader's code (ERROR_INVALID_PARAMETER and its Win32
+// neighbours; the property refuses one with E_INVALIDARG, the same value). It is refused even
+// when the argument supersedes it and when the registration only validates: it is part of the
+// definition and checked with it, a choice where Windows documents nothing.
+HResultOr<std::optional<std::string>> registered_descriptor(std::optional<std::string> given,
+                                                            const TaskDefinition& definition) {
+    using Registered = HResultOr<std::optional<std::string>>;
+    if (!definition.security_descriptor) return given;
+    auto written = utf16_from_utf8(*definition.security_descriptor);
+    if (!written) return Registered::failure(HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER));
+    auto kept = kept_form(*written);
+    if (!kept.ok()) return Registered::failure(kept.error());
+    if (given) return given;
+    return std::optional<std::string>(std::move(kept.value()));
+}
+
 // What RegisterTask is told of the account to run as.
 struct RunAs {
     const VARIANT& user;
@@ -463,6 +485,8 @@ private:
             leave_restricted_error(refusal->code, system_message(static_cast<DWORD>(refusal->code)), refusal->detail);
             return refusal->code;
         }
+        auto descriptor = registered_descriptor(std::move(given.value()), std::get<TaskDefinition>(parsed));
+        if (!descriptor.ok()) return descriptor.error();
         if (flags & TASK_VALIDATE_ONLY) return S_OK;
         auto principal = principal_of(std::get<TaskDefinition>(parsed), run_as);
         if (!principal.ok()) return principal.error();
@@ -474,7 +498,7 @@ private:
         ResolvedTaskPath resolved(std::move(task.value()));
         // Over a task, the caller changes it; a new task is added to this folder.
         AccessContext access(library_);
-        const TaskWrite write{.security = std::move(given.value()),
+        const TaskWrite write{.security = std::move(descriptor.value()),
                               .new_security = default_task_security(access.caller()),
                               .admit = [&](const StoredTask* existing) {
                                   return existing ? access.check_task(existing->security, Access::change)
