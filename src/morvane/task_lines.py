@@ -21,6 +21,8 @@ import enum
 from collections.abc import Iterable
 from typing import TYPE_CHECKING, Any, Protocol
 
+from morvane.logon_type import LogonType, principal_logon_type
+
 if TYPE_CHECKING:
     from morvane.definition.principal import Principal
 
@@ -141,8 +143,6 @@ def _principal_lines(principal: Principal | None) -> list[str]:
     # The account as the service wrote it (COMPUTER\name for a user, a SID for a group or a
     # service account), and the logon type as --logon-type spells it. A definition without a
     # principal runs as the account that registered it, the logon type left to the service.
-    from morvane.logon_type import LogonType, principal_logon_type
-
     if principal is None:
         return ["runs as:      the account that registered it", f"logon type:   {LogonType.NONE.name}"]
     return [
@@ -163,8 +163,6 @@ def json_record(info: _TaskInfo) -> dict[str, Any]:
 
 
 def _principal_record(principal: Principal | None) -> dict[str, Any] | None:
-    from morvane.logon_type import principal_logon_type
-
     if principal is None:
         return None
     return {

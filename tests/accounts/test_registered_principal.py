@@ -6,6 +6,7 @@ from __future__ import annotations
 
 import dataclasses
 import json
+import pickle
 
 import pytest
 
@@ -86,9 +87,11 @@ def test_task_info_reads_the_registered_principal(accounts, keywords, principal,
 
 def test_the_principal_keeps_what_the_definition_adds():
     morvane.register_task("Job", definition("<UserId>me</UserId><RunLevel>HighestAvailable</RunLevel>"))
-    principal = morvane.task_info("Job").principal
-    assert (principal.id, principal.run_level) == ("Author", RunLevel.HIGHEST_AVAILABLE)
-    assert "Principal(user_id=" in repr(morvane.task_info("Job"))
+    info = morvane.task_info("Job")
+    assert (info.principal.id, info.principal.run_level) == ("Author", RunLevel.HIGHEST_AVAILABLE)
+    # Still a record that prints, hashes and pickles.
+    assert "principal=Principal(user_id=" in repr(info)
+    assert pickle.loads(pickle.dumps(info)) == info and hash(info) == hash(morvane.task_info("Job"))
 
 
 def test_info_prints_the_account_and_its_logon_type(accounts, capsys):

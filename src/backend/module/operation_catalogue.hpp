@@ -75,7 +75,8 @@ struct ListTasks {
 
 struct TaskInfo : OnTaskName {
     static constexpr const char* name = "task_info";
-    static constexpr std::string_view doc = "What the service tells of a registered task, with the principal of its registered definition.";
+    static constexpr std::string_view doc =
+        "What the service tells of a registered task, with the principal of its registered definition.";
     static constexpr auto operation = scheduler::task_info;
     static constexpr auto result = task_info_object;
 };
