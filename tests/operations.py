@@ -95,7 +95,7 @@ OPERATIONS = [
     Operation("task_exists", BACKEND, "(task_name)", ("GetTask",), on_task),
     Operation("list_tasks", TASKS, "(folder='\\\\', *, recursive=False, hidden=False)",
               ("GetFolders", "get_NumberOfMissedRuns"), lambda task: ((folder_of(task),), {"recursive": True})),
-    Operation("task_info", TASKS, "(task_name)", ("get_NextRunTime",), on_task),
+    Operation("task_info", TASKS, "(task_name)", ("get_NextRunTime", "get_Xml"), on_task),
     Operation("task_xml", TASKS, "(task_name)", ("get_Xml",), on_task),
     Operation("enable_task", TASKS, "(task_name)", ("put_Enabled",), on_task),
     Operation("disable_task", TASKS, "(task_name)", ("put_Enabled",), on_task),

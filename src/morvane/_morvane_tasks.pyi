@@ -17,10 +17,11 @@ class _WritesXml(Protocol):
     def to_xml(self) -> str: ...
 
 def list_tasks(folder: str = "\\", *, recursive: bool = False, hidden: bool = False) -> list[TaskInfo]:
-    """The tasks of a folder, and of its subfolders when recursive; hidden ones too when hidden."""
+    """The tasks of a folder, and of its subfolders when recursive; hidden ones too when hidden.
+    Their principal is None: task_info reads it."""
 
 def task_info(task_name: str) -> TaskInfo:
-    """What the service tells of a registered task."""
+    """What the service tells of a registered task, with the principal of its registered definition."""
 
 def task_xml(task_name: str) -> str:
     """The registered definition of a task, as the service returns it."""
@@ -116,9 +117,10 @@ class Scheduler:
     def register_xml(self, task_name: str, xml_data: str) -> None:
         """Creates a task from its XML definition, or replaces the definition of an existing one."""
     def list_tasks(self, folder: str = "\\", *, recursive: bool = False, hidden: bool = False) -> list[TaskInfo]:
-        """The tasks of a folder, and of its subfolders when recursive; hidden ones too when hidden."""
+        """The tasks of a folder, and of its subfolders when recursive; hidden ones too when hidden.
+        Their principal is None: task_info reads it."""
     def task_info(self, task_name: str) -> TaskInfo:
-        """What the service tells of a registered task."""
+        """What the service tells of a registered task, with the principal of its registered definition."""
     def task_xml(self, task_name: str) -> str:
         """The registered definition of a task, as the service returns it."""
     def enable_task(self, task_name: str) -> None:

@@ -47,7 +47,7 @@ examples (names in single quotes, so that a shell keeps their backslashes):
   morvane exists 'Backup' && echo present
   morvane delete 'Backup'
   morvane list '\\' -r --hidden            every task of every folder, hidden ones too
-  morvane info 'Tools\\Backup' --json      its state, last run, last result and next run
+  morvane info 'Tools\\Backup' --json      its state, last run, last result, next run and account
   morvane export 'Backup' -o backup.xml   its definition, in UTF-16 as Windows exports it
   morvane disable 'Backup'                keep it from running (enable: let it run again)
   morvane next 'Backup' -n 3              the next three times its triggers start it
@@ -278,7 +278,7 @@ def _parser() -> argparse.ArgumentParser:
     set_security = verb("set-security", "replace a task's (or with --folder a folder's) security descriptor")
     set_security.add_argument("sddl", metavar="SDDL", help="the descriptor, e.g. 'O:BAD:(A;;FA;;;BA)(A;;FA;;;SY)'")
     set_security.add_argument("--folder", action="store_true", help="NAME is a folder's path ('\\' the root)")
-    json_option(verb("info", "print a task's state, last run, last result and next run"))
+    json_option(verb("info", "print a task's state, last run, last result, next run and the account it runs as"))
     export = verb("export", "write a task's definition as a task file that register reads")
     export.add_argument("-o", "--output", metavar="FILE", help="the file to write (default: standard output)")
     export.add_argument(

@@ -7,13 +7,10 @@ from __future__ import annotations
 import argparse
 from typing import Any
 
-from morvane.logon_type import LogonType
+from morvane.logon_type import LogonType, is_service_account
 from morvane.password_input import PasswordUnavailable, read_password
 
 __all__ = ["PasswordUnavailable", "add_run_as_options", "run_as_keywords"]
-
-# The accounts that run without a password (TASK_LOGON_SERVICE_ACCOUNT), as schtasks takes them.
-_SERVICE_ACCOUNTS = {"system", "local service", "network service", "s-1-5-18", "s-1-5-19", "s-1-5-20"}
 
 
 def _logon_type(text: str) -> LogonType:
@@ -38,10 +35,6 @@ def add_run_as_options(parser: argparse.ArgumentParser) -> None:
                         help="read the account's password from the first line of standard input")
 
 
-def _is_service_account(user: str) -> bool:
-    return user.rsplit("\\", 1)[-1].lower() in _SERVICE_ACCOUNTS
-
-
 def run_as_keywords(arguments: argparse.Namespace) -> dict[str, Any]:
     """register_task's user, password and logon_type from the options; the password is read (or
     asked for) only when the logon type takes one. Raises ValueError for options that do not go
@@ -54,7 +47,7 @@ def run_as_keywords(arguments: argparse.Namespace) -> dict[str, Any]:
             raise ValueError("a password is read only for the account that --run-as names")
         return {} if logon_type is None else {"logon_type": logon_type}
     if logon_type is None:
-        logon_type = LogonType.SERVICE_ACCOUNT if _is_service_account(user) else LogonType.PASSWORD
+        logon_type = LogonType.SERVICE_ACCOUNT if is_service_account(user) else LogonType.PASSWORD
     if arguments.run_as_password_stdin and getattr(arguments, "file", None) == "-":
         raise ValueError("standard input cannot hold both the definition and the password")
     wanted = logon_type.needs_password or (logon_type is LogonType.INTERACTIVE_TOKEN_OR_PASSWORD and told_where)

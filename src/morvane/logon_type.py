@@ -3,8 +3,15 @@
 from __future__ import annotations
 
 import enum
+from typing import TYPE_CHECKING
 
-__all__ = ["LogonType"]
+if TYPE_CHECKING:
+    from morvane.definition.principal import Principal
+
+__all__ = ["LogonType", "is_service_account", "principal_logon_type"]
+
+# The accounts that run without a password (TASK_LOGON_SERVICE_ACCOUNT), by name or SID.
+_SERVICE_ACCOUNTS = {"system", "local service", "network service", "s-1-5-18", "s-1-5-19", "s-1-5-20"}
 
 
 class LogonType(enum.IntEnum):
@@ -32,3 +39,22 @@ class LogonType(enum.IntEnum):
     def needs_password(self) -> bool:
         """Whether registering with this logon type takes the account's password."""
         return self is LogonType.PASSWORD
+
+
+def is_service_account(account: str) -> bool:
+    """Whether the account is SYSTEM, LOCAL SERVICE or NETWORK SERVICE, by name (with or without
+    its domain, ``NT AUTHORITY\\SYSTEM``) or by SID, as schtasks takes them."""
+    return account.rsplit("\\", 1)[-1].lower() in _SERVICE_ACCOUNTS
+
+
+def principal_logon_type(principal: Principal) -> LogonType:
+    """The logon type a definition's principal stands for: GROUP for a group, the one it names,
+    SERVICE_ACCOUNT for a service account (the service writes no logon type for one), else NONE
+    (left to the service)."""
+    if principal.group_id is not None:
+        return LogonType.GROUP
+    if principal.logon_type is not None:
+        return LogonType[principal.logon_type.name]
+    if principal.user_id is not None and is_service_account(principal.user_id):
+        return LogonType.SERVICE_ACCOUNT
+    return LogonType.NONE

@@ -19,7 +19,12 @@ from __future__ import annotations
 import datetime
 import enum
 from collections.abc import Iterable
-from typing import Any, Protocol
+from typing import TYPE_CHECKING, Any, Protocol
+
+from morvane.logon_type import LogonType, principal_logon_type
+
+if TYPE_CHECKING:
+    from morvane.definition.principal import Principal
 
 __all__ = ["JSON_KEYS", "info_lines", "json_record", "local_time", "result_text", "table_lines"]
 
@@ -41,6 +46,8 @@ class _TaskInfo(Protocol):
     def last_task_result(self) -> int: ...
     @property
     def number_of_missed_runs(self) -> int: ...
+    @property
+    def principal(self) -> Principal | None: ...
 
 
 # The keys of a task's JSON record, in this order, whatever fields TaskInfo gains later: scripts
@@ -54,6 +61,7 @@ JSON_KEYS = (
     "next_run_time",
     "last_task_result",
     "number_of_missed_runs",
+    "principal",
 )
 
 # The scheduler's success codes (SCHED_S_TASK_READY 0x41300 ... SCHED_S_TASK_QUEUED 0x41325): the
@@ -127,13 +135,39 @@ def info_lines(info: _TaskInfo) -> list[str]:
         f"last result:  {result_text(info.last_task_result)}",
         f"next run:     {local_time(info.next_run_time) or 'never'}",
         f"missed runs:  {info.number_of_missed_runs}",
+        *_principal_lines(info.principal),
+    ]
+
+
+def _principal_lines(principal: Principal | None) -> list[str]:
+    # The account as the service wrote it (COMPUTER\name for a user, a SID for a group or a
+    # service account), and the logon type as --logon-type spells it. A definition without a
+    # principal runs as the account that registered it, the logon type left to the service.
+    if principal is None:
+        return ["runs as:      the account that registered it", f"logon type:   {LogonType.NONE.name}"]
+    return [
+        f"runs as:      {principal.user_id or principal.group_id or 'unknown'}",
+        f"logon type:   {principal_logon_type(principal).name}",
     ]
 
 
 def json_record(info: _TaskInfo) -> dict[str, Any]:
-    """One task for json.dumps: the state by its name, times in ISO 8601 or null for never."""
+    """One task for json.dumps: the state by its name, times in ISO 8601 or null for never, the
+    principal as an object (null where it was not read: a listing reads none)."""
     record: dict[str, Any] = {key: getattr(info, key) for key in JSON_KEYS}
     record["state"] = info.state.name
     record["last_run_time"] = local_time(info.last_run_time)
     record["next_run_time"] = local_time(info.next_run_time)
+    record["principal"] = _principal_record(info.principal)
     return record
+
+
+def _principal_record(principal: Principal | None) -> dict[str, Any] | None:
+    if principal is None:
+        return None
+    return {
+        "user_id": principal.user_id,
+        "group_id": principal.group_id,
+        "logon_type": principal_logon_type(principal).name,
+        "run_level": principal.run_level.name if principal.run_level is not None else None,
+    }

@@ -9,6 +9,10 @@ from __future__ import annotations
 import enum
 from dataclasses import dataclass
 from datetime import datetime
+from typing import TYPE_CHECKING
+
+if TYPE_CHECKING:  # a listing needs no definition model: it is imported by task_info's first call
+    from morvane.definition.principal import Principal
 
 __all__ = ["TaskInfo", "TaskState"]
 
@@ -32,6 +36,9 @@ class TaskInfo:
     (the task has not run, or no run is scheduled). A local time that occurs twice (the hour
     repeated when daylight saving time ends) is taken as its first occurrence.
     ``last_task_result`` is the HRESULT or exit code of the last run, read unsigned.
+    ``principal`` is the account the task runs as, read by ``task_info`` from the registered
+    definition (as ``task_definition(name).principal``; the service writes one for every task it
+    registers). ``list_tasks`` leaves it None: reading it costs a definition per task.
 
     A task whose stored state the service cannot read (a damaged definition) is listed by
     ``list_tasks`` with state ``UNKNOWN``, ``enabled`` false, no times, no missed runs, and as
@@ -47,3 +54,4 @@ class TaskInfo:
     next_run_time: datetime | None
     last_task_result: int
     number_of_missed_runs: int
+    principal: Principal | None = None

@@ -56,3 +56,12 @@ def stored_logon_type(account: str, logon_type: LogonType) -> str | None:
         LogonType.INTERACTIVE_TOKEN: "InteractiveToken",
         LogonType.INTERACTIVE_TOKEN_OR_PASSWORD: "InteractiveTokenOrPassword",
     }[logon_type]
+
+
+def registered_logon_type(account: str, logon_type: LogonType) -> LogonType:
+    """The TASK_LOGON_TYPE of the registered principal (IPrincipal::get_LogonType), for a
+    registration that succeeded: a service account's is SERVICE_ACCOUNT whatever was asked, NONE
+    falls to INTERACTIVE_TOKEN (the schema's default LogonType), any other is the one asked."""
+    if account in SERVICE_ACCOUNTS:
+        return LogonType.SERVICE_ACCOUNT
+    return LogonType.INTERACTIVE_TOKEN if logon_type == LogonType.NONE else logon_type

@@ -9,6 +9,7 @@ from hypothesis import strategies as st
 
 import morvane
 from morvane import LogonType, emulator
+from morvane.logon_type import principal_logon_type
 from registration_model import (
     E_ACCESSDENIED,
     E_INVALIDARG,
@@ -16,6 +17,7 @@ from registration_model import (
     ERROR_NONE_MAPPED,
     OK,
     expected_answer,
+    registered_logon_type,
     stored_logon_type,
 )
 
@@ -95,6 +97,9 @@ def test_the_service_answers_as_the_documented_model(admin, account, logon_type,
             assert principal is not None
             written = stored_logon_type(account, logon_type)
             assert (principal.logon_type.value if principal.logon_type else None) == written
+            # task_info reads the same principal, and it stands for the logon type registered.
+            assert morvane.task_info("Job").principal == principal
+            assert principal_logon_type(principal) == registered_logon_type(account, logon_type)
     finally:
         emulator.remove_user("alice")
         if morvane.task_exists("Job"):

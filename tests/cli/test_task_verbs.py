@@ -67,6 +67,7 @@ def test_json_keys_are_the_fields_of_task_info():
 def test_info_enable_disable_and_stop(capsys):
     morvane.register_xml("Sleeper", SLEEP_XML)
     info = json_output(capsys, "info", "sleeper", "--json")
+    assert info.pop("principal") is None  # the definition names none: it runs as the caller
     assert info == {
         "path": "\\Sleeper", "name": "Sleeper", "enabled": True, "state": "READY", "last_run_time": None,
         "next_run_time": None, "last_task_result": 0x41303, "number_of_missed_runs": 0,
@@ -75,6 +76,7 @@ def test_info_enable_disable_and_stop(capsys):
     assert json_output(capsys, "info", "Sleeper", "--json")["state"] == "DISABLED"
     status, out, _ = command(capsys, "info", "Sleeper")
     assert status == 0 and "enabled:      no\nstate:        Disabled\n" in out
+    assert out.endswith("runs as:      the account that registered it\nlogon type:   NONE\n")
     assert command(capsys, "enable", "Sleeper") == (0, "", "")
     morvane.run_task("Sleeper")
     assert command(capsys, "stop", "Sleeper") == (0, "", "")

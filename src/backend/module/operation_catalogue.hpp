@@ -66,7 +66,8 @@ struct ListTasks {
         {.name = "hidden", .default_text = "False", .keyword_only = true},
     }};
     static constexpr std::string_view doc =
-        "The tasks of a folder, and of its subfolders when recursive; hidden ones too when hidden.";
+        "The tasks of a folder, and of its subfolders when recursive; hidden ones too when hidden.\n"
+        "Their principal is None: task_info reads it.";
     static constexpr auto arguments = listing_arguments;
     static constexpr auto operation = scheduler::list_tasks;
     static constexpr auto result = task_info_list;
@@ -74,7 +75,8 @@ struct ListTasks {
 
 struct TaskInfo : OnTaskName {
     static constexpr const char* name = "task_info";
-    static constexpr std::string_view doc = "What the service tells of a registered task.";
+    static constexpr std::string_view doc =
+        "What the service tells of a registered task, with the principal of its registered definition.";
     static constexpr auto operation = scheduler::task_info;
     static constexpr auto result = task_info_object;
 };

@@ -1,8 +1,10 @@
 // operation_results.cpp: the result makers of the task operations.
 #include "module/operation_results.hpp"
 
+#include "module/interned_names.hpp"
 #include "module/local_datetime.hpp"
 #include "module/running_task_objects.hpp"
+#include "module/task_definition_object.hpp"
 #include "module/task_info_objects.hpp"
 
 namespace morvane::module {
@@ -31,9 +33,13 @@ ObjectResult task_info_list(const std::vector<scheduler::TaskRecord>& records) {
     return list;
 }
 
-ObjectResult task_info_object(const scheduler::TaskRecord& record) {
+ObjectResult task_info_object(const scheduler::TaskDetails& details) {
+    ObjectResult definition = task_definition_object(details.xml);
+    MORVANE_RETURN_IF_FAILED(definition);
+    PyRef principal = PyRef::steal(PyObject_GetAttr(definition.value().get(), name_principal()));
+    if (!principal) return Err{fetch_error()};
     LocalDatetimeMaker times;
-    return make_task_info(record, times);
+    return make_task_info(details.record, times, principal.get());
 }
 
 ObjectResult definition_text(const std::string& xml) {

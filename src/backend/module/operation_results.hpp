@@ -15,10 +15,11 @@ namespace morvane::module {
 ObjectResult none_result();
 ObjectResult bool_result(bool answer);
 
-// A list of TaskInfo; a TaskInfo; a str; a list of aware local datetimes of instants given in
+// A list of TaskInfo (without principals); a TaskInfo with the principal of its definition, as
+// task_definition_object reads it; a str; a list of aware local datetimes of instants given in
 // microseconds since 1970-01-01 00:00 UTC.
 ObjectResult task_info_list(const std::vector<scheduler::TaskRecord>& records);
-ObjectResult task_info_object(const scheduler::TaskRecord& record);
+ObjectResult task_info_object(const scheduler::TaskDetails& details);
 ObjectResult definition_text(const std::string& xml);
 // A str of UTF-8 text, such as a descriptor's SDDL.
 ObjectResult text_result(const std::string& text);

@@ -61,7 +61,8 @@ PyObject* task_state_member(scheduler::TaskState state) {
     });
 }
 
-Result<PyRef, PythonError> make_task_info(const scheduler::TaskRecord& record, LocalDatetimeMaker& times) {
+Result<PyRef, PythonError> make_task_info(const scheduler::TaskRecord& record, LocalDatetimeMaker& times,
+                                          PyObject* principal) {
     PyObject* info_class = task_info_class.get([] { return task_info_attribute("TaskInfo"); });
     PyObject* state = task_state_member(record.state);
 
@@ -79,8 +80,9 @@ Result<PyRef, PythonError> make_task_info(const scheduler::TaskRecord& record, L
                              last_run_time.get(),
                              next_run_time.get(),
                              last_task_result.get(),
-                             missed_runs.get()};
-    return call_positionally(info_class, arguments + 1, 8);
+                             missed_runs.get(),
+                             principal};
+    return call_positionally(info_class, arguments + 1, principal == nullptr ? 8 : 9);
 }
 
 }  // namespace morvane::module

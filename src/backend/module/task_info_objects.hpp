@@ -14,9 +14,9 @@
 namespace morvane::module {
 
 // TaskInfo(path, name, enabled, TaskState(state), last_run_time, next_run_time,
-// last_task_result, number_of_missed_runs). The classes and TaskState's members are looked up once
-// per process, on first need (failing then is an InternalFailure: the package is broken); what
-// calling TaskInfo raises is the error.
+// last_task_result, number_of_missed_runs[, principal]). The classes and TaskState's members are
+// looked up once per process, on first need (failing then is an InternalFailure: the package is
+// broken); what calling TaskInfo raises is the error.
 // The member of TaskState for the state (borrowed: the members live as long as the process).
 PyObject* task_state_member(scheduler::TaskState state);
 
@@ -32,6 +32,8 @@ Result<PyRef, PythonError> call_positionally(PyObject* callable, PyObject** argu
 PyRef make_text(std::string_view text);
 PyRef make_integer(long long value);
 
-Result<PyRef, PythonError> make_task_info(const scheduler::TaskRecord& record, LocalDatetimeMaker& times);
+// principal: the Principal (or None) for TaskInfo's principal; null leaves its default, None.
+Result<PyRef, PythonError> make_task_info(const scheduler::TaskRecord& record, LocalDatetimeMaker& times,
+                                          PyObject* principal = nullptr);
 
 }  // namespace morvane::module

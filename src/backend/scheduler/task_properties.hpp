@@ -13,9 +13,9 @@ namespace morvane::scheduler {
 
 class SchedulerConnection;
 
-// GetTask, then the task's properties; a failing read is the error, under its call's label
-// ("get_State", "get_LastRunTime", ...).
-Result<TaskRecord, SchedulerError> task_info(SchedulerConnection& connection, std::string_view task_name);
+// GetTask, then the task's properties, then its definition (get_Xml); a failing read is the
+// error, under its call's label ("get_State", "get_LastRunTime", ..., "get_Xml").
+Result<TaskDetails, SchedulerError> task_info(SchedulerConnection& connection, std::string_view task_name);
 
 // The registered definition as the service returns it (get_Xml), as UTF-8.
 Result<std::string, SchedulerError> task_xml(SchedulerConnection& connection, std::string_view task_name);

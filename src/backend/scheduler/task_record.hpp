@@ -24,4 +24,12 @@ struct TaskRecord {
     std::int32_t number_of_missed_runs = 0;
 };
 
+// What task_info tells of one task: its record, and its registered definition (get_Xml, UTF-8),
+// from which the account it runs as is read. A listing reads no definitions: one per task would
+// cost a call and a parse each.
+struct TaskDetails {
+    TaskRecord record;
+    std::string xml;
+};
+
 }  // namespace morvane::scheduler

@@ -33,12 +33,14 @@ TEST_F(KeptConnection, EveryOperationRunsOnOneConnection) {
         EXPECT_TRUE(register_task(connection, "Kept", kTaskXml, RegisterMode::update));
         EXPECT_TRUE(task_exists(connection, "Kept").value());
         EXPECT_TRUE(set_task_enabled(connection, "Kept", false));
-        const TaskRecord record = task_info(connection, "Kept").value();
+        const TaskDetails details = task_info(connection, "Kept").value();
+        const TaskRecord& record = details.record;
         EXPECT_EQ(record.path, "\\Kept");
         EXPECT_EQ(record.state, TaskState::disabled);
         EXPECT_FALSE(record.enabled);
         EXPECT_FALSE(record.last_run_time.has_value());
-        EXPECT_NE(task_xml(connection, "Kept").value().find("<Command>/bin/true</Command>"), std::string::npos);
+        EXPECT_EQ(details.xml, task_xml(connection, "Kept").value());
+        EXPECT_NE(details.xml.find("<Command>/bin/true</Command>"), std::string::npos);
         EXPECT_TRUE(set_task_enabled(connection, "Kept", true));
         EXPECT_TRUE(run_task(connection, "Kept"));
         EXPECT_TRUE(stop_task(connection, "Kept"));
@@ -47,7 +49,7 @@ TEST_F(KeptConnection, EveryOperationRunsOnOneConnection) {
         EXPECT_EQ(list_tasks(connection, "\\", {.recursive = true, .hidden = false}).value().size(), 2u);
         EXPECT_EQ(list_tasks(connection, "\\Sub", {}).value().front().path, "\\Sub\\Kept");
         // A failure ends only its own operation.
-        Result<TaskRecord, SchedulerError> missing = task_info(connection, "Missing");
+        Result<TaskDetails, SchedulerError> missing = task_info(connection, "Missing");
         ASSERT_FALSE(missing);
         EXPECT_EQ(missing.error().operation, "GetTask");
         EXPECT_TRUE(delete_task(connection, "Kept"));
