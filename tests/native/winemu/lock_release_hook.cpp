@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <utility>
 
 namespace winemu_test {
 namespace {
@@ -27,6 +28,10 @@ LockReleaseHook::~LockReleaseHook() { installed.store(nullptr); }
 extern "C" int flock(int fd, int operation) {
     using Flock = int (*)(int, int);
     static const auto real = reinterpret_cast<Flock>(dlsym(RTLD_NEXT, "flock"));
+    if (!real) {
+        errno = ENOSYS;
+        return -1;
+    }
     const int result = real(fd, operation);
     const auto* step = winemu_test::installed.load();
     if ((operation & LOCK_UN) && step && !winemu_test::in_step) {

@@ -243,8 +243,7 @@ private:
     // Only the folder this call made, and only while it is empty: another writer may have put a
     // task in it meanwhile, or deleted it and made the name again (that folder is theirs). Under
     // the folder's own lock, as every deletion: a writer that found it there under that lock
-    // makes its task or subfolder in it before it can go.
-    // `directory` is the one this call made and opened.
+    // makes its task or subfolder in it before it can go. `directory`: the folder as made.
     static void remove_made(MadeFolder& folder, int directory) {
         const DirectoryLock lock(folder.parent, DirectoryLock::exclusive);
         const int holder = folder.pieces.empty() ? folder.parent : folder.pieces.back().get();
