@@ -1,5 +1,10 @@
 // task_folders_test.cpp: CreateFolder, DeleteFolder and GetFolder as Windows answers them, the
 // collections' enumerators, and folders made and deleted by several callers at once.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -7,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "lock_release_hook.hpp"
 #include "task_test_support.hpp"
 
 namespace {
@@ -277,6 +283,85 @@ TEST_F(TaskFolders, ConcurrentMakersAndDeletersLeaveAWholeLibrary) {
     root_->DeleteFolder(Text(u"A\\B").get(), 0);
     root_->DeleteFolder(Text(u"A").get(), 0);
     EXPECT_EQ(task_entries_under(library_), std::vector<std::string>{});
+}
+
+// Whether the open descriptor is the directory that `path` names now.
+bool is_directory_at(int descriptor, const std::filesystem::path& path) {
+    struct stat held {}, named {};
+    return fstat(descriptor, &held) == 0 && stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+           held.st_ino == named.st_ino;
+}
+
+// A registration walking down to its task's folder takes each folder's lock before it lets go of
+// the one above, whether it finds the folder or makes it: no deletion, which takes the folder's
+// lock, can come between, however the callers interleave.
+TEST_F(TaskFolders, ARegistrationHoldsEachFolderBeforeLettingGoOfTheOneAbove) {
+    const struct {
+        const char* label;
+        const char16_t* there_before;
+    } cases[] = {{"into a folder that is there", u"A\\B"}, {"into a folder it makes", u"A"}};
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.label);
+        ASSERT_EQ(root_->CreateFolder(Text(each.there_before).get(), VARIANT{}, nullptr), S_OK);
+        const std::filesystem::path parent = library_ / "d.A";
+        const std::thread::id registering = std::this_thread::get_id();
+        int parent_released = 0;
+        int folder_free = 0;
+        const LockReleaseHook look([&](int released) {
+            if (std::this_thread::get_id() != registering || !is_directory_at(released, parent)) return;
+            ++parent_released;
+            // Closing the probe lets go of its lock, if it got one.
+            const int probe = open((parent / "d.B").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (probe >= 0 && flock(probe, LOCK_EX | LOCK_NB) == 0) ++folder_free;
+            if (probe >= 0) close(probe);
+        });
+        EXPECT_EQ(register_task(u"A\\B\\T"), S_OK);
+        EXPECT_GT(parent_released, 0);
+        EXPECT_EQ(folder_free, 0);
+        ASSERT_EQ(root_->DeleteTask(Text(u"A\\B\\T").get(), 0), S_OK);
+        ASSERT_EQ(root_->DeleteFolder(Text(u"A\\B").get(), 0), S_OK);
+        ASSERT_EQ(root_->DeleteFolder(Text(u"A").get(), 0), S_OK);
+    }
+}
+
+// A registration that fails once it made A\B takes back the folder it made, and only that one:
+// when another caller deleted it and made A\B again meanwhile, that folder stays, with its
+// descriptor.
+TEST_F(TaskFolders, AFailedRegistrationTakesBackOnlyTheFolderItMade) {
+    constexpr LONG dacl_only = 0x4;  // DACL_SECURITY_INFORMATION
+    ASSERT_EQ(root_->CreateFolder(Text(u"A").get(), VARIANT{}, nullptr), S_OK);
+    const std::filesystem::path made = library_ / "d.A" / "d.B";
+    const std::thread::id registering = std::this_thread::get_id();
+    std::optional<std::u16string> theirs;
+    const LockReleaseHook between([&](int released) {
+        // When the registration lets go of the folder it made, before it takes the folder back.
+        if (theirs || std::this_thread::get_id() != registering || !is_directory_at(released, made)) return;
+        theirs = u"";
+        std::thread([&] {
+            const ThreadConnection other;
+            EXPECT_EQ(other.root()->DeleteFolder(Text(u"A\\B").get(), 0), S_OK);
+            const Text sddl(u"D:(A;;GA;;;WD)");
+            VARIANT given{};
+            given.vt = VT_BSTR;
+            given.bstrVal = sddl.get();
+            Ref<ITaskFolder> folder;
+            ASSERT_EQ(other.root()->CreateFolder(Text(u"A\\B").get(), given, folder.put()), S_OK);
+            Bstr kept;
+            ASSERT_EQ(folder->GetSecurityDescriptor(dacl_only, kept.put()), S_OK);
+            theirs = std::u16string(view(kept));
+        }).join();
+    });
+    // An update of a task that is not there fails after its folder is made.
+    Ref<IRegisteredTask> task;
+    EXPECT_EQ(root_->RegisterTask(Text(u"A\\B\\T").get(), Text(task_xml()).get(), TASK_UPDATE, VARIANT{}, VARIANT{},
+                                  TASK_LOGON_INTERACTIVE_TOKEN, VARIANT{}, task.put()),
+              HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+    ASSERT_TRUE(theirs.has_value());
+    Ref<ITaskFolder> folder;
+    ASSERT_EQ(root_->GetFolder(Text(u"A\\B").get(), folder.put()), S_OK);
+    Bstr kept;
+    ASSERT_EQ(folder->GetSecurityDescriptor(dacl_only, kept.put()), S_OK);
+    EXPECT_EQ(view(kept), *theirs);
 }
 
 }  // namespace

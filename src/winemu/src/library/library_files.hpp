@@ -11,7 +11,9 @@
  *
  * Writers serialise per folder with flock() on the folder's directory (exclusive to change what
  * the folder holds, shared to append start records), across threads and processes alike; readers
- * take no lock, since every replacement is a rename.
+ * take no lock, since every replacement is a rename. Where a call holds two, it takes the parent's
+ * before the folder's: a deletion to look inside the folder it removes, a walk that makes folders
+ * to hold each one before it lets go of the one above, so that none goes in between.
  *
  * A user's task library is private: directories are made 0700 and files 0600, set with fchmod
  * after creation so that no umask can widen (or narrow) them. A file of the library has exactly

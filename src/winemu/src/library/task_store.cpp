@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -119,12 +120,54 @@ HResultOr<UniqueFd> open_folder(const std::string& library, const ResolvedTaskPa
     return current;
 }
 
+// Whether two open descriptors are the same directory: a folder deleted and made again under its
+// name is another.
+bool is_same_directory(int one, int other) {
+    struct stat first {}, second {};
+    return fstat(one, &first) == 0 && fstat(other, &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
+// Deletes the folder `name` inside `directory` when it holds nothing but its spelling and
+// descriptor files; the one directory listing of the library, made only when a deletion names a
+// folder. Called with the parent's exclusive lock held (no folder is made or opened there
+// meanwhile); the folder's own lock keeps a task or a subfolder from being made in it while it is
+// looked at, since a writer checks under that lock that the folder is still there. With `only`
+// (an open directory), a folder of that name that is another directory (that one was deleted, and
+// another caller made the name again) stays: ERROR_FILE_NOT_FOUND.
+HRESULT remove_empty_folder(int directory, const EntryName& name, int only = -1) {
+    UniqueFd folder = open_directory(directory, name.folder());
+    if (!folder) return is_missing(errno) ? file_not_found : hresult_from_errno(errno);
+    if (only >= 0 && !is_same_directory(folder.get(), only)) return file_not_found;
+    const DirectoryLock lock(folder.get(), DirectoryLock::exclusive);
+    const int listed = dup(folder.get());
+    DIR* entries = listed < 0 ? nullptr : fdopendir(listed);
+    if (!entries) {
+        if (listed >= 0) close(listed);
+        return hresult_from_errno(errno);
+    }
+    bool empty = true;
+    while (const dirent* entry = readdir(entries)) {
+        const std::string_view entry_name = entry->d_name;
+        if (entry_name != "." && entry_name != ".." && entry_name != folder_spelling_file &&
+            entry_name != folder_security_file)
+            empty = false;
+    }
+    closedir(entries);
+    if (!empty) return HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY);
+    unlinkat(folder.get(), folder_security_file, 0);
+    unlinkat(folder.get(), folder_spelling_file, 0);
+    if (unlinkat(directory, name.folder().c_str(), AT_REMOVEDIR) != 0) return hresult_from_errno(errno);
+    return S_OK;
+}
+
 // A folder that a registration made, with what it takes to remove it again.
 struct MadeFolder {
     int parent;                   // the directory of the folder that holds it (owned by the chain)
     std::vector<UniqueFd> pieces;  // the "c." directories of a split name, outermost first
     EntryName name;
-    std::size_t depth;            // its place on the path, 0 for a folder of the root
+    std::size_t depth;            // its place on the path, 0 for a folder of the root (its directory
+                                  // is the chain's after the library's and `depth` others)
 };
 
 // Whether the open directory was deleted since it was opened (a folder removed by another caller
@@ -139,13 +182,12 @@ bool is_removed(int directory) {
 constexpr int most_walks = 16;
 
 // Opens the folder `element` inside `parent`, creating it when missing (then noted in `made`).
-// Under the parent's lock, so that a folder and a task never take the same name, and a folder
-// made by several processes at once is made once, with the spelling of the first.
+// Called with the parent's lock held, so that a folder and a task never take the same name, and
+// a folder made by several processes at once is made once, with the spelling of the first.
 // A parent deleted before its lock was taken sets `vanished` (ERROR_PATH_NOT_FOUND).
 HResultOr<UniqueFd> open_or_create_folder(int parent, const std::u16string& element, const EntryName& name,
                                           std::size_t depth, PathElements& spelled, std::vector<MadeFolder>& made,
                                           bool& vanished) {
-    const DirectoryLock lock(parent, DirectoryLock::exclusive);
     if (is_removed(parent)) {
         vanished = true;
         return HResultOr<UniqueFd>::failure(path_not_found);
@@ -170,9 +212,10 @@ HResultOr<UniqueFd> open_or_create_folder(int parent, const std::u16string& elem
     return folder;
 }
 
-// The folders from the library down to a task's folder, and those of them this call made. Unless
-// kept, the made ones are removed again, innermost first, so that a registration that fails
-// changes nothing: no folder of it stays to answer lookups or to fix the next caller's spelling.
+// The folders from the library down to a task's folder, and those of them this call made, with
+// the innermost one's lock held. Unless kept, the made ones are removed again, innermost first,
+// so that a registration that fails changes nothing: no folder of it stays to answer lookups or
+// to fix the next caller's spelling.
 class OpenedFolders {
 public:
     OpenedFolders() = default;
@@ -180,54 +223,65 @@ public:
     OpenedFolders& operator=(OpenedFolders&&) = delete;
     OpenedFolders(const OpenedFolders&) = delete;
     ~OpenedFolders() {
+        // Let go first: removing a made folder takes its lock again, through another descriptor.
+        held_.reset();
         if (kept_) return;
         const int saved = errno;
-        for (std::size_t i = made.size(); i-- > 0;) remove_made(made[i]);
+        for (std::size_t i = made.size(); i-- > 0;) remove_made(made[i], chain[made[i].depth + 1].get());
         errno = saved;
     }
     int innermost() const noexcept { return chain.back().get(); }
     void keep() noexcept { kept_ = true; }
+    // Locks the innermost folder, then lets go of the lock held until now (its parent's).
+    void hold_innermost() { held_ = std::make_unique<DirectoryLock>(innermost(), DirectoryLock::exclusive); }
 
     std::vector<UniqueFd> chain;  // the library's directory, then one per folder
     std::vector<MadeFolder> made;
     PathElements spelled;
 
 private:
-    // Only an empty folder goes: another writer may have put a task in it meanwhile.
-    static void remove_made(MadeFolder& folder) {
+    // Only the folder this call made, and only while it is empty: another writer may have put a
+    // task in it meanwhile, or deleted it and made the name again (that folder is theirs). Under
+    // the folder's own lock, as every deletion: a writer that found it there under that lock
+    // makes its task or subfolder in it before it can go. `directory`: the folder as made.
+    static void remove_made(MadeFolder& folder, int directory) {
         const DirectoryLock lock(folder.parent, DirectoryLock::exclusive);
         const int holder = folder.pieces.empty() ? folder.parent : folder.pieces.back().get();
-        if (UniqueFd directory = open_directory(holder, folder.name.folder())) {
-            const auto spelling = read_file(directory.get(), folder_spelling_file, largest_spelling_file);
-            unlinkat(directory.get(), folder_security_file, 0);
-            unlinkat(directory.get(), folder_spelling_file, 0);
-            if (unlinkat(holder, folder.name.folder().c_str(), AT_REMOVEDIR) != 0) {
-                if (spelling) write_file_atomically(directory.get(), folder_spelling_file, *spelling, false);
-                return;
-            }
-        }
+        if (const HRESULT removed = remove_empty_folder(holder, folder.name, directory);
+            removed != S_OK && removed != file_not_found)
+            return;
         for (std::size_t i = folder.pieces.size(); i-- > 0;) {
             const int piece_holder = i == 0 ? folder.parent : folder.pieces[i - 1].get();
             if (unlinkat(piece_holder, folder.name.pieces[i].c_str(), AT_REMOVEDIR) != 0) break;
         }
     }
+    std::unique_ptr<DirectoryLock> held_;
     bool kept_ = false;
 };
 
 // Makes every folder of the path's first `levels` elements that is missing; gives back each one
-// and the spelling of each. Starts again when a folder on the way is deleted meanwhile.
+// and the spelling of each, with the innermost one locked. Hand over hand: a folder's lock is
+// taken before its parent's is let go (parent before child, the order in which every deletion
+// takes them), so no folder on the way can be deleted between being found and being used, and
+// none can make a walk start again however the callers interleave. Starts again only when the
+// library's directory itself was deleted meanwhile.
 HResultOr<OpenedFolders> create_folders(const std::string& library, const ResolvedTaskPath& path, std::size_t levels) {
     for (int walk = 1;; ++walk) {
         OpenedFolders opened;
         opened.chain.push_back(open_library(library, true));
         if (!opened.chain.back()) return HResultOr<OpenedFolders>::failure(write_refusal(errno));
+        opened.hold_innermost();
         bool vanished = false;
         HRESULT failure = S_OK;
-        for (std::size_t depth = 0; depth < levels && SUCCEEDED(failure); ++depth) {
+        for (std::size_t depth = 0; depth < levels; ++depth) {
             auto next = open_or_create_folder(opened.innermost(), path.elements[depth], path.entries[depth], depth,
                                               opened.spelled, opened.made, vanished);
-            if (next.ok()) opened.chain.push_back(std::move(next.value()));
-            else failure = next.error();
+            if (!next.ok()) {
+                failure = next.error();
+                break;
+            }
+            opened.chain.push_back(std::move(next.value()));
+            opened.hold_innermost();
         }
         if (SUCCEEDED(failure)) return opened;
         if (!vanished || walk == most_walks) return HResultOr<OpenedFolders>::failure(failure);
@@ -455,8 +509,8 @@ HResultOr<StoredTask> store_task_once(const std::string& library, const Resolved
     OpenedFolders& opened = folders.value();
     const int folder_directory = opened.innermost();
     const EntryName& name = path.entries.back();
-    // One writer per folder at a time: the checks below hold until the definition is in place.
-    const DirectoryLock lock(folder_directory, DirectoryLock::exclusive);
+    // One writer per folder at a time: the folder comes locked, and the checks below hold until
+    // the definition is in place.
     if (folder_directory != opened.chain.front().get() && is_removed(folder_directory)) {
         vanished = true;
         return HResultOr<StoredTask>::failure(path_not_found);
@@ -531,43 +585,13 @@ HResultOr<PathElements> create_folder(const std::string& library, const Resolved
     // Written before the folder is kept: a folder whose descriptor could not be written goes again.
     // One that another caller deleted meanwhile was made, and deleted after: that is no failure.
     if (!security.empty()) {
-        // Under the folder's own lock, which a deletion takes before it looks inside: it never
-        // finds the folder between its spelling and its descriptor, nor the descriptor half written.
-        const DirectoryLock lock(opened.innermost(), DirectoryLock::exclusive);
+        // Under the folder's own lock (held since it was made), which a deletion takes before it
+        // looks inside: it never finds the folder between its spelling and its descriptor.
         const int error = write_file_atomically(opened.innermost(), folder_security_file, security, false);
         if (error != 0 && !is_removed(opened.innermost())) return HResultOr<PathElements>::failure(write_refusal(error));
     }
     opened.keep();
     return std::move(opened.spelled);
-}
-
-// Deletes the folder `name` inside `directory` when it holds nothing but its spelling file; the
-// one directory listing of the library, made only when a deletion names a folder. Called with the
-// parent's exclusive lock held (no folder is made or opened there meanwhile); the folder's own
-// lock keeps a task from being written into it while it is looked at.
-HRESULT remove_empty_folder(int directory, const EntryName& name) {
-    UniqueFd folder = open_directory(directory, name.folder());
-    if (!folder) return is_missing(errno) ? file_not_found : hresult_from_errno(errno);
-    const DirectoryLock lock(folder.get(), DirectoryLock::exclusive);
-    const int listed = dup(folder.get());
-    DIR* entries = listed < 0 ? nullptr : fdopendir(listed);
-    if (!entries) {
-        if (listed >= 0) close(listed);
-        return hresult_from_errno(errno);
-    }
-    bool empty = true;
-    while (const dirent* entry = readdir(entries)) {
-        const std::string_view entry_name = entry->d_name;
-        if (entry_name != "." && entry_name != ".." && entry_name != folder_spelling_file &&
-            entry_name != folder_security_file)
-            empty = false;
-    }
-    closedir(entries);
-    if (!empty) return HRESULT_FROM_WIN32(ERROR_DIR_NOT_EMPTY);
-    unlinkat(folder.get(), folder_security_file, 0);
-    unlinkat(folder.get(), folder_spelling_file, 0);
-    if (unlinkat(directory, name.folder().c_str(), AT_REMOVEDIR) != 0) return hresult_from_errno(errno);
-    return S_OK;
 }
 
 // Directories that only held the pieces of a long name go when they are empty.
