@@ -86,12 +86,22 @@ std::string run_record_line(const RunRecord& record) {
 
 std::size_t outcome_offset(std::string_view line) { return line.size() - 2 - outcome_width; }
 
+std::optional<double> record_time(std::string_view line) {
+    if (!line.starts_with(record_start)) return std::nullopt;
+    double value = 0;
+    const char* const first = line.data() + record_start.size();
+    if (std::from_chars(first, line.data() + line.size(), value).ec != std::errc()) return std::nullopt;
+    return value;
+}
+
 std::optional<RecordOutcome> read_outcome(std::string_view line) {
     // The outcome is the line's last field, of fixed width: only that much is looked at, however
     // long the arguments before it are.
     if (line.size() > outcome_width + 2) line.remove_prefix(line.size() - outcome_width - 2);
-    // Inside a JSON string every quote is escaped, so the key's quote marks the outcome itself.
-    const std::size_t at = line.rfind("\"run\": ");
+    // Inside a JSON string every quote is escaped, so the key's quote marks the outcome itself
+    // (found forwards: find looks for the first character with memchr, rfind compares at every
+    // position).
+    const std::size_t at = line.find("\"run\": ");
     if (at == std::string_view::npos) return std::nullopt;
     line.remove_prefix(at);
     const auto run = number_after(line, "\"run\": ");

@@ -51,6 +51,9 @@ struct RecordOutcome {
     bool closed = false;   // the run's last record, settled: the run has ended (no lock to test)
 };
 std::optional<RecordOutcome> read_outcome(std::string_view line);
+// The time a record begins with (its first field, looked for there only: a search of the whole
+// line for every record of every task listed cost more than the rest of reading them).
+std::optional<double> record_time(std::string_view line);
 
 // The kept lines as one JSON array, oldest first, without the padding; a line left incomplete by
 // a failed write is skipped. A pending record whose run `is_live` denies reads as lost.

@@ -63,8 +63,8 @@ HRESULT launch_error(std::string_view line) {
 
 struct RunSeen {
     double time = 0;
-    std::string last_line;  // its newest record
-    bool closed = false;    // ended: no lock to test
+    std::string_view last_line;  // its newest record, in the text read
+    bool closed = false;         // ended: no lock to test
 };
 
 }  // namespace
@@ -81,7 +81,7 @@ TaskRunState task_run_state(const UniqueFd& records) {
     std::vector<std::uint32_t> order;  // runs by their first record
     for_each_record_line(lines, [&](std::string_view line) {
         const auto outcome = read_outcome(line);
-        const auto time = number_after(line, "{\"time\": ");
+        const auto time = record_time(line);
         if (!outcome || !time) {
             state.damaged = true;
             return;
