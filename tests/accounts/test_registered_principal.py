@@ -85,6 +85,15 @@ def test_task_info_reads_the_registered_principal(accounts, keywords, principal,
     assert listed.principal is None and listed == dataclasses.replace(info, principal=None)
 
 
+def test_a_task_registered_anew_shows_its_new_principal_at_once():
+    """What task_info read of one definition is kept by its text: a new text is read anew."""
+    for user, expected in [("SYSTEM", SYSTEM), ("alice", "alice"), ("SYSTEM", SYSTEM)]:
+        morvane.register_task("Job", definition(), user=user, password=ALICE_PASSWORD if user == "alice" else None)
+        assert morvane.task_info("Job").principal.user_id.endswith(expected)
+    morvane.register_task("Other", definition())
+    assert morvane.task_info("Other").principal is None
+
+
 def test_the_principal_keeps_what_the_definition_adds():
     morvane.register_task("Job", definition("<UserId>me</UserId><RunLevel>HighestAvailable</RunLevel>"))
     info = morvane.task_info("Job")

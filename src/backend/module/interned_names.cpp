@@ -26,7 +26,6 @@ constinit OnceCell to_xml_cell;
 constinit OnceCell from_xml_cell;
 constinit OnceCell task_definition_cell;
 constinit OnceCell definition_module_cell;
-constinit OnceCell principal_cell;
 
 }  // namespace
 
@@ -37,6 +36,5 @@ PyObject* name_to_xml() { return interned(to_xml_cell, "to_xml"); }
 PyObject* name_from_xml() { return interned(from_xml_cell, "from_xml"); }
 PyObject* name_task_definition() { return interned(task_definition_cell, "TaskDefinition"); }
 PyObject* name_definition_module() { return interned(definition_module_cell, "morvane.definition"); }
-PyObject* name_principal() { return interned(principal_cell, "principal"); }
 
 }  // namespace morvane::module

@@ -14,6 +14,5 @@ PyObject* name_to_xml();             // "to_xml"
 PyObject* name_from_xml();           // "from_xml"
 PyObject* name_task_definition();    // "TaskDefinition"
 PyObject* name_definition_module();  // "morvane.definition"
-PyObject* name_principal();          // "principal"
 
 }  // namespace morvane::module

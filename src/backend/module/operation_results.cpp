@@ -1,10 +1,8 @@
 // operation_results.cpp: the result makers of the task operations.
 #include "module/operation_results.hpp"
 
-#include "module/interned_names.hpp"
 #include "module/local_datetime.hpp"
 #include "module/running_task_objects.hpp"
-#include "module/task_definition_object.hpp"
 #include "module/task_info_objects.hpp"
 
 namespace morvane::module {
@@ -34,12 +32,12 @@ ObjectResult task_info_list(const std::vector<scheduler::TaskRecord>& records) {
 }
 
 ObjectResult task_info_object(const scheduler::TaskDetails& details) {
-    ObjectResult definition = task_definition_object(details.xml);
-    MORVANE_RETURN_IF_FAILED(definition);
-    PyRef principal = PyRef::steal(PyObject_GetAttr(definition.value().get(), name_principal()));
-    if (!principal) return Err{fetch_error()};
+    ObjectResult text = definition_text(details.xml);
+    MORVANE_RETURN_IF_FAILED(text);
+    Result<PyRef, PythonError> principal = registered_principal(text.value().get());
+    MORVANE_RETURN_IF_FAILED(principal);
     LocalDatetimeMaker times;
-    return make_task_info(details.record, times, principal.get());
+    return make_task_info(details.record, times, principal.value().get());
 }
 
 ObjectResult definition_text(const std::string& xml) {

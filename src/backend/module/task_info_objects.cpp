@@ -12,6 +12,7 @@ namespace {
 
 constinit OnceCell task_info_class;
 constinit OnceCell task_state_class;
+constinit OnceCell registered_principal_function;
 // TaskState's members, by the service's number: a listing names one per task.
 constinit OnceCell task_state_members[5];
 
@@ -59,6 +60,13 @@ PyObject* task_state_member(scheduler::TaskState state) {
                                            std::move(member).error().describe());
         return std::move(member).value().release();
     });
+}
+
+Result<PyRef, PythonError> registered_principal(PyObject* xml) {
+    PyObject* reader =
+        registered_principal_function.get([] { return task_info_attribute("registered_principal"); });
+    PyObject* arguments[] = {nullptr, xml};
+    return call_positionally(reader, arguments + 1, 1);
 }
 
 Result<PyRef, PythonError> make_task_info(const scheduler::TaskRecord& record, LocalDatetimeMaker& times,

@@ -32,6 +32,10 @@ Result<PyRef, PythonError> call_positionally(PyObject* callable, PyObject** argu
 PyRef make_text(std::string_view text);
 PyRef make_integer(long long value);
 
+// The principal of a registered definition's text (a str), read by morvane.task_records (which
+// keeps what it read by the text).
+Result<PyRef, PythonError> registered_principal(PyObject* xml);
+
 // principal: the Principal (or None) for TaskInfo's principal; null leaves its default, None.
 Result<PyRef, PythonError> make_task_info(const scheduler::TaskRecord& record, LocalDatetimeMaker& times,
                                           PyObject* principal = nullptr);
